@@ -1,0 +1,38 @@
+# The two commands of the README: `make run` and `make test`. Both install what they need first.
+BUILD ?= build
+JOBS ?= $(shell nproc)
+
+.PHONY: all deps configure build run test bench screenshots clean
+
+all: build
+
+deps:
+	@bash scripts/deps
+
+$(BUILD)/CMakeCache.txt:
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+
+configure: deps $(BUILD)/CMakeCache.txt
+
+build: configure
+	cmake --build $(BUILD) -j $(JOBS)
+
+run: build
+	@if [ -z "$$DISPLAY" ]; then \
+	  echo "make run: Kelvoro needs an X display, and DISPLAY is not set." >&2; \
+	  echo "Run it from a desktop session, or start one (e.g. Xvfb :1 & DISPLAY=:1 make run)." >&2; \
+	  exit 1; \
+	fi
+	./$(BUILD)/kvr
+
+test: build
+	cd $(BUILD) && ctest --output-on-failure -j $(JOBS) --timeout 600
+
+bench: build
+	@bash bench/run
+
+screenshots: build
+	@bash scripts/screenshots
+
+clean:
+	rm -rf $(BUILD)

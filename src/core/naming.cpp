@@ -1,0 +1,42 @@
+#include "core/naming.h"
+
+#include <sys/stat.h>
+
+namespace kvr {
+
+const char* const kNoFreeNameMessage =
+    "９９個以上は連続保存できません\r\nファイルを[リネーム]して下さい";
+
+namespace {
+
+std::string prefixFor(const CaptureChoices& c) {
+    if (c.FileNameCheck) return c.FileName;
+    const bool all = c.mode == ShotMode::AllScreen;
+    const bool jpeg = c.format == SaveFormat::Jpeg;
+    return std::string(all ? "ALL_" : "Act_") + (jpeg ? "J" : "B");
+}
+
+// A directory of the same name does not count: only something that is not a folder blocks a name.
+bool fileExists(const std::string& path) {
+    struct stat st;
+    return stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+}
+
+}  // namespace
+
+std::string joinPath(const std::string& folder, const std::string& name) {
+    return folder + "/" + name;
+}
+
+std::optional<std::string> nextFileName(const CaptureChoices& choices) {
+    const std::string prefix = prefixFor(choices);
+    const char* extension = choices.format == SaveFormat::Jpeg ? ".jpg" : ".bmp";
+    for (int n = 0; n < 100; ++n) {
+        const char digits[3] = {char('0' + n / 10), char('0' + n % 10), '\0'};
+        std::string name = prefix + digits + extension;
+        if (!fileExists(joinPath(choices.Place, name))) return name;
+    }
+    return std::nullopt;
+}
+
+}  // namespace kvr

@@ -1,0 +1,20 @@
+#pragma once
+// The name of the next picture file: a prefix, two digits and an extension, the first that is
+// not yet a file in the output folder.
+#include <optional>
+#include <string>
+
+#include "core/capture.h"
+
+namespace kvr {
+
+// Shown by the main window when all 100 numbers of a prefix are taken (CR LF between the lines).
+extern const char* const kNoFreeNameMessage;
+
+// The bare file name (e.g. "ALL_J00.jpg"), or nothing when 00 to 99 all exist.
+std::optional<std::string> nextFileName(const CaptureChoices& choices);
+
+// Joins the output folder and a bare name with "/", as text.
+std::string joinPath(const std::string& folder, const std::string& name);
+
+}  // namespace kvr

@@ -1,0 +1,72 @@
+#pragma once
+// kvr.ini beside the program file. A Settings object is made for one group of reads or writes
+// and dropped right after; it keeps no copy of the file, so hand edits show at the next use.
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "core/capture.h"
+
+namespace kvr {
+
+// The folder of /proc/self/exe + "/kvr.ini", rebuilt at every call. Tests may point it elsewhere.
+std::string settingsFilePath();
+void setSettingsFilePathForTesting(std::string path);  // empty: back to the real place
+
+// Integer text as the settings file and the timer box use it: leading spaces, one sign, "$", "x",
+// "X", "0x", "0X" hexadecimal up to 32 bits ($FFFFFFFF is -1) or decimal within 32 bits.
+std::optional<int32_t> tryParseInteger(std::string_view text);
+// The same, raising "'%s' は整数ではありません" when the text does not convert.
+int32_t parseInteger(std::string_view text);
+
+class Settings {
+public:
+    explicit Settings(std::string path = settingsFilePath());
+    ~Settings();  // asks for a flush; the result is ignored
+    Settings(const Settings&) = delete;
+    Settings& operator=(const Settings&) = delete;
+
+    const std::string& path() const { return path_; }
+
+    std::string readString(std::string_view section, std::string_view key,
+                           std::string_view defaultValue) const;
+    int32_t readInteger(std::string_view section, std::string_view key,
+                        int32_t defaultValue) const;
+    bool readBool(std::string_view section, std::string_view key, bool defaultValue) const;
+
+    // Each write goes straight to the file; a refused write raises "%s に書き込めません".
+    void writeString(std::string_view section, std::string_view key, std::string_view value);
+    void writeInteger(std::string_view section, std::string_view key, int32_t value);
+    void writeBool(std::string_view section, std::string_view key, bool value);
+
+private:
+    std::string path_;
+};
+
+// The values start-up reads (defaults applied; "Error" in Place means: no folder set).
+struct StartupSettings {
+    int32_t type = 0;
+    int32_t save = 0;
+    int32_t timer = 1;
+    std::string Place = "Error";
+    std::string FileName;
+    bool FileNameCheck = false;
+};
+StartupSettings readStartupSettings(const Settings& settings);
+
+// The exit button: type, save, timer, in that order. Stops at the first refused write.
+void writeExitSettings(Settings& settings, ShotMode mode, SaveFormat format,
+                       std::string_view timerText);
+
+// The options dialog's close button: flg, place, qualityrange, filenamecheck, filename.
+struct OptionSettings {
+    int32_t flg = 0;
+    std::string place;
+    int32_t qualityrange = 3;
+    bool filenamecheck = false;
+    std::string filename;
+};
+void writeOptionSettings(Settings& settings, const OptionSettings& options);
+
+}  // namespace kvr

@@ -1,0 +1,4 @@
+#include "opt.h"
+
+// Placeholder until the options dialog lands.
+void showOptionsDialog(TForm1&) {}

@@ -1,0 +1,104 @@
+#include "core/naming.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <fstream>
+
+namespace fs = std::filesystem;
+using namespace kvr;
+
+namespace {
+
+class NamingTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir = fs::temp_directory_path() / ("kvr-naming-" + std::to_string(getpid()) + "-" +
+                                           ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(dir);
+        fs::create_directories(dir);
+        choices.Place = dir.string();
+    }
+    void TearDown() override { fs::remove_all(dir); }
+    void touch(const std::string& name) { std::ofstream(dir / name) << "x"; }
+    std::string next() { return nextFileName(choices).value_or("<none>"); }
+
+    fs::path dir;
+    CaptureChoices choices;
+};
+
+TEST_F(NamingTest, PrefixAndExtensionTable) {
+    choices.mode = ShotMode::AllScreen;
+    choices.format = SaveFormat::Jpeg;
+    EXPECT_EQ(next(), "ALL_J00.jpg");
+    choices.format = SaveFormat::Bmp;
+    EXPECT_EQ(next(), "ALL_B00.bmp");
+    choices.mode = ShotMode::ActiveWindow;
+    EXPECT_EQ(next(), "Act_B00.bmp");
+    choices.format = SaveFormat::Jpeg;
+    EXPECT_EQ(next(), "Act_J00.jpg");
+
+    choices.FileNameCheck = true;
+    choices.FileName = "shot";
+    choices.format = SaveFormat::Bmp;
+    EXPECT_EQ(next(), "shot00.bmp");
+    choices.mode = ShotMode::AllScreen;
+    EXPECT_EQ(next(), "shot00.bmp");
+    choices.FileName = "";
+    choices.format = SaveFormat::Jpeg;
+    EXPECT_EQ(next(), "00.jpg");
+    // The prefix is off: the stored prefix is ignored.
+    choices.FileNameCheck = false;
+    choices.FileName = "shot";
+    EXPECT_EQ(next(), "ALL_J00.jpg");
+}
+
+TEST_F(NamingTest, FirstFreeNumberIsReusedAndTwoDigitsKept) {
+    choices.mode = ShotMode::AllScreen;
+    for (int i = 0; i <= 5; ++i) touch("ALL_J0" + std::to_string(i) + ".jpg");
+    EXPECT_EQ(next(), "ALL_J06.jpg");
+    fs::remove(dir / "ALL_J02.jpg");
+    EXPECT_EQ(next(), "ALL_J02.jpg");
+    for (int i = 0; i < 42; ++i) {
+        char name[32];
+        snprintf(name, sizeof name, "ALL_J%02d.jpg", i);
+        touch(name);
+    }
+    EXPECT_EQ(next(), "ALL_J42.jpg");
+}
+
+TEST_F(NamingTest, HundredNamesTakenGivesNothingPerPrefixAndFormat) {
+    choices.mode = ShotMode::ActiveWindow;
+    choices.format = SaveFormat::Bmp;
+    for (int i = 0; i < 100; ++i) {
+        char name[32];
+        snprintf(name, sizeof name, "Act_B%02d.bmp", i);
+        touch(name);
+    }
+    EXPECT_FALSE(nextFileName(choices).has_value());
+    choices.format = SaveFormat::Jpeg;
+    EXPECT_EQ(next(), "Act_J00.jpg");
+    choices.mode = ShotMode::AllScreen;
+    choices.format = SaveFormat::Bmp;
+    EXPECT_EQ(next(), "ALL_B00.bmp");
+    EXPECT_NE(std::string(kNoFreeNameMessage).find("\r\n"), std::string::npos);
+}
+
+TEST_F(NamingTest, DirectoryOfThatNameDoesNotCountButOtherFilesDo) {
+    choices.mode = ShotMode::AllScreen;
+    fs::create_directory(dir / "ALL_J00.jpg");
+    EXPECT_EQ(next(), "ALL_J00.jpg");
+    touch("ALL_B00.bmp");
+    choices.format = SaveFormat::Bmp;
+    EXPECT_EQ(next(), "ALL_B01.bmp");
+}
+
+TEST_F(NamingTest, MissingFolderGivesZero) {
+    choices.Place = (dir / "not" / "there").string();
+    choices.mode = ShotMode::AllScreen;
+    EXPECT_EQ(next(), "ALL_J00.jpg");
+    EXPECT_EQ(joinPath("/a/b", "c.jpg"), "/a/b/c.jpg");
+}
+
+}  // namespace

@@ -1,0 +1,40 @@
+#pragma once
+// A private X server (Xvfb) and, when asked for, a real window manager (openbox) for one test
+// binary. Started in the constructor, stopped in the destructor; nothing is shared with the
+// developer's own display.
+#include <string>
+#include <sys/types.h>
+
+namespace kvr::test {
+
+class XServer {
+public:
+    struct Options {
+        int width = 1024;
+        int height = 768;
+        int depth = 24;
+        bool windowManager = true;
+    };
+
+    XServer();
+    explicit XServer(Options options);
+    ~XServer();
+    XServer(const XServer&) = delete;
+    XServer& operator=(const XServer&) = delete;
+
+    // ":N", ready to be used as DISPLAY.
+    const std::string& display() const { return display_; }
+    // Points DISPLAY of this process at the server.
+    void exportDisplay() const;
+    const Options& options() const { return options_; }
+
+private:
+    void startServer();
+    void startWindowManager();
+    Options options_;
+    std::string display_;
+    pid_t serverPid_ = -1;
+    pid_t wmPid_ = -1;
+};
+
+}  // namespace kvr::test
