@@ -31,8 +31,7 @@ public:
 
     std::string readString(std::string_view section, std::string_view key,
                            std::string_view defaultValue) const;
-    int32_t readInteger(std::string_view section, std::string_view key,
-                        int32_t defaultValue) const;
+    int32_t readInteger(std::string_view section, std::string_view key, int32_t defaultValue) const;
     bool readBool(std::string_view section, std::string_view key, bool defaultValue) const;
 
     // Each write goes straight to the file; a refused write raises "%s に書き込めません".

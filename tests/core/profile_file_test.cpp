@@ -1,0 +1,217 @@
+// The profile file on disk: missing and odd files read as empty, every write replaces the file
+// whole or not at all, and a refused write says so and leaves the old file as it was.
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "core/error.h"
+#include "core/profile.h"
+
+namespace fs = std::filesystem;
+using namespace kvr;
+
+namespace {
+
+class ProfileFileTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir = fs::temp_directory_path() /
+              ("kvr-profile-" + std::to_string(getpid()) + "-" +
+               ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(dir);
+        fs::create_directories(dir);
+        ini = (dir / "kvr.ini").string();
+    }
+    void TearDown() override {
+        fs::permissions(dir, fs::perms::owner_all, fs::perm_options::add);
+        fs::remove_all(dir);
+    }
+
+    static void put(const fs::path& path, const std::string& bytes) {
+        std::ofstream(path, std::ios::binary) << bytes;
+    }
+    static std::string bytes(const fs::path& path) {
+        std::ifstream in(path, std::ios::binary);
+        std::ostringstream out;
+        out << in.rdbuf();
+        return out.str();
+    }
+    // Everything in the folder: a left-over temporary file shows up here.
+    std::vector<std::string> entries() const {
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(dir)) {
+            names.push_back(entry.path().filename().string());
+        }
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+    void expectRefused(const std::string& path) {
+        try {
+            writeProfileString(path, "CreatFlg", "type", "1");
+            ADD_FAILURE() << "write to " << path << " was not refused";
+        } catch (const KvrError& e) {
+            EXPECT_EQ(std::string(e.what()), path + " に書き込めません");
+        }
+    }
+    static bool isRoot() { return geteuid() == 0; }
+
+    fs::path dir;
+    std::string ini;
+};
+
+}  // namespace
+
+TEST_F(ProfileFileTest, MissingFileReadsEmptyAndFirstWriteCreatesIt) {
+    EXPECT_EQ(readProfileString(ini, "CreatFlg", "type"), std::nullopt);
+    EXPECT_FALSE(fs::exists(ini));
+    writeProfileString(ini, "CreatFlg", "type", "0");
+    EXPECT_EQ(bytes(ini), "[CreatFlg]\ntype=0\n");
+    EXPECT_EQ(readProfileString(ini, "creatflg", "TYPE"), "0");
+    EXPECT_EQ(entries(), std::vector<std::string>{"kvr.ini"});
+}
+
+TEST_F(ProfileFileTest, NewFileGetsTheUsualPermissions) {
+    const mode_t old = umask(022);
+    writeProfileString(ini, "S", "k", "v");
+    umask(old);
+    EXPECT_EQ(fs::status(ini).permissions(), fs::perms(0644));
+}
+
+TEST_F(ProfileFileTest, SameValueLeavesTheFileAlone) {
+    put(ini, "[S]\r\nk = v \r\n");
+    struct stat before, after;
+    ASSERT_EQ(stat(ini.c_str(), &before), 0);
+    writeProfileString(ini, "s", "K", "v");
+    ASSERT_EQ(stat(ini.c_str(), &after), 0);
+    EXPECT_EQ(before.st_ino, after.st_ino);  // a rewrite would be a new file
+    EXPECT_EQ(bytes(ini), "[S]\r\nk = v \r\n");
+}
+
+TEST_F(ProfileFileTest, OddThingsInPlaceOfTheFileReadAsEmpty) {
+    fs::create_directory(ini);
+    EXPECT_EQ(readProfileString(ini, "S", "k"), std::nullopt);
+    fs::remove(ini);
+    ASSERT_EQ(mkfifo(ini.c_str(), 0644), 0);
+    EXPECT_EQ(readProfileString(ini, "S", "k"), std::nullopt);  // and does not hang
+    expectRefused(ini);
+}
+
+TEST_F(ProfileFileTest, RefusedWhenThePathIsAFolder) {
+    fs::create_directories(fs::path(ini) / "inner");
+    expectRefused(ini);
+    EXPECT_TRUE(fs::is_directory(fs::path(ini) / "inner"));
+    EXPECT_EQ(entries(), std::vector<std::string>{"kvr.ini"});
+}
+
+TEST_F(ProfileFileTest, RefusedWhenTheFolderIsMissing) {
+    expectRefused((dir / "gone" / "kvr.ini").string());
+    EXPECT_FALSE(fs::exists(dir / "gone"));
+}
+
+TEST_F(ProfileFileTest, FailedWriteLeavesTheOldFileByteForByte) {
+    // A file size limit fails the write part-way, as a full disk would.
+    const std::string old = "; keep\r\n[Save]\r\nplace=" + std::string(5000, 'p') + "\r\n";
+    put(ini, old);
+    struct rlimit saved;
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit small = saved;
+    small.rlim_cur = 4096;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    expectRefused(ini);
+    try {
+        writeProfileString(ini, "Save", "filename", "x");
+        ADD_FAILURE() << "not refused";
+    } catch (const KvrError&) {
+    }
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, oldHandler);
+    EXPECT_EQ(bytes(ini), old);
+    EXPECT_EQ(entries(), std::vector<std::string>{"kvr.ini"});
+}
+
+TEST_F(ProfileFileTest, RefusedInAReadOnlyFolder) {
+    if (isRoot())
+        GTEST_SKIP() << "root writes into read-only folders";
+    put(ini, "[CreatFlg]\ntype=0\n");
+    fs::permissions(dir, fs::perms(0555));
+    expectRefused(ini);
+    fs::permissions(dir, fs::perms(0755));
+    EXPECT_EQ(bytes(ini), "[CreatFlg]\ntype=0\n");
+    EXPECT_EQ(entries(), std::vector<std::string>{"kvr.ini"});
+}
+
+TEST_F(ProfileFileTest, ReadOnlyFileIsRefusedThoughItsFolderIsWritable) {
+    put(ini, "[CreatFlg]\ntype=0\n");
+    fs::permissions(ini, fs::perms(0444));
+    if (isRoot()) {
+        // The file's own bits do not stop root; they survive the rewrite.
+        writeProfileString(ini, "CreatFlg", "type", "1");
+        EXPECT_EQ(bytes(ini), "[CreatFlg]\ntype=1\n");
+        EXPECT_EQ(fs::status(ini).permissions(), fs::perms(0444));
+        return;
+    }
+    expectRefused(ini);
+    EXPECT_EQ(bytes(ini), "[CreatFlg]\ntype=0\n");
+}
+
+TEST_F(ProfileFileTest, UnreadableFileIsRefusedNotReplaced) {
+    if (isRoot())
+        GTEST_SKIP() << "root reads every file";
+    put(ini, "[Save]\nplace=/keep\n");
+    fs::permissions(ini, fs::perms(0200));
+    EXPECT_EQ(readProfileString(ini, "Save", "place"), std::nullopt);
+    expectRefused(ini);
+    fs::permissions(ini, fs::perms(0600));
+    EXPECT_EQ(bytes(ini), "[Save]\nplace=/keep\n");
+}
+
+TEST_F(ProfileFileTest, PermissionBitsAreKept) {
+    put(ini, "[S]\nk=1\n");
+    fs::permissions(ini, fs::perms(0604));
+    writeProfileString(ini, "S", "k", "2");
+    EXPECT_EQ(fs::status(ini).permissions(), fs::perms(0604));
+    EXPECT_EQ(bytes(ini), "[S]\nk=2\n");
+}
+
+TEST_F(ProfileFileTest, WritesGoThroughSymbolicLinksToTheirTarget) {
+    fs::create_directory(dir / "real");
+    put(dir / "real" / "settings.ini", "[S]\nk=1\n");
+    fs::create_symlink("settings.ini", dir / "real" / "middle.ini");
+    fs::create_symlink("real/middle.ini", ini);
+    writeProfileString(ini, "S", "k", "2");
+    EXPECT_TRUE(fs::is_symlink(ini));
+    EXPECT_TRUE(fs::is_symlink(dir / "real" / "middle.ini"));
+    EXPECT_EQ(bytes(dir / "real" / "settings.ini"), "[S]\nk=2\n");
+    EXPECT_EQ(readProfileString(ini, "S", "k"), "2");
+    EXPECT_EQ(entries(), (std::vector<std::string>{"kvr.ini", "real"}));
+}
+
+TEST_F(ProfileFileTest, DanglingLinkCreatesItsTarget) {
+    fs::create_symlink(dir / "elsewhere.ini", ini);
+    writeProfileString(ini, "S", "k", "v");
+    EXPECT_TRUE(fs::is_symlink(ini));
+    EXPECT_EQ(bytes(dir / "elsewhere.ini"), "[S]\nk=v\n");
+}
+
+TEST_F(ProfileFileTest, LinkLoopIsRefused) {
+    fs::create_symlink("kvr.ini", ini);
+    expectRefused(ini);
+}
+
+TEST_F(ProfileFileTest, ValueTheFormatCannotHoldIsRefused) {
+    put(ini, "[Save]\nplace=/a\n");
+    try {
+        writeProfileString(ini, "Save", "place", "/b\n[JPEG]\ngrayscale=1");
+        ADD_FAILURE() << "not refused";
+    } catch (const KvrError& e) {
+        EXPECT_EQ(std::string(e.what()), ini + " に書き込めません");
+    }
+    EXPECT_EQ(bytes(ini), "[Save]\nplace=/a\n");
+}

@@ -1,0 +1,258 @@
+// kvr.ini as the program uses it: the integer conversion, each key's default and encoding,
+// the write groups and their order, and where the file lives.
+#include "core/settings.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <climits>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "core/error.h"
+
+namespace fs = std::filesystem;
+using namespace kvr;
+
+namespace {
+
+TEST(IntegerConversion, Table) {
+    const struct {
+        const char* text;
+        std::optional<int32_t> expected;
+    } cases[] = {
+        {"12", 12},
+        {" 12", 12},
+        {"   -7", -7},
+        {"+5", 5},
+        {"0", 0},
+        {"007", 7},
+        {"2147483647", INT32_MAX},
+        {"-2147483648", INT32_MIN},
+        {"0x10", 16},
+        {"0X1f", 31},
+        {"$10", 16},
+        {"x10", 16},
+        {"XaB", 171},
+        {"-$10", -16},
+        {"+0x10", 16},
+        {"$FFFFFFFF", -1},
+        {"$80000000", INT32_MIN},
+        {"-$80000000", INT32_MIN},
+        {"$000000000001", 1},
+        {"2147483648", std::nullopt},
+        {"-2147483649", std::nullopt},
+        {"99999999999999999999", std::nullopt},
+        {"$100000000", std::nullopt},
+        {"12 ", std::nullopt},
+        {"1.5", std::nullopt},
+        {"12abc", std::nullopt},
+        {"", std::nullopt},
+        {" ", std::nullopt},
+        {"-", std::nullopt},
+        {"+-1", std::nullopt},
+        {"--1", std::nullopt},
+        {"\t12", std::nullopt},
+        {"- 1", std::nullopt},
+        {"$", std::nullopt},
+        {"0x", std::nullopt},
+        {"$G", std::nullopt},
+        {"0x-1", std::nullopt},
+        {"abc", std::nullopt},
+        {"１２", std::nullopt},  // full-width digits
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(tryParseInteger(c.text), c.expected) << "'" << c.text << "'";
+    }
+}
+
+TEST(IntegerConversion, FailureRaisesTheConversionError) {
+    EXPECT_EQ(parseInteger(" 30"), 30);
+    try {
+        parseInteger("12abc");
+        FAIL() << "no error";
+    } catch (const KvrError& e) {
+        EXPECT_EQ(std::string(e.what()), "'12abc' は整数ではありません");
+    }
+}
+
+class SettingsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir = fs::temp_directory_path() /
+              ("kvr-settings-" + std::to_string(getpid()) + "-" +
+               ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(dir);
+        fs::create_directories(dir);
+        ini = (dir / "kvr.ini").string();
+    }
+    void TearDown() override { fs::remove_all(dir); }
+
+    void put(const std::string& bytes) const { std::ofstream(ini, std::ios::binary) << bytes; }
+    std::string bytes() const {
+        std::ifstream in(ini, std::ios::binary);
+        std::ostringstream out;
+        out << in.rdbuf();
+        return out.str();
+    }
+
+    fs::path dir;
+    std::string ini;
+};
+
+TEST_F(SettingsTest, DefaultsWithoutAFile) {
+    Settings settings(ini);
+    const StartupSettings s = readStartupSettings(settings);
+    EXPECT_EQ(s.type, 0);
+    EXPECT_EQ(s.save, 0);
+    EXPECT_EQ(s.timer, 1);
+    EXPECT_EQ(s.Place, "Error");
+    EXPECT_EQ(s.FileName, "");
+    EXPECT_FALSE(s.FileNameCheck);
+    EXPECT_EQ(settings.readInteger("Save", "flg", 0), 0);
+    EXPECT_EQ(settings.readInteger("JPEG", "qualityrange", 3), 3);
+    EXPECT_EQ(settings.readInteger("JPEG", "grayscale", 0), 0);
+    EXPECT_TRUE(settings.readBool("JPEG", "missing", true));
+    EXPECT_FALSE(fs::exists(ini));  // reading makes no file
+}
+
+TEST_F(SettingsTest, StartupReadsAHandWrittenWindowsFile) {
+    put("[CreatFlg]\r\ntype=1\r\nsave = 1\r\ntimer=  15\r\n"
+        "[Save]\r\nplace=C:\\\x83\x66\x83\x58\x83\x4e\x83\x67\x83\x62\x83\x76\r\n"
+        "FileName=shot_\r\nfilenamecheck=1\r\n");
+    const StartupSettings s = readStartupSettings(Settings(ini));
+    EXPECT_EQ(s.type, 1);
+    EXPECT_EQ(s.save, 1);
+    EXPECT_EQ(s.timer, 15);
+    EXPECT_EQ(s.Place, "C:\\デスクトップ");
+    EXPECT_EQ(s.FileName, "shot_");
+    EXPECT_TRUE(s.FileNameCheck);
+}
+
+TEST_F(SettingsTest, ValuesThatDoNotConvertGiveTheDefault) {
+    put("[CreatFlg]\ntimer=abc\ntype=\n[Save]\nfilenamecheck=2\nfilename=\nplace=\n");
+    StartupSettings s = readStartupSettings(Settings(ini));
+    EXPECT_EQ(s.timer, 1);
+    EXPECT_EQ(s.type, 0);
+    EXPECT_TRUE(s.FileNameCheck);
+    EXPECT_EQ(s.Place, "");  // present but empty: not the "Error" default
+
+    put("[CreatFlg]\ntimer=\n[Save]\nfilenamecheck=yes\n");
+    s = readStartupSettings(Settings(ini));
+    EXPECT_EQ(s.timer, 1);
+    EXPECT_FALSE(s.FileNameCheck);
+
+    put("[Save]\nfilenamecheck=-1\n[JPEG]\nqualityrange=$A\ngrayscale=true\n");
+    Settings settings(ini);
+    EXPECT_TRUE(settings.readBool("Save", "filenamecheck", false));
+    EXPECT_EQ(settings.readInteger("JPEG", "qualityrange", 3), 10);
+    EXPECT_EQ(settings.readInteger("JPEG", "grayscale", 0), 0);
+    EXPECT_TRUE(settings.readBool("JPEG", "grayscale", true));
+}
+
+TEST_F(SettingsTest, IntegersAndBooleansAreWrittenAsDecimalText) {
+    Settings settings(ini);
+    settings.writeInteger("S", "neg", -5);
+    settings.writeInteger("S", "min", INT32_MIN);
+    settings.writeBool("S", "yes", true);
+    settings.writeBool("S", "no", false);
+    EXPECT_EQ(bytes(), "[S]\nneg=-5\nmin=-2147483648\nyes=1\nno=0\n");
+    EXPECT_EQ(settings.readInteger("S", "min", 0), INT32_MIN);
+}
+
+TEST_F(SettingsTest, FirstExitCreatesCreatFlgWithItsThreeKeysInOrder) {
+    Settings settings(ini);
+    writeExitSettings(settings, ShotMode::AllScreen, SaveFormat::Bmp, "12");
+    EXPECT_EQ(bytes(), "[CreatFlg]\ntype=1\nsave=1\ntimer=12\n");
+    writeExitSettings(settings, ShotMode::ActiveWindow, SaveFormat::Jpeg, "abc");
+    EXPECT_EQ(bytes(), "[CreatFlg]\ntype=0\nsave=0\ntimer=abc\n");
+}
+
+// Every key written through the settings object, then the whole file compared.
+TEST_F(SettingsTest, EveryKeyWrittenReadsBackAsTheExpectedFile) {
+    {
+        Settings settings(ini);
+        writeExitSettings(settings, ShotMode::AllScreen, SaveFormat::Jpeg, "30");
+        writeOptionSettings(settings, {.flg = 1,
+                                       .place = "/home/ユーザー/shots",
+                                       .qualityrange = 10,
+                                       .filenamecheck = true,
+                                       .filename = "スクショ_"});
+        settings.writeInteger("JPEG", "grayscale", 1);
+    }
+    EXPECT_EQ(bytes(),
+              "[CreatFlg]\n"
+              "type=1\n"
+              "save=0\n"
+              "timer=30\n"
+              "[Save]\n"
+              "flg=1\n"
+              "place=/home/ユーザー/shots\n"
+              "filenamecheck=1\n"
+              "filename=スクショ_\n"
+              "[JPEG]\n"
+              "qualityrange=10\n"
+              "grayscale=1\n");
+    Settings settings(ini);
+    const StartupSettings s = readStartupSettings(settings);
+    EXPECT_EQ(s.type, 1);
+    EXPECT_EQ(s.save, 0);
+    EXPECT_EQ(s.timer, 30);
+    EXPECT_EQ(s.Place, "/home/ユーザー/shots");
+    EXPECT_EQ(s.FileName, "スクショ_");
+    EXPECT_TRUE(s.FileNameCheck);
+    EXPECT_EQ(settings.readInteger("Save", "flg", 0), 1);
+    EXPECT_EQ(settings.readInteger("JPEG", "qualityrange", 3), 10);
+}
+
+TEST_F(SettingsTest, OptionWritesStopAtTheFirstRefusal) {
+    put("[Save]\nflg=0\nplace=/old\nfilename=old\n");
+    Settings settings(ini);
+    OptionSettings options{.flg = 1,
+                           .place = "/new\nfolder",  // a line break cannot be stored
+                           .qualityrange = 9,
+                           .filenamecheck = true,
+                           .filename = "new"};
+    EXPECT_THROW(writeOptionSettings(settings, options), KvrError);
+    EXPECT_EQ(bytes(), "[Save]\nflg=1\nplace=/old\nfilename=old\n");
+
+    options.place = "/new";
+    options.filename = "bad\rname";
+    EXPECT_THROW(writeOptionSettings(settings, options), KvrError);
+    EXPECT_EQ(bytes(),
+              "[Save]\nflg=1\nplace=/new\nfilename=old\nfilenamecheck=1\n[JPEG]\nqualityrange=9\n");
+}
+
+TEST_F(SettingsTest, GroupAgainstAnUnwritablePathWritesNothing) {
+    const std::string missing = (dir / "no-such-folder" / "kvr.ini").string();
+    Settings settings(missing);
+    try {
+        writeExitSettings(settings, ShotMode::AllScreen, SaveFormat::Bmp, "5");
+        FAIL() << "no error";
+    } catch (const KvrError& e) {
+        EXPECT_EQ(std::string(e.what()), missing + " に書き込めません");
+    }
+    EXPECT_THROW(writeOptionSettings(settings, {}), KvrError);
+    EXPECT_TRUE(fs::is_empty(dir));
+}
+
+TEST_F(SettingsTest, HandEditsShowAtTheNextRead) {
+    Settings settings(ini);
+    EXPECT_EQ(settings.readInteger("JPEG", "grayscale", 0), 0);
+    put("[JPEG]\ngrayscale=1\n");
+    EXPECT_EQ(settings.readInteger("JPEG", "grayscale", 0), 1);
+}
+
+TEST(SettingsPath, BesideTheProgramUnlessOverridden) {
+    const std::string exe = fs::read_symlink("/proc/self/exe").string();
+    const std::string expected = exe.substr(0, exe.rfind('/')) + "/kvr.ini";
+    EXPECT_EQ(settingsFilePath(), expected);
+    setSettingsFilePathForTesting("/tmp/elsewhere/kvr.ini");
+    EXPECT_EQ(settingsFilePath(), "/tmp/elsewhere/kvr.ini");
+    EXPECT_EQ(Settings().path(), "/tmp/elsewhere/kvr.ini");
+    setSettingsFilePathForTesting("");
+    EXPECT_EQ(settingsFilePath(), expected);
+}
+
+}  // namespace
