@@ -1,0 +1,209 @@
+// kvr_bench paint | stages [N] | compare N ONESHOT
+// Times on the current DISPLAY: each stage of a shot and whole shots through shotNow, kept in one
+// process; then kvr_oneshot against scrot as whole processes. Prints medians; asserts nothing.
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "core/bmp.h"
+#include "core/grab.h"
+#include "core/jpeg.h"
+#include "core/outfile.h"
+#include "core/settings.h"
+#include "core/shot.h"
+#include "paint.h"
+
+extern char** environ;
+
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+double median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    const size_t n = v.size();
+    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
+}
+
+// Milliseconds of each of n runs of f; after runs `after` outside the timing.
+std::vector<double> timeRuns(int n, const std::function<void()>& f,
+                             const std::function<void()>& after = {}) {
+    std::vector<double> ms;
+    for (int i = 0; i < n; ++i) {
+        const auto start = Clock::now();
+        f();
+        ms.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
+        if (after)
+            after();
+    }
+    return ms;
+}
+
+long peakKiB() {
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    return u.ru_maxrss;
+}
+
+void row(const char* what, double ms, const char* note = "") {
+    std::printf("  %-34s %8.2f ms  %s\n", what, ms, note);
+}
+
+int stages(int n) {
+    kvr::setSettingsFilePathForTesting("/nonexistent/kvr.ini");  // quality 30, colour
+    char tmpl[] = "/tmp/kvr-bench-XXXXXX";
+    const fs::path dir = mkdtemp(tmpl);
+    const long startKiB = peakKiB();
+
+    kvr::Picture picture = kvr::grab(kvr::ShotMode::AllScreen);  // warm: connection, segment
+    const double screenMiB = double(picture.stride) * picture.height / 1048576.0;
+    std::printf("display %s: %dx%d, %d bits per pixel; screen image %.1f MiB\n",
+                std::getenv("DISPLAY"), picture.width, picture.height, picture.bitsPerPixel,
+                screenMiB);
+
+    const double grab = median(timeRuns(n, [&] { picture = kvr::grab(kvr::ShotMode::AllScreen); }));
+    double convert = 0;
+    const bool direct = kvr::jpegTakesRowsDirectly(picture);
+    if (!direct) {
+        std::vector<uint8_t> buffer(size_t(picture.width) * 3);
+        convert = median(timeRuns(n, [&] {
+            const kvr::RowConverter converter(picture);
+            for (int y = 0; y < picture.height; ++y)
+                converter.toBgr(y, buffer.data());
+        }));
+    }
+    size_t jpegBytes = 0;
+    const double encode = median(timeRuns(n, [&] {
+        const kvr::JpegBytes bytes = kvr::encodeJpeg(picture, 30, false);
+        jpegBytes = bytes.size();
+    }));
+    const kvr::JpegBytes bytes = kvr::encodeJpeg(picture, 30, false);
+    const fs::path written = dir / "stage.jpg";
+    const double write = median(timeRuns(n, [&] {
+        kvr::OutputFile file(written);
+        file.writeAll(bytes.data(), bytes.size());
+    }));
+    kvr::CaptureChoices choices;
+    choices.mode = kvr::ShotMode::AllScreen;
+    choices.format = kvr::SaveFormat::Jpeg;
+    choices.Place = dir.string();
+    const double jpegShot = median(timeRuns(
+        n, [&] { kvr::shotNow(choices); }, [&] { fs::remove(dir / "ALL_J00.jpg"); }));
+    const long jpegPeak = peakKiB();
+
+    std::printf("JPEG, quality 30 (%.0f KiB a file):\n", jpegBytes / 1024.0);
+    row("grab (XShmGetImage)", grab);
+    row("convert", convert,
+        direct ? "(none: rows go to libjpeg-turbo as they are)" : "(row by row, inside encode)");
+    row("encode (float DCT)", encode);
+    row("write (one write)", write);
+    row("whole shot (shotNow)", jpegShot);
+    const double target = 1.15 * (grab + encode);
+    std::printf("  %-34s %8.2f ms  %s\n", "target 1.15 x (grab + encode)", target,
+                jpegShot <= target ? "met" : "MISSED");
+
+    const double bmpConvert = median(timeRuns(n, [&] { kvr::makeBmp(picture); }));
+    const kvr::BmpImage bmp = kvr::makeBmp(picture);
+    const double bmpWrite = median(timeRuns(n, [&] {
+        kvr::OutputFile file(dir / "stage.bmp");
+        file.writeAll(bmp.fileHeader, sizeof bmp.fileHeader);
+        file.writeAll(bmp.infoHeader, sizeof bmp.infoHeader);
+        file.writeAll(bmp.colourTable.data(), bmp.colourTable.size());
+        file.writeAll(bmp.pixels.data(), bmp.pixels.size());
+    }));
+    choices.format = kvr::SaveFormat::Bmp;
+    const double bmpShot = median(timeRuns(
+        n, [&] { kvr::shotNow(choices); }, [&] { fs::remove(dir / "ALL_B00.bmp"); }));
+    std::printf("BMP:\n");
+    row("convert (file's pixel array)", bmpConvert);
+    row("write (four writes)", bmpWrite);
+    row("whole shot (shotNow)", bmpShot);
+
+    std::printf(
+        "peak memory: %.1f MiB at start, %.1f MiB after the JPEG shots (screen image "
+        "%.1f + file %.1f), %.1f MiB after the BMP shots\n",
+        startKiB / 1024.0, jpegPeak / 1024.0, screenMiB, jpegBytes / 1048576.0, peakKiB() / 1024.0);
+    fs::remove_all(dir);
+    return 0;
+}
+
+// Wall time of one whole process, in milliseconds.
+double runProcess(const std::vector<std::string>& argv) {
+    std::vector<char*> args;
+    for (const auto& a : argv)
+        args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
+    const auto start = Clock::now();
+    pid_t pid;
+    if (posix_spawnp(&pid, args[0], nullptr, nullptr, args.data(), environ) != 0)
+        return -1;
+    int status = 0;
+    waitpid(pid, &status, 0);
+    const double ms = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+        std::fprintf(stderr, "%s failed\n", args[0]);
+        return -1;
+    }
+    return ms;
+}
+
+int compare(int n, const std::string& oneshot) {
+    char tmpl[] = "/tmp/kvr-race-XXXXXX";
+    const fs::path dir = mkdtemp(tmpl);
+    std::printf("one process each, median of %d, same display:\n", n);
+    for (const char* format : {"jpg", "bmp"}) {
+        const std::string ours = (dir / (std::string("ours.") + format)).string();
+        const std::string theirs = (dir / (std::string("scrot.") + format)).string();
+        std::vector<std::string> scrot = {"scrot", "-o"};
+        if (std::string(format) == "jpg")
+            scrot.insert(scrot.end(), {"-q", "30"});
+        scrot.push_back(theirs);
+        std::vector<double> a, b;
+        for (int i = 0; i < n; ++i) {  // interleaved, so both see the same machine load
+            a.push_back(runProcess({oneshot, ours}));
+            b.push_back(runProcess(scrot));
+        }
+        const double ma = median(a), mb = median(b);
+        std::printf(
+            "  %s: kvr_oneshot %7.2f ms, scrot %7.2f ms, ratio %.2f (%.0f KiB vs %.0f KiB)\n",
+            format, ma, mb, ma / mb, fs::file_size(ours) / 1024.0, fs::file_size(theirs) / 1024.0);
+    }
+    fs::remove_all(dir);
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const std::string command = argc > 1 ? argv[1] : "";
+    try {
+        if (command == "paint") {
+            Display* dpy = XOpenDisplay(nullptr);
+            if (!dpy)
+                return 1;
+            kvr::bench::paintRoot(dpy);
+            XCloseDisplay(dpy);
+            return 0;
+        }
+        if (command == "stages")
+            return stages(argc > 2 ? std::atoi(argv[2]) : 30);
+        if (command == "compare" && argc > 3)
+            return compare(std::atoi(argv[2]), argv[3]);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "kvr_bench: %s\n", e.what());
+        return 1;
+    }
+    std::fprintf(stderr, "usage: kvr_bench paint | stages [N] | compare N ONESHOT\n");
+    return 2;
+}

@@ -1,0 +1,207 @@
+#include "core/picture.h"
+
+#include <bit>
+#include <cstring>
+
+namespace kvr {
+
+Picture makeOwnedPicture(int width, int height, int bitsPerPixel, size_t stride) {
+    Picture p;
+    p.width = width;
+    p.height = height;
+    p.bitsPerPixel = bitsPerPixel;
+    p.stride = stride;
+    auto buffer = std::make_shared<std::vector<uint8_t>>(stride * size_t(height > 0 ? height : 0));
+    p.pixels = buffer->data();
+    p.owner = buffer;
+    return p;
+}
+
+uint8_t* mutablePixels(Picture& picture) {
+    return const_cast<uint8_t*>(picture.pixels);
+}
+
+namespace {
+
+// Widens or narrows an n-bit channel to 8 bits so that the full range maps onto 0..255.
+uint8_t to8Bits(uint32_t value, int bits) {
+    if (bits <= 0)
+        return 0;
+    if (bits >= 8)
+        return uint8_t(value >> (bits - 8));
+    const uint32_t max = (1u << bits) - 1;
+    return uint8_t((value * 255 + max / 2) / max);
+}
+
+uint8_t luminance(const PaletteEntry& c) {
+    return uint8_t((c.red * 299 + c.green * 587 + c.blue * 114 + 500) / 1000);
+}
+
+}  // namespace
+
+uint8_t RowConverter::Channel::scale(uint32_t value) const {
+    value >>= shift;
+    if (bits <= 8)
+        return to8[value & ((1u << bits) - 1)];
+    return uint8_t((value >> (bits - 8)) & 0xff);
+}
+
+std::vector<PaletteEntry> paletteFromMasks(const Picture& picture) {
+    const int count = 1 << picture.bitsPerPixel;
+    std::vector<PaletteEntry> out(count);
+    auto channel = [](uint32_t pixel, uint32_t mask) {
+        if (mask == 0)
+            return uint8_t(0);
+        const int shift = std::countr_zero(mask);
+        const int bits = std::popcount(mask);
+        return to8Bits((pixel & mask) >> shift, bits);
+    };
+    for (int i = 0; i < count; ++i) {
+        out[i].red = channel(i, picture.redMask);
+        out[i].green = channel(i, picture.greenMask);
+        out[i].blue = channel(i, picture.blueMask);
+    }
+    return out;
+}
+
+RowConverter::RowConverter(const Picture& picture) : picture_(picture) {
+    const int bpp = picture.bitsPerPixel;
+    if (bpp <= 8) {
+        palette_ = picture.palette.empty() ? paletteFromMasks(picture) : picture.palette;
+        palette_.resize(size_t(1) << bpp);
+        return;
+    }
+    auto setUp = [](Channel& ch, uint32_t mask) {
+        if (mask == 0)
+            return;
+        ch.shift = std::countr_zero(mask);
+        ch.bits = std::popcount(mask >> ch.shift);
+        if (ch.bits <= 8) {
+            ch.to8.resize(size_t(1) << ch.bits);
+            for (uint32_t v = 0; v < ch.to8.size(); ++v)
+                ch.to8[v] = to8Bits(v, ch.bits);
+        }
+    };
+    setUp(red_, picture.redMask);
+    setUp(green_, picture.greenMask);
+    setUp(blue_, picture.blueMask);
+    if (bpp == 16) {
+        table16_.resize(65536 * 3);
+        for (uint32_t v = 0; v < 65536; ++v) {
+            table16_[v * 3] = blue_.bits ? blue_.scale(v & picture.blueMask) : 0;
+            table16_[v * 3 + 1] = green_.bits ? green_.scale(v & picture.greenMask) : 0;
+            table16_[v * 3 + 2] = red_.bits ? red_.scale(v & picture.redMask) : 0;
+        }
+    }
+}
+
+uint32_t RowConverter::pixelAt(const uint8_t* row, int x) const {
+    const bool lsb = picture_.byteOrder == ByteOrder::LsbFirst;
+    switch (picture_.bitsPerPixel) {
+        case 32: {
+            const uint8_t* p = row + size_t(x) * 4;
+            return lsb ? p[0] | p[1] << 8 | p[2] << 16 | uint32_t(p[3]) << 24
+                       : uint32_t(p[0]) << 24 | p[1] << 16 | p[2] << 8 | p[3];
+        }
+        case 24: {
+            const uint8_t* p = row + size_t(x) * 3;
+            return lsb ? p[0] | p[1] << 8 | p[2] << 16 : p[0] << 16 | p[1] << 8 | p[2];
+        }
+        case 16: {
+            const uint8_t* p = row + size_t(x) * 2;
+            return lsb ? p[0] | p[1] << 8 : p[0] << 8 | p[1];
+        }
+        case 8:
+            return row[x];
+        case 4: {
+            const uint8_t byte = row[x >> 1];
+            const bool high = ((x & 1) == 0) == (picture_.bitOrder == ByteOrder::MsbFirst);
+            return high ? byte >> 4 : byte & 0x0f;
+        }
+        case 1: {
+            const uint8_t byte = row[x >> 3];
+            const int bit = picture_.bitOrder == ByteOrder::MsbFirst ? 7 - (x & 7) : (x & 7);
+            return (byte >> bit) & 1;
+        }
+        default:
+            return 0;
+    }
+}
+
+uint32_t RowConverter::index(const uint8_t* row, int x) const {
+    const uint32_t v = pixelAt(row, x);
+    if (picture_.bitsPerPixel != 1)
+        return v;
+    // A 1-bit file always has black then white; each pixel goes to the nearer of the two.
+    return luminance(palette_[v]) >= 128 ? 1 : 0;
+}
+
+PaletteEntry RowConverter::paletteEntry(uint32_t i) const {
+    if (picture_.bitsPerPixel == 1)
+        return i ? PaletteEntry{255, 255, 255} : PaletteEntry{};
+    return i < palette_.size() ? palette_[i] : PaletteEntry{};
+}
+
+template <typename Put>
+void RowConverter::eachColour(int y, Put put) const {
+    const uint8_t* row = picture_.row(y);
+    const int width = picture_.width;
+    const bool lsb = picture_.byteOrder == ByteOrder::LsbFirst;
+    // The format is looked at once a row, not once a pixel.
+    if (!table16_.empty()) {
+        for (int x = 0; x < width; ++x) {
+            const uint8_t* p = row + size_t(x) * 2;
+            const uint32_t v = lsb ? p[0] | p[1] << 8 : p[0] << 8 | p[1];
+            const uint8_t* t = &table16_[v * 3];
+            put(x, t[0], t[1], t[2]);
+        }
+    } else if (picture_.bitsPerPixel > 8) {
+        const uint32_t rm = picture_.redMask, gm = picture_.greenMask, bm = picture_.blueMask;
+        for (int x = 0; x < width; ++x) {
+            const uint32_t v = pixelAt(row, x);
+            put(x, blue_.bits ? blue_.scale(v & bm) : 0, green_.bits ? green_.scale(v & gm) : 0,
+                red_.bits ? red_.scale(v & rm) : 0);
+        }
+    } else {
+        for (int x = 0; x < width; ++x) {
+            const PaletteEntry& c = palette_[pixelAt(row, x)];
+            put(x, c.blue, c.green, c.red);
+        }
+    }
+}
+
+void RowConverter::toBgr(int y, uint8_t* out) const {
+    eachColour(y, [out](int x, uint8_t b, uint8_t g, uint8_t r) {
+        uint8_t* o = out + size_t(x) * 3;
+        o[0] = b, o[1] = g, o[2] = r;
+    });
+}
+
+void RowConverter::toBgr0(int y, uint8_t* out) const {
+    if (picture_.bitsPerPixel == 32 && picture_.byteOrder == ByteOrder::LsbFirst &&
+        picture_.redMask == 0xff0000 && picture_.greenMask == 0xff00 && picture_.blueMask == 0xff) {
+        // Already blue, green, red: only the fourth byte, whatever the server left there, goes.
+        const uint8_t* row = picture_.row(y);
+        for (int x = 0; x < picture_.width; ++x) {
+            uint32_t v;
+            std::memcpy(&v, row + size_t(x) * 4, 4);
+            v &= 0x00ffffffu;
+            std::memcpy(out + size_t(x) * 4, &v, 4);
+        }
+        return;
+    }
+    eachColour(y, [out](int x, uint8_t b, uint8_t g, uint8_t r) {
+        uint8_t* o = out + size_t(x) * 4;
+        o[0] = b, o[1] = g, o[2] = r, o[3] = 0;
+    });
+}
+
+void RowConverter::toBgr555(int y, uint8_t* out) const {
+    eachColour(y, [out](int x, uint8_t b, uint8_t g, uint8_t r) {
+        const uint16_t w = uint16_t((r >> 3) << 10 | (g >> 3) << 5 | (b >> 3));
+        out[size_t(x) * 2] = uint8_t(w & 0xff);
+        out[size_t(x) * 2 + 1] = uint8_t(w >> 8);
+    });
+}
+
+}  // namespace kvr

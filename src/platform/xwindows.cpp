@@ -1,0 +1,219 @@
+#include "platform/xwindows.h"
+
+#include <X11/Xatom.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/Xinerama.h>
+#include <X11/extensions/Xrandr.h>
+
+#include <vector>
+
+#include "platform/xdisplay.h"
+
+namespace kvr::platform {
+
+namespace {
+
+struct XFreeDeleter {
+    void operator()(void* p) const {
+        if (p)
+            XFree(p);
+    }
+};
+template <typename T>
+using XPtr = std::unique_ptr<T, XFreeDeleter>;
+
+// A property of 32-bit items (Xlib hands them over as longs).
+std::vector<unsigned long> longProperty(Display* dpy, Window w, const char* name, Atom type) {
+    Atom atom = XInternAtom(dpy, name, True);
+    if (atom == None)
+        return {};
+    Atom actualType;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* raw = nullptr;
+    if (XGetWindowProperty(dpy, w, atom, 0, 64, False, type, &actualType, &format, &count, &after,
+                           &raw) != Success)
+        return {};
+    XPtr<unsigned char> data(raw);
+    if (!raw || format != 32 || (type != AnyPropertyType && actualType != type))
+        return {};
+    const auto* items = reinterpret_cast<const unsigned long*>(raw);
+    return std::vector<unsigned long>(items, items + count);
+}
+
+std::vector<Window> children(Display* dpy, Window w, Window* parent = nullptr) {
+    Window root = None, up = None;
+    Window* list = nullptr;
+    unsigned int count = 0;
+    if (!XQueryTree(dpy, w, &root, &up, &list, &count))
+        return {};
+    XPtr<Window> owned(list);
+    if (parent)
+        *parent = up;
+    return std::vector<Window>(list, list + count);
+}
+
+Window topLevel(Display* dpy, Window root, Window w) {
+    for (int depth = 0; w != None && w != root && depth < 64; ++depth) {
+        Window parent = None;
+        Window rootReturn = None;
+        Window* list = nullptr;
+        unsigned int count = 0;
+        if (!XQueryTree(dpy, w, &rootReturn, &parent, &list, &count))
+            return None;
+        XPtr<Window> owned(list);
+        if (parent == root)
+            return w;
+        w = parent;
+    }
+    return None;
+}
+
+Window foregroundWindow(Display* dpy, Window root) {
+    auto active = longProperty(dpy, root, "_NET_ACTIVE_WINDOW", XA_WINDOW);
+    Window w = active.empty() ? None : Window(active[0]);
+    if (w == None) {
+        int revert = 0;
+        XGetInputFocus(dpy, &w, &revert);
+        if (w == PointerRoot)
+            w = None;
+    }
+    return w == None ? None : topLevel(dpy, root, w);
+}
+
+// The application's own window inside a window manager's frame: the one carrying WM_STATE.
+Window clientWindow(Display* dpy, Window w, Atom wmState, int depth = 0) {
+    Atom type;
+    int format;
+    unsigned long count, after;
+    unsigned char* raw = nullptr;
+    if (XGetWindowProperty(dpy, w, wmState, 0, 0, False, AnyPropertyType, &type, &format, &count,
+                           &after, &raw) == Success) {
+        XPtr<unsigned char> data(raw);
+        if (type != None)
+            return w;
+    }
+    if (depth > 4)
+        return None;
+    for (Window c : children(dpy, w)) {
+        Window found = clientWindow(dpy, c, wmState, depth + 1);
+        if (found != None)
+            return found;
+    }
+    return None;
+}
+
+bool iconified(Display* dpy, Window client) {
+    Atom wmState = XInternAtom(dpy, "WM_STATE", True);
+    if (wmState != None) {
+        auto state = longProperty(dpy, client, "WM_STATE", wmState);
+        if (!state.empty() && state[0] == IconicState)
+            return true;
+    }
+    Atom hidden = XInternAtom(dpy, "_NET_WM_STATE_HIDDEN", True);
+    if (hidden == None)
+        return false;
+    for (unsigned long a : longProperty(dpy, client, "_NET_WM_STATE", XA_ATOM))
+        if (a == hidden)
+            return true;
+    return false;
+}
+
+bool acceptable(Display* dpy, Window w, Window client) {
+    XWindowAttributes a;
+    if (!XGetWindowAttributes(dpy, w, &a))
+        return false;
+    if (a.map_state != IsViewable || a.c_class != InputOutput)
+        return false;
+    return client == None || !iconified(dpy, client);
+}
+
+std::optional<ScreenRect> windowRect(Display* dpy, Window root, Window w, Window client) {
+    XWindowAttributes a;
+    if (!XGetWindowAttributes(dpy, w, &a))
+        return std::nullopt;
+    ScreenRect rect{a.x, a.y, a.width + 2 * a.border_width, a.height + 2 * a.border_width};
+    if (client == None)
+        return rect;
+    // A window that draws its own decorations declares an invisible shadow margin; the picture
+    // holds what the user sees. Only when no frame of the window manager surrounds it.
+    auto extents = longProperty(dpy, client, "_GTK_FRAME_EXTENTS", XA_CARDINAL);
+    XWindowAttributes c;
+    int cx = 0, cy = 0;
+    Window dummy;
+    if (extents.size() != 4 || !XGetWindowAttributes(dpy, client, &c) ||
+        !XTranslateCoordinates(dpy, client, root, 0, 0, &cx, &cy, &dummy))
+        return rect;
+    if (c.width != a.width || c.height != a.height)
+        return rect;
+    const long left = long(extents[0]), right = long(extents[1]);
+    const long top = long(extents[2]), bottom = long(extents[3]);
+    if (left + right >= c.width || top + bottom >= c.height)
+        return rect;
+    return ScreenRect{int(cx + left), int(cy + top), int(c.width - left - right),
+                      int(c.height - top - bottom)};
+}
+
+}  // namespace
+
+ScreenRect primaryMonitor(Display* dpy) {
+    XErrorTrap trap(dpy);
+    const Window root = DefaultRootWindow(dpy);
+    const ScreenRect rootRect{0, 0, DisplayWidth(dpy, DefaultScreen(dpy)),
+                              DisplayHeight(dpy, DefaultScreen(dpy))};
+    std::vector<MonitorInfo> monitors;
+    int event = 0, error = 0, major = 0, minor = 0;
+    if (XRRQueryExtension(dpy, &event, &error) && XRRQueryVersion(dpy, &major, &minor) &&
+        (major > 1 || (major == 1 && minor >= 5))) {
+        int count = 0;
+        XRRMonitorInfo* list = XRRGetMonitors(dpy, root, True, &count);
+        for (int i = 0; list && i < count; ++i)
+            monitors.push_back(
+                {{list[i].x, list[i].y, list[i].width, list[i].height}, list[i].primary != 0});
+        if (list)
+            XRRFreeMonitors(list);
+    }
+    // Xinerama only matters when RandR names no primary monitor.
+    bool marked = false;
+    for (const MonitorInfo& m : monitors)
+        marked = marked || m.primary;
+    std::vector<ScreenRect> heads;
+    if (!marked && XineramaQueryExtension(dpy, &event, &error) && XineramaIsActive(dpy)) {
+        int count = 0;
+        XineramaScreenInfo* list = XineramaQueryScreens(dpy, &count);
+        XPtr<XineramaScreenInfo> owned(list);
+        for (int i = 0; list && i < count; ++i)
+            heads.push_back({list[i].x_org, list[i].y_org, list[i].width, list[i].height});
+    }
+    if (trap.failed())
+        return rootRect;
+    return choosePrimaryMonitor(monitors, heads, rootRect);
+}
+
+std::optional<ScreenRect> activeWindowRect(Display* dpy) {
+    // Windows may vanish while we look at them: such errors only make that window not count.
+    XErrorTrap trap(dpy);
+    const Window root = DefaultRootWindow(dpy);
+    const Window front = foregroundWindow(dpy, root);
+    if (front == None)
+        return std::nullopt;
+    const std::vector<Window> stack = children(dpy, root);  // bottom to top
+    const Atom wmState = XInternAtom(dpy, "WM_STATE", False);
+    for (size_t i = stack.size(); i-- > 0;) {
+        if (stack[i] != front)
+            continue;
+        for (size_t j = i + 1; j-- > 0;) {
+            trap.clear();
+            const Window client = clientWindow(dpy, stack[j], wmState);
+            if (!acceptable(dpy, stack[j], client))
+                continue;
+            auto rect = windowRect(dpy, root, stack[j], client);
+            if (rect && !trap.failed())
+                return rect;
+        }
+        break;
+    }
+    return std::nullopt;
+}
+
+}  // namespace kvr::platform

@@ -1,0 +1,328 @@
+// JPEG files from made-up pictures: the markers and tables to the byte, the pixels through
+// libjpeg's decoder, and the failures.
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
+
+#include <jerror.h>
+#include <jpeglib.h>
+
+#include "core/error.h"
+#include "core/jpeg.h"
+#include "jpeg_support.h"
+
+namespace kvr {
+namespace {
+
+namespace fs = std::filesystem;
+using test::decodeJpeg;
+using test::expectedQuantTable;
+using test::parseJpeg;
+
+struct Colour {
+    uint8_t r, g, b;
+};
+
+// 16-pixel blocks of flat colour, so the chroma halving and the DCT keep the colours close.
+Colour blockColour(int x, int y) {
+    static const Colour kColours[] = {{255, 0, 0},   {0, 255, 0},     {0, 0, 255},
+                                      {255, 255, 0}, {40, 120, 200},  {250, 250, 250},
+                                      {0, 0, 0},     {128, 128, 128}, {200, 60, 90}};
+    return kColours[(x / 16 + 3 * (y / 16)) % 9];
+}
+
+// A picture in one of the display layouts, filled with the block pattern.
+Picture patterned(int width, int height, int bpp, ByteOrder order, uint32_t r, uint32_t g,
+                  uint32_t b) {
+    const size_t stride = (size_t(width) * bpp + 31) / 32 * 4;
+    Picture p = makeOwnedPicture(width, height, bpp, stride);
+    p.byteOrder = order;
+    p.redMask = r, p.greenMask = g, p.blueMask = b;
+    auto put = [](uint32_t mask, uint8_t v) {
+        const int shift = __builtin_ctz(mask), bits = __builtin_popcount(mask);
+        const uint32_t max = (1u << bits) - 1;
+        return ((uint32_t(v) * max + 127) / 255) << shift;
+    };
+    for (int y = 0; y < height; ++y) {
+        uint8_t* row = mutablePixels(p) + y * stride;
+        for (int x = 0; x < width; ++x) {
+            const Colour c = blockColour(x, y);
+            const uint32_t v = put(r, c.r) | put(g, c.g) | put(b, c.b);
+            const int bytes = bpp / 8;
+            for (int k = 0; k < bytes; ++k) {
+                const int shift = order == ByteOrder::LsbFirst ? 8 * k : 8 * (bytes - 1 - k);
+                row[x * bytes + k] = uint8_t(v >> shift);
+            }
+        }
+    }
+    return p;
+}
+
+Picture bgrx(int width, int height) {
+    return patterned(width, height, 32, ByteOrder::LsbFirst, 0xff0000, 0xff00, 0xff);
+}
+
+std::vector<uint8_t> encoded(const Picture& p, uint8_t quality = 30, bool grey = false) {
+    const JpegBytes bytes = encodeJpeg(p, quality, grey);
+    return {bytes.data(), bytes.data() + bytes.size()};
+}
+
+std::vector<uint8_t> readFile(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+// Every pixel of the decoded file against the pattern, within what quality 30 loses on flat
+// blocks (the 4-bit display loses more before the encoder sees it).
+void expectPattern(const std::vector<uint8_t>& file, int width, int height, int tolerance) {
+    const auto d = decodeJpeg(file);
+    ASSERT_EQ(d.width, width);
+    ASSERT_EQ(d.height, height);
+    ASSERT_EQ(d.components, 3);
+    int worst = 0;
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            // Edges of blocks blur; the inner pixels must be the colour.
+            if (x % 16 < 3 || x % 16 > 12 || y % 16 < 3 || y % 16 > 12)
+                continue;
+            const Colour c = blockColour(x, y);
+            const uint8_t* px = &d.pixels[(size_t(y) * width + x) * 3];
+            worst = std::max(
+                {worst, std::abs(px[0] - c.r), std::abs(px[1] - c.g), std::abs(px[2] - c.b)});
+        }
+    EXPECT_LE(worst, tolerance);
+}
+
+TEST(JpegQuality, LowEightBitsOfTenTimesTheRange) {
+    const std::pair<int32_t, int> rows[] = {{0, 0},    {1, 10},   {3, 30}, {5, 50},  {10, 100},
+                                            {11, 110}, {25, 250}, {26, 4}, {-1, 246}};
+    for (auto [range, byte] : rows)
+        EXPECT_EQ(jpegQualityByte(range), byte) << range;
+}
+
+TEST(JpegMarkers, ColourFileHasExactlyTheStandardMarkersInOrder) {
+    const auto layout = parseJpeg(encoded(bgrx(64, 48)));
+    std::vector<uint8_t> markers;
+    for (const auto& s : layout.segments)
+        markers.push_back(s.marker);
+    EXPECT_EQ(markers,
+              (std::vector<uint8_t>{0xd8, 0xe0, 0xdb, 0xdb, 0xc0, 0xc4, 0xc4, 0xc4, 0xc4, 0xda}));
+    EXPECT_TRUE(layout.endsWithEoi);
+    EXPECT_EQ(layout.segments[1].payload,
+              (std::vector<uint8_t>{'J', 'F', 'I', 'F', 0, 1, 1, 0, 0, 1, 0, 1, 0, 0}));
+    // SOF0: precision 8, height, width, components 1 (2x2, table 0), 2 and 3 (1x1, table 1).
+    EXPECT_EQ(layout.segments[4].payload,
+              (std::vector<uint8_t>{8, 0, 48, 0, 64, 3, 1, 0x22, 0, 2, 0x11, 1, 3, 0x11, 1}));
+    EXPECT_EQ(layout.segments[9].payload,
+              (std::vector<uint8_t>{3, 1, 0x00, 2, 0x11, 3, 0x11, 0, 63, 0}));
+    // Standard Huffman tables (Annex K.3): DC 0, AC 0, DC 1, AC 1.
+    const uint8_t classes[] = {0x00, 0x10, 0x01, 0x11};
+    const std::vector<uint8_t> bits[] = {{0, 1, 5, 1, 1, 1, 1, 1, 1, 0, 0, 0, 0, 0, 0, 0},
+                                         {0, 2, 1, 3, 3, 2, 4, 3, 5, 5, 4, 4, 0, 0, 1, 0x7d},
+                                         {0, 3, 1, 1, 1, 1, 1, 1, 1, 1, 1, 0, 0, 0, 0, 0},
+                                         {0, 2, 1, 2, 4, 4, 3, 4, 7, 5, 4, 4, 0, 1, 2, 0x77}};
+    for (int i = 0; i < 4; ++i) {
+        const auto& p = layout.segments[5 + i].payload;
+        EXPECT_EQ(p[0], classes[i]);
+        EXPECT_EQ(std::vector<uint8_t>(p.begin() + 1, p.begin() + 17), bits[i]);
+        EXPECT_EQ(p.size(), 17u + (i % 2 ? 162u : 12u));
+    }
+    // No restart markers in the scan.
+    for (size_t i = 0; i + 1 < layout.entropy.size(); ++i) {
+        if (layout.entropy[i] == 0xff) {
+            EXPECT_EQ(layout.entropy[i + 1], 0) << "at " << i;
+        }
+    }
+}
+
+TEST(JpegMarkers, QuantisationTablesFollowTheQuality) {
+    for (int quality : {30, 50, 100, 4, 10}) {
+        const auto layout = parseJpeg(encoded(bgrx(16, 16), uint8_t(quality)));
+        ASSERT_EQ(layout.segments[2].payload.size(), 65u);
+        EXPECT_EQ(layout.segments[2].payload[0], 0);
+        EXPECT_EQ(layout.segments[3].payload[0], 1);
+        EXPECT_EQ(std::vector<uint8_t>(layout.segments[2].payload.begin() + 1,
+                                       layout.segments[2].payload.end()),
+                  expectedQuantTable(false, quality))
+            << quality;
+        EXPECT_EQ(std::vector<uint8_t>(layout.segments[3].payload.begin() + 1,
+                                       layout.segments[3].payload.end()),
+                  expectedQuantTable(true, quality))
+            << quality;
+    }
+    // Quality byte 0 counts as 1 (all 255); anything above 100 as 100 (all 1).
+    auto table = [](uint8_t q) {
+        const auto p = parseJpeg(encoded(bgrx(16, 16), q)).segments[2].payload;
+        return std::vector<uint8_t>(p.begin() + 1, p.end());
+    };
+    EXPECT_EQ(table(0), std::vector<uint8_t>(64, 255));
+    EXPECT_EQ(table(100), std::vector<uint8_t>(64, 1));
+    EXPECT_EQ(table(246), std::vector<uint8_t>(64, 1));
+}
+
+TEST(JpegMarkers, GreyFileHasOneComponentOneTableAndTheGreyLevels) {
+    Picture p = bgrx(32, 32);
+    const auto file = encoded(p, 30, true);
+    const auto layout = parseJpeg(file);
+    std::vector<uint8_t> markers;
+    for (const auto& s : layout.segments)
+        markers.push_back(s.marker);
+    EXPECT_EQ(markers, (std::vector<uint8_t>{0xd8, 0xe0, 0xdb, 0xc0, 0xc4, 0xc4, 0xda}));
+    EXPECT_EQ(layout.segments[3].payload, (std::vector<uint8_t>{8, 0, 32, 0, 32, 1, 1, 0x11, 0}));
+    EXPECT_EQ(layout.segments[6].payload, (std::vector<uint8_t>{1, 1, 0x00, 0, 63, 0}));
+    const auto d = decodeJpeg(file);
+    ASSERT_EQ(d.components, 1);
+    for (int y = 4; y < 32; y += 16)
+        for (int x = 4; x < 32; x += 16) {
+            const Colour c = blockColour(x, y);
+            const int grey = (c.r * 299 + c.g * 587 + c.b * 114 + 500) / 1000;
+            EXPECT_NEAR(d.pixels[size_t(y) * 32 + x], grey, 4) << x << "," << y;
+        }
+}
+
+TEST(JpegPixels, EveryDisplayLayoutDecodesToItsColours) {
+    const int w = 64, h = 48;
+    expectPattern(encoded(bgrx(w, h)), w, h, 6);
+    expectPattern(encoded(patterned(w, h, 32, ByteOrder::MsbFirst, 0xff0000, 0xff00, 0xff)), w, h,
+                  6);
+    expectPattern(encoded(patterned(w, h, 32, ByteOrder::LsbFirst, 0xff, 0xff00, 0xff0000)), w, h,
+                  6);
+    expectPattern(encoded(patterned(w, h, 24, ByteOrder::LsbFirst, 0xff0000, 0xff00, 0xff)), w, h,
+                  6);
+    expectPattern(encoded(patterned(w, h, 24, ByteOrder::MsbFirst, 0xff0000, 0xff00, 0xff)), w, h,
+                  6);
+    expectPattern(
+        encoded(patterned(w, h, 32, ByteOrder::LsbFirst, 0x3ff00000, 0x000ffc00, 0x000003ff)), w, h,
+        6);
+    expectPattern(encoded(patterned(w, h, 16, ByteOrder::LsbFirst, 0xf800, 0x07e0, 0x001f)), w, h,
+                  10);
+    expectPattern(encoded(patterned(w, h, 16, ByteOrder::MsbFirst, 0x7c00, 0x03e0, 0x001f)), w, h,
+                  10);
+}
+
+TEST(JpegPixels, PaletteDisplayUsesItsColourTable) {
+    Picture p = makeOwnedPicture(32, 32, 8, 32);
+    p.palette.resize(256);
+    p.palette[3] = {255, 0, 0};
+    p.palette[9] = {0, 0, 255};
+    for (int y = 0; y < 32; ++y)
+        std::memset(mutablePixels(p) + y * 32, y < 16 ? 3 : 9, 32);
+    const auto d = decodeJpeg(encoded(p));
+    const uint8_t* top = &d.pixels[(4 * 32 + 4) * 3];
+    const uint8_t* bottom = &d.pixels[(28 * 32 + 4) * 3];
+    EXPECT_GT(top[0], 240);  // red stays red, and the first row in the file is the top row
+    EXPECT_LT(top[2], 20);
+    EXPECT_GT(bottom[2], 240);
+    EXPECT_LT(bottom[0], 20);
+}
+
+TEST(JpegPixels, OneRowAndOddSizesAreValidFiles) {
+    for (auto [w, h] : {std::pair{1, 1}, {37, 1}, {1, 23}, {33, 17}}) {
+        const auto d = decodeJpeg(encoded(bgrx(w, h)));
+        EXPECT_EQ(d.width, w);
+        EXPECT_EQ(d.height, h);
+    }
+}
+
+class JpegFile : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char tmpl[] = "/tmp/kvr-jpeg-XXXXXX";
+        dir_ = mkdtemp(tmpl);
+    }
+    void TearDown() override { fs::remove_all(dir_); }
+    fs::path dir_;
+};
+
+TEST_F(JpegFile, EmptyPictureGivesAnEmptyFile) {
+    saveJpeg(bgrx(0, 10), dir_ / "e.jpg", 30, false);
+    EXPECT_EQ(fs::file_size(dir_ / "e.jpg"), 0u);
+}
+
+TEST_F(JpegFile, WrittenBytesAreTheEncodedOnes) {
+    const Picture p = bgrx(40, 40);
+    saveJpeg(p, dir_ / "p.jpg", 30, false);
+    EXPECT_EQ(readFile(dir_ / "p.jpg"), encoded(p));
+}
+
+TEST_F(JpegFile, EncoderErrorCarriesLibjpegsNumberAndLeavesAnEmptyFile) {
+    std::ofstream(dir_ / "big.jpg") << "old contents";
+    try {
+        saveJpeg(bgrx(65501, 1), dir_ / "big.jpg", 30, false);
+        ADD_FAILURE() << "no error";
+    } catch (const KvrError& e) {
+        EXPECT_EQ(std::string(e.what()), "JPEG エラー #" + std::to_string(JERR_IMAGE_TOO_BIG));
+    }
+    EXPECT_EQ(fs::file_size(dir_ / "big.jpg"), 0u);
+}
+
+// Runs body in a child process under a resource limit; returns its exit code.
+template <typename F>
+int inChild(F body) {
+    const pid_t pid = fork();
+    if (pid == 0)
+        _exit(body());
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 100;
+}
+
+int expectMessage(const std::function<void()>& f, const std::string& message) {
+    try {
+        f();
+    } catch (const KvrError& e) {
+        return e.what() == message ? 0 : 2;
+    }
+    return 1;
+}
+
+TEST_F(JpegFile, ShortWriteIsReportedNotPassedAsSuccess) {
+    const fs::path path = dir_ / "full.jpg";
+    const int status = inChild([&] {
+        std::signal(SIGXFSZ, SIG_IGN);
+        rlimit rl{1000, 1000};
+        setrlimit(RLIMIT_FSIZE, &rl);
+        return expectMessage([&] { saveJpeg(bgrx(200, 200), path, 100, false); },
+                             "ストリームへの書き込みエラー");
+    });
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(fs::file_size(path), 1000u);
+}
+
+TEST_F(JpegFile, OutOfMemoryForTheEncodedBytesHasItsOwnMessage) {
+    const fs::path path = dir_ / "nomem.jpg";
+    const int status = inChild([&] {
+        // Noise does not compress: the gathered bytes outgrow what the limit leaves.
+        Picture p = makeOwnedPicture(2048, 2048, 32, 2048 * 4);
+        uint32_t seed = 1;
+        for (size_t i = 0; i < p.stride * 2048; ++i) {
+            seed = seed * 1664525u + 1013904223u;
+            mutablePixels(p)[i] = uint8_t(seed >> 24);
+        }
+        long pages = 0;
+        if (FILE* f = std::fopen("/proc/self/statm", "r")) {
+            if (std::fscanf(f, "%ld", &pages) != 1)
+                pages = 0;
+            std::fclose(f);
+        }
+        const rlim_t limit = rlim_t(pages) * sysconf(_SC_PAGESIZE) + 6 * 1024 * 1024;
+        rlimit rl{limit, limit};
+        setrlimit(RLIMIT_AS, &rl);
+        return expectMessage([&] { saveJpeg(p, path, 100, false); },
+                             "メモリストリームの拡大中にメモリが足りなくなりました");
+    });
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(fs::file_size(path), 0u);
+}
+
+}  // namespace
+}  // namespace kvr

@@ -1,0 +1,198 @@
+// Active-window shots with real windows under openbox: the window in front with its frame, the
+// clipping at the screen's edges, and the walk past hidden and iconified windows.
+#include <gtest/gtest.h>
+
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
+#include <memory>
+
+#include "core/error.h"
+#include "core/grab.h"
+#include "core/settings.h"
+#include "core/shot.h"
+#include "xserver.h"
+#include "xtest_support.h"
+
+namespace kvr {
+namespace {
+
+using namespace kvr::test;
+using platform::ScreenRect;
+
+uint32_t le32(const std::vector<uint8_t>& b, size_t at) {
+    return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | uint32_t(b[at + 3]) << 24;
+}
+
+class ActiveWindow : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        server_ = std::make_unique<XServer>(XServer::Options{640, 480, 24, true});
+        display_ = XOpenDisplay(server_->display().c_str());
+        painted_ = std::make_unique<PaintedRoot>(display_);
+    }
+    static void TearDownTestSuite() {
+        painted_.reset();
+        XCloseDisplay(display_);
+        server_.reset();
+    }
+    void SetUp() override {
+        server_->exportDisplay();
+        setSettingsFilePathForTesting((dir_ / "kvr.ini").string());
+    }
+    void TearDown() override { setSettingsFilePathForTesting(""); }
+
+    // One active-window BMP shot; its file's bytes.
+    std::vector<uint8_t> shoot() {
+        CaptureChoices choices;
+        choices.mode = ShotMode::ActiveWindow;
+        choices.format = SaveFormat::Bmp;
+        choices.Place = dir_.path().string();
+        EXPECT_EQ(shotNow(choices), ShotResult::Written);
+        const auto name = dir_ / ("Act_B0" + std::to_string(shots_++) + ".bmp");
+        return readFile(name);
+    }
+
+    // The BMP must hold exactly what the screen shows over region (root coordinates).
+    void expectScreen(const std::vector<uint8_t>& f, const ScreenRect& region) {
+        ASSERT_GE(f.size(), 54u);
+        ASSERT_EQ(int(le32(f, 18)), region.width);
+        ASSERT_EQ(int(le32(f, 22)), region.height);
+        XImage* image =
+            XGetImage(display_, DefaultRootWindow(display_), region.x, region.y,
+                      unsigned(region.width), unsigned(region.height), AllPlanes, ZPixmap);
+        ASSERT_TRUE(image);
+        int wrong = 0;
+        const size_t stride = size_t(region.width) * 4;
+        for (int y = 0; y < region.height; ++y)
+            for (int x = 0; x < region.width; ++x) {
+                const unsigned long p = XGetPixel(image, x, y);
+                const uint8_t* b = f.data() + 54 + (region.height - 1 - y) * stride + x * 4;
+                wrong += b[0] != (p & 0xff) || b[1] != ((p >> 8) & 0xff) ||
+                         b[2] != ((p >> 16) & 0xff) || b[3] != 0;
+            }
+        XDestroyImage(image);
+        EXPECT_EQ(wrong, 0);
+    }
+
+    void expectNoWindow() {
+        CaptureChoices choices;
+        choices.mode = ShotMode::ActiveWindow;
+        choices.format = SaveFormat::Jpeg;
+        choices.Place = dir_.path().string();
+        try {
+            shotNow(choices);
+            ADD_FAILURE() << "no error";
+        } catch (const KvrError& e) {
+            EXPECT_STREQ(e.what(), "Windowの取得に失敗しました");
+        }
+        EXPECT_FALSE(std::filesystem::exists(dir_ / "Act_J00.jpg"));
+    }
+
+    static std::unique_ptr<XServer> server_;
+    static Display* display_;
+    static std::unique_ptr<PaintedRoot> painted_;
+    TempDir dir_;
+    int shots_ = 0;
+};
+
+std::unique_ptr<XServer> ActiveWindow::server_;
+Display* ActiveWindow::display_ = nullptr;
+std::unique_ptr<PaintedRoot> ActiveWindow::painted_;
+
+TEST_F(ActiveWindow, FrontWindowWithItsFrame) {
+    TestWindow back(display_, 50, 60, 300, 200, 0x00ff00);
+    TestWindow front(display_, 120, 100, 200, 150, 0xff0000);
+    front.activate();
+    const ScreenRect frame = front.frameRect();
+    ASSERT_GT(frame.height, 150) << "openbox should add a title bar";
+    expectScreen(shoot(), frame);
+
+    back.activate();  // raised above the other one
+    expectScreen(shoot(), back.frameRect());
+}
+
+TEST_F(ActiveWindow, OffTheLeftAndTopEdgeLosesThatStrip) {
+    TestWindow w(display_, 100, 100, 200, 150, 0x0000ff);
+    w.activate();
+    w.moveTo(-50, -30);
+    const ScreenRect frame = w.frameRect();
+    ASSERT_LT(frame.x, 0);
+    ASSERT_LT(frame.y, 0);
+    expectScreen(shoot(), {0, 0, frame.width + frame.x, frame.height + frame.y});
+}
+
+TEST_F(ActiveWindow, OffTheRightAndBottomEdgeIsCutThere) {
+    TestWindow w(display_, 100, 100, 200, 150, 0xffff00);
+    w.activate();
+    w.moveTo(560, 420);
+    const ScreenRect frame = w.frameRect();
+    ASSERT_GT(frame.x + frame.width, 640);
+    ASSERT_GT(frame.y + frame.height, 480);
+    expectScreen(shoot(), {frame.x, frame.y, 640 - frame.x, 480 - frame.y});
+}
+
+TEST_F(ActiveWindow, SelfDecoratedWindowLosesItsShadowMargin) {
+    TestWindow w(display_, 100, 100, 200, 150, 0xff00ff, false);
+    w.setProperty32("_GTK_FRAME_EXTENTS", XA_CARDINAL, {10, 12, 5, 20});
+    w.activate();
+    const ScreenRect frame = w.frameRect();
+    ASSERT_EQ(frame.width, 200) << "openbox should not decorate it";
+    expectScreen(shoot(), {frame.x + 10, frame.y + 5, 200 - 22, 150 - 25});
+}
+
+TEST_F(ActiveWindow, WalkSkipsIconifiedAndHiddenWindows) {
+    TestWindow bottom(display_, 30, 40, 250, 180, 0x808080);
+    TestWindow middle(display_, 200, 150, 220, 160, 0x20a040);
+    TestWindow top(display_, 300, 200, 200, 120, 0xa02040);
+    top.activate();
+    const Window topFrame = top.frame();
+    top.iconify();
+    // The window manager may have moved the focus on: point the active window back at the
+    // iconified one, as if it were still in front.
+    setActiveWindowProperty(display_, top.id());
+    ASSERT_EQ(top.frame(), topFrame);
+    expectScreen(shoot(), middle.frameRect());
+
+    // Iconified but still mapped (window managers that keep thumbnails do that).
+    const Atom hidden = XInternAtom(display_, "_NET_WM_STATE_HIDDEN", False);
+    middle.setProperty32("_NET_WM_STATE", XA_ATOM, {long(hidden)});
+    setActiveWindowProperty(display_, top.id());
+    expectScreen(shoot(), bottom.frameRect());
+
+    // An unmapped window in front, just above the middle one.
+    XSetWindowAttributes attributes{};
+    attributes.override_redirect = True;
+    const Window unmapped =
+        XCreateWindow(display_, DefaultRootWindow(display_), 0, 0, 640, 480, 0, CopyFromParent,
+                      InputOutput, CopyFromParent, CWOverrideRedirect, &attributes);
+    XWindowChanges changes{};
+    changes.sibling = middle.frame();
+    changes.stack_mode = Above;
+    XConfigureWindow(display_, unmapped, CWSibling | CWStackMode, &changes);
+    setActiveWindowProperty(display_, unmapped);
+    expectScreen(shoot(), bottom.frameRect());
+    XDestroyWindow(display_, unmapped);
+}
+
+TEST_F(ActiveWindow, NoActiveWindowAndNoFocusIsNoWindow) {
+    setActiveWindowProperty(display_, None);
+    XSetInputFocus(display_, None, RevertToNone, CurrentTime);
+    XSync(display_, False);
+    expectNoWindow();
+}
+
+TEST_F(ActiveWindow, WindowGoneBeforeTheShotIsNoWindowNotACrash) {
+    Window gone;
+    {
+        TestWindow w(display_, 100, 100, 200, 150, 0x123456);
+        w.activate();
+        gone = w.id();
+    }
+    setActiveWindowProperty(display_, gone);
+    expectNoWindow();
+}
+
+}  // namespace
+}  // namespace kvr

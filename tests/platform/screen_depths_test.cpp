@@ -1,0 +1,91 @@
+// All-screen shots at every depth Xvfb offers: the BMP holds the screen's pixels exactly, the
+// JPEG decodes to them within the quality's error.
+#include <gtest/gtest.h>
+
+#include <X11/Xlib.h>
+
+#include "core/settings.h"
+#include "core/shot.h"
+#include "jpeg_support.h"
+#include "xserver.h"
+#include "xtest_support.h"
+
+namespace kvr {
+namespace {
+
+using namespace kvr::test;
+
+uint32_t le32(const std::vector<uint8_t>& b, size_t at) {
+    return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | uint32_t(b[at + 3]) << 24;
+}
+
+class ScreenDepth : public ::testing::TestWithParam<int> {};
+
+TEST_P(ScreenDepth, AllScreenBmpAndJpegHoldTheScreensPixels) {
+    const int depth = GetParam();
+    XServer server(XServer::Options{320, 240, depth, false});
+    server.exportDisplay();
+    Display* dpy = XOpenDisplay(server.display().c_str());
+    ASSERT_TRUE(dpy);
+    const PaintedRoot painted(dpy);
+    TempDir dir;
+    setSettingsFilePathForTesting((dir / "kvr.ini").string());
+
+    CaptureChoices choices;
+    choices.mode = ShotMode::AllScreen;
+    choices.format = SaveFormat::Bmp;
+    choices.Place = dir.path().string();
+    ASSERT_EQ(shotNow(choices), ShotResult::Written);
+    const auto f = readFile(dir / "ALL_B00.bmp");
+    const int bpp = depth > 16 ? 32 : depth > 8 ? 16 : 8;
+    const size_t colours = bpp == 8 ? 256 : 0;
+    const size_t stride = (320 * size_t(bpp) + 31) / 32 * 4;
+    ASSERT_EQ(f.size(), 54 + colours * 4 + stride * 240);
+    EXPECT_EQ(f[28], bpp);
+    EXPECT_EQ(le32(f, 46), colours);
+    int wrong = 0;
+    for (int y = 0; y < 240; ++y) {
+        const uint8_t* row = f.data() + 54 + colours * 4 + (239 - y) * stride;
+        for (int x = 0; x < 320; ++x) {
+            const Rgb c = painted.displayedAt(x, y);
+            bool ok;
+            if (bpp == 32) {
+                ok = row[x * 4] == c.b && row[x * 4 + 1] == c.g && row[x * 4 + 2] == c.r &&
+                     row[x * 4 + 3] == 0;
+            } else if (bpp == 16) {
+                const uint16_t w = uint16_t(row[x * 2] | row[x * 2 + 1] << 8);
+                ok = w == ((c.r >> 3) << 10 | (c.g >> 3) << 5 | c.b >> 3);
+            } else {
+                const uint32_t index = painted.pixelAt(x, y);
+                const uint8_t* entry = f.data() + 54 + index * 4;
+                ok = row[x] == index && entry[0] == c.b && entry[1] == c.g && entry[2] == c.r;
+            }
+            wrong += !ok;
+        }
+    }
+    EXPECT_EQ(wrong, 0);
+
+    choices.format = SaveFormat::Jpeg;
+    ASSERT_EQ(shotNow(choices), ShotResult::Written);
+    const auto d = decodeJpeg(readFile(dir / "ALL_J00.jpg"));
+    ASSERT_EQ(d.width, 320);
+    ASSERT_EQ(d.height, 240);
+    int worst = 0;
+    for (int y = 3; y < 240; y += 16)
+        for (int x = 3; x < 320; x += 16)
+            for (int k = 0; k < 10; k += 3) {
+                const Rgb c = painted.displayedAt(x + k, y + k);
+                const uint8_t* px = &d.pixels[(size_t(y + k) * 320 + x + k) * 3];
+                worst = std::max(
+                    {worst, std::abs(px[0] - c.r), std::abs(px[1] - c.g), std::abs(px[2] - c.b)});
+            }
+    EXPECT_LE(worst, 8);
+    XCloseDisplay(dpy);
+    setSettingsFilePathForTesting("");
+}
+
+INSTANTIATE_TEST_SUITE_P(Xvfb, ScreenDepth, ::testing::Values(24, 16, 15, 8, 30),
+                         [](const auto& info) { return "Depth" + std::to_string(info.param); });
+
+}  // namespace
+}  // namespace kvr

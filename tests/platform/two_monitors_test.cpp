@@ -1,0 +1,110 @@
+// A desktop of two monitors side by side with the primary one on the right: grabs hold only the
+// primary monitor, and its top-left is the origin of the clipping.
+#include <gtest/gtest.h>
+
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/Xrandr.h>
+
+#include <memory>
+
+#include "core/error.h"
+#include "core/grab.h"
+#include "platform/xdisplay.h"
+#include "platform/xwindows.h"
+#include "xserver.h"
+#include "xtest_support.h"
+
+namespace kvr {
+namespace {
+
+using namespace kvr::test;
+using platform::ScreenRect;
+
+class TwoMonitors : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        server_ = std::make_unique<XServer>(XServer::Options{640, 480, 24, true});
+        display_ = XOpenDisplay(server_->display().c_str());
+        painted_ = std::make_unique<PaintedRoot>(display_);
+        // RandR virtual monitors: Xvfb has one output, but lays out monitors as it is told.
+        const Window root = DefaultRootWindow(display_);
+        XRRMonitorInfo* m = XRRAllocateMonitor(display_, 0);
+        m->width = 320, m->height = 480, m->mwidth = 100, m->mheight = 150;
+        m->name = XInternAtom(display_, "KVR-LEFT", False);
+        m->x = 0, m->primary = False;
+        XRRSetMonitor(display_, root, m);
+        m->name = XInternAtom(display_, "KVR-RIGHT", False);
+        m->x = 320, m->primary = True;
+        XRRSetMonitor(display_, root, m);
+        XRRFreeMonitors(m);
+        XSync(display_, False);
+    }
+    static void TearDownTestSuite() {
+        painted_.reset();
+        XCloseDisplay(display_);
+        server_.reset();
+    }
+    void SetUp() override { server_->exportDisplay(); }
+
+    // The grabbed picture must be the root window's pixels over region.
+    void expectScreen(const Picture& p, const ScreenRect& region) {
+        ASSERT_EQ(p.width, region.width);
+        ASSERT_EQ(p.height, region.height);
+        ASSERT_EQ(p.bitsPerPixel, 32);
+        XImage* image =
+            XGetImage(display_, DefaultRootWindow(display_), region.x, region.y,
+                      unsigned(region.width), unsigned(region.height), AllPlanes, ZPixmap);
+        ASSERT_TRUE(image);
+        int wrong = 0;
+        for (int y = 0; y < p.height; ++y)
+            for (int x = 0; x < p.width; ++x) {
+                const uint8_t* px = p.row(y) + x * 4;
+                const unsigned long v = XGetPixel(image, x, y);
+                wrong += px[0] != (v & 0xff) || px[1] != ((v >> 8) & 0xff) ||
+                         px[2] != ((v >> 16) & 0xff);
+            }
+        XDestroyImage(image);
+        EXPECT_EQ(wrong, 0);
+    }
+
+    static std::unique_ptr<XServer> server_;
+    static Display* display_;
+    static std::unique_ptr<PaintedRoot> painted_;
+};
+
+std::unique_ptr<XServer> TwoMonitors::server_;
+Display* TwoMonitors::display_ = nullptr;
+std::unique_ptr<PaintedRoot> TwoMonitors::painted_;
+
+TEST_F(TwoMonitors, PrimaryIsTheMonitorMarkedSo) {
+    EXPECT_EQ(platform::primaryMonitor(display_), (ScreenRect{320, 0, 320, 480}));
+}
+
+TEST_F(TwoMonitors, AllScreenIsThePrimaryMonitorOnly) {
+    expectScreen(grab(ShotMode::AllScreen), {320, 0, 320, 480});
+}
+
+TEST_F(TwoMonitors, WindowOnTheOtherMonitorIsNoWindow) {
+    TestWindow w(display_, 20, 100, 150, 100, 0xff0000);
+    w.activate();
+    ASSERT_LT(w.frameRect().x + w.frameRect().width, 320);
+    try {
+        grab(ShotMode::ActiveWindow);
+        ADD_FAILURE() << "no error";
+    } catch (const KvrError& e) {
+        EXPECT_STREQ(e.what(), "Windowの取得に失敗しました");
+    }
+}
+
+TEST_F(TwoMonitors, WindowAcrossBothIsCutAtThePrimarysLeftEdge) {
+    TestWindow w(display_, 250, 100, 200, 100, 0x00ff00);
+    w.activate();
+    const ScreenRect frame = w.frameRect();
+    ASSERT_LT(frame.x, 320);
+    expectScreen(grab(ShotMode::ActiveWindow),
+                 {320, frame.y, frame.x + frame.width - 320, frame.height});
+}
+
+}  // namespace
+}  // namespace kvr
