@@ -1,13 +1,16 @@
-// Program entry. Until the main window exists this is a bare window titled "Kelvoro".
-#include <QApplication>
-#include <QWidget>
+// Program entry: the application object with the top-level error handler, the title "Kelvoro",
+// the main window, and the message loop.
+#include <QIcon>
+
+#include "ui/app.h"
+#include "ui/main.h"
 
 int main(int argc, char** argv) {
-    QApplication app(argc, argv);
-    QApplication::setApplicationDisplayName(QString());
-    QWidget window;
-    window.setWindowTitle("Kelvoro");
-    window.resize(242, 143);
-    window.show();
+    kvr::KvrApplication app(argc, argv);
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/icon.png")));
+    kvr::KvrApplication::setTitle(QStringLiteral("Kelvoro"));
+    TForm1 Form1;  // FormCreate runs during creation
+    Form1.hideTimerCaret();
+    Form1.show();
     return app.exec();
 }

@@ -10,8 +10,8 @@ enum class SaveFormat { Jpeg, Bmp };
 struct CaptureChoices {
     ShotMode mode = ShotMode::ActiveWindow;
     SaveFormat format = SaveFormat::Jpeg;
-    std::string Place;       // output folder
-    std::string FileName;    // custom file-name prefix
+    std::string Place;           // output folder
+    std::string FileName;        // custom file-name prefix
     bool FileNameCheck = false;  // use FileName instead of the mode prefix
 };
 

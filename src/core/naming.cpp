@@ -10,7 +10,8 @@ const char* const kNoFreeNameMessage =
 namespace {
 
 std::string prefixFor(const CaptureChoices& c) {
-    if (c.FileNameCheck) return c.FileName;
+    if (c.FileNameCheck)
+        return c.FileName;
     const bool all = c.mode == ShotMode::AllScreen;
     const bool jpeg = c.format == SaveFormat::Jpeg;
     return std::string(all ? "ALL_" : "Act_") + (jpeg ? "J" : "B");
@@ -34,7 +35,8 @@ std::optional<std::string> nextFileName(const CaptureChoices& choices) {
     for (int n = 0; n < 100; ++n) {
         const char digits[3] = {char('0' + n / 10), char('0' + n % 10), '\0'};
         std::string name = prefix + digits + extension;
-        if (!fileExists(joinPath(choices.Place, name))) return name;
+        if (!fileExists(joinPath(choices.Place, name)))
+            return name;
     }
     return std::nullopt;
 }

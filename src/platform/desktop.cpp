@@ -9,15 +9,18 @@
 namespace kvr::platform {
 
 std::string homeFolder() {
-    if (const char* home = std::getenv("HOME"); home && *home) return home;
-    if (const passwd* pw = getpwuid(getuid()); pw && pw->pw_dir) return pw->pw_dir;
+    if (const char* home = std::getenv("HOME"); home && *home)
+        return home;
+    if (const passwd* pw = getpwuid(getuid()); pw && pw->pw_dir)
+        return pw->pw_dir;
     return "/";
 }
 
 namespace {
 
 std::string stripTrailingSlashes(std::string path) {
-    while (path.size() > 1 && path.back() == '/') path.pop_back();
+    while (path.size() > 1 && path.back() == '/')
+        path.pop_back();
     return path;
 }
 
@@ -25,15 +28,18 @@ std::string stripTrailingSlashes(std::string path) {
 // quoted forms "$HOME/..." and "/absolute" are valid there).
 bool parseDesktopLine(const std::string& line, const std::string& home, std::string& out) {
     size_t pos = line.find_first_not_of(" \t");
-    if (pos == std::string::npos || line.compare(pos, 16, "XDG_DESKTOP_DIR=") != 0) return false;
+    if (pos == std::string::npos || line.compare(pos, 16, "XDG_DESKTOP_DIR=") != 0)
+        return false;
     std::string value = line.substr(pos + 16);
     while (!value.empty() && (value.back() == ' ' || value.back() == '\t' || value.back() == '\r'))
         value.pop_back();
-    if (value.size() < 2 || value.front() != '"' || value.back() != '"') return false;
+    if (value.size() < 2 || value.front() != '"' || value.back() != '"')
+        return false;
     value = value.substr(1, value.size() - 2);
     std::string unescaped;
     for (size_t i = 0; i < value.size(); ++i) {
-        if (value[i] == '\\' && i + 1 < value.size()) ++i;
+        if (value[i] == '\\' && i + 1 < value.size())
+            ++i;
         unescaped += value[i];
     }
     if (unescaped.rfind("$HOME", 0) == 0)
@@ -58,9 +64,11 @@ std::string desktopFolder() {
     std::string line, found;
     while (std::getline(in, line)) {
         std::string value;
-        if (parseDesktopLine(line, home, value)) found = value;
+        if (parseDesktopLine(line, home, value))
+            found = value;
     }
-    if (!found.empty()) return found;
+    if (!found.empty())
+        return found;
     return home == "/" ? "/Desktop" : home + "/Desktop";
 }
 

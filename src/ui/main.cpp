@@ -1,5 +1,249 @@
 #include "main.h"
 
-TForm1::TForm1(QWidget* parent) : QWidget(parent) {}
+#include <QGuiApplication>
+#include <QIcon>
+#include <QMouseEvent>
+#include <QScreen>
+#include <QTimer>
+#include <QWindow>
+#include <algorithm>
+
+#include "app.h"
+#include "core/naming.h"
+#include "core/settings.h"
+#include "core/shot.h"
+#include "errorbox.h"
+#include "layoutscale.h"
+#include "opt.h"
+#include "platform/desktop.h"
+#include "platform/kernel.h"
+#include "ui_main.h"
+#include "ver.h"
+#include "windowmanager.h"
+
+namespace {
+
+const QString kIdleTitle = QStringLiteral("Kelvoro");
+
+QString countdownTitle(int seconds) {
+    return QString::number(seconds) + QStringLiteral("秒前");
+}
+
+// The message of the 100-name limit, with its line break as this platform writes it.
+QString noFreeNameText() {
+    return QString::fromUtf8(kvr::kNoFreeNameMessage).replace(QStringLiteral("\r\n"), "\n");
+}
+
+}  // namespace
+
+TForm1::TForm1(QWidget* parent) : QWidget(parent), Timer1(new QTimer(this)), ui_(new Ui::TForm1) {
+    ui_->setupUi(this);
+    setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
+    setWindowIcon(QIcon(QStringLiteral(":/icon.png")));
+    Timer1->setObjectName(QStringLiteral("Timer1"));
+    Timer1->setInterval(1000);
+
+    using kvr::runHandler;
+    connect(ui_->SpeedButtonSHOT, &QToolButton::clicked, this,
+            [this] { runHandler([this] { ShotBtnClick(); }); });
+    connect(ui_->SpeedButtonEXIT, &QToolButton::clicked, this,
+            [this] { runHandler([this] { ExitBtnClick(); }); });
+    connect(ui_->SpeedButtonOpt, &QToolButton::clicked, this,
+            [this] { runHandler([this] { SpeedButtonOptClick(); }); });
+    connect(ui_->SpeedButtonInf, &QToolButton::clicked, this,
+            [this] { runHandler([this] { SpeedButtonInfClick(); }); });
+    connect(ui_->UpDown1, &kvr::UpDown::positionChanged, this,
+            [this](int position) { runHandler([this, position] { UpDown1Click(position); }); });
+    connect(Timer1, &QTimer::timeout, this, [this] { runHandler([this] { Timer1Timer(); }); });
+    ui_->Image2->installEventFilter(this);
+
+    kvr::applyLayout(*this, kvr::layoutScale());
+    // Centred on the primary monitor, never left of or above it.
+    if (QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QRect area = screen->geometry();
+        QRect frame(QPoint(), size());
+        frame.moveCenter(area.center());
+        move(std::max(frame.left(), area.left()), std::max(frame.top(), area.top()));
+    }
+    kvr::KvrApplication::setTitleWindow(this);
+    // An error here is shown and creation goes on, as with any handler.
+    runHandler([this] { FormCreate(); });
+}
+
 TForm1::~TForm1() = default;
-void TForm1::hideTimerCaret() {}
+
+void TForm1::hideTimerCaret() {
+    if (ui_->Edit1->hasFocus())
+        ui_->Edit1->clearFocus();
+}
+
+void TForm1::FormCreate() {
+    OptFlag = true;
+    if (!kvr::platform::isSupportedKernel(kvr::platform::kernelName())) {
+        kvr::showErrorBox(QStringLiteral("このOSには対応していません"));
+        // Ends the program once the message loop runs; creation goes on meanwhile.
+        QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
+    }
+    const kvr::StartupSettings settings = kvr::readStartupSettings(kvr::Settings());
+    Place = settings.Place;
+    FileName = settings.FileName;
+    FileNameCheck = settings.FileNameCheck;
+    // "Error" marks an unset folder: the desktop, not written back.
+    if (Place == "Error")
+        Place = kvr::platform::desktopFolder();
+    (settings.type == 0 ? ui_->SpeedButtonACT : ui_->SpeedButtonALL)->setChecked(true);
+    (settings.save == 0 ? ui_->SpeedButtonJPG : ui_->SpeedButtonBMP)->setChecked(true);
+    ui_->Edit1->setText(QString::number(settings.timer));
+    ui_->UpDown1->setPosition(static_cast<int16_t>(settings.timer));
+    hideTimerCaret();
+}
+
+bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == ui_->Image2) {
+        auto* mouse = static_cast<QMouseEvent*>(event);
+        if (event->type() == QEvent::MouseButtonPress)
+            kvr::runHandler([this, mouse] { FormMouseDown(mouse); });
+        else if (event->type() == QEvent::MouseMove)
+            kvr::runHandler([this, mouse] { FormMouseMove(mouse); });
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void TForm1::FormMouseDown(QMouseEvent* event) {
+    const QPoint p = event->position().toPoint();
+    MouseX = p.x();
+    MouseY = p.y();
+    MouseDownFlag = true;
+    hideTimerCaret();
+}
+
+void TForm1::FormMouseMove(QMouseEvent* event) {
+    const QPoint p = event->position().toPoint();
+    if (!(event->buttons() & Qt::LeftButton) || !MouseDownFlag)
+        return;
+    if (p.x() == MouseX && p.y() == MouseY)
+        return;
+    MouseDownFlag = false;
+    // The window manager moves the window with the pointer until the button is released.
+    if (QWindow* window = windowHandle())
+        window->startSystemMove();
+}
+
+void TForm1::UpDown1Click(int position) {
+    setTimerText(position);
+    hideTimerCaret();
+}
+
+void TForm1::setTimerText(int32_t seconds) {
+    ui_->Edit1->setText(QString::number(seconds));
+}
+
+void TForm1::ExitBtnClick() {
+    {
+        kvr::Settings settings;
+        kvr::writeExitSettings(
+            settings,
+            ui_->SpeedButtonACT->isChecked() ? kvr::ShotMode::ActiveWindow
+                                             : kvr::ShotMode::AllScreen,
+            ui_->SpeedButtonJPG->isChecked() ? kvr::SaveFormat::Jpeg : kvr::SaveFormat::Bmp,
+            ui_->Edit1->text().toStdString());
+    }
+    QCoreApplication::quit();
+}
+
+void TForm1::SpeedButtonOptClick() {
+    showOptionsDialog(*this);
+}
+
+void TForm1::SpeedButtonInfClick() {
+    showAboutBox(*this);
+    hideTimerCaret();
+}
+
+void TForm1::ShotBtnClick() {
+    // A hand-edited timer of 0 would count 256 seconds and one above 255 would lose its high
+    // bits: the countdown keeps to what an 8-bit count can say.
+    const int32_t seconds = std::clamp(kvr::parseInteger(ui_->Edit1->text().toStdString()), 1, 255);
+    if (QString::number(seconds) != ui_->Edit1->text())
+        setTimerText(seconds);
+    TimerCount = static_cast<uint8_t>(seconds);
+    ui_->SpeedButtonSHOT->setEnabled(false);
+    kvr::KvrApplication::setTitle(countdownTitle(TimerCount));
+    leaveScreenForCountdown();
+    Timer1->start();
+    hideTimerCaret();
+}
+
+void TForm1::Timer1Timer() {
+    --TimerCount;
+    if (TimerCount != 0) {
+        kvr::KvrApplication::setTitle(countdownTitle(TimerCount));
+        return;
+    }
+    kvr::KvrApplication::setTitle(QStringLiteral("撮影中"));
+    Timer1->stop();
+    // Back to idle whatever the shot did; its error is shown after, by the top-level handler.
+    struct BackToIdle {
+        TForm1& form;
+        ~BackToIdle() {
+            form.ui_->SpeedButtonSHOT->setEnabled(true);
+            form.comeBackAfterCountdown();
+            kvr::KvrApplication::setTitle(kIdleTitle);
+            form.hideTimerCaret();
+        }
+    } backToIdle{*this};
+    ShotNow();
+}
+
+void TForm1::leaveScreenForCountdown() {
+    hiddenForCountdown_ = !kvr::windowManagerRunning();
+    if (!hiddenForCountdown_) {
+        showMinimized();
+        return;
+    }
+    // While hidden, closing a message box (the 100-name box) would leave no visible window, and
+    // the toolkit would end the program.
+    quitOnLastWindowClosed_ = QGuiApplication::quitOnLastWindowClosed();
+    QGuiApplication::setQuitOnLastWindowClosed(false);
+    hide();
+}
+
+void TForm1::comeBackAfterCountdown() {
+    if (hiddenForCountdown_) {
+        show();
+        QGuiApplication::setQuitOnLastWindowClosed(quitOnLastWindowClosed_);
+        hiddenForCountdown_ = false;
+    } else {
+        showNormal();
+    }
+    raise();
+    activateWindow();
+}
+
+kvr::CaptureChoices TForm1::captureChoices() const {
+    kvr::CaptureChoices choices;
+    choices.mode =
+        ui_->SpeedButtonALL->isChecked() ? kvr::ShotMode::AllScreen : kvr::ShotMode::ActiveWindow;
+    choices.format =
+        ui_->SpeedButtonBMP->isChecked() ? kvr::SaveFormat::Bmp : kvr::SaveFormat::Jpeg;
+    choices.Place = Place;
+    choices.FileName = FileName;
+    choices.FileNameCheck = FileNameCheck;
+    return choices;
+}
+
+void TForm1::ShotNow() {
+    if (kvr::shotNow(captureChoices()) == kvr::ShotResult::NoFreeName) {
+        // Shown while the program is still minimised; nothing was written.
+        kvr::showErrorBox(noFreeNameText());
+        return;
+    }
+    hideTimerCaret();
+}
+
+std::string TForm1::GetFileName() {
+    if (auto name = kvr::nextFileName(captureChoices()))
+        return *name;
+    kvr::showErrorBox(noFreeNameText());
+    return "Error";
+}

@@ -1,13 +1,23 @@
 #pragma once
 // The main window (TForm1): capture choices, self-timer, and the buttons for Opt, Inf and exit.
-// Skeleton: the members below are the contract the dialogs rely on; the window itself is being
-// built in main.cpp / main.ui.
+// Its layout is main.ui; the controls keep the layout's names (findChild finds them).
 #include <QWidget>
+#include <cstdint>
+#include <memory>
 #include <string>
+
+#include "core/capture.h"
+
+class QMouseEvent;
+class QTimer;
+namespace Ui {
+class TForm1;
+}
 
 class TForm1 : public QWidget {
     Q_OBJECT
 public:
+    // FormCreate runs here: platform check, settings, layout scaled to the display.
     explicit TForm1(QWidget* parent = nullptr);
     ~TForm1() override;
 
@@ -18,6 +28,41 @@ public:
     // The options dialog may act on clicks of its folder choice.
     bool OptFlag = true;
 
+    // Background drag and countdown state.
+    int32_t MouseX = 0;
+    int32_t MouseY = 0;
+    bool MouseDownFlag = false;
+    uint8_t TimerCount = 0;  // 8 bits, as the countdown has always been
+    QTimer* Timer1;
+
     // The read-only timer box never shows a text cursor; kept as a named step for the callers.
     void hideTimerCaret();
+
+    // Handlers bound to the controls (errors they raise reach the top-level handler).
+    void FormCreate();
+    void FormMouseDown(QMouseEvent* event);
+    void FormMouseMove(QMouseEvent* event);
+    void UpDown1Click(int position);
+    void ExitBtnClick();
+    void SpeedButtonOptClick();
+    void SpeedButtonInfClick();
+    void ShotBtnClick();
+    void Timer1Timer();
+
+    // The capture core's entry points, fed with this window's choices.
+    void ShotNow();
+    std::string GetFileName();  // the next free name, or "Error" after the message box
+    kvr::CaptureChoices captureChoices() const;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void setTimerText(int32_t seconds);
+    void leaveScreenForCountdown();
+    void comeBackAfterCountdown();
+
+    std::unique_ptr<Ui::TForm1> ui_;
+    bool hiddenForCountdown_ = false;  // hidden instead of minimised (no window manager)
+    bool quitOnLastWindowClosed_ = true;
 };

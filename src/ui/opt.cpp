@@ -1,4 +1,221 @@
 #include "opt.h"
 
-// Placeholder until the options dialog lands.
-void showOptionsDialog(TForm1&) {}
+#include <QButtonGroup>
+#include <QDir>
+#include <QFileDialog>
+#include <QMouseEvent>
+#include <QRegularExpressionValidator>
+#include <QWindow>
+#include <algorithm>
+#include <optional>
+
+#include "app.h"
+#include "core/settings.h"
+#include "dialog_place.h"
+#include "layoutscale.h"
+#include "main.h"
+#include "platform/desktop.h"
+#include "ui_opt.h"
+
+namespace {
+
+// Quality step buckets between the slider (0..10) and the list's four items.
+constexpr int kSliderForItem[] = {1, 3, 6, 8};
+
+int itemForSlider(int position) {
+    if (position <= 2)
+        return 0;
+    if (position <= 5)
+        return 1;
+    if (position <= 7)
+        return 2;
+    return 3;
+}
+
+const QColor kSilver(192, 192, 192);
+
+// A small tool-window caption, bright while the dialog is the active window.
+const QString kActiveCaption = QStringLiteral(
+    "QLabel { color: white; font-weight: bold; padding-left: 3px; background: "
+    "qlineargradient(x1:0, y1:0, x2:1, y2:0, stop:0 #000080, stop:1 #1084d0); }");
+const QString kInactiveCaption = QStringLiteral(
+    "QLabel { color: #d4d0c8; font-weight: bold; padding-left: 3px; background: "
+    "qlineargradient(x1:0, y1:0, x2:1, y2:0, stop:0 #808080, stop:1 #b5b5b5); }");
+
+// The output folder chooser: folders only, starting at the root. Empty when cancelled.
+std::optional<std::string> chooseOutputFolder(QWidget* parent) {
+    QFileDialog chooser(parent, QStringLiteral("出力場所の指定"), QStringLiteral("/"));
+    chooser.setAcceptMode(QFileDialog::AcceptOpen);
+    chooser.setFileMode(QFileDialog::Directory);
+    chooser.setOption(QFileDialog::ShowDirsOnly);
+    if (chooser.exec() != QDialog::Accepted)
+        return std::nullopt;
+    const QStringList chosen = chooser.selectedFiles();
+    if (chosen.isEmpty() || !QFileInfo(chosen.first()).isDir())
+        return std::nullopt;
+    return QDir::cleanPath(chosen.first()).toStdString();
+}
+
+}  // namespace
+
+TForm2::TForm2(TForm1& owner)
+    : QDialog(&owner, Qt::Dialog | Qt::FramelessWindowHint),
+      owner_(owner),
+      ui_(std::make_unique<Ui::TForm2>()),
+      radioGroup_(new QButtonGroup(this)) {
+    ui_->setupUi(this);
+    kvr::applyLayout(*this, kvr::layoutScale());
+    setFixedSize(size());
+
+    // The caption strip is ours: window managers keep their own system buttons on any title
+    // bar they draw, and this dialog has none.
+    ui_->TitleBar->installEventFilter(this);
+    paintCaption(false);
+
+    radioGroup_->addButton(ui_->RadioGroup1Item0, 0);
+    radioGroup_->addButton(ui_->RadioGroup1Item1, 1);
+    // A prefix becomes part of a file name: no folder separators, no control characters.
+    ui_->Edit1->setValidator(new QRegularExpressionValidator(
+        QRegularExpression(QStringLiteral("[^/\\x{0}-\\x{1f}\\x{7f}]*")), ui_->Edit1));
+
+    // Errors of a handler go to the top-level handler, not through the toolkit's frames.
+    connect(radioGroup_, &QButtonGroup::idToggled, this, [this](int id, bool checked) {
+        if (checked)
+            kvr::runHandler([&] { RadioGroup1Click(id); });
+    });
+    connect(ui_->TrackBar1, &QSlider::valueChanged, this,
+            [this] { kvr::runHandler([this] { TrackBar1Change(); }); });
+    // activated: the user's choice only, so selecting an item from the slider does not come back.
+    connect(ui_->ComboBox1, &QComboBox::activated, this,
+            [this] { kvr::runHandler([this] { ComboBox1Change(); }); });
+    connect(ui_->CheckBox1, &QCheckBox::toggled, this,
+            [this] { kvr::runHandler([this] { CheckBox1Click(); }); });
+    connect(ui_->SpeedButton1, &QToolButton::clicked, this,
+            [this] { kvr::runHandler([this] { SpeedButton1Click(); }); });
+}
+
+TForm2::~TForm2() = default;
+
+void TForm2::loadSettings() {
+    owner_.OptFlag = false;
+    const kvr::Settings settings;
+    const int flg = settings.readInteger("Save", "flg", 0);
+    selectRadioItem(flg < 0 ? -1 : std::min(flg, 1));
+    ui_->Label1->setText(QString::fromStdString(owner_.Place));
+    ui_->TrackBar1->setValue(std::clamp(settings.readInteger("JPEG", "qualityrange", 3), 0, 10));
+    ui_->ComboBox1->setCurrentIndex(itemForSlider(ui_->TrackBar1->value()));
+    ui_->CheckBox1->setChecked(settings.readBool("Save", "filenamecheck", false));
+    ui_->Edit1->setText(QString::fromStdString(settings.readString("Save", "filename", "")));
+}
+
+bool TForm2::event(QEvent* e) {
+    if (e->type() == QEvent::WindowActivate) {
+        paintCaption(true);
+        FormActivate();
+    } else if (e->type() == QEvent::WindowDeactivate) {
+        paintCaption(false);
+    }
+    return QDialog::event(e);
+}
+
+bool TForm2::eventFilter(QObject* watched, QEvent* e) {
+    // Dragging the caption moves the dialog, as on a title bar: the window manager takes over
+    // at the first move with the button held.
+    if (watched == ui_->TitleBar) {
+        const auto* mouse = static_cast<QMouseEvent*>(e);
+        if (e->type() == QEvent::MouseButtonPress && mouse->button() == Qt::LeftButton)
+            captionPressed_ = true;
+        if (e->type() == QEvent::MouseMove && captionPressed_ &&
+            (mouse->buttons() & Qt::LeftButton) && windowHandle()) {
+            captionPressed_ = false;
+            windowHandle()->startSystemMove();
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, e);
+}
+
+void TForm2::paintCaption(bool active) {
+    ui_->TitleBar->setStyleSheet(active ? kActiveCaption : kInactiveCaption);
+}
+
+void TForm2::FormActivate() {
+    owner_.OptFlag = true;
+}
+
+void TForm2::RadioGroup1Click(int itemIndex) {
+    if (!owner_.OptFlag)
+        return;
+    if (itemIndex == 1) {
+        if (const auto folder = chooseOutputFolder(this))
+            setPlace(*folder);
+        else
+            selectRadioItem(0);  // runs this handler again, for the desktop
+    } else if (itemIndex == 0) {
+        setPlace(kvr::platform::desktopFolder());
+    }
+}
+
+void TForm2::TrackBar1Change() {
+    const int position = ui_->TrackBar1->value();
+    ui_->StaticText1->setText(QString::number(position));
+    ui_->ComboBox1->setCurrentIndex(itemForSlider(position));
+}
+
+void TForm2::ComboBox1Change() {
+    const int item = ui_->ComboBox1->currentIndex();
+    if (item >= 0 && item < int(std::size(kSliderForItem)))
+        ui_->TrackBar1->setValue(kSliderForItem[item]);
+}
+
+void TForm2::CheckBox1Click() {
+    const bool on = ui_->CheckBox1->isChecked();
+    QPalette palette = ui_->Edit1->palette();
+    palette.setColor(QPalette::Base, on ? QColor(Qt::white) : kSilver);
+    ui_->Edit1->setPalette(palette);
+    ui_->Edit1->setEnabled(on);
+}
+
+void TForm2::SpeedButton1Click() {
+    kvr::OptionSettings options;
+    options.flg = radioItemIndex();
+    options.place = owner_.Place;
+    options.qualityrange = kvr::parseInteger(ui_->StaticText1->text().toStdString());
+    options.filenamecheck = ui_->CheckBox1->isChecked();
+    options.filename = ui_->Edit1->text().toStdString();
+    {
+        kvr::Settings settings;
+        kvr::writeOptionSettings(settings, options);
+    }
+    owner_.FileName = options.filename;
+    owner_.FileNameCheck = options.filenamecheck;
+    accept();
+}
+
+int TForm2::radioItemIndex() const {
+    return radioGroup_->checkedId();
+}
+
+void TForm2::selectRadioItem(int itemIndex) {
+    if (QAbstractButton* button = radioGroup_->button(itemIndex)) {
+        button->setChecked(true);
+        return;
+    }
+    // No item: an exclusive group refuses to clear its last checked button.
+    radioGroup_->setExclusive(false);
+    for (QAbstractButton* button : radioGroup_->buttons())
+        button->setChecked(false);
+    radioGroup_->setExclusive(true);
+}
+
+void TForm2::setPlace(const std::string& place) {
+    owner_.Place = place;
+    ui_->Label1->setText(QString::fromStdString(place));
+}
+
+void showOptionsDialog(TForm1& owner) {
+    TForm2 dialog(owner);  // freed on every way out of here
+    dialog.loadSettings();
+    centreOver(dialog, owner);
+    dialog.exec();
+}

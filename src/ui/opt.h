@@ -1,6 +1,53 @@
 #pragma once
 // The options dialog (TForm2): output folder, JPEG quality step, file-name prefix.
+#include <QDialog>
+#include <memory>
+
 class TForm1;
+class QButtonGroup;
+namespace Ui {
+class TForm2;
+}
+
+class TForm2 : public QDialog {
+    Q_OBJECT
+public:
+    // Owned by the main window; the layout comes from opt.ui.
+    explicit TForm2(TForm1& owner);
+    ~TForm2() override;
+
+    // Fills the controls from kvr.ini and the main window. OptFlag stays clear until the dialog
+    // is activated, so selecting the saved folder choice never opens the folder chooser.
+    void loadSettings();
+
+    // Handlers bound to the controls' events.
+    void FormActivate();
+    void RadioGroup1Click(int itemIndex);
+    void TrackBar1Change();
+    void ComboBox1Change();
+    void CheckBox1Click();
+    // "閉じる": writes flg, place, qualityrange, filenamecheck, filename, hands the prefix
+    // settings to the main window and closes. A refused write raises KvrError and leaves the
+    // dialog open with the main window untouched.
+    void SpeedButton1Click();
+
+    // The radio group's selected item, -1 for none.
+    int radioItemIndex() const;
+
+protected:
+    bool event(QEvent* e) override;
+    bool eventFilter(QObject* watched, QEvent* e) override;
+
+private:
+    void paintCaption(bool active);
+    void selectRadioItem(int itemIndex);
+    void setPlace(const std::string& place);
+
+    TForm1& owner_;
+    std::unique_ptr<Ui::TForm2> ui_;
+    QButtonGroup* radioGroup_;
+    bool captionPressed_ = false;
+};
 
 // "Opt": creates the dialog owned by the main window, loads it, shows it modally, frees it.
 void showOptionsDialog(TForm1& owner);

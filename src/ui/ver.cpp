@@ -1,4 +1,110 @@
 #include "ver.h"
 
-// Placeholder until the About box lands.
-void showAboutBox(TForm1&) {}
+#include <QBitmap>
+#include <QDesktopServices>
+#include <QGuiApplication>
+#include <QMouseEvent>
+#include <QUrl>
+
+#include "app.h"
+#include "dialog_place.h"
+#include "layoutscale.h"
+#include "main.h"
+#include "ui_ver.h"
+
+const char* const kContactMail = "kelvoro@example.org";
+const char* const kContactWeb = "https://kelvoro.example.org/";
+
+namespace {
+
+// A transparent bitmap shows what lies under it wherever it has the colour of its bottom-left
+// pixel; a 24-bit BMP has no alpha of its own.
+void makeTransparent(QLabel& picture) {
+    QPixmap pixmap = picture.pixmap();
+    if (pixmap.isNull())
+        return;
+    const QColor key = pixmap.toImage().pixelColor(0, pixmap.height() - 1);
+    pixmap.setMask(pixmap.createMaskFromColor(key, Qt::MaskInColor));  // key colour: see-through
+    picture.setPixmap(pixmap);
+}
+
+}  // namespace
+
+TAboutBox::TAboutBox(TForm1& owner)
+    : QDialog(&owner, Qt::Dialog | Qt::FramelessWindowHint),
+      ui_(std::make_unique<Ui::TAboutBox>()) {
+    ui_->setupUi(this);
+    kvr::applyLayout(*this, kvr::layoutScale());
+    setFixedSize(size());
+    makeTransparent(*ui_->Image3);
+    for (QLabel* link : {ui_->Label1, ui_->Label2})
+        link->installEventFilter(this);
+    connect(ui_->SpeedButton1, &QToolButton::clicked, this,
+            [this] { kvr::runHandler([this] { SpeedButton1Click(); }); });
+}
+
+TAboutBox::~TAboutBox() = default;
+
+bool TAboutBox::eventFilter(QObject* watched, QEvent* e) {
+    auto* label = qobject_cast<QLabel*>(watched);
+    if (label && (label == ui_->Label1 || label == ui_->Label2)) {
+        switch (e->type()) {
+            case QEvent::Enter:
+                LabelMouseEnter(*label);
+                break;
+            case QEvent::Leave:
+                LabelMouseLeave(*label);
+                break;
+            case QEvent::MouseButtonRelease: {
+                // A click is a press and a release of the left button over the label.
+                const auto* mouse = static_cast<QMouseEvent*>(e);
+                if (mouse->button() == Qt::LeftButton &&
+                    label->rect().contains(mouse->position().toPoint()))
+                    kvr::runHandler([&] { LabelClick(*label); });
+                break;
+            }
+            default:
+                break;
+        }
+    }
+    return QDialog::eventFilter(watched, e);
+}
+
+void TAboutBox::SpeedButton1Click() {
+    close();
+}
+
+void TAboutBox::LabelMouseEnter(QLabel& label) {
+    QPalette palette = label.palette();
+    palette.setColor(QPalette::WindowText, QColor(0, 0, 255));
+    label.setPalette(palette);
+    QFont font = label.font();
+    font.setUnderline(true);
+    label.setFont(font);
+}
+
+void TAboutBox::LabelMouseLeave(QLabel& label) {
+    QPalette palette = label.palette();
+    palette.setColor(QPalette::WindowText, QGuiApplication::palette().color(QPalette::WindowText));
+    label.setPalette(palette);
+    QFont font = label.font();
+    font.setUnderline(false);
+    label.setFont(font);
+}
+
+void TAboutBox::LabelClick(QLabel& label) {
+    // The desktop's own handlers open these; when none is set up nothing is shown.
+    if (label.objectName() == QLatin1String("Label1"))
+        QDesktopServices::openUrl(QUrl(QStringLiteral("mailto:") + QLatin1String(kContactMail)));
+    else
+        QDesktopServices::openUrl(QUrl(QString::fromLatin1(kContactWeb)));
+}
+
+void showAboutBox(TForm1& owner) {
+    {
+        TAboutBox box(owner);  // freed on every way out of this block
+        centreOver(box, owner);
+        box.exec();
+    }
+    owner.hideTimerCaret();
+}

@@ -14,8 +14,9 @@ namespace {
 class NamingTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        dir = fs::temp_directory_path() / ("kvr-naming-" + std::to_string(getpid()) + "-" +
-                                           ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        dir = fs::temp_directory_path() /
+              ("kvr-naming-" + std::to_string(getpid()) + "-" +
+               ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::remove_all(dir);
         fs::create_directories(dir);
         choices.Place = dir.string();
@@ -56,7 +57,8 @@ TEST_F(NamingTest, PrefixAndExtensionTable) {
 
 TEST_F(NamingTest, FirstFreeNumberIsReusedAndTwoDigitsKept) {
     choices.mode = ShotMode::AllScreen;
-    for (int i = 0; i <= 5; ++i) touch("ALL_J0" + std::to_string(i) + ".jpg");
+    for (int i = 0; i <= 5; ++i)
+        touch("ALL_J0" + std::to_string(i) + ".jpg");
     EXPECT_EQ(next(), "ALL_J06.jpg");
     fs::remove(dir / "ALL_J02.jpg");
     EXPECT_EQ(next(), "ALL_J02.jpg");

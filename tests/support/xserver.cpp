@@ -19,9 +19,11 @@ namespace {
 
 pid_t spawn(const std::vector<std::string>& argv, const std::string& display, int keepFd = -1) {
     pid_t pid = fork();
-    if (pid < 0) throw std::runtime_error("fork failed");
+    if (pid < 0)
+        throw std::runtime_error("fork failed");
     if (pid == 0) {
-        if (!display.empty()) setenv("DISPLAY", display.c_str(), 1);
+        if (!display.empty())
+            setenv("DISPLAY", display.c_str(), 1);
         int devnull = open("/dev/null", O_RDWR);
         if (devnull >= 0) {
             dup2(devnull, 0);
@@ -31,9 +33,11 @@ pid_t spawn(const std::vector<std::string>& argv, const std::string& display, in
         // Keep the child out of the terminal's process group so a test's Ctrl-C reaches us only.
         setpgid(0, 0);
         for (int fd = 3; fd < 1024; ++fd)
-            if (fd != keepFd) close(fd);
+            if (fd != keepFd)
+                close(fd);
         std::vector<char*> args;
-        for (auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+        for (auto& a : argv)
+            args.push_back(const_cast<char*>(a.c_str()));
         args.push_back(nullptr);
         execvp(args[0], args.data());
         _exit(127);
@@ -42,7 +46,8 @@ pid_t spawn(const std::vector<std::string>& argv, const std::string& display, in
 }
 
 void stop(pid_t& pid) {
-    if (pid <= 0) return;
+    if (pid <= 0)
+        return;
     kill(pid, SIGTERM);
     for (int i = 0; i < 200; ++i) {
         if (waitpid(pid, nullptr, WNOHANG) == pid) {
@@ -62,7 +67,8 @@ XServer::XServer() : XServer(Options{}) {}
 
 XServer::XServer(Options options) : options_(options) {
     startServer();
-    if (options_.windowManager) startWindowManager();
+    if (options_.windowManager)
+        startWindowManager();
 }
 
 XServer::~XServer() {
@@ -70,11 +76,14 @@ XServer::~XServer() {
     stop(serverPid_);
 }
 
-void XServer::exportDisplay() const { setenv("DISPLAY", display_.c_str(), 1); }
+void XServer::exportDisplay() const {
+    setenv("DISPLAY", display_.c_str(), 1);
+}
 
 void XServer::startServer() {
     int fds[2];
-    if (pipe(fds) != 0) throw std::runtime_error("pipe failed");
+    if (pipe(fds) != 0)
+        throw std::runtime_error("pipe failed");
     std::string screen = std::to_string(options_.width) + "x" + std::to_string(options_.height) +
                          "x" + std::to_string(options_.depth);
     // -noreset: without it the server resets when its last client leaves and later grabs see a
@@ -85,7 +94,8 @@ void XServer::startServer() {
     close(fds[1]);
     std::string number;
     char c;
-    while (read(fds[0], &c, 1) == 1 && c != '\n') number += c;
+    while (read(fds[0], &c, 1) == 1 && c != '\n')
+        number += c;
     close(fds[0]);
     if (number.empty()) {
         stop(serverPid_);
@@ -98,7 +108,8 @@ void XServer::startWindowManager() {
     wmPid_ = spawn({"openbox", "--sm-disable"}, display_);
     // The window manager is up once it has announced itself on the root window.
     Display* dpy = XOpenDisplay(display_.c_str());
-    if (!dpy) throw std::runtime_error("cannot open " + display_);
+    if (!dpy)
+        throw std::runtime_error("cannot open " + display_);
     Atom check = XInternAtom(dpy, "_NET_SUPPORTING_WM_CHECK", False);
     bool ready = false;
     for (int i = 0; i < 500 && !ready; ++i) {
@@ -110,11 +121,14 @@ void XServer::startWindowManager() {
                                &format, &count, &after, &data) == Success &&
             count == 1)
             ready = true;
-        if (data) XFree(data);
-        if (!ready) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        if (data)
+            XFree(data);
+        if (!ready)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     XCloseDisplay(dpy);
-    if (!ready) throw std::runtime_error("openbox did not start on " + display_);
+    if (!ready)
+        throw std::runtime_error("openbox did not start on " + display_);
 }
 
 }  // namespace kvr::test

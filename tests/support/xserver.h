@@ -2,8 +2,8 @@
 // A private X server (Xvfb) and, when asked for, a real window manager (openbox) for one test
 // binary. Started in the constructor, stopped in the destructor; nothing is shared with the
 // developer's own display.
-#include <string>
 #include <sys/types.h>
+#include <string>
 
 namespace kvr::test {
 

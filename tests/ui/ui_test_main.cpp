@@ -2,11 +2,11 @@
 // so the desktop folder and kvr.ini never touch the developer's own.
 #include <gtest/gtest.h>
 
-#include <QApplication>
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
 
+#include "app.h"
 #include "core/settings.h"
 #include "xserver.h"
 
@@ -24,7 +24,8 @@ int main(int argc, char** argv) {
     kvr::setSettingsFilePathForTesting((home / "kvr.ini").string());
     int rc;
     {
-        QApplication app(argc, argv);
+        // The program's own application object: its top-level handler shows escaped errors.
+        kvr::KvrApplication app(argc, argv);
         rc = RUN_ALL_TESTS();
     }
     std::filesystem::remove_all(home);

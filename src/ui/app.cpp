@@ -1,0 +1,79 @@
+#include "app.h"
+
+#include <QFont>
+#include <QWidget>
+
+#include "errorbox.h"
+
+namespace kvr {
+
+QString KvrApplication::title_ = QStringLiteral("Kelvoro");
+QPointer<QWidget> KvrApplication::titleWindow_;
+
+KvrApplication::KvrApplication(int& argc, char** argv) : QApplication(argc, argv) {
+    // Qt would append " — <display name>" to every window title on X11; the taskbar must read
+    // exactly "3秒前", "撮影中" or "Kelvoro", so no display name is set.
+    installFontSubstitutes();
+}
+
+void KvrApplication::setTitle(const QString& title) {
+    title_ = title;
+    if (titleWindow_) {
+        titleWindow_->setWindowTitle(title);
+        // Some taskbars show the icon name of a minimised window instead of its title.
+        titleWindow_->setWindowIconText(title);
+    }
+}
+
+QString KvrApplication::title() {
+    return title_;
+}
+
+void KvrApplication::setTitleWindow(QWidget* window) {
+    titleWindow_ = window;
+    setTitle(title_);
+}
+
+bool KvrApplication::notify(QObject* receiver, QEvent* event) {
+    try {
+        return QApplication::notify(receiver, event);
+    } catch (...) {
+        showException(std::current_exception());
+        return true;
+    }
+}
+
+void KvrApplication::showException(std::exception_ptr error) {
+    QString message;
+    try {
+        std::rethrow_exception(error);
+    } catch (const std::exception& e) {
+        message = QString::fromUtf8(e.what());
+    } catch (...) {
+        message = QStringLiteral("不明なエラーが発生しました");
+    }
+    showStopBox(title_, message);
+}
+
+void runHandler(const std::function<void()>& handler) {
+    try {
+        handler();
+    } catch (...) {
+        KvrApplication::showException(std::current_exception());
+    }
+}
+
+void installFontSubstitutes() {
+    // The layouts name the classic Japanese Gothic faces; these are the installed equivalents,
+    // best first (IPA from the deps script, Noto CJK where a desktop has it instead).
+    const QStringList proportional = {QStringLiteral("IPAPGothic"),
+                                      QStringLiteral("Noto Sans CJK JP"),
+                                      QStringLiteral("IPAGothic")};
+    const QStringList monospaced = {QStringLiteral("IPAGothic"),
+                                    QStringLiteral("Noto Sans Mono CJK JP"),
+                                    QStringLiteral("IPAPGothic")};
+    QFont::insertSubstitutions(QStringLiteral("ＭＳ Ｐゴシック"), proportional);
+    QFont::insertSubstitutions(QStringLiteral("ＭＳ ゴシック"), monospaced);
+}
+
+}  // namespace kvr

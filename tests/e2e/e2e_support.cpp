@@ -1,0 +1,230 @@
+#include "e2e_support.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csetjmp>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+#include <thread>
+
+// After the standard headers: jpeglib.h needs FILE and size_t declared first.
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <jpeglib.h>
+
+namespace kvr::e2e {
+namespace {
+
+// Runs argv with extra environment; output goes to outFile when given (else /dev/null).
+int spawn(const std::vector<std::string>& argv, const std::vector<std::string>& env,
+          const fs::path& outFile, int outPipe = -1) {
+    const pid_t pid = fork();
+    if (pid < 0)
+        throw std::runtime_error("fork failed");
+    if (pid == 0) {
+        for (const auto& e : env)
+            putenv(const_cast<char*>(e.c_str()));
+        int out = outPipe >= 0 ? outPipe
+                               : open(outFile.empty() ? "/dev/null" : outFile.c_str(),
+                                      O_WRONLY | O_CREAT | O_APPEND, 0644);
+        int err = outFile.empty() ? open("/dev/null", O_WRONLY) : out;
+        dup2(out, 1);
+        dup2(err, 2);
+        int in = open("/dev/null", O_RDONLY);
+        dup2(in, 0);
+        setpgid(0, 0);
+        std::vector<char*> args;
+        for (const auto& a : argv)
+            args.push_back(const_cast<char*>(a.c_str()));
+        args.push_back(nullptr);
+        execvp(args[0], args.data());
+        _exit(127);
+    }
+    return pid;
+}
+
+struct JpegErrorExit {
+    jpeg_error_mgr manager;
+    std::jmp_buf jump;
+};
+
+void onJpegError(j_common_ptr info) {
+    std::longjmp(reinterpret_cast<JpegErrorExit*>(info->err)->jump, 1);
+}
+
+}  // namespace
+
+std::string readFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+void writeFile(const fs::path& path, const std::string& text) {
+    std::ofstream(path, std::ios::binary) << text;
+}
+
+std::optional<JpegPicture> decodeJpeg(const fs::path& path) {
+    const std::string bytes = readFile(path);
+    if (bytes.size() < 4)
+        return std::nullopt;
+    jpeg_decompress_struct info{};
+    JpegErrorExit error{};
+    info.err = jpeg_std_error(&error.manager);
+    error.manager.error_exit = onJpegError;
+    JpegPicture picture;
+    if (setjmp(error.jump)) {
+        jpeg_destroy_decompress(&info);
+        return std::nullopt;
+    }
+    jpeg_create_decompress(&info);
+    jpeg_mem_src(&info, reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
+    jpeg_read_header(&info, TRUE);
+    jpeg_start_decompress(&info);
+    picture.width = int(info.output_width);
+    picture.height = int(info.output_height);
+    picture.components = info.output_components;
+    const size_t stride = size_t(picture.width) * picture.components;
+    picture.pixels.resize(stride * picture.height);
+    while (info.output_scanline < info.output_height) {
+        unsigned char* row = picture.pixels.data() + stride * info.output_scanline;
+        jpeg_read_scanlines(&info, &row, 1);
+    }
+    jpeg_finish_decompress(&info);
+    // A file cut short decodes with a warning (libjpeg fills in grey): not a whole picture.
+    const bool whole = error.manager.num_warnings == 0;
+    jpeg_destroy_decompress(&info);
+    if (!whole)
+        return std::nullopt;
+    return picture;
+}
+
+Program::Program() {
+    char tmpl[] = "/tmp/kvr-e2e-XXXXXX";
+    root_ = mkdtemp(tmpl);
+    folder_ = root_ / "app";
+    home_ = root_ / "home";
+    fs::create_directories(folder_);
+    fs::create_directories(home_);
+    fs::copy_file(KVR_PROGRAM, folder_ / "kvr");
+    server_ = std::make_unique<test::XServer>();
+}
+
+Program::~Program() {
+    if (pid_ > 0) {
+        kill(pid_, SIGKILL);
+        waitpid(pid_, nullptr, 0);
+    }
+    server_.reset();
+    std::error_code ignored;
+    fs::remove_all(root_, ignored);
+}
+
+bool Program::start() {
+    pid_ = spawn({(folder_ / "kvr").string()},
+                 {"DISPLAY=" + display(), "HOME=" + home_.string(),
+                  "XDG_CONFIG_HOME=", "QT_QPA_PLATFORM=xcb", "XDG_RUNTIME_DIR=" + root_.string()},
+                 folder_ / "kvr.log");
+    const auto found = findWindow("^Kelvoro$", 10s);
+    if (!found)
+        return false;
+    window_ = *found;
+    return true;
+}
+
+CommandResult Program::run(const std::vector<std::string>& argv) const {
+    int fds[2];
+    if (pipe(fds) != 0)
+        throw std::runtime_error("pipe failed");
+    const int pid = spawn(argv, {"DISPLAY=" + display()}, {}, fds[1]);
+    close(fds[1]);
+    CommandResult result;
+    char buffer[4096];
+    ssize_t n;
+    while ((n = read(fds[0], buffer, sizeof buffer)) > 0)
+        result.output.append(buffer, size_t(n));
+    close(fds[0]);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return result;
+}
+
+void Program::click(int x, int y, std::optional<unsigned long> window) const {
+    run({"xdotool", "mousemove", "--sync", "--window", std::to_string(window.value_or(window_)),
+         std::to_string(x), std::to_string(y), "sleep", "0.1", "click", "1"});
+}
+
+std::optional<unsigned long> Program::findWindow(const std::string& titleRegex,
+                                                 std::chrono::milliseconds timeout) const {
+    const auto end = std::chrono::steady_clock::now() + timeout;
+    do {
+        const CommandResult r = run({"xdotool", "search", "--onlyvisible", "--name", titleRegex});
+        if (r.exitCode == 0 && !r.output.empty())
+            return std::stoul(r.output);
+        std::this_thread::sleep_for(50ms);
+    } while (std::chrono::steady_clock::now() < end);
+    return std::nullopt;
+}
+
+std::string Program::title(unsigned long window) const {
+    Display* dpy = XOpenDisplay(display().c_str());
+    if (!dpy)
+        return {};
+    Atom type;
+    int format;
+    unsigned long count, after;
+    unsigned char* data = nullptr;
+    std::string text;
+    if (XGetWindowProperty(dpy, window, XInternAtom(dpy, "_NET_WM_NAME", False), 0, 1024, False,
+                           XInternAtom(dpy, "UTF8_STRING", False), &type, &format, &count, &after,
+                           &data) == Success &&
+        data)
+        text.assign(reinterpret_cast<char*>(data), count);
+    if (data)
+        XFree(data);
+    XCloseDisplay(dpy);
+    return text;
+}
+
+bool Program::waitForTitle(const std::string& wanted, std::chrono::milliseconds timeout) const {
+    const auto end = std::chrono::steady_clock::now() + timeout;
+    do {
+        if (title(window_) == wanted)
+            return true;
+        std::this_thread::sleep_for(20ms);
+    } while (std::chrono::steady_clock::now() < end);
+    return false;
+}
+
+bool Program::waitForFile(const fs::path& path, std::chrono::milliseconds timeout) const {
+    const auto end = std::chrono::steady_clock::now() + timeout;
+    do {
+        if (fs::exists(path))
+            return true;
+        std::this_thread::sleep_for(20ms);
+    } while (std::chrono::steady_clock::now() < end);
+    return false;
+}
+
+std::optional<int> Program::waitForExit(std::chrono::milliseconds timeout) {
+    const auto end = std::chrono::steady_clock::now() + timeout;
+    do {
+        int status = 0;
+        if (waitpid(pid_, &status, WNOHANG) == pid_) {
+            pid_ = -1;
+            return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        }
+        std::this_thread::sleep_for(20ms);
+    } while (std::chrono::steady_clock::now() < end);
+    return std::nullopt;
+}
+
+}  // namespace kvr::e2e

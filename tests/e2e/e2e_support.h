@@ -1,0 +1,79 @@
+#pragma once
+// Running the built program as a user would: a copy in a temp folder (kvr.ini lands beside it),
+// a temp HOME, a private X server with openbox, and xdotool for the mouse.
+#include <chrono>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "xserver.h"
+
+namespace kvr::e2e {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+struct CommandResult {
+    int exitCode = -1;
+    std::string output;  // standard output
+};
+
+// A decoded JPEG's header facts and its pixels (RGB or grey, top row first).
+struct JpegPicture {
+    int width = 0;
+    int height = 0;
+    int components = 0;
+    std::vector<unsigned char> pixels;
+};
+// Decodes with libjpeg; nothing when the file is not a whole, valid JPEG.
+std::optional<JpegPicture> decodeJpeg(const fs::path& path);
+
+std::string readFile(const fs::path& path);
+void writeFile(const fs::path& path, const std::string& text);
+
+class Program {
+public:
+    Program();  // temp folder with a copy of the program, temp home, X server; not started
+    ~Program();
+    Program(const Program&) = delete;
+    Program& operator=(const Program&) = delete;
+
+    const fs::path& folder() const { return folder_; }
+    const fs::path& home() const { return home_; }
+    fs::path desktop() const { return home_ / "Desktop"; }
+    fs::path settingsFile() const { return folder_ / "kvr.ini"; }
+    const std::string& display() const { return server_->display(); }
+
+    // Starts the program and waits for its window titled "Kelvoro"; false if none showed.
+    bool start();
+    // The program's main window (valid after start).
+    unsigned long window() const { return window_; }
+
+    // A command on the program's display (DISPLAY set), e.g. {"xdotool", ...}.
+    CommandResult run(const std::vector<std::string>& argv) const;
+    // Clicks the left button at (x, y) of a window (the main window by default).
+    void click(int x, int y, std::optional<unsigned long> window = {}) const;
+    // A visible window whose title matches the regular expression, within the time.
+    std::optional<unsigned long> findWindow(const std::string& titleRegex,
+                                            std::chrono::milliseconds timeout = 5s) const;
+    // _NET_WM_NAME of a window, as a taskbar reads it.
+    std::string title(unsigned long window) const;
+    bool waitForTitle(const std::string& title, std::chrono::milliseconds timeout) const;
+    bool waitForFile(const fs::path& path, std::chrono::milliseconds timeout) const;
+    // Waits for the program to end; its exit status, or nothing when it is still running.
+    std::optional<int> waitForExit(std::chrono::milliseconds timeout);
+    // What the program printed (standard output and error).
+    std::string log() const { return readFile(folder_ / "kvr.log"); }
+
+private:
+    std::unique_ptr<test::XServer> server_;
+    fs::path root_;
+    fs::path folder_;
+    fs::path home_;
+    int pid_ = -1;
+    unsigned long window_ = 0;
+};
+
+}  // namespace kvr::e2e

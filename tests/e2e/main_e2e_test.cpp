@@ -1,0 +1,91 @@
+// The built program as a user runs it: choose "All Screen", "Shot", wait, "×"; then look at the
+// picture on the desktop and at kvr.ini beside the program.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+
+#include "e2e_support.h"
+
+namespace {
+
+using namespace kvr::e2e;
+
+// Places in the main window (its layout at 96 dpi): the middle of each control.
+constexpr int kAllScreen[] = {66, 62};
+constexpr int kBmp[] = {198, 40};
+constexpr int kShot[] = {175, 111};
+constexpr int kExit[] = {231, 9};
+
+struct Rect {
+    int x = 0, y = 0, width = 0, height = 0;
+};
+
+Rect geometry(const Program& program) {
+    Rect r;
+    const std::string out =
+        program.run({"xdotool", "getwindowgeometry", "--shell", std::to_string(program.window())})
+            .output;
+    std::sscanf(out.c_str(), "WINDOW=%*d X=%d Y=%d WIDTH=%d HEIGHT=%d", &r.x, &r.y, &r.width,
+                &r.height);
+    return r;
+}
+
+double meanLevel(const JpegPicture& picture, const Rect& r) {
+    double sum = 0;
+    for (int y = r.y; y < r.y + r.height; ++y)
+        for (int x = r.x; x < r.x + r.width; ++x)
+            for (int c = 0; c < picture.components; ++c)
+                sum += picture.pixels[(size_t(y) * picture.width + x) * picture.components + c];
+    return sum / (double(r.width) * r.height * picture.components);
+}
+
+TEST(EndToEnd, ShotOfTheWholeScreenThenExit) {
+    Program program;
+    ASSERT_TRUE(program.start()) << program.log();
+    EXPECT_EQ(program.title(program.window()), "Kelvoro");
+    const Rect window = geometry(program);
+    ASSERT_EQ(window.width, 242);
+    program.click(kAllScreen[0], kAllScreen[1]);
+    program.click(kShot[0], kShot[1]);
+    EXPECT_TRUE(program.waitForTitle("1秒前", 2s));
+    const fs::path picture = program.desktop() / "ALL_J00.jpg";
+    ASSERT_TRUE(program.waitForFile(picture, 10s)) << program.log();
+    ASSERT_TRUE(program.waitForTitle("Kelvoro", 10s));
+    // A whole JFIF file of the whole 1024 x 768 screen, in colour.
+    const auto decoded = decodeJpeg(picture);
+    ASSERT_TRUE(decoded.has_value());
+    EXPECT_EQ(decoded->width, 1024);
+    EXPECT_EQ(decoded->height, 768);
+    EXPECT_EQ(decoded->components, 3);
+    EXPECT_EQ(readFile(picture).substr(6, 5), std::string("JFIF\0", 5));
+    // The program's own window is not in it: where it stood, the picture looks like the bare
+    // screen beside it (the server's root pattern), not like the grey metal of the window.
+    const Rect beside{window.x - window.width - 20, window.y, window.width, window.height};
+    EXPECT_NEAR(meanLevel(*decoded, window), meanLevel(*decoded, beside), 12.0);
+
+    program.click(kExit[0], kExit[1]);
+    EXPECT_EQ(program.waitForExit(5s), std::optional<int>(0)) << program.log();
+    EXPECT_EQ(readFile(program.settingsFile()), "[CreatFlg]\ntype=1\nsave=0\ntimer=1\n");
+}
+
+TEST(EndToEnd, SavedChoicesComeBackAndBmpShotsAreNumbered) {
+    Program program;
+    writeFile(program.settingsFile(), "[CreatFlg]\ntype=1\nsave=0\ntimer=1\n");
+    fs::create_directories(program.desktop());
+    writeFile(program.desktop() / "ALL_B00.bmp", "taken");
+    ASSERT_TRUE(program.start()) << program.log();
+    program.click(kBmp[0], kBmp[1]);
+    program.click(kShot[0], kShot[1]);
+    const fs::path picture = program.desktop() / "ALL_B01.bmp";
+    ASSERT_TRUE(program.waitForFile(picture, 10s)) << program.log();
+    ASSERT_TRUE(program.waitForTitle("Kelvoro", 10s));
+    const std::string bmp = readFile(picture);
+    ASSERT_GE(bmp.size(), 54u);
+    EXPECT_EQ(bmp.substr(0, 2), "BM");
+    EXPECT_EQ(readFile(program.desktop() / "ALL_B00.bmp"), "taken");
+    program.click(kExit[0], kExit[1]);
+    EXPECT_EQ(program.waitForExit(5s), std::optional<int>(0)) << program.log();
+    EXPECT_EQ(readFile(program.settingsFile()), "[CreatFlg]\ntype=1\nsave=1\ntimer=1\n");
+}
+
+}  // namespace

@@ -1,0 +1,72 @@
+#pragma once
+// Helpers shared by the options dialog and About box tests: the test's own kvr.ini and finding
+// the windows the program opens while a modal loop runs.
+#include <QApplication>
+#include <QTest>
+#include <QTimer>
+#include <QWidget>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <sstream>
+#include <string>
+
+#include "core/settings.h"
+
+namespace kvr::test {
+
+// How long to wait for the X server, openbox or a child process before a check fails; generous,
+// as the tests share a small machine.
+constexpr int kPatience = 20000;
+
+inline std::string iniPath() {
+    return kvr::settingsFilePath();
+}
+
+inline void writeIni(const std::string& text) {
+    std::ofstream(iniPath(), std::ios::binary | std::ios::trunc) << text;
+}
+
+inline std::string readFileText(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream out;
+    out << in.rdbuf();
+    return out.str();
+}
+
+inline std::string readIni() {
+    return readFileText(iniPath());
+}
+
+inline bool iniExists() {
+    return std::filesystem::exists(iniPath());
+}
+inline void removeIni() {
+    std::filesystem::remove(iniPath());
+}
+
+// The first visible top-level widget of type T, or nullptr.
+template <typename T>
+T* visibleTopLevel() {
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (auto* t = qobject_cast<T*>(w); t && t->isVisible())
+            return t;
+    }
+    return nullptr;
+}
+
+// Runs action on the first visible top-level T once it shows (polling from the event loop, so it
+// also works inside a modal dialog's loop). Gives up silently after a generous while; the
+// test's own checks then fail.
+template <typename T>
+void whenShown(std::function<void(T&)> action, int triesLeft = kPatience / 25) {
+    QTimer::singleShot(25, [action = std::move(action), triesLeft] {
+        if (T* t = visibleTopLevel<T>()) {
+            action(*t);
+        } else if (triesLeft > 0) {
+            whenShown<T>(action, triesLeft - 1);
+        }
+    });
+}
+
+}  // namespace kvr::test

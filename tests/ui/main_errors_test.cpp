@@ -1,0 +1,170 @@
+// The two message boxes and the top-level handler: what they say (through the accessibility
+// tree), where they stand, how they answer the keyboard, and that the program goes on.
+#include <gtest/gtest.h>
+
+#include <QPushButton>
+#include <QScreen>
+#include <QTimer>
+
+#include "app.h"
+#include "core/error.h"
+#include "errorbox.h"
+#include "main_test_support.h"
+
+namespace {
+
+using namespace kvr::test;
+
+TEST(FullStop, JapaneseAndLetterEndingsGetOne) {
+    EXPECT_EQ(kvr::withFullStop("Windowの取得に失敗しました"), "Windowの取得に失敗しました.");
+    EXPECT_EQ(kvr::withFullStop("a"), "a.");
+    EXPECT_EQ(kvr::withFullStop("/tmp/x/kvr.ini に書き込めません"),
+              "/tmp/x/kvr.ini に書き込めません.");
+    // The ideographic full stop's first byte is above 0x2E too.
+    EXPECT_EQ(kvr::withFullStop("終了。"), "終了。.");
+}
+
+TEST(FullStop, EmptyAndLowPunctuationEndingsGetNone) {
+    EXPECT_EQ(kvr::withFullStop(""), "");
+    EXPECT_EQ(kvr::withFullStop("done."), "done.");
+    EXPECT_EQ(kvr::withFullStop("value (x)"), "value (x)");
+    EXPECT_EQ(kvr::withFullStop("trailing "), "trailing ");
+    EXPECT_EQ(kvr::withFullStop("ok!"), "ok!");
+    EXPECT_EQ(kvr::withFullStop("a-"), "a-");
+    EXPECT_EQ(kvr::withFullStop("a/"), "a/.");  // 0x2F is above the limit
+}
+
+struct BoxLook {
+    QString caption, text;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    QStringList buttons;
+    QPoint centreOffset;
+    bool textReadable = false;
+    bool captionReadable = false;
+};
+
+BoxLook look(QMessageBox& box) {
+    BoxLook l;
+    l.caption = box.windowTitle();
+    l.text = box.text();
+    l.icon = box.icon();
+    for (QAbstractButton* b : box.buttons())
+        l.buttons << b->text();
+    // The box itself; the window manager's title bar comes on top of it.
+    l.centreOffset =
+        box.geometry().center() - QGuiApplication::primaryScreen()->geometry().center();
+    l.textReadable = hasAccessibleText(&box, box.text());
+    l.captionReadable = hasAccessibleText(&box, box.windowTitle());
+    return l;
+}
+
+// Shows the box by show, inspects it and answers it with key; returns what was seen.
+BoxLook showAndAnswer(const std::function<void()>& show, Qt::Key key, bool* closed) {
+    BoxLook seen;
+    auto shown = whenMessageBoxShows([&](QMessageBox& box) {
+        QTest::qWait(100);  // the window manager has placed it
+        seen = look(box);
+        QTest::keyClick(&box, key);
+    });
+    show();  // returns once the box is closed
+    *closed = *shown && visibleMessageBox() == nullptr;
+    return seen;
+}
+
+TEST(ErrorBox, StopIconOneOkCentredAndReadable) {
+    bool closed = false;
+    const BoxLook seen = showAndAnswer([] { kvr::showErrorBox("このOSには対応していません"); },
+                                       Qt::Key_Return, &closed);
+    EXPECT_TRUE(closed);
+    EXPECT_EQ(seen.caption, "エラー");
+    EXPECT_EQ(seen.text, "このOSには対応していません");  // no full stop in this box
+    EXPECT_EQ(seen.icon, QMessageBox::Critical);
+    EXPECT_EQ(seen.buttons, QStringList{"OK"});
+    EXPECT_LE(std::abs(seen.centreOffset.x()), 2);
+    EXPECT_LE(std::abs(seen.centreOffset.y()), 2);
+    EXPECT_TRUE(seen.textReadable);
+    EXPECT_TRUE(seen.captionReadable);
+}
+
+TEST(ErrorBox, EscapeAnswersItToo) {
+    bool closed = false;
+    showAndAnswer([] { kvr::showErrorBox("x"); }, Qt::Key_Escape, &closed);
+    EXPECT_TRUE(closed);
+}
+
+TEST(ErrorBox, LongTextIsWrappedWithinHalfTheScreen) {
+    QString longText;
+    for (int i = 0; i < 40; ++i)
+        longText += "撮影できませんでした";
+    int width = 0;
+    auto shown = whenMessageBoxShows([&](QMessageBox& box) {
+        width = box.width();
+        QTest::keyClick(&box, Qt::Key_Escape);
+    });
+    kvr::showErrorBox(longText);
+    EXPECT_TRUE(*shown);
+    const int screen = QGuiApplication::primaryScreen()->geometry().width();
+    // The text column is at most half the screen; the icon and margins come on top.
+    EXPECT_LT(width, screen / 2 + 120);
+}
+
+// An object whose event handler fails, as a window procedure can.
+class FailingObject : public QObject {
+protected:
+    bool event(QEvent* e) override {
+        if (e->type() == QEvent::User)
+            throw kvr::KvrError("ファイルを作成できません");
+        return QObject::event(e);
+    }
+};
+
+TEST(TopLevelHandler, ShowsTheMessageWithTheCurrentTitleAndGoesOn) {
+    kvr::KvrApplication::setTitle("撮影中");
+    FailingObject failing;
+    BoxLook seen;
+    auto shown = whenMessageBoxShows([&](QMessageBox& box) {
+        seen = look(box);
+        box.button(QMessageBox::Ok)->click();
+    });
+    QCoreApplication::postEvent(&failing, new QEvent(QEvent::User));
+    QElapsedTimer clock;
+    clock.start();
+    while (!*shown && clock.elapsed() < 5000)
+        QTest::qWait(20);
+    kvr::KvrApplication::setTitle("Kelvoro");
+    ASSERT_TRUE(*shown);
+    EXPECT_EQ(seen.caption, "撮影中");
+    EXPECT_EQ(seen.text, "ファイルを作成できません.");
+    EXPECT_EQ(seen.icon, QMessageBox::Critical);
+    EXPECT_EQ(seen.buttons, QStringList{"OK"});
+    EXPECT_TRUE(seen.textReadable);
+    // The loop goes on: later events are still delivered.
+    bool later = false;
+    QTimer::singleShot(0, [&] { later = true; });
+    QTest::qWait(50);
+    EXPECT_TRUE(later);
+}
+
+TEST(TopLevelHandler, HandlerErrorsAreShownAfterTheHandlerEnds) {
+    bool cleanedUp = false;
+    BoxLook seen;
+    bool cleanedUpWhenShown = false;
+    auto shown = whenMessageBoxShows([&](QMessageBox& box) {
+        seen = look(box);
+        cleanedUpWhenShown = cleanedUp;
+        QTest::keyClick(&box, Qt::Key_Return);
+    });
+    kvr::runHandler([&] {
+        struct CleanUp {
+            bool& flag;
+            ~CleanUp() { flag = true; }
+        } cleanUp{cleanedUp};
+        throw kvr::KvrError("Windowの取得に失敗しました");
+    });
+    EXPECT_TRUE(*shown);
+    EXPECT_TRUE(cleanedUpWhenShown);
+    EXPECT_EQ(seen.caption, "Kelvoro");
+    EXPECT_EQ(seen.text, "Windowの取得に失敗しました.");
+}
+
+}  // namespace

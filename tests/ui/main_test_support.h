@@ -1,0 +1,200 @@
+#pragma once
+// Helpers of the main window's UI tests: what the X server holds for a window (title, state),
+// what the accessibility tree says, and waiting for message boxes.
+#include <QAccessible>
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QGuiApplication>
+#include <QMessageBox>
+#include <QTest>
+#include <QTimer>
+#include <QWidget>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "core/settings.h"
+
+// After Qt: Xlib's macros (None, Bool, ...) would break Qt's headers. Include this file last.
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
+namespace kvr::test {
+
+// A connection of the test's own, as another client (a taskbar) sees the server.
+class XClient {
+public:
+    XClient() : display_(XOpenDisplay(nullptr)) {}
+    ~XClient() {
+        if (display_)
+            XCloseDisplay(display_);
+    }
+    XClient(const XClient&) = delete;
+    XClient& operator=(const XClient&) = delete;
+    Display* display() const { return display_; }
+
+    // _NET_WM_NAME (UTF-8) of a window; the same text as a taskbar reads.
+    std::string netWmName(Window window) const { return utf8Property(window, "_NET_WM_NAME"); }
+    std::string netWmIconName(Window window) const {
+        return utf8Property(window, "_NET_WM_ICON_NAME");
+    }
+
+    // WM_NAME, converted from whatever encoding the client chose to UTF-8.
+    std::string wmName(Window window) const {
+        XTextProperty text{};
+        if (!XGetWMName(display_, window, &text) || !text.value)
+            return {};
+        char** list = nullptr;
+        int count = 0;
+        std::string result;
+        if (Xutf8TextPropertyToTextList(display_, &text, &list, &count) >= Success && count > 0)
+            result = list[0];
+        if (list)
+            XFreeStringList(list);
+        XFree(text.value);
+        return result;
+    }
+
+    // WM_STATE as the window manager set it: 1 normal, 3 iconic, -1 none.
+    long wmState(Window window) const {
+        const Atom state = XInternAtom(display_, "WM_STATE", False);
+        Atom type;
+        int format;
+        unsigned long count, after;
+        unsigned char* data = nullptr;
+        long result = -1;
+        if (XGetWindowProperty(display_, window, state, 0, 2, False, state, &type, &format, &count,
+                               &after, &data) == Success &&
+            data && count >= 1)
+            result = reinterpret_cast<long*>(data)[0];
+        if (data)
+            XFree(data);
+        return result;
+    }
+
+    bool viewable(Window window) const {
+        XWindowAttributes attributes{};
+        return XGetWindowAttributes(display_, window, &attributes) &&
+               attributes.map_state == IsViewable;
+    }
+
+private:
+    std::string utf8Property(Window window, const char* name) const {
+        const Atom property = XInternAtom(display_, name, False);
+        const Atom utf8 = XInternAtom(display_, "UTF8_STRING", False);
+        Atom type;
+        int format;
+        unsigned long count, after;
+        unsigned char* data = nullptr;
+        std::string result;
+        if (XGetWindowProperty(display_, window, property, 0, 1024, False, utf8, &type, &format,
+                               &count, &after, &data) == Success &&
+            data)
+            result.assign(reinterpret_cast<char*>(data), count);
+        if (data)
+            XFree(data);
+        return result;
+    }
+
+    Display* display_;
+};
+
+// Waits until the toolkit's own requests have reached the server, so another client sees them.
+inline void syncWithServer() {
+    if (auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>())
+        XSync(x11->display(), False);
+}
+
+// Generous: the machine running the tests may be busy with other work.
+constexpr int kExposeTimeoutMs = 20000;
+
+inline bool waitExposed(QWidget* window) {
+    return QTest::qWaitForWindowExposed(window, kExposeTimeoutMs);
+}
+
+// The visible message box, if any.
+inline QMessageBox* visibleMessageBox() {
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (auto* box = qobject_cast<QMessageBox*>(w); box && box->isVisible())
+            return box;
+    }
+    return nullptr;
+}
+
+// Runs action on the first message box that shows (from inside its modal loop) within
+// timeoutMs. The flag tells whether one showed.
+inline std::shared_ptr<bool> whenMessageBoxShows(std::function<void(QMessageBox&)> action,
+                                                 int timeoutMs = 10000) {
+    auto shown = std::make_shared<bool>(false);
+    auto* poll = new QTimer;
+    auto clock = std::make_shared<QElapsedTimer>();
+    clock->start();
+    QObject::connect(poll, &QTimer::timeout, [=] {
+        if (QMessageBox* box = visibleMessageBox()) {
+            poll->stop();
+            poll->deleteLater();
+            *shown = true;
+            // Let the window manager map it before it is inspected.
+            (void)waitExposed(box);
+            action(*box);
+        } else if (clock->elapsed() > timeoutMs) {
+            poll->stop();
+            poll->deleteLater();
+        }
+    });
+    poll->start(20);
+    return shown;
+}
+
+// Every text of the accessibility tree under a widget (names, values, descriptions), as a
+// screen reader gets them.
+inline void collectAccessibleTexts(QAccessibleInterface* node, std::vector<QString>& out,
+                                   int depth = 0) {
+    if (!node || depth > 20)
+        return;
+    for (auto kind : {QAccessible::Name, QAccessible::Value, QAccessible::Description}) {
+        const QString text = node->text(kind);
+        if (!text.isEmpty())
+            out.push_back(text);
+    }
+    for (int i = 0; i < node->childCount(); ++i)
+        collectAccessibleTexts(node->child(i), out, depth + 1);
+}
+
+inline std::vector<QString> accessibleTexts(QObject* object) {
+    std::vector<QString> out;
+    collectAccessibleTexts(QAccessible::queryAccessibleInterface(object), out);
+    return out;
+}
+
+inline bool hasAccessibleText(QObject* object, const QString& text) {
+    for (const QString& t : accessibleTexts(object))
+        if (t == text)
+            return true;
+    return false;
+}
+
+inline std::string readFile(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+inline void writeFile(const std::filesystem::path& path, const std::string& text) {
+    std::ofstream(path, std::ios::binary) << text;
+}
+
+// The settings file of this test binary (ui_test_main puts it in the temp HOME), emptied.
+inline std::filesystem::path freshSettingsFile() {
+    const std::filesystem::path path = settingsFilePath();
+    std::filesystem::remove(path);
+    return path;
+}
+
+}  // namespace kvr::test

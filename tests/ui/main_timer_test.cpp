@@ -1,0 +1,283 @@
+// The self-timer on a real X server with openbox: the taskbar titles as the server holds them,
+// the window minimised during the count and back afterwards, the shot, and its failures.
+#include <gtest/gtest.h>
+
+#include <QLineEdit>
+#include <QToolButton>
+
+#include "app.h"
+#include "main.h"
+#include "main_test_support.h"
+#include "windowmanager.h"
+#include "xserver.h"
+
+namespace {
+
+using namespace kvr::test;
+namespace fs = std::filesystem;
+
+constexpr long kNormalState = 1;
+constexpr long kIconicState = 3;
+
+QToolButton& button(const TForm1& form, const char* name) {
+    return *form.findChild<QToolButton*>(name);
+}
+
+// What the window looked like at each change of its title, read from the X server.
+struct TitleStep {
+    std::string netWmName;
+    std::string wmName;
+    bool minimised;
+    bool shotEnabled;
+};
+
+class SelfTimer : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ini_ = freshSettingsFile();
+        char tmpl[] = "/tmp/kvr-shots-XXXXXX";
+        folder_ = mkdtemp(tmpl);
+    }
+    void TearDown() override {
+        fs::remove(ini_);
+        fs::remove_all(folder_);
+    }
+
+    // A shown main window that writes into the test's folder.
+    std::unique_ptr<TForm1> showForm() {
+        auto form = std::make_unique<TForm1>();
+        form->Place = folder_.string();
+        form->show();
+        EXPECT_TRUE(waitExposed(form.get()));
+        return form;
+    }
+
+    // Records the X title at every title change until the program is idle again.
+    std::vector<TitleStep> recordCountdown(TForm1& form, int timeoutMs) {
+        std::vector<TitleStep> steps;
+        XClient x;
+        auto connection = QObject::connect(&form, &QWidget::windowTitleChanged, [&] {
+            syncWithServer();
+            steps.push_back({x.netWmName(form.winId()), x.wmName(form.winId()),
+                             x.wmState(form.winId()) == kIconicState,
+                             button(form, "SpeedButtonSHOT").isEnabled()});
+        });
+        button(form, "SpeedButtonSHOT").click();
+        QElapsedTimer clock;
+        clock.start();
+        while (form.windowTitle() != "Kelvoro" && clock.elapsed() < timeoutMs)
+            QTest::qWait(20);
+        QObject::disconnect(connection);
+        return steps;
+    }
+
+    std::vector<std::string> picturesWritten() const {
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(folder_))
+            names.push_back(entry.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+
+    fs::path ini_;
+    fs::path folder_;
+};
+
+TEST_F(SelfTimer, ThreeSecondCountdownTitlesThenThePicture) {
+    auto form = showForm();
+    button(*form, "SpeedButtonALL").click();
+    for (int i = 0; i < 2; ++i)
+        form->findChild<QWidget*>("UpDown1")->findChild<QToolButton*>("UpDownUp")->click();
+    ASSERT_EQ(form->findChild<QLineEdit*>("Edit1")->text(), "3");
+
+    const auto steps = recordCountdown(*form, 8000);
+    std::vector<std::string> titles, legacyTitles;
+    for (const auto& s : steps) {
+        titles.push_back(s.netWmName);
+        legacyTitles.push_back(s.wmName);
+    }
+    const std::vector<std::string> expected = {"3秒前", "2秒前", "1秒前", "撮影中", "Kelvoro"};
+    EXPECT_EQ(titles, expected);
+    EXPECT_EQ(legacyTitles, expected);
+    ASSERT_EQ(steps.size(), 5u);
+    // Minimised from the first tick to the shot, "Shot" disabled throughout.
+    for (size_t i = 1; i < 4; ++i) {
+        EXPECT_TRUE(steps[i].minimised) << steps[i].netWmName;
+        EXPECT_FALSE(steps[i].shotEnabled) << steps[i].netWmName;
+    }
+    EXPECT_TRUE(steps[4].shotEnabled);
+    QTest::qWait(200);
+    syncWithServer();
+    XClient x;
+    EXPECT_EQ(x.wmState(form->winId()), kNormalState);
+    EXPECT_TRUE(form->isVisible());
+    EXPECT_FALSE(form->isMinimized());
+    EXPECT_EQ(picturesWritten(), std::vector<std::string>{"ALL_J00.jpg"});
+    EXPECT_GT(fs::file_size(folder_ / "ALL_J00.jpg"), 1000u);
+}
+
+TEST_F(SelfTimer, FailedActiveWindowGrabRestoresFirstThenShowsTheMessage) {
+    // Active window mode with nothing else on the screen: no window to grab.
+    auto form = showForm();
+    ASSERT_TRUE(button(*form, "SpeedButtonACT").isChecked());
+    struct Seen {
+        QString caption, text, formTitle;
+        bool shotEnabled = false, formShown = false;
+        long state = 0;
+    } seen;
+    auto shown = whenMessageBoxShows([&](QMessageBox& box) {
+        syncWithServer();
+        XClient x;
+        seen = {box.windowTitle(),   box.text(),
+                form->windowTitle(), button(*form, "SpeedButtonSHOT").isEnabled(),
+                form->isVisible(),   x.wmState(form->winId())};
+        EXPECT_TRUE(hasAccessibleText(&box, "Windowの取得に失敗しました."));
+        QTest::keyClick(&box, Qt::Key_Return);
+    });
+    button(*form, "SpeedButtonSHOT").click();
+    QElapsedTimer clock;
+    clock.start();
+    while (!*shown && clock.elapsed() < 5000)
+        QTest::qWait(20);
+    ASSERT_TRUE(*shown);
+    EXPECT_EQ(seen.caption, "Kelvoro");
+    EXPECT_EQ(seen.text, "Windowの取得に失敗しました.");
+    EXPECT_EQ(seen.formTitle, "Kelvoro");
+    EXPECT_TRUE(seen.shotEnabled);
+    EXPECT_TRUE(seen.formShown);
+    EXPECT_EQ(seen.state, kNormalState);
+    EXPECT_TRUE(picturesWritten().empty());
+    EXPECT_EQ(visibleMessageBox(), nullptr);
+}
+
+TEST_F(SelfTimer, AllNamesTakenShowsTheBoxWhileMinimisedAndWritesNothing) {
+    for (int n = 0; n < 100; ++n) {
+        char name[16];
+        std::snprintf(name, sizeof name, "ALL_J%02d.jpg", n);
+        writeFile(folder_ / name, "x");
+    }
+    auto form = showForm();
+    button(*form, "SpeedButtonALL").click();
+    struct Seen {
+        QString caption, text;
+        long formState = 0;
+        bool boxViewable = false;
+        bool boxIsStandard = false;
+    } seen;
+    auto shown = whenMessageBoxShows([&](QMessageBox& box) {
+        syncWithServer();
+        XClient x;
+        seen = {box.windowTitle(), box.text(), x.wmState(form->winId()),
+                x.viewable(box.winId()) && x.wmState(box.winId()) == kNormalState,
+                box.icon() == QMessageBox::Critical && box.buttons().size() == 1};
+        QTest::keyClick(&box, Qt::Key_Escape);
+    });
+    button(*form, "SpeedButtonSHOT").click();
+    QElapsedTimer clock;
+    clock.start();
+    while (!*shown && clock.elapsed() < 5000)
+        QTest::qWait(20);
+    ASSERT_TRUE(*shown);
+    EXPECT_EQ(seen.caption, "エラー");
+    EXPECT_EQ(seen.text, "９９個以上は連続保存できません\nファイルを[リネーム]して下さい");
+    EXPECT_EQ(seen.formState, kIconicState);
+    EXPECT_TRUE(seen.boxViewable) << "the box is hidden with the minimised window";
+    EXPECT_TRUE(seen.boxIsStandard);
+    // Back once the box is closed, with no error after it.
+    QTest::qWait(300);
+    EXPECT_EQ(visibleMessageBox(), nullptr);
+    EXPECT_EQ(form->windowTitle(), "Kelvoro");
+    EXPECT_TRUE(button(*form, "SpeedButtonSHOT").isEnabled());
+    syncWithServer();
+    EXPECT_EQ(XClient().wmState(form->winId()), kNormalState);
+    EXPECT_EQ(picturesWritten().size(), 100u);
+}
+
+TEST_F(SelfTimer, WithoutWindowManagerTheWindowIsHiddenAndTheProgramSurvivesTheBox) {
+    for (int n = 0; n < 100; ++n) {
+        char name[16];
+        std::snprintf(name, sizeof name, "ALL_J%02d.jpg", n);
+        writeFile(folder_ / name, "x");
+    }
+    auto form = showForm();
+    button(*form, "SpeedButtonALL").click();
+    kvr::assumeNoWindowManagerForTesting(true);
+    bool formViewable = true, boxViewable = false;
+    auto shown = whenMessageBoxShows([&](QMessageBox& box) {
+        syncWithServer();
+        XClient x;
+        formViewable = x.viewable(form->winId());
+        boxViewable = x.viewable(box.winId());
+        QTest::keyClick(&box, Qt::Key_Escape);
+        // Still running after the box, with the window back: end the loop ourselves.
+        QTimer::singleShot(300, [] { QCoreApplication::exit(42); });
+    });
+    QTimer::singleShot(0, form.get(), [&] { button(*form, "SpeedButtonSHOT").click(); });
+    QTimer::singleShot(8000, [] { QCoreApplication::exit(99); });
+    const int rc = QApplication::exec();
+    kvr::assumeNoWindowManagerForTesting(false);
+    EXPECT_TRUE(*shown);
+    EXPECT_EQ(rc, 42) << "the program ended when the box closed";
+    EXPECT_FALSE(formViewable);
+    EXPECT_TRUE(boxViewable);
+    EXPECT_TRUE(form->isVisible());
+    EXPECT_TRUE(QGuiApplication::quitOnLastWindowClosed());
+}
+
+TEST_F(SelfTimer, HandEditedTimerIsKeptToOneTo255) {
+    writeFile(ini_, "[CreatFlg]\ntype=1\ntimer=0\n");
+    auto form = showForm();
+    const auto steps = recordCountdown(*form, 5000);
+    ASSERT_FALSE(steps.empty());
+    // A 0 counts one second, not 256.
+    EXPECT_EQ(steps.front().netWmName, "1秒前");
+    EXPECT_EQ(steps.back().netWmName, "Kelvoro");
+    EXPECT_EQ(picturesWritten(), std::vector<std::string>{"ALL_J00.jpg"});
+
+    writeFile(ini_, "[CreatFlg]\ntype=1\ntimer=300\n");
+    auto second = showForm();
+    button(*second, "SpeedButtonSHOT").click();
+    EXPECT_EQ(second->windowTitle(), "255秒前");
+    EXPECT_EQ(second->TimerCount, 255);
+    // Keep the test short: let the next tick be the last.
+    second->TimerCount = 1;
+    QElapsedTimer clock;
+    clock.start();
+    while (second->windowTitle() != "Kelvoro" && clock.elapsed() < 5000)
+        QTest::qWait(20);
+    EXPECT_EQ(second->windowTitle(), "Kelvoro");
+}
+
+TEST_F(SelfTimer, TimerTextThatIsNotANumberLeavesTheProgramIdle) {
+    auto form = showForm();
+    form->findChild<QLineEdit*>("Edit1")->setText("abc");
+    QString text;
+    auto shown = whenMessageBoxShows([&](QMessageBox& box) {
+        text = box.text();
+        box.button(QMessageBox::Ok)->click();
+    });
+    button(*form, "SpeedButtonSHOT").click();
+    QElapsedTimer clock;
+    clock.start();
+    while (!*shown && clock.elapsed() < 3000)
+        QTest::qWait(20);
+    EXPECT_TRUE(*shown);
+    EXPECT_EQ(text, "'abc' は整数ではありません.");
+    EXPECT_TRUE(button(*form, "SpeedButtonSHOT").isEnabled());
+    EXPECT_FALSE(form->Timer1->isActive());
+    EXPECT_EQ(form->windowTitle(), "Kelvoro");
+    EXPECT_FALSE(form->isMinimized());
+}
+
+TEST(WindowManager, SeenOnlyWhereOneRuns) {
+    EXPECT_TRUE(kvr::windowManagerRunning());
+    const std::string ours = getenv("DISPLAY");
+    {
+        XServer bare(XServer::Options{320, 240, 24, false});
+        bare.exportDisplay();
+        EXPECT_FALSE(kvr::windowManagerRunning());
+    }
+    setenv("DISPLAY", ours.c_str(), 1);
+}
+
+}  // namespace

@@ -1,0 +1,329 @@
+// The main window on a real X server with openbox: start-up from kvr.ini, the toggles and the
+// timer arrows, exit, layout, fonts, titles and what screen readers get.
+#include <gtest/gtest.h>
+
+#include <QFontInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QRawFont>
+#include <QScreen>
+#include <QToolButton>
+#include <cstdlib>
+#include <map>
+
+#include "app.h"
+#include "layoutscale.h"
+#include "main.h"
+#include "main_test_support.h"
+#include "platform/desktop.h"
+#include "platform/kernel.h"
+#include "updown.h"
+
+namespace {
+
+using namespace kvr::test;
+namespace fs = std::filesystem;
+
+template <class T>
+T& control(const TForm1& form, const char* name) {
+    T* widget = form.findChild<T*>(name);
+    if (!widget)
+        throw std::runtime_error(std::string("no control ") + name);
+    return *widget;
+}
+
+QToolButton& button(const TForm1& form, const char* name) {
+    return control<QToolButton>(form, name);
+}
+
+QString timerText(const TForm1& form) {
+    return control<QLineEdit>(form, "Edit1").text();
+}
+
+class MainWindow : public ::testing::Test {
+protected:
+    void SetUp() override { ini_ = freshSettingsFile(); }
+    void TearDown() override {
+        fs::remove(ini_);
+        fs::remove_all(fs::path(getenv("HOME")) / ".config");
+    }
+    fs::path ini_;
+};
+
+TEST_F(MainWindow, FirstRunWithoutSettingsFileStartsWithDefaults) {
+    TForm1 form;
+    EXPECT_TRUE(button(form, "SpeedButtonACT").isChecked());
+    EXPECT_FALSE(button(form, "SpeedButtonALL").isChecked());
+    EXPECT_TRUE(button(form, "SpeedButtonJPG").isChecked());
+    EXPECT_FALSE(button(form, "SpeedButtonBMP").isChecked());
+    EXPECT_EQ(timerText(form), "1");
+    EXPECT_EQ(control<kvr::UpDown>(form, "UpDown1").position(), 1);
+    EXPECT_EQ(form.Place, std::string(getenv("HOME")) + "/Desktop");
+    EXPECT_EQ(form.FileName, "");
+    EXPECT_FALSE(form.FileNameCheck);
+    EXPECT_TRUE(form.OptFlag);
+    EXPECT_FALSE(form.Timer1->isActive());
+    EXPECT_EQ(form.Timer1->interval(), 1000);
+    EXPECT_TRUE(button(form, "SpeedButtonSHOT").isEnabled());
+    // Reading never creates the file, and the desktop path is not written back.
+    EXPECT_FALSE(fs::exists(ini_));
+}
+
+TEST_F(MainWindow, DesktopFolderComesFromXdgUserDirs) {
+    const fs::path home = getenv("HOME");
+    fs::create_directories(home / ".config");
+    writeFile(home / ".config/user-dirs.dirs", "XDG_DESKTOP_DIR=\"$HOME/デスクトップ\"\n");
+    TForm1 form;
+    EXPECT_EQ(form.Place, (home / "デスクトップ").string());
+}
+
+TEST_F(MainWindow, SavedModeFormatAndTimerAreRestored) {
+    writeFile(ini_, "[CreatFlg]\ntype=1\nsave=1\ntimer=12\n");
+    TForm1 form;
+    EXPECT_TRUE(button(form, "SpeedButtonALL").isChecked());
+    EXPECT_FALSE(button(form, "SpeedButtonACT").isChecked());
+    EXPECT_TRUE(button(form, "SpeedButtonBMP").isChecked());
+    EXPECT_FALSE(button(form, "SpeedButtonJPG").isChecked());
+    EXPECT_EQ(timerText(form), "12");
+    EXPECT_EQ(control<kvr::UpDown>(form, "UpDown1").position(), 12);
+    EXPECT_EQ(form.captureChoices().mode, kvr::ShotMode::AllScreen);
+    EXPECT_EQ(form.captureChoices().format, kvr::SaveFormat::Bmp);
+}
+
+TEST_F(MainWindow, SavedFolderAndPrefixAreRestored) {
+    writeFile(ini_, "[Save]\nplace=/no/such/folder\nfilename=shot\nfilenamecheck=2\n");
+    TForm1 form;
+    // Any text but "Error" is the folder, even one that does not exist.
+    EXPECT_EQ(form.Place, "/no/such/folder");
+    EXPECT_EQ(form.FileName, "shot");
+    EXPECT_TRUE(form.FileNameCheck);
+    writeFile(ini_, "[Save]\nplace=Error\n");
+    TForm1 again;
+    EXPECT_EQ(again.Place, std::string(getenv("HOME")) + "/Desktop");
+}
+
+TEST_F(MainWindow, TimerOutsideTheArrowsRangeIsShownAsRead) {
+    writeFile(ini_, "[CreatFlg]\ntimer=45\n");
+    TForm1 form;
+    EXPECT_EQ(timerText(form), "45");
+    // The arrows hold 30 at most: their first click puts their own position into the box.
+    control<kvr::UpDown>(form, "UpDown1").upButton()->click();
+    EXPECT_EQ(timerText(form), "30");
+    control<kvr::UpDown>(form, "UpDown1").downButton()->click();
+    EXPECT_EQ(timerText(form), "29");
+
+    TForm1 second;
+    EXPECT_EQ(timerText(second), "45");
+    control<kvr::UpDown>(second, "UpDown1").downButton()->click();
+    EXPECT_EQ(timerText(second), "29");
+}
+
+TEST_F(MainWindow, TimerArrowsStopAtTheEndsWithoutWrapping) {
+    TForm1 form;
+    auto& arrows = control<kvr::UpDown>(form, "UpDown1");
+    arrows.downButton()->click();
+    EXPECT_EQ(timerText(form), "1");
+    for (int i = 0; i < 35; ++i)
+        arrows.upButton()->click();
+    EXPECT_EQ(timerText(form), "30");
+    arrows.downButton()->click();
+    EXPECT_EQ(timerText(form), "29");
+}
+
+TEST_F(MainWindow, ToggleButtonsKeepExactlyOneDown) {
+    TForm1 form;
+    button(form, "SpeedButtonACT").click();  // already down: stays down
+    EXPECT_TRUE(button(form, "SpeedButtonACT").isChecked());
+    EXPECT_FALSE(button(form, "SpeedButtonALL").isChecked());
+    button(form, "SpeedButtonALL").click();
+    EXPECT_TRUE(button(form, "SpeedButtonALL").isChecked());
+    EXPECT_FALSE(button(form, "SpeedButtonACT").isChecked());
+    button(form, "SpeedButtonBMP").click();
+    EXPECT_TRUE(button(form, "SpeedButtonBMP").isChecked());
+    EXPECT_FALSE(button(form, "SpeedButtonJPG").isChecked());
+}
+
+TEST_F(MainWindow, ExitWritesTypeSaveTimerInOrderAndEndsTheProgram) {
+    TForm1 form;
+    form.show();
+    ASSERT_TRUE(waitExposed(&form));
+    button(form, "SpeedButtonALL").click();
+    button(form, "SpeedButtonBMP").click();
+    control<kvr::UpDown>(form, "UpDown1").upButton()->click();
+    control<kvr::UpDown>(form, "UpDown1").upButton()->click();
+    QTimer::singleShot(0, &form, [&] { button(form, "SpeedButtonEXIT").click(); });
+    QTimer::singleShot(5000, [] { QCoreApplication::exit(99); });  // not ended: fail
+    EXPECT_EQ(QApplication::exec(), 0);
+    EXPECT_EQ(readFile(ini_), "[CreatFlg]\ntype=1\nsave=1\ntimer=3\n");
+}
+
+TEST_F(MainWindow, RefusedWriteOnExitShowsTheMessageAndKeepsTheProgramOpen) {
+    // A folder where the file should be: every write is refused, also for root.
+    const fs::path blocked = fs::path(getenv("HOME")) / "blocked.ini";
+    fs::create_directories(blocked);
+    kvr::setSettingsFilePathForTesting(blocked.string());
+    TForm1 form;
+    form.show();
+    ASSERT_TRUE(waitExposed(&form));
+    QString caption, text;
+    auto shown = whenMessageBoxShows([&](QMessageBox& box) {
+        caption = box.windowTitle();
+        text = box.text();
+        box.button(QMessageBox::Ok)->click();
+        // The program must still be running once the box is gone.
+        QTimer::singleShot(300, [] { QCoreApplication::exit(42); });
+    });
+    QTimer::singleShot(0, &form, [&] { button(form, "SpeedButtonEXIT").click(); });
+    QTimer::singleShot(8000, [] { QCoreApplication::exit(99); });
+    const int rc = QApplication::exec();
+    kvr::setSettingsFilePathForTesting(ini_.string());
+    fs::remove_all(blocked);
+    EXPECT_TRUE(*shown);
+    EXPECT_EQ(rc, 42);
+    EXPECT_TRUE(form.isVisible());
+    EXPECT_EQ(caption, "Kelvoro");
+    EXPECT_EQ(text, QString::fromStdString(blocked.string()) + " に書き込めません.");
+}
+
+TEST_F(MainWindow, LayoutAt96DpiIsThePlacesOfTheTable) {
+    TForm1 form;
+    EXPECT_DOUBLE_EQ(kvr::layoutScale(), 1.0);
+    EXPECT_EQ(form.size(), QSize(242, 143));
+    EXPECT_TRUE(form.windowFlags() & Qt::FramelessWindowHint);
+    const std::map<std::string, QRect> places = {
+        {"Image2", {2, 2, 238, 139}},           {"Bevel1", {16, 16, 100, 65}},
+        {"SpeedButtonACT", {22, 31, 88, 20}},   {"SpeedButtonALL", {22, 52, 88, 20}},
+        {"Bevel2", {16, 88, 100, 40}},          {"Edit1", {40, 102, 38, 20}},
+        {"UpDown1", {59, 103, 17, 20}},         {"Bevel3", {125, 16, 100, 40}},
+        {"SpeedButtonJPG", {134, 32, 40, 17}},  {"SpeedButtonBMP", {178, 32, 40, 17}},
+        {"Bevel4", {125, 63, 100, 26}},         {"SpeedButtonOpt", {134, 67, 40, 17}},
+        {"SpeedButtonInf", {178, 67, 40, 17}},  {"Bevel5", {125, 95, 100, 34}},
+        {"SpeedButtonSHOT", {131, 99, 88, 25}}, {"SpeedButtonEXIT", {224, 2, 15, 15}},
+    };
+    for (const auto& [name, place] : places)
+        EXPECT_EQ(control<QWidget>(form, name.c_str()).geometry(), place) << name;
+    for (auto [name, x, y] : {std::tuple{"Label4", 21, 18},
+                              {"Label1", 40, 90},
+                              {"Label2", 83, 113},
+                              {"Label3", 152, 19}})
+        EXPECT_EQ(control<QLabel>(form, name).pos(), QPoint(x, y)) << name;
+}
+
+TEST_F(MainWindow, OnA120DpiDisplayTheWholeWindowGrowsByAQuarter) {
+    TForm1 form;  // laid out at 96 dpi; scaled once more as a 120 dpi display would have it
+    kvr::applyLayout(form, 1.25);
+    EXPECT_EQ(form.size(), QSize(303, 179));
+    EXPECT_EQ(button(form, "SpeedButtonSHOT").geometry(), QRect(164, 124, 110, 31));
+    EXPECT_EQ(control<kvr::UpDown>(form, "UpDown1").geometry(), QRect(74, 129, 21, 25));
+    EXPECT_EQ(QFontInfo(form.font()).pixelSize(), 15);
+    EXPECT_EQ(QFontInfo(button(form, "SpeedButtonJPG").font()).pixelSize(), 14);
+    EXPECT_EQ(QFontInfo(control<QLineEdit>(form, "Edit1").font()).pixelSize(), 15);
+    // Labels fit their larger text.
+    auto& label = control<QLabel>(form, "Label4");
+    EXPECT_EQ(label.pos(), QPoint(26, 23));
+    EXPECT_GE(label.width(), label.fontMetrics().horizontalAdvance(label.text()));
+}
+
+TEST_F(MainWindow, FontsAndColoursOfTheLayout) {
+    TForm1 form;
+    form.ensurePolished();
+    EXPECT_EQ(QFontInfo(form.font()).pixelSize(), 12);
+    EXPECT_EQ(QFontInfo(button(form, "SpeedButtonJPG").font()).pixelSize(), 11);
+    EXPECT_EQ(QFontInfo(button(form, "SpeedButtonBMP").font()).pixelSize(), 11);
+    const QFont shot = button(form, "SpeedButtonSHOT").font();
+    EXPECT_TRUE(shot.bold());
+    EXPECT_TRUE(shot.underline());
+    auto& edit = control<QLineEdit>(form, "Edit1");
+    EXPECT_TRUE(edit.isReadOnly());
+    EXPECT_EQ(edit.font().family(), "ＭＳ ゴシック");
+    for (auto [name, colour] : {std::pair{"Label4", QColor(0, 0, 255)},
+                                {"Label1", QColor(0, 128, 0)},
+                                {"Label3", QColor(255, 0, 0)}}) {
+        auto& label = control<QLabel>(form, name);
+        label.ensurePolished();
+        EXPECT_EQ(label.palette().color(QPalette::WindowText), colour) << name;
+    }
+    edit.ensurePolished();
+    EXPECT_EQ(edit.palette().color(QPalette::Base), QColor(0, 96, 0));
+    EXPECT_EQ(edit.palette().color(QPalette::Text), QColor(0, 255, 0));
+}
+
+TEST_F(MainWindow, JapaneseLayoutFontsMapToAnInstalledGothicFont) {
+    for (const char* face : {"ＭＳ Ｐゴシック", "ＭＳ ゴシック"}) {
+        QFont font(QString::fromUtf8(face));
+        font.setPixelSize(12);
+        const QString family = QFontInfo(font).family();
+        EXPECT_TRUE(family.startsWith("IPA") || family.startsWith("Noto"))
+            << face << " -> " << family.toStdString();
+        const QRawFont raw = QRawFont::fromFont(font);
+        for (char32_t c : {U'撮', U'影', U'秒', U'前', U'ー'})
+            EXPECT_TRUE(raw.supportsCharacter(c)) << face;
+    }
+}
+
+TEST_F(MainWindow, OpensCentredOnThePrimaryMonitor) {
+    TForm1 form;
+    form.show();
+    ASSERT_TRUE(waitExposed(&form));
+    QTest::qWait(100);
+    const QRect screen = QGuiApplication::primaryScreen()->geometry();
+    const QPoint offset = form.frameGeometry().center() - screen.center();
+    EXPECT_LE(std::abs(offset.x()), 1);
+    EXPECT_LE(std::abs(offset.y()), 1);
+}
+
+TEST_F(MainWindow, TaskbarTitleIsExactlyKelvoro) {
+    TForm1 form;
+    form.show();
+    ASSERT_TRUE(waitExposed(&form));
+    syncWithServer();
+    XClient x;
+    EXPECT_EQ(x.netWmName(form.winId()), "Kelvoro");
+    EXPECT_EQ(x.wmName(form.winId()), "Kelvoro");
+    EXPECT_EQ(x.netWmIconName(form.winId()), "Kelvoro");
+}
+
+TEST_F(MainWindow, EveryHintIsATooltipAndReachesScreenReaders) {
+    TForm1 form;
+    const std::map<std::string, QString> hints = {
+        {"SpeedButtonACT", "アクティヴ ウインドウを撮影"},
+        {"SpeedButtonALL", "全画面撮影"},
+        {"Edit1", "セルフタイマー秒数"},
+        {"UpDown1", "セルフタイマー秒数の変更"},
+        {"SpeedButtonJPG", "jpeg形式で保存"},
+        {"SpeedButtonBMP", "bmp形式で保存"},
+        {"SpeedButtonOpt", "設定"},
+        {"SpeedButtonInf", "Version情報"},
+        {"SpeedButtonSHOT", "撮影カウントダウン開始ボタン"},
+        {"SpeedButtonEXIT", "プログラム終了ボタン"},
+    };
+    for (const auto& [name, hint] : hints) {
+        QWidget& widget = control<QWidget>(form, name.c_str());
+        EXPECT_EQ(widget.toolTip(), hint) << name;
+        EXPECT_TRUE(hasAccessibleText(&widget, hint)) << name;
+    }
+}
+
+TEST_F(MainWindow, ScreenReadersGetEveryCaption) {
+    TForm1 form;
+    form.show();
+    ASSERT_TRUE(waitExposed(&form));
+    for (const char* text :
+         {"Kelvoro", "Screen Shot Type", "Active Form", "All Screen", "Self Timer", "sec",
+          "Save Type", "JPG", "BMP", "Opt", "Inf", "Shot", "×", "1"})
+        EXPECT_TRUE(hasAccessibleText(&form, QString::fromUtf8(text))) << text;
+    // The toggles tell which one is down.
+    auto* act = QAccessible::queryAccessibleInterface(&button(form, "SpeedButtonACT"));
+    ASSERT_NE(act, nullptr);
+    EXPECT_TRUE(act->state().checked);
+    EXPECT_TRUE(act->state().checkable);
+}
+
+TEST(PlatformCheck, OnlyLinuxIsAccepted) {
+    EXPECT_EQ(kvr::platform::kernelName(), "Linux");
+    EXPECT_TRUE(kvr::platform::isSupportedKernel("Linux"));
+    EXPECT_FALSE(kvr::platform::isSupportedKernel("FreeBSD"));
+    EXPECT_FALSE(kvr::platform::isSupportedKernel(""));
+}
+
+}  // namespace

@@ -1,0 +1,235 @@
+// "閉じる" of the options dialog: what it writes, in which order, what a refused write leaves
+// behind, and the handing over of the prefix settings; closing any other way writes nothing.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPointer>
+#include <QSlider>
+#include <QTabWidget>
+#include <QTest>
+#include <QToolButton>
+#include <vector>
+
+#include "core/error.h"
+#include "core/naming.h"
+#include "dialog_test_support.h"
+#include "main.h"
+#include "opt.h"
+
+namespace {
+
+using kvr::test::iniExists;
+using kvr::test::readIni;
+using kvr::test::removeIni;
+using kvr::test::writeIni;
+
+// A file-size limit makes the file system refuse any write that would grow kvr.ini past it, as
+// a full disk would.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes) {
+        signal(SIGXFSZ, SIG_IGN);
+        getrlimit(RLIMIT_FSIZE, &saved_);
+        rlimit limit = saved_;
+        limit.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FileSizeLimit() { setrlimit(RLIMIT_FSIZE, &saved_); }
+
+private:
+    rlimit saved_{};
+};
+
+class OptClose : public ::testing::Test {
+protected:
+    void SetUp() override {
+        removeIni();
+        owner.Place = "/srv/shots";
+    }
+    void TearDown() override { removeIni(); }
+
+    TForm2& open() {
+        form = std::make_unique<TForm2>(owner);
+        form->loadSettings();
+        form->show();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(form.get(), kvr::test::kPatience));
+        return *form;
+    }
+    template <typename T>
+    T& find(const char* name) {
+        T* w = form->findChild<T*>(name);
+        EXPECT_NE(w, nullptr) << name;
+        return *w;
+    }
+    // Sets the prefix as the user does: tick the box, type into the prefix box.
+    void typePrefix(const QString& prefix) {
+        find<QTabWidget>("PageControl1").setCurrentIndex(2);
+        QTest::mouseClick(&find<QCheckBox>("CheckBox1"), Qt::LeftButton);
+        auto& edit = find<QLineEdit>("Edit1");
+        edit.setFocus();
+        QTest::keyClicks(&edit, prefix);
+    }
+    void clickClose() { QTest::mouseClick(&find<QToolButton>("SpeedButton1"), Qt::LeftButton); }
+
+    TForm1 owner;
+    std::unique_ptr<TForm2> form;
+};
+
+TEST_F(OptClose, ClosingWritesEveryOptionAndHandsThePrefixOver) {
+    writeIni("[JPEG]\nqualityrange=15\n");
+    open();
+    typePrefix("trip");
+    clickClose();
+    EXPECT_FALSE(form->isVisible());
+    EXPECT_EQ(form->result(), QDialog::Accepted);
+    const kvr::Settings settings;
+    EXPECT_EQ(settings.readInteger("Save", "flg", -9), 0);
+    EXPECT_EQ(settings.readString("Save", "place", ""), "/srv/shots");
+    EXPECT_EQ(settings.readInteger("JPEG", "qualityrange", -9), 10) << "15 was brought to 10";
+    EXPECT_TRUE(settings.readBool("Save", "filenamecheck", false));
+    EXPECT_EQ(settings.readString("Save", "filename", ""), "trip");
+    EXPECT_EQ(owner.FileName, "trip");
+    EXPECT_TRUE(owner.FileNameCheck);
+}
+
+TEST_F(OptClose, TypedPrefixIsUsedByTheNextShotOnlyAfterClosing) {
+    open();
+    typePrefix("trip");
+    const auto nextName = [&] {
+        kvr::CaptureChoices choices;
+        choices.Place = owner.Place;
+        choices.FileName = owner.FileName;
+        choices.FileNameCheck = owner.FileNameCheck;
+        return kvr::nextFileName(choices).value_or("");
+    };
+    EXPECT_EQ(nextName(), "Act_J00.jpg");
+    EXPECT_TRUE(owner.FileName.empty());
+    EXPECT_FALSE(owner.FileNameCheck);
+    clickClose();
+    EXPECT_EQ(nextName(), "trip00.jpg");
+}
+
+TEST_F(OptClose, WritesStopAtTheFirstRefusedOneInTheirOrder) {
+    // What kvr.ini holds after each of the five writes, made in the required order.
+    const std::string scratch = kvr::test::iniPath() + ".reference";
+    std::vector<std::string> after;
+    {
+        kvr::Settings s(scratch);
+        const std::function<void()> writes[] = {
+            [&] { s.writeInteger("Save", "flg", 0); },
+            [&] { s.writeString("Save", "place", "/srv/shots"); },
+            [&] { s.writeInteger("JPEG", "qualityrange", 6); },
+            [&] { s.writeBool("Save", "filenamecheck", true); },
+            [&] { s.writeString("Save", "filename", "trip"); },
+        };
+        after.push_back("");
+        for (const auto& write : writes) {
+            write();
+            after.push_back(kvr::test::readFileText(scratch));
+        }
+    }
+    std::filesystem::remove(scratch);
+
+    for (size_t done = 0; done < 5; ++done) {
+        SCOPED_TRACE(done);
+        removeIni();
+        owner.FileName = "before";
+        owner.FileNameCheck = false;
+        open();
+        find<QSlider>("TrackBar1").setValue(6);
+        typePrefix("trip");
+        {
+            FileSizeLimit limit(after[done].size());
+            EXPECT_THROW(form->SpeedButton1Click(), kvr::KvrError);
+        }
+        EXPECT_EQ(readIni(), after[done]);
+        EXPECT_TRUE(form->isVisible()) << "the dialog stays open";
+        EXPECT_EQ(owner.FileName, "before");
+        EXPECT_FALSE(owner.FileNameCheck);
+    }
+    // With room again the same dialog closes normally.
+    form->SpeedButton1Click();
+    EXPECT_EQ(readIni(), after[5]);
+    EXPECT_FALSE(form->isVisible());
+    EXPECT_EQ(owner.FileName, "trip");
+}
+
+TEST_F(OptClose, RefusedWriteIsShownAndKeepsTheDialogOpen) {
+    open();
+    typePrefix("trip");
+    QString shown;
+    kvr::test::whenShown<QMessageBox>([&](QMessageBox& box) {
+        shown = box.text();
+        box.accept();
+    });
+    {
+        FileSizeLimit limit(0);
+        clickClose();
+    }
+    EXPECT_TRUE(shown.contains(QString::fromStdString(kvr::test::iniPath()) +
+                               QStringLiteral(" に書き込めません")))
+        << shown.toStdString();
+    EXPECT_TRUE(form->isVisible());
+    EXPECT_TRUE(owner.FileName.empty());
+    EXPECT_FALSE(iniExists());
+}
+
+TEST_F(OptClose, ClosingAnyOtherWayWritesNothing) {
+    open();
+    typePrefix("trip");
+    QTest::keyClick(form.get(), Qt::Key_Escape);
+    EXPECT_FALSE(form->isVisible());
+    EXPECT_FALSE(iniExists());
+    EXPECT_TRUE(owner.FileName.empty());
+
+    open();
+    typePrefix("trip");
+    form->close();  // the window manager's close command
+    EXPECT_FALSE(form->isVisible());
+    EXPECT_FALSE(iniExists());
+    EXPECT_FALSE(owner.FileNameCheck);
+}
+
+TEST_F(OptClose, OptButtonOpensAModalCentredDialogAndFreesIt) {
+    owner.setGeometry(300, 200, 242, 143);
+    owner.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&owner, kvr::test::kPatience));
+    QPointer<TForm2> seen;
+    bool modal = false;
+    Qt::WindowFlags flags;
+    QRect frame;
+    QString caption, title;
+    QSize client;
+    kvr::test::whenShown<TForm2>([&](TForm2& dialog) {
+        seen = &dialog;
+        modal = dialog.isModal();
+        flags = dialog.windowFlags();
+        if (!QTest::qWaitForWindowExposed(&dialog, kvr::test::kPatience))
+            ADD_FAILURE() << "dialog not shown";
+        frame = dialog.frameGeometry();
+        caption = dialog.findChild<QLabel*>("TitleBar")->text();
+        title = dialog.windowTitle();
+        client = dialog.findChild<QWidget*>("ClientArea")->size();
+        QTest::mouseClick(dialog.findChild<QToolButton*>("SpeedButton1"), Qt::LeftButton);
+    });
+    showOptionsDialog(owner);
+    EXPECT_TRUE(modal);
+    // Its own small caption and no system buttons: nothing from the window manager.
+    EXPECT_TRUE(flags & Qt::FramelessWindowHint);
+    EXPECT_EQ(caption, QStringLiteral("設定"));
+    EXPECT_EQ(title, QStringLiteral("設定"));
+    EXPECT_EQ(client, QSize(242, 143));
+    EXPECT_EQ(frame.width(), 242);
+    EXPECT_LE((frame.center() - owner.frameGeometry().center()).manhattanLength(), 2);
+    EXPECT_TRUE(seen.isNull()) << "freed after closing";
+    EXPECT_TRUE(iniExists());
+    EXPECT_TRUE(owner.OptFlag);
+    owner.hide();
+}
+
+}  // namespace

@@ -1,0 +1,118 @@
+// The output folder choice of the options dialog with Qt's real folder chooser.
+#include <gtest/gtest.h>
+
+#include <QFileDialog>
+#include <QLabel>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "dialog_test_support.h"
+#include "main.h"
+#include "opt.h"
+#include "platform/desktop.h"
+
+namespace {
+
+struct ChooserSeen {
+    int count = 0;
+    QString title;
+    QString startFolder;
+    QFileDialog::FileMode mode = QFileDialog::AnyFile;
+    bool dirsOnly = false;
+    bool modal = false;
+};
+
+class OptFolder : public ::testing::Test {
+protected:
+    void SetUp() override {
+        kvr::test::removeIni();
+        owner.Place = "/srv/earlier";
+        form = std::make_unique<TForm2>(owner);
+        form->loadSettings();
+        form->show();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(form.get(), kvr::test::kPatience));
+    }
+    void TearDown() override { kvr::test::removeIni(); }
+
+    // Answers the next chooser: cancel it, or confirm the given folder.
+    void answerChooser(const QString& folder) {
+        kvr::test::whenShown<QFileDialog>([this, folder](QFileDialog& chooser) {
+            ++seen.count;
+            seen.title = chooser.windowTitle();
+            seen.startFolder = chooser.directory().absolutePath();
+            seen.mode = chooser.fileMode();
+            seen.dirsOnly = chooser.testOption(QFileDialog::ShowDirsOnly);
+            seen.modal = chooser.isModal();
+            if (folder.isEmpty()) {
+                chooser.reject();
+            } else {
+                chooser.setDirectory(folder);
+                static_cast<QDialog&>(chooser).accept();  // its "Choose" button
+            }
+        });
+    }
+    QRadioButton& item(int i) {
+        return *form->findChild<QRadioButton*>(QStringLiteral("RadioGroup1Item%1").arg(i));
+    }
+    QString shownPlace() { return form->findChild<QLabel*>("Label1")->text(); }
+
+    TForm1 owner;
+    std::unique_ptr<TForm2> form;
+    ChooserSeen seen;
+};
+
+TEST_F(OptFolder, CancelledChooserFallsBackToTheDesktop) {
+    answerChooser({});
+    QTest::mouseClick(&item(1), Qt::LeftButton);
+    EXPECT_EQ(seen.count, 1);
+    EXPECT_EQ(seen.title, QStringLiteral("出力場所の指定"));
+    EXPECT_EQ(seen.startFolder, "/");
+    EXPECT_EQ(seen.mode, QFileDialog::Directory);
+    EXPECT_TRUE(seen.dirsOnly);
+    EXPECT_TRUE(seen.modal);
+    EXPECT_TRUE(item(0).isChecked());
+    EXPECT_EQ(form->radioItemIndex(), 0);
+    const std::string desktop = kvr::platform::desktopFolder();
+    EXPECT_EQ(owner.Place, desktop);
+    EXPECT_EQ(shownPlace(), QString::fromStdString(desktop));
+    EXPECT_FALSE(kvr::test::iniExists()) << "nothing is written before 閉じる";
+}
+
+TEST_F(OptFolder, ChosenFolderIsInEffectAtOnceAndChoosingAgainNeedsTheDesktopFirst) {
+    QTemporaryDir chosen;
+    ASSERT_TRUE(chosen.isValid());
+    const QString folder = QDir(chosen.path()).canonicalPath();
+    answerChooser(folder);
+    QTest::mouseClick(&item(1), Qt::LeftButton);
+    ASSERT_EQ(seen.count, 1);
+    EXPECT_TRUE(item(1).isChecked());
+    EXPECT_EQ(owner.Place, folder.toStdString());
+    EXPECT_EQ(shownPlace(), folder);
+
+    // The selected item again: no change, no chooser.
+    QTest::mouseClick(&item(1), Qt::LeftButton);
+    QTest::qWait(300);
+    EXPECT_EQ(seen.count, 1);
+    EXPECT_EQ(owner.Place, folder.toStdString());
+
+    // Closing without "閉じる" keeps the folder for this run but writes nothing.
+    QTest::keyClick(form.get(), Qt::Key_Escape);
+    EXPECT_EQ(owner.Place, folder.toStdString());
+    EXPECT_FALSE(kvr::test::iniExists());
+}
+
+TEST_F(OptFolder, DesktopItemTakesTheDesktopFolder) {
+    kvr::test::writeIni("[Save]\nflg=1\n");
+    form = std::make_unique<TForm2>(owner);
+    form->loadSettings();
+    form->show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form.get(), kvr::test::kPatience));
+    answerChooser({});  // must stay unused
+    QTest::mouseClick(&item(0), Qt::LeftButton);
+    EXPECT_EQ(owner.Place, kvr::platform::desktopFolder());
+    QTest::qWait(300);
+    EXPECT_EQ(seen.count, 0);
+}
+
+}  // namespace

@@ -1,0 +1,230 @@
+// The options dialog filled from kvr.ini and the main window, and its quality and prefix
+// controls, on a real X server with openbox.
+#include <gtest/gtest.h>
+
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QComboBox>
+#include <QFileDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProcess>
+#include <QRadioButton>
+#include <QSlider>
+#include <QTabWidget>
+#include <QTest>
+
+#include "dialog_test_support.h"
+#include "main.h"
+#include "opt.h"
+#include "platform/desktop.h"
+
+namespace {
+
+using kvr::test::removeIni;
+using kvr::test::writeIni;
+
+class OptLoad : public ::testing::Test {
+protected:
+    void SetUp() override { removeIni(); }
+    void TearDown() override { removeIni(); }
+
+    // Opens a fresh dialog as the "Opt" button does, but without the modal loop.
+    TForm2& open() {
+        form = std::make_unique<TForm2>(owner);
+        form->loadSettings();
+        form->show();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(form.get(), kvr::test::kPatience));
+        return *form;
+    }
+    template <typename T>
+    T& find(const char* name) {
+        T* w = form->findChild<T*>(name);
+        EXPECT_NE(w, nullptr) << name;
+        return *w;
+    }
+    QString quality() { return find<QLabel>("StaticText1").text(); }
+    int slider() { return find<QSlider>("TrackBar1").value(); }
+    QString listItem() { return find<QComboBox>("ComboBox1").currentText(); }
+    QColor prefixBoxColour() {
+        return find<QLineEdit>("Edit1").palette().color(QPalette::Disabled, QPalette::Base);
+    }
+
+    TForm1 owner;
+    std::unique_ptr<TForm2> form;
+};
+
+TEST_F(OptLoad, FirstOpeningWithoutIniShowsTheDefaults) {
+    open();
+    EXPECT_EQ(form->windowTitle(), QStringLiteral("設定"));
+    EXPECT_EQ(find<QTabWidget>("PageControl1").currentIndex(), 0);
+    EXPECT_TRUE(find<QRadioButton>("RadioGroup1Item0").isChecked());
+    EXPECT_EQ(form->radioItemIndex(), 0);
+    // The main window started without kvr.ini, so its output folder is the desktop.
+    EXPECT_EQ(owner.Place, kvr::platform::desktopFolder());
+    EXPECT_EQ(find<QLabel>("Label1").text(), QString::fromStdString(owner.Place));
+    EXPECT_EQ(slider(), 3);
+    EXPECT_EQ(quality(), "3");
+    EXPECT_EQ(listItem(), QStringLiteral("標準"));
+    EXPECT_FALSE(find<QCheckBox>("CheckBox1").isChecked());
+    auto& edit = find<QLineEdit>("Edit1");
+    EXPECT_TRUE(edit.text().isEmpty());
+    EXPECT_FALSE(edit.isEnabled());
+    EXPECT_EQ(edit.palette().color(QPalette::Disabled, QPalette::Base), QColor(192, 192, 192));
+    EXPECT_TRUE(owner.OptFlag) << "activation lets the folder choice act again";
+    EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(kvr::test::iniPath())))
+        << "opening writes nothing";
+}
+
+TEST_F(OptLoad, QualityFiveKeepsTheUntouchedNumberBox) {
+    writeIni("[JPEG]\nqualityrange=5\n");
+    open();
+    EXPECT_EQ(slider(), 5);
+    EXPECT_EQ(quality(), "5");
+    EXPECT_EQ(listItem(), QStringLiteral("標準"));
+}
+
+TEST_F(OptLoad, QualityOutsideTheRangeGoesToTheNearerEnd) {
+    writeIni("[JPEG]\nqualityrange=15\n");
+    open();
+    EXPECT_EQ(slider(), 10);
+    EXPECT_EQ(quality(), "10");
+    EXPECT_EQ(listItem(), QStringLiteral("最高画質(低圧縮率)"));
+    form.reset();
+    writeIni("[JPEG]\nqualityrange=-4\n");
+    open();
+    EXPECT_EQ(slider(), 0);
+    EXPECT_EQ(quality(), "0");
+    EXPECT_EQ(listItem(), QStringLiteral("低画質(高圧縮率)"));
+}
+
+TEST_F(OptLoad, SavedFolderChoiceIsSelectedWithoutOpeningTheChooser) {
+    int choosers = 0;
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        if (auto* chooser = kvr::test::visibleTopLevel<QFileDialog>()) {
+            ++choosers;
+            chooser->reject();
+        }
+    });
+    watch.start(20);
+    owner.Place = "/srv/pictures";
+    writeIni("[Save]\nflg=1\n");
+    open();
+    QTest::qWait(200);
+    EXPECT_TRUE(find<QRadioButton>("RadioGroup1Item1").isChecked());
+    EXPECT_EQ(owner.Place, "/srv/pictures");
+    form.reset();
+    writeIni("[Save]\nflg=7\n");
+    open();
+    EXPECT_EQ(form->radioItemIndex(), 1);
+    form.reset();
+    writeIni("[Save]\nflg=-2\n");
+    open();
+    EXPECT_EQ(form->radioItemIndex(), -1);
+    QTest::qWait(200);
+    EXPECT_EQ(choosers, 0);
+}
+
+TEST_F(OptLoad, ListAndSliderFollowEachOtherByBucket) {
+    open();
+    find<QTabWidget>("PageControl1").setCurrentIndex(1);
+    auto& list = find<QComboBox>("ComboBox1");
+    list.setFocus();
+    QTest::keyClick(&list, Qt::Key_Up);  // "標準" -> "低画質(高圧縮率)"
+    EXPECT_EQ(listItem(), QStringLiteral("低画質(高圧縮率)"));
+    EXPECT_EQ(slider(), 1);
+    EXPECT_EQ(quality(), "1");
+    for (const auto& [key, item, position] :
+         {std::tuple{Qt::Key_Down, 1, 3}, {Qt::Key_Down, 2, 6}, {Qt::Key_Down, 3, 8}}) {
+        QTest::keyClick(&list, key);
+        EXPECT_EQ(list.currentIndex(), item);
+        EXPECT_EQ(slider(), position);
+    }
+
+    // The slider's own moves select the item but never snap the slider to the item's position.
+    auto& bar = find<QSlider>("TrackBar1");
+    bar.setFocus();
+    QTest::keyClick(&bar, Qt::Key_Home);
+    EXPECT_EQ(quality(), "0");
+    EXPECT_EQ(list.currentIndex(), 0);
+    const int expectedItem[] = {0, 0, 0, 1, 1, 1, 2, 2, 3, 3, 3};
+    for (int position = 1; position <= 10; ++position) {
+        QTest::keyClick(&bar, Qt::Key_Right);
+        EXPECT_EQ(slider(), position);
+        EXPECT_EQ(quality(), QString::number(position));
+        EXPECT_EQ(list.currentIndex(), expectedItem[position]) << position;
+    }
+    QTest::keyClick(&bar, Qt::Key_Left);
+    QTest::keyClick(&bar, Qt::Key_Left);
+    QTest::keyClick(&bar, Qt::Key_Left);
+    EXPECT_EQ(slider(), 7);
+    EXPECT_EQ(listItem(), QStringLiteral("高画質"));
+}
+
+TEST_F(OptLoad, CheckBoxColoursAndEnablesThePrefixBox) {
+    writeIni("[Save]\nfilenamecheck=2\nfilename=trip\n");
+    open();
+    auto& check = find<QCheckBox>("CheckBox1");
+    auto& edit = find<QLineEdit>("Edit1");
+    EXPECT_TRUE(check.isChecked()) << "any non-zero value is set";
+    EXPECT_TRUE(edit.isEnabled());
+    EXPECT_EQ(edit.palette().color(QPalette::Active, QPalette::Base), QColor(Qt::white));
+    EXPECT_EQ(edit.text(), "trip");
+    find<QTabWidget>("PageControl1").setCurrentIndex(2);
+    QTest::mouseClick(&check, Qt::LeftButton);
+    EXPECT_FALSE(check.isChecked());
+    EXPECT_FALSE(edit.isEnabled());
+    EXPECT_EQ(prefixBoxColour(), QColor(192, 192, 192));
+    EXPECT_EQ(edit.text(), "trip") << "clearing the box keeps the prefix text";
+    QTest::mouseClick(&check, Qt::LeftButton);
+    EXPECT_TRUE(edit.isEnabled());
+}
+
+TEST_F(OptLoad, PrefixBoxRefusesFolderSeparatorsAndControlCharacters) {
+    writeIni("[Save]\nfilenamecheck=1\n");
+    open();
+    find<QTabWidget>("PageControl1").setCurrentIndex(2);
+    auto& edit = find<QLineEdit>("Edit1");
+    edit.setFocus();
+    QTest::keyClicks(&edit, "../a/b");
+    EXPECT_EQ(edit.text(), "..ab");
+    QApplication::clipboard()->setText(QStringLiteral("旅\n行"));
+    edit.paste();
+    EXPECT_EQ(edit.text(), "..ab") << "a line break would break kvr.ini's lines";
+    QApplication::clipboard()->setText(QStringLiteral("旅行"));
+    edit.paste();
+    EXPECT_EQ(edit.text(), QStringLiteral("..ab旅行"));
+}
+
+TEST_F(OptLoad, DraggingTheCaptionMovesTheDialog) {
+    open();
+    auto& caption = find<QLabel>("TitleBar");
+    EXPECT_EQ(caption.text(), QStringLiteral("設定"));
+    EXPECT_TRUE(form->windowFlags() & Qt::FramelessWindowHint) << "no system buttons";
+    QTest::qWait(300);  // the window manager has placed the new window
+    const QPoint start = form->frameGeometry().topLeft();
+    const QPoint p = caption.mapTo(form.get(), QPoint(60, 8));
+    // The real pointer (XTest), so the window manager does the move as on any title bar. One
+    // xdotool run holds the button from press to release; the pauses leave the program and the
+    // window manager time for each step on a busy machine.
+    QProcess xdotool;
+    xdotool.start("xdotool", QStringLiteral("mousemove --sync --window %1 %2 %3 mousedown 1 "
+                                            "sleep 0.5 mousemove_relative 3 3 sleep 1 "
+                                            "mousemove_relative 47 27 sleep 1 mouseup 1")
+                                 .arg(form->winId())
+                                 .arg(p.x())
+                                 .arg(p.y())
+                                 .split(' '));
+    ASSERT_TRUE(xdotool.waitForStarted());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return xdotool.state() == QProcess::NotRunning; },
+                                kvr::test::kPatience));
+    EXPECT_EQ(xdotool.exitCode(), 0);
+    QTest::qWait(100);
+    const QPoint moved = form->frameGeometry().topLeft() - start;
+    EXPECT_GE(moved.x(), 40);
+    EXPECT_GE(moved.y(), 20);
+}
+
+}  // namespace

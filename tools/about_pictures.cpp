@@ -1,0 +1,95 @@
+// Makes the About box's pictures: resources/logo.bmp (the product name as a 130 x 30 logo, 24 bits
+// per pixel; its bottom-left colour is the one the box shows through) and resources/maker.jpg (the
+// maker's 60 x 30 mark). Usage: kvr_about_pictures <resources folder>
+#include <QGuiApplication>
+#include <QImage>
+#include <QLinearGradient>
+#include <QPainter>
+#include <QPainterPath>
+#include <cstdio>
+
+namespace {
+
+// The logo's see-through colour: the silver of the metal, so soft text edges blend into it.
+const QColor kKey(192, 192, 192);
+
+QPainterPath textPath(const QString& text, const QFont& font, const QRectF& box) {
+    QPainterPath path;
+    path.addText(0, 0, font, text);
+    const QRectF r = path.boundingRect();
+    path.translate(box.center() - r.center());
+    return path;
+}
+
+QImage logo() {
+    QImage image(130, 30, QImage::Format_RGB888);
+    image.fill(kKey);
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+    QFont font(QStringLiteral("DejaVu Serif"));
+    font.setPixelSize(25);
+    font.setBold(true);
+    font.setItalic(true);
+    font.setLetterSpacing(QFont::AbsoluteSpacing, 1.5);
+    const QPainterPath path = textPath(QStringLiteral("Kelvoro"), font, QRectF(2, 1, 126, 27));
+    // A dark drop shadow, then the letters in a deep-blue to sky-blue sheen.
+    p.fillPath(path.translated(1.5, 1.5), QColor(40, 40, 56));
+    QLinearGradient sheen(0, 3, 0, 27);
+    sheen.setColorAt(0.0, QColor(150, 205, 255));
+    sheen.setColorAt(0.5, QColor(30, 90, 200));
+    sheen.setColorAt(1.0, QColor(10, 40, 120));
+    p.fillPath(path, sheen);
+    p.setPen(QPen(QColor(8, 24, 72), 0.8));
+    p.drawPath(path);
+    p.end();
+    // Keep the corner the box keys on exactly the key colour.
+    image.setPixelColor(0, image.height() - 1, kKey);
+    return image;
+}
+
+QImage makerMark() {
+    QImage image(60, 30, QImage::Format_RGB32);
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+    QLinearGradient plate(0, 0, 0, 30);
+    plate.setColorAt(0.0, QColor(70, 74, 86));
+    plate.setColorAt(1.0, QColor(28, 30, 38));
+    p.fillRect(image.rect(), plate);
+    // A lens-like ring on the left, the project's initials on the right.
+    QRadialGradient lens(QPointF(14, 13), 11);
+    lens.setColorAt(0.0, QColor(255, 230, 150));
+    lens.setColorAt(0.6, QColor(235, 140, 30));
+    lens.setColorAt(1.0, QColor(150, 60, 10));
+    p.setBrush(lens);
+    p.setPen(QPen(QColor(250, 250, 250), 1.5));
+    p.drawEllipse(QPointF(15, 15), 10, 10);
+    p.setBrush(QColor(30, 30, 40));
+    p.setPen(Qt::NoPen);
+    p.drawEllipse(QPointF(15, 15), 4, 4);
+    QFont font(QStringLiteral("DejaVu Sans"));
+    font.setPixelSize(14);
+    font.setBold(true);
+    p.fillPath(textPath(QStringLiteral("KP"), font, QRectF(27, 2, 31, 26)), QColor(240, 240, 240));
+    p.end();
+    return image;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: %s <resources folder>\n", argv[0]);
+        return 2;
+    }
+    // Pictures only: no display needed.
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    const QString folder = QString::fromLocal8Bit(argv[1]);
+    const bool ok = logo().save(folder + QStringLiteral("/logo.bmp"), "BMP") &&
+                    makerMark().save(folder + QStringLiteral("/maker.jpg"), "JPEG", 90);
+    if (!ok) {
+        std::fprintf(stderr, "%s: could not write the pictures into %s\n", argv[0], argv[1]);
+        return 1;
+    }
+    return 0;
+}
