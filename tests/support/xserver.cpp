@@ -4,6 +4,7 @@
 #include <X11/Xlib.h>
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -30,6 +31,8 @@ pid_t spawn(const std::vector<std::string>& argv, const std::string& display, in
             dup2(devnull, 1);
             dup2(devnull, 2);
         }
+        // A test that crashes or is killed must not leave its server running.
+        prctl(PR_SET_PDEATHSIG, SIGTERM);
         // Keep the child out of the terminal's process group so a test's Ctrl-C reaches us only.
         setpgid(0, 0);
         for (int fd = 3; fd < 1024; ++fd)
@@ -59,6 +62,29 @@ void stop(pid_t& pid) {
     kill(pid, SIGKILL);
     waitpid(pid, nullptr, 0);
     pid = -1;
+}
+
+// openbox drops a map request that arrives while it is still starting up, so one probe is not
+// enough: map a fresh one until openbox reparents it.
+bool windowGetsManaged(Display* dpy) {
+    for (int attempt = 0; attempt < 60; ++attempt) {
+        Window probe = XCreateSimpleWindow(dpy, DefaultRootWindow(dpy), 0, 0, 10, 10, 0, 0, 0);
+        XSelectInput(dpy, probe, StructureNotifyMask);
+        XMapWindow(dpy, probe);
+        XFlush(dpy);
+        bool reparented = false;
+        XEvent event;
+        for (int i = 0; i < 50 && !reparented; ++i) {
+            reparented = XCheckTypedWindowEvent(dpy, probe, ReparentNotify, &event);
+            if (!reparented)
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        XDestroyWindow(dpy, probe);
+        XSync(dpy, True);
+        if (reparented)
+            return true;
+    }
+    return false;
 }
 
 }  // namespace
@@ -126,6 +152,10 @@ void XServer::startWindowManager() {
         if (!ready)
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
+    // Announced is not yet managing: openbox sets the property before it has loaded its
+    // configuration and entered its event loop. A window it has reparented proves it is serving.
+    if (ready)
+        ready = windowGetsManaged(dpy);
     XCloseDisplay(dpy);
     if (!ready)
         throw std::runtime_error("openbox did not start on " + display_);
