@@ -1,8 +1,11 @@
 #include "core/bmp.h"
 
 #include <cstring>
+#include <new>
 
+#include "core/error.h"
 #include "core/outfile.h"
+#include "platform/xdisplay.h"
 
 namespace kvr {
 
@@ -98,13 +101,22 @@ BmpImage makeBmp(const Picture& picture) {
 
 void saveBmp(const Picture& picture, const std::string& path) {
     OutputFile file(path);
-    if (picture.empty())
+    if (picture.empty()) {
+        file.close();
         return;
-    const BmpImage bmp = makeBmp(picture);
+    }
+    BmpImage bmp;
+    try {
+        bmp = makeBmp(picture);
+    } catch (const std::bad_alloc&) {
+        // The file stays, empty, as for any other failed conversion.
+        throw KvrError(platform::kNoResourcesMessage);
+    }
     file.writeAll(bmp.fileHeader, sizeof bmp.fileHeader);
     file.writeAll(bmp.infoHeader, sizeof bmp.infoHeader);
     file.writeAll(bmp.colourTable.data(), bmp.colourTable.size());
     file.writeAll(bmp.pixels.data(), bmp.pixels.size());
+    file.close();
 }
 
 }  // namespace kvr

@@ -3,6 +3,7 @@
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,7 @@ namespace kvr {
 
 namespace {
 
+constexpr char kJpegMemoryMessage[] = "メモリストリームの拡大中にメモリが足りなくなりました";
 constexpr size_t kChunk = 4096;  // libjpeg gets the output space in pieces of this size
 
 struct ErrorManager {
@@ -203,7 +205,7 @@ JpegBytes encodeJpeg(const Picture& picture, uint8_t quality, bool grey) {
     JpegBytes bytes;
     bytes.data_.reset(dest.buffer);
     if (errors.outOfMemory)
-        throw KvrError("メモリストリームの拡大中にメモリが足りなくなりました");
+        throw KvrError(kJpegMemoryMessage);
     if (!ok) {
         char text[64];
         std::snprintf(text, sizeof text, "JPEG エラー #%d", errors.code);
@@ -215,10 +217,18 @@ JpegBytes encodeJpeg(const Picture& picture, uint8_t quality, bool grey) {
 
 void saveJpeg(const Picture& picture, const std::string& path, uint8_t quality, bool grey) {
     OutputFile file(path);
-    if (picture.empty())
+    if (picture.empty()) {
+        file.close();
         return;
-    const JpegBytes bytes = encodeJpeg(picture, quality, grey);
+    }
+    JpegBytes bytes;
+    try {
+        bytes = encodeJpeg(picture, quality, grey);
+    } catch (const std::bad_alloc&) {
+        throw KvrError(kJpegMemoryMessage);
+    }
     file.writeAll(bytes.data(), bytes.size());
+    file.close();
 }
 
 }  // namespace kvr

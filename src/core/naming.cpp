@@ -18,9 +18,11 @@ std::string prefixFor(const CaptureChoices& c) {
 }
 
 // A directory of the same name does not count: only something that is not a folder blocks a name.
+// The entry itself is what counts, so any symbolic link (dangling, or even to a folder) takes
+// its name: the file is never written through it.
 bool fileExists(const std::string& path) {
     struct stat st;
-    return stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+    return lstat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <filesystem>
 
 #include "core/error.h"
+#include "core/file_size_signal.h"
 
 namespace kvr {
 
@@ -35,7 +36,9 @@ std::string reasonText(int code) {
 }
 
 OutputFile::OutputFile(const std::string& path) {
-    fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    ignoreFileSizeSignal();
+    // O_NOFOLLOW: a link left in the output folder must not send the picture somewhere else.
+    fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0666);
     if (fd_ < 0) {
         const int code = errno;
         throw KvrError("ファイル \"" + fullPath(path) + "\". " + reasonText(code) +
@@ -49,13 +52,25 @@ OutputFile::~OutputFile() {
 }
 
 void OutputFile::writeAll(const void* data, size_t size) {
-    if (size == 0)
-        return;
-    ssize_t n;
-    do {
-        n = ::write(fd_, data, size);
-    } while (n < 0 && errno == EINTR);
-    if (n < 0 || size_t(n) != size)
+    // One logical write, in as many calls as the kernel needs: Linux moves at most 0x7ffff000
+    // bytes a call, and a signal may cut a call short.
+    const auto* bytes = static_cast<const char*>(data);
+    while (size > 0) {
+        const ssize_t n = ::write(fd_, bytes, size);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            throw KvrError(kWriteErrorMessage);
+        bytes += n;
+        size -= size_t(n);
+    }
+}
+
+void OutputFile::close() {
+    const int fd = fd_;
+    fd_ = -1;
+    // Some file systems report a failed write only here. No retry: the descriptor is gone.
+    if (fd >= 0 && ::close(fd) != 0 && errno != EINTR)
         throw KvrError(kWriteErrorMessage);
 }
 

@@ -16,8 +16,11 @@ public:
     OutputFile(const OutputFile&) = delete;
     OutputFile& operator=(const OutputFile&) = delete;
 
-    // One write call; anything short of size raises kWriteErrorMessage and keeps what was written.
+    // Writes all of it; a failure raises kWriteErrorMessage and keeps what was written.
     void writeAll(const void* data, size_t size);
+    // Closes the file, raising kWriteErrorMessage when the system reports a failure. The
+    // destructor closes a file left open (after an error) without a word.
+    void close();
 
 private:
     int fd_ = -1;

@@ -182,12 +182,10 @@ void RowConverter::toBgr0(int y, uint8_t* out) const {
         picture_.redMask == 0xff0000 && picture_.greenMask == 0xff00 && picture_.blueMask == 0xff) {
         // Already blue, green, red: only the fourth byte, whatever the server left there, goes.
         const uint8_t* row = picture_.row(y);
-        for (int x = 0; x < picture_.width; ++x) {
-            uint32_t v;
-            std::memcpy(&v, row + size_t(x) * 4, 4);
-            v &= 0x00ffffffu;
-            std::memcpy(out + size_t(x) * 4, &v, 4);
-        }
+        const size_t bytes = size_t(picture_.width) * 4;
+        std::memcpy(out, row, bytes);
+        for (size_t i = 3; i < bytes; i += 4)
+            out[i] = 0;
         return;
     }
     eachColour(y, [out](int x, uint8_t b, uint8_t g, uint8_t r) {

@@ -193,7 +193,8 @@ bool ProfileText::setValue(std::string_view section, std::string_view key, std::
     const Location where = locate(content_, lines, section, key);
 
     if (where.key) {
-        if (where.parsed.value == encoded)
+        // Already reading back as this value, quoted or not: nothing to write.
+        if (unquote(where.parsed.value) == value)
             return false;
         // Keep the key as spelled in the file and the blanks up to the value.
         const std::string_view line(content_.data() + where.key->start,

@@ -29,8 +29,8 @@ public:
     // section or the key is missing.
     std::optional<std::string> value(std::string_view section, std::string_view key) const;
 
-    // Stores the value; false when the file already holds exactly the text that would be
-    // written, and the content is then untouched. Throws std::invalid_argument for a name or
+    // Stores the value; false when the key already reads back as exactly this value (in quotes
+    // or not), and the content is then untouched. Throws std::invalid_argument for a name or
     // value that the format cannot hold (a line break, a "=" in a key, blanks around a name).
     bool setValue(std::string_view section, std::string_view key, std::string_view value);
 

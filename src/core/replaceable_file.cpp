@@ -7,6 +7,8 @@
 #include <cerrno>
 #include <system_error>
 
+#include "core/file_size_signal.h"
+
 namespace kvr {
 
 namespace {
@@ -89,6 +91,8 @@ void writeAll(int fd, std::string_view data, const std::string& what) {
                 continue;
             fail(what);
         }
+        if (n == 0)
+            fail(what, EIO);
         data.remove_prefix(n);
     }
 }
@@ -148,6 +152,7 @@ ReplaceableFile::ReplaceableFile(const std::string& path) : target_(followLinks(
 }
 
 void ReplaceableFile::replace(std::string_view newContent) {
+    ignoreFileSizeSignal();
     std::string temporary;
     Fd fd(createTemporary(target_, temporary));
     try {

@@ -74,8 +74,9 @@ std::vector<PaletteEntry> colourTable(Display* dpy, Visual* visual, int bitsPerP
         colours[i].pixel = (unsigned long)i;
     XErrorTrap trap(dpy);
     XQueryColors(dpy, DefaultColormap(dpy, DefaultScreen(dpy)), colours.data(), entries);
+    // Without the colours the picture cannot be written faithfully: no all-black table.
     if (trap.failed())
-        return {};
+        throw KvrError(kNoResourcesMessage);
     std::vector<PaletteEntry> table;
     for (const XColor& c : colours)
         table.push_back({uint8_t(c.red >> 8), uint8_t(c.green >> 8), uint8_t(c.blue >> 8)});
@@ -133,8 +134,15 @@ Picture captureRoot(Connection& c, const ScreenRect& r) {
     p.redMask = uint32_t(visual->red_mask);
     p.greenMask = uint32_t(visual->green_mask);
     p.blueMask = uint32_t(visual->blue_mask);
-    if (bpp <= 8 && visual->c_class != TrueColor)
-        p.palette = colourTable(dpy, visual, bpp);
+    if (bpp <= 8 && visual->c_class != TrueColor) {
+        try {
+            p.palette = colourTable(dpy, visual, bpp);
+        } catch (...) {
+            if (shared)
+                image->data = nullptr;  // the kept segment is not the image's to free
+            throw;
+        }
+    }
 
     if (shared) {
         // The pixels stay in the kept segment; only the image header is dropped.

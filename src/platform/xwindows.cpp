@@ -159,8 +159,15 @@ std::optional<ScreenRect> windowRect(Display* dpy, Window root, Window w, Window
 ScreenRect primaryMonitor(Display* dpy) {
     XErrorTrap trap(dpy);
     const Window root = DefaultRootWindow(dpy);
-    const ScreenRect rootRect{0, 0, DisplayWidth(dpy, DefaultScreen(dpy)),
-                              DisplayHeight(dpy, DefaultScreen(dpy))};
+    // Asked of the server: the sizes Xlib keeps from the connection's start go stale when the
+    // resolution changes while the program runs.
+    ScreenRect rootRect{0, 0, DisplayWidth(dpy, DefaultScreen(dpy)),
+                        DisplayHeight(dpy, DefaultScreen(dpy))};
+    Window rootReturn = None;
+    int x = 0, y = 0;
+    unsigned width = 0, height = 0, border = 0, depth = 0;
+    if (XGetGeometry(dpy, root, &rootReturn, &x, &y, &width, &height, &border, &depth))
+        rootRect = ScreenRect{0, 0, int(width), int(height)};
     std::vector<MonitorInfo> monitors;
     int event = 0, error = 0, major = 0, minor = 0;
     if (XRRQueryExtension(dpy, &event, &error) && XRRQueryVersion(dpy, &major, &minor) &&

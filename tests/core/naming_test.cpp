@@ -96,6 +96,16 @@ TEST_F(NamingTest, DirectoryOfThatNameDoesNotCountButOtherFilesDo) {
     EXPECT_EQ(next(), "ALL_B01.bmp");
 }
 
+TEST_F(NamingTest, AnyLinkTakesItsNameEvenDanglingOrToAFolder) {
+    choices.mode = ShotMode::AllScreen;
+    choices.format = SaveFormat::Bmp;
+    // Writing through a dangling link would create its target outside the folder.
+    fs::create_symlink(dir / "elsewhere.bmp", dir / "ALL_B00.bmp");
+    fs::create_directory(dir / "sub");
+    fs::create_directory_symlink(dir / "sub", dir / "ALL_B01.bmp");
+    EXPECT_EQ(next(), "ALL_B02.bmp");
+}
+
 TEST_F(NamingTest, MissingFolderGivesZero) {
     choices.Place = (dir / "not" / "there").string();
     choices.mode = ShotMode::AllScreen;

@@ -93,6 +93,16 @@ TEST_F(ProfileFileTest, SameValueLeavesTheFileAlone) {
     EXPECT_EQ(bytes(ini), "[S]\r\nk = v \r\n");
 }
 
+TEST_F(ProfileFileTest, SameValueInQuotesLeavesTheFileAlone) {
+    put(ini, "[Save]\nplace=\"/home/u/shots\"\n");
+    struct stat before, after;
+    ASSERT_EQ(stat(ini.c_str(), &before), 0);
+    writeProfileString(ini, "Save", "place", "/home/u/shots");
+    ASSERT_EQ(stat(ini.c_str(), &after), 0);
+    EXPECT_EQ(before.st_ino, after.st_ino);
+    EXPECT_EQ(bytes(ini), "[Save]\nplace=\"/home/u/shots\"\n");
+}
+
 TEST_F(ProfileFileTest, OddThingsInPlaceOfTheFileReadAsEmpty) {
     fs::create_directory(ini);
     EXPECT_EQ(readProfileString(ini, "S", "k"), std::nullopt);

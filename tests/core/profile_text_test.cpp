@@ -159,6 +159,19 @@ TEST(ProfileWrite, SameValueChangesNothing) {
     EXPECT_TRUE(profile.setValue("s", "K", "w"));
 }
 
+TEST(ProfileWrite, QuotedValueThatReadsTheSameChangesNothing) {
+    for (const std::string text :
+         {"[S]\nplace=\"a\"\n", "[S]\nplace='a'\n", "[S]\nplace = \"a\"\n"}) {
+        ProfileText profile(text);
+        EXPECT_FALSE(profile.setValue("S", "place", "a")) << text;
+        EXPECT_EQ(profile.content(), text);
+    }
+    // The quotes are the value's own here: they read back without them, so this is a change.
+    ProfileText quoted("[S]\nplace=\"a\"\n");
+    EXPECT_TRUE(quoted.setValue("S", "place", "\"a\""));
+    EXPECT_EQ(quoted.value("S", "place"), "\"a\"");
+}
+
 TEST(ProfileWrite, EveryOtherByteIsKept) {
     const std::string before =
         "; Kelvoro settings\r\n"

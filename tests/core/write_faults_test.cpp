@@ -1,0 +1,234 @@
+// Writes the system cuts short or refuses: the file-size limit with SIGXFSZ left at its default,
+// calls interrupted part-way, memory running out, and links left in the output folder.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <pthread.h>
+#include <sys/ioctl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <thread>
+
+#include "core/bmp.h"
+#include "core/error.h"
+#include "core/jpeg.h"
+#include "core/outfile.h"
+#include "core/profile.h"
+
+namespace kvr {
+namespace {
+
+namespace fs = std::filesystem;
+
+class WriteFaults : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char tmpl[] = "/tmp/kvr-faults-XXXXXX";
+        dir_ = mkdtemp(tmpl);
+    }
+    void TearDown() override { fs::remove_all(dir_); }
+
+    static std::string bytes(const fs::path& p) {
+        std::ifstream in(p, std::ios::binary);
+        return {std::istreambuf_iterator<char>(in), {}};
+    }
+    std::vector<std::string> entries() const {
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(dir_))
+            names.push_back(entry.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+
+    fs::path dir_;
+};
+
+// Runs body in a child process. 0 when body raised exactly message; 1 when nothing was raised,
+// 2 for another message, 3 for another exception, 100 when the child was killed (by SIGXFSZ).
+int childRaises(const std::string& message, const std::function<void()>& body) {
+    const pid_t pid = fork();
+    if (pid == 0) {
+        int code = 1;
+        try {
+            body();
+        } catch (const KvrError& e) {
+            code = e.what() == message ? 0 : 2;
+        } catch (...) {
+            code = 3;  // must not reach the test runner's own handler in this process
+        }
+        _exit(code);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 100;
+}
+
+// The default disposition, as a user's shell leaves it: no help from the test.
+void limitFileSize(rlim_t bytes) {
+    std::signal(SIGXFSZ, SIG_DFL);
+    rlimit rl{bytes, bytes};
+    setrlimit(RLIMIT_FSIZE, &rl);
+}
+
+// No more address space than in use now, and of the heap already there only spare bytes left
+// free: the next large allocation fails whatever earlier tests left lying in the heap.
+void limitMemory(size_t spare) {
+    long pages = 0;
+    if (FILE* f = std::fopen("/proc/self/statm", "r")) {
+        if (std::fscanf(f, "%ld", &pages) != 1)
+            pages = 0;
+        std::fclose(f);
+    }
+    const rlim_t limit = rlim_t(pages) * sysconf(_SC_PAGESIZE);
+    rlimit rl{limit, limit};
+    setrlimit(RLIMIT_AS, &rl);
+    constexpr size_t kBlock = 4096;
+    void* last = nullptr;  // the blocks taken, chained through their first bytes
+    while (void* block = std::malloc(kBlock)) {
+        *static_cast<void**>(block) = last;
+        last = block;
+    }
+    for (size_t freed = 0; freed < spare && last; freed += kBlock) {
+        void* next = *static_cast<void**>(last);
+        std::free(last);
+        last = next;
+    }
+}
+
+TEST_F(WriteFaults, FileSizeLimitGivesTheStreamErrorNotADeadProgram) {
+    // The headers fill the file to the limit: the pixel write starts there.
+    const fs::path bmp = dir_ / "full.bmp";
+    EXPECT_EQ(childRaises("ストリームへの書き込みエラー",
+                          [&] {
+                              limitFileSize(54);
+                              saveBmp(makeOwnedPicture(100, 100, 32, 400), bmp);
+                          }),
+              0);
+    EXPECT_EQ(fs::file_size(bmp), 54u);
+
+    // One write crosses the limit and stops short; going on with the rest starts at the limit.
+
+    const fs::path jpg = dir_ / "full.jpg";
+    Picture noise = makeOwnedPicture(200, 200, 32, 800);
+    for (size_t i = 0; i < 800 * 200; ++i)
+        mutablePixels(noise)[i] = uint8_t(i * 2654435761u >> 13);
+    EXPECT_EQ(childRaises("ストリームへの書き込みエラー",
+                          [&] {
+                              limitFileSize(1000);
+                              saveJpeg(noise, jpg, 100, false);
+                          }),
+              0);
+    EXPECT_EQ(fs::file_size(jpg), 1000u);
+}
+
+TEST_F(WriteFaults, FileSizeLimitRefusesTheSettingsWriteAndLeavesNoTemporaryFile) {
+    const std::string ini = (dir_ / "kvr.ini").string();
+    const std::string old = "[Save]\nplace=" + std::string(5000, 'p') + "\n";
+    std::ofstream(ini, std::ios::binary) << old;
+    EXPECT_EQ(childRaises(ini + " に書き込めません",
+                          [&] {
+                              limitFileSize(4096);
+                              writeProfileString(ini, "Save", "filename", "x");
+                          }),
+              0);
+    EXPECT_EQ(bytes(ini), old);
+    EXPECT_EQ(entries(), std::vector<std::string>{"kvr.ini"});
+}
+
+void noteSignal(int) {}
+
+TEST_F(WriteFaults, WriteCutShortByASignalGoesOnWithTheRest) {
+    const fs::path fifo = dir_ / "pipe.bmp";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    struct sigaction handler {
+    }, previous{};
+    handler.sa_handler = noteSignal;  // no SA_RESTART: the write returns what it moved so far
+    sigemptyset(&handler.sa_mask);
+    ASSERT_EQ(sigaction(SIGUSR1, &handler, &previous), 0);
+
+    std::vector<uint8_t> data(1 << 20);
+    for (size_t i = 0; i < data.size(); ++i)
+        data[i] = uint8_t(i * 7 + (i >> 12));
+    std::vector<uint8_t> received;
+    const pthread_t writer = pthread_self();
+    std::thread reader([&] {
+        const int fd = ::open(fifo.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0)
+            return;
+        // A full pipe means the writer sits inside its one big write call: interrupt it there.
+        const int capacity = fcntl(fd, F_GETPIPE_SZ);
+        int queued = 0;
+        while (ioctl(fd, FIONREAD, &queued) == 0 && queued < capacity)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        pthread_kill(writer, SIGUSR1);
+        uint8_t buffer[65536];
+        ssize_t n;
+        while ((n = ::read(fd, buffer, sizeof buffer)) > 0)
+            received.insert(received.end(), buffer, buffer + n);
+        ::close(fd);
+    });
+    {
+        OutputFile file(fifo);
+        EXPECT_NO_THROW(file.writeAll(data.data(), data.size()));
+        EXPECT_NO_THROW(file.close());
+    }
+    reader.join();
+    sigaction(SIGUSR1, &previous, nullptr);
+    EXPECT_EQ(received.size(), data.size());
+    EXPECT_TRUE(received == data);
+}
+
+TEST_F(WriteFaults, LinkInTheOutputFolderIsNotWrittenThrough) {
+    const fs::path outside = dir_ / "outside";
+    fs::create_directory(outside);
+    fs::create_symlink(outside / "new.bmp", dir_ / "ALL_B00.bmp");
+    EXPECT_THROW(saveBmp(makeOwnedPicture(2, 2, 32, 8), dir_ / "ALL_B00.bmp"), KvrError);
+    EXPECT_FALSE(fs::exists(outside / "new.bmp"));
+    EXPECT_TRUE(fs::is_symlink(dir_ / "ALL_B00.bmp"));
+
+    std::ofstream(outside / "keep.txt") << "precious";
+    fs::create_symlink(outside / "keep.txt", dir_ / "ALL_J00.jpg");
+    EXPECT_THROW(saveJpeg(makeOwnedPicture(2, 2, 32, 8), dir_ / "ALL_J00.jpg", 30, false),
+                 KvrError);
+    EXPECT_EQ(bytes(outside / "keep.txt"), "precious");
+}
+
+TEST_F(WriteFaults, NoMemoryForTheBmpConversionIsAResourceErrorWithAnEmptyFile) {
+    const fs::path path = dir_ / "nomem.bmp";
+    EXPECT_EQ(childRaises("システム リソースが足りません",
+                          [&] {
+                              const Picture p = makeOwnedPicture(4096, 4096, 32, 4096 * 4);
+                              limitMemory(64 << 10);  // far from a second 64 MB copy
+                              saveBmp(p, path);
+                          }),
+              0);
+    EXPECT_TRUE(fs::exists(path));
+    EXPECT_EQ(fs::file_size(path), 0u);
+}
+
+TEST_F(WriteFaults, NoMemoryForTheJpegConversionHasTheMemoryMessageAndAnEmptyFile) {
+    const fs::path path = dir_ / "nomem.jpg";
+    std::ofstream(path) << "old contents";
+    EXPECT_EQ(childRaises("メモリストリームの拡大中にメモリが足りなくなりました",
+                          [&] {
+                              // 16 bits per pixel go through a converter and its 192 KB table.
+                              Picture p = makeOwnedPicture(60000, 2, 16, 120000);
+                              p.redMask = 0xf800, p.greenMask = 0x07e0, p.blueMask = 0x001f;
+                              limitMemory(64 << 10);
+                              saveJpeg(p, path, 30, false);
+                          }),
+              0);
+    EXPECT_EQ(fs::file_size(path), 0u);
+}
+
+}  // namespace
+}  // namespace kvr
