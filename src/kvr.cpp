@@ -6,6 +6,7 @@
 #include "ui/main.h"
 
 int main(int argc, char** argv) {
+    kvr::installQuietMessageHandler();
     kvr::KvrApplication app(argc, argv);
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/icon.png")));
     kvr::KvrApplication::setTitle(QStringLiteral("Kelvoro"));

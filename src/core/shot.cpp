@@ -37,9 +37,9 @@ void writeShot(const Picture& picture, SaveFormat format, const std::string& fol
     saveJpeg(picture, path, quality, grey);
 }
 
-ShotResult shotNow(const CaptureChoices& choices) {
+ShotResult shotNow(const CaptureChoices& choices, const NameChooser& chooseName) {
     const Picture picture = grab(choices.mode);
-    const auto name = nextFileName(choices);
+    const auto name = chooseName(choices);
     if (!name)
         return ShotResult::NoFreeName;
     writeShot(picture, choices.format, choices.Place, joinPath(choices.Place, *name));

@@ -63,6 +63,23 @@ void runHandler(const std::function<void()>& handler) {
     }
 }
 
+namespace {
+
+QtMessageHandler defaultMessageHandler = nullptr;
+
+void quietMessageHandler(QtMsgType type, const QMessageLogContext& context, const QString& text) {
+    if (type == QtFatalMsg && defaultMessageHandler)
+        defaultMessageHandler(type, context, text);
+}
+
+}  // namespace
+
+void installQuietMessageHandler() {
+    QtMessageHandler previous = qInstallMessageHandler(quietMessageHandler);
+    if (previous != quietMessageHandler)
+        defaultMessageHandler = previous;
+}
+
 void installFontSubstitutes() {
     // The layouts name the classic Japanese Gothic faces; these are the installed equivalents,
     // best first (IPA from the deps script, Noto CJK where a desktop has it instead).

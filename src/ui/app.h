@@ -35,6 +35,10 @@ private:
 // unwinding through the toolkit's own frames (which are not built to be unwound).
 void runHandler(const std::function<void()>& handler);
 
+// The program prints nothing: the toolkit's own debug, info and warning output (such as a
+// missing URL handler) is dropped. Fatal messages keep their default handling and end the program.
+void installQuietMessageHandler();
+
 // Japanese font names of the layouts map to the installed Gothic fonts.
 void installFontSubstitutes();
 

@@ -1,15 +1,19 @@
 #include "errorbox.h"
 
 #include <QGuiApplication>
+#include <QLabel>
+#include <QLayout>
 #include <QMessageBox>
 #include <QScreen>
 #include <QShowEvent>
+#include <algorithm>
 
 namespace kvr {
 namespace {
 
-// Placed once its size is known, just before it is mapped, so the window manager takes the
-// position as the program's own.
+// Its text wraps at half the primary screen's width (the toolkit's own rule is narrower and caps
+// wide screens), and it is placed once its size is known, just before it is mapped, so the
+// window manager takes the position as the program's own.
 class CentredBox : public QMessageBox {
 public:
     using QMessageBox::QMessageBox;
@@ -17,6 +21,7 @@ public:
 protected:
     void showEvent(QShowEvent* event) override {
         QMessageBox::showEvent(event);
+        fitText();
         if (QScreen* screen = QGuiApplication::primaryScreen()) {
             const QRect area = screen->geometry();
             QRect frame(QPoint(), size());
@@ -24,6 +29,45 @@ protected:
             move(std::max(frame.left(), area.left()), std::max(frame.top(), area.top()));
         }
     }
+
+    bool event(QEvent* event) override {
+        // Once shown, the box keeps the size made for its text: the toolkit's own sizing on each
+        // layout request would undo it (and asks for another pass every time).
+        if (event->type() == QEvent::LayoutRequest && fitted_) {
+            const bool result = QDialog::event(event);
+            fitText();
+            return result;
+        }
+        return QMessageBox::event(event);
+    }
+
+private:
+    void fitText() {
+        auto* label = findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+        QScreen* screen = QGuiApplication::primaryScreen();
+        if (!label || !screen || !layout())
+            return;
+        const int limit = std::max(1, screen->geometry().width() / 2);
+        const int natural = label->fontMetrics()
+                                .boundingRect(QRect(0, 0, QWIDGETSIZE_MAX, QWIDGETSIZE_MAX),
+                                              Qt::TextExpandTabs, label->text())
+                                .width() +
+                            1;
+        if (natural > limit)
+            label->setWordWrap(true);
+        // Fixed in both directions: a label that may still grow asks for layout passes forever.
+        const int column = std::min(natural, limit);
+        label->setFixedSize(
+            column, label->wordWrap() ? label->heightForWidth(column) : label->sizeHint().height());
+        // The toolkit caps the box on wide screens: widen it to the text column where needed.
+        const int width = std::max(this->width(), layout()->totalMinimumSize().width());
+        const int height = layout()->hasHeightForWidth() ? layout()->totalHeightForWidth(width)
+                                                         : layout()->totalMinimumSize().height();
+        setFixedSize(width, height);
+        fitted_ = true;
+    }
+
+    bool fitted_ = false;
 };
 
 void showBox(const QString& caption, const QString& text) {

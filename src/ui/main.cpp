@@ -7,6 +7,7 @@
 #include <QTimer>
 #include <QWindow>
 #include <algorithm>
+#include <optional>
 
 #include "app.h"
 #include "core/naming.h"
@@ -175,6 +176,7 @@ void TForm1::ShotBtnClick() {
 }
 
 void TForm1::Timer1Timer() {
+    keepOutOfPicture();
     --TimerCount;
     if (TimerCount != 0) {
         kvr::KvrApplication::setTitle(countdownTitle(TimerCount));
@@ -196,25 +198,44 @@ void TForm1::Timer1Timer() {
 }
 
 void TForm1::leaveScreenForCountdown() {
-    hiddenForCountdown_ = !kvr::windowManagerRunning();
-    if (!hiddenForCountdown_) {
+    hiddenForCountdown_ = false;
+    if (kvr::windowManagerRunning())
         showMinimized();
+    else
+        hideForCountdown();
+}
+
+void TForm1::hideForCountdown() {
+    if (hiddenForCountdown_)
         return;
-    }
+    hiddenForCountdown_ = true;
     // While hidden, closing a message box (the 100-name box) would leave no visible window, and
     // the toolkit would end the program.
     quitOnLastWindowClosed_ = QGuiApplication::quitOnLastWindowClosed();
     QGuiApplication::setQuitOnLastWindowClosed(false);
+    // Hidden, not minimised: left minimised in the toolkit's eyes, the window would come back
+    // iconic (or be mapped by the toolkit while hidden).
+    if (isMinimized())
+        setWindowState(windowState() & ~Qt::WindowMinimized);
     hide();
+    kvr::syncToolkitWithServer();
+}
+
+void TForm1::keepOutOfPicture() {
+    if (hiddenForCountdown_)
+        return;
+    // A window manager may announce itself and still leave the window on screen; the server,
+    // not the toolkit, says where the window is.
+    if (!kvr::windowOffScreen(winId()))
+        hideForCountdown();
 }
 
 void TForm1::comeBackAfterCountdown() {
+    // Shows a hidden window too, clearing a minimised state the window manager never acted on.
+    showNormal();
     if (hiddenForCountdown_) {
-        show();
         QGuiApplication::setQuitOnLastWindowClosed(quitOnLastWindowClosed_);
         hiddenForCountdown_ = false;
-    } else {
-        showNormal();
     }
     raise();
     activateWindow();
@@ -233,17 +254,21 @@ kvr::CaptureChoices TForm1::captureChoices() const {
 }
 
 void TForm1::ShotNow() {
-    if (kvr::shotNow(captureChoices()) == kvr::ShotResult::NoFreeName) {
-        // Shown while the program is still minimised; nothing was written.
-        kvr::showErrorBox(noFreeNameText());
-        return;
-    }
-    hideTimerCaret();
+    keepOutOfPicture();
+    const auto chooseName = [this](const kvr::CaptureChoices&) -> std::optional<std::string> {
+        std::string name = GetFileName();
+        if (name == "Error")
+            return std::nullopt;  // the box was shown; nothing is written
+        return name;
+    };
+    if (kvr::shotNow(captureChoices(), chooseName) == kvr::ShotResult::Written)
+        hideTimerCaret();
 }
 
 std::string TForm1::GetFileName() {
     if (auto name = kvr::nextFileName(captureChoices()))
         return *name;
+    // Shown while the program is still minimised during a shot; the box has no parent.
     kvr::showErrorBox(noFreeNameText());
     return "Error";
 }

@@ -61,6 +61,9 @@ private:
     void setTimerText(int32_t seconds);
     void leaveScreenForCountdown();
     void comeBackAfterCountdown();
+    void hideForCountdown();
+    // Hides the window unless the server reports it minimised or unmapped.
+    void keepOutOfPicture();
 
     std::unique_ptr<Ui::TForm1> ui_;
     bool hiddenForCountdown_ = false;  // hidden instead of minimised (no window manager)

@@ -4,7 +4,6 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QMouseEvent>
-#include <QRegularExpressionValidator>
 #include <QWindow>
 #include <algorithm>
 #include <optional>
@@ -15,6 +14,7 @@
 #include "layoutscale.h"
 #include "main.h"
 #include "platform/desktop.h"
+#include "prefixedit.h"
 #include "ui_opt.h"
 
 namespace {
@@ -48,6 +48,11 @@ std::optional<std::string> chooseOutputFolder(QWidget* parent) {
     chooser.setAcceptMode(QFileDialog::AcceptOpen);
     chooser.setFileMode(QFileDialog::Directory);
     chooser.setOption(QFileDialog::ShowDirsOnly);
+    // Choosing, not making: no new folder (nor renaming or deleting) from here. The toolkit's own
+    // chooser only greys its "New Folder" button out; hide it.
+    chooser.setOption(QFileDialog::ReadOnly);
+    if (auto* newFolder = chooser.findChild<QWidget*>(QStringLiteral("newFolderButton")))
+        newFolder->hide();
     if (chooser.exec() != QDialog::Accepted)
         return std::nullopt;
     const QStringList chosen = chooser.selectedFiles();
@@ -74,9 +79,9 @@ TForm2::TForm2(TForm1& owner)
 
     radioGroup_->addButton(ui_->RadioGroup1Item0, 0);
     radioGroup_->addButton(ui_->RadioGroup1Item1, 1);
-    // A prefix becomes part of a file name: no folder separators, no control characters.
-    ui_->Edit1->setValidator(new QRegularExpressionValidator(
-        QRegularExpression(QStringLiteral("[^/\\x{0}-\\x{1f}\\x{7f}]*")), ui_->Edit1));
+    // A prefix becomes part of a file name: no folder separators or control characters are
+    // taken from the keyboard or a paste; a loaded value is never locked.
+    new kvr::PrefixTyping(*ui_->Edit1);
 
     // Errors of a handler go to the top-level handler, not through the toolkit's frames.
     connect(radioGroup_, &QButtonGroup::idToggled, this, [this](int id, bool checked) {

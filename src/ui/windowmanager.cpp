@@ -1,8 +1,11 @@
 #include "windowmanager.h"
 
+#include <QGuiApplication>
+
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 
+#include <algorithm>
 #include <memory>
 
 #include "platform/xdisplay.h"
@@ -33,6 +36,40 @@ Window checkWindow(Display* display, Window window, Atom check) {
     return Window(reinterpret_cast<unsigned long*>(data.get())[0]);
 }
 
+// The window manager's ICCCM state of window: 1 normal, 3 iconic, -1 none.
+long wmState(Display* display, Window window) {
+    const Atom state = XInternAtom(display, "WM_STATE", False);
+    Atom type = None;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* raw = nullptr;
+    if (XGetWindowProperty(display, window, state, 0, 2, False, state, &type, &format, &count,
+                           &after, &raw) != Success)
+        return -1;
+    std::unique_ptr<unsigned char, XFreer> data(raw);
+    if (type != state || format != 32 || count < 1 || !data)
+        return -1;
+    return reinterpret_cast<long*>(data.get())[0];
+}
+
+// Whether _NET_WM_STATE of window holds _NET_WM_STATE_HIDDEN.
+bool netWmHidden(Display* display, Window window) {
+    const Atom property = XInternAtom(display, "_NET_WM_STATE", False);
+    const Atom hidden = XInternAtom(display, "_NET_WM_STATE_HIDDEN", False);
+    Atom type = None;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* raw = nullptr;
+    if (XGetWindowProperty(display, window, property, 0, 64, False, XA_ATOM, &type, &format, &count,
+                           &after, &raw) != Success)
+        return false;
+    std::unique_ptr<unsigned char, XFreer> data(raw);
+    if (type != XA_ATOM || format != 32 || !data)
+        return false;
+    const auto* atoms = reinterpret_cast<unsigned long*>(data.get());
+    return std::find(atoms, atoms + count, hidden) != atoms + count;
+}
+
 bool assumeNone = false;
 
 }  // namespace
@@ -56,6 +93,29 @@ bool windowManagerRunning() {
         return false;
     const bool alive = checkWindow(display.get(), announced, check) == announced;
     return trap.sync() && alive;
+}
+
+}  // namespace kvr
+
+namespace kvr {
+
+void syncToolkitWithServer() {
+    if (auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>())
+        XSync(x11->display(), False);
+}
+
+bool windowOffScreen(unsigned long window) {
+    std::unique_ptr<Display, DisplayCloser> display(XOpenDisplay(nullptr));
+    if (!display)
+        return false;  // cannot tell: not known to be off screen
+    platform::XErrorTrap trap(display.get());
+    XWindowAttributes attributes{};
+    const bool known = XGetWindowAttributes(display.get(), window, &attributes) != 0;
+    const bool offScreen = !known || attributes.map_state != IsViewable ||
+                           wmState(display.get(), window) == 3 /* IconicState */ ||
+                           netWmHidden(display.get(), window);
+    // A window that is gone is in no picture either.
+    return !trap.sync() || offScreen;
 }
 
 }  // namespace kvr

@@ -66,6 +66,7 @@ TEST(EndToEnd, ShotOfTheWholeScreenThenExit) {
     program.click(kExit[0], kExit[1]);
     EXPECT_EQ(program.waitForExit(5s), std::optional<int>(0)) << program.log();
     EXPECT_EQ(readFile(program.settingsFile()), "[CreatFlg]\ntype=1\nsave=0\ntimer=1\n");
+    EXPECT_EQ(program.log(), "") << "the program prints nothing, not even the toolkit's warnings";
 }
 
 TEST(EndToEnd, SavedChoicesComeBackAndBmpShotsAreNumbered) {

@@ -2,9 +2,12 @@
 // tree), where they stand, how they answer the keyboard, and that the program goes on.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+#include <QLabel>
 #include <QPushButton>
 #include <QScreen>
 #include <QTimer>
+#include <cstdio>
 
 #include "app.h"
 #include "core/error.h"
@@ -92,20 +95,95 @@ TEST(ErrorBox, EscapeAnswersItToo) {
     EXPECT_TRUE(closed);
 }
 
-TEST(ErrorBox, LongTextIsWrappedWithinHalfTheScreen) {
+// Counts the layout passes a widget gets.
+class LayoutRequests : public QObject {
+public:
+    int count = 0;
+
+protected:
+    bool eventFilter(QObject*, QEvent* e) override {
+        count += e->type() == QEvent::LayoutRequest;
+        return false;
+    }
+};
+
+TEST(ErrorBox, LongTextIsWrappedAtHalfTheScreen) {
     QString longText;
-    for (int i = 0; i < 40; ++i)
+    for (int i = 0; i < 60; ++i)
         longText += "撮影できませんでした";
-    int width = 0;
-    auto shown = whenMessageBoxShows([&](QMessageBox& box) {
-        width = box.width();
-        QTest::keyClick(&box, Qt::Key_Escape);
+    const QRect screen = QGuiApplication::primaryScreen()->geometry();
+    int column = 0, lineHeight = 0, textHeight = 0, passes = -1;
+    QRect box;
+    auto shown = whenMessageBoxShows([&](QMessageBox& b) {
+        LayoutRequests requests;
+        b.installEventFilter(&requests);
+        QTest::qWait(300);  // settled: no endless resizing between the toolkit and the box
+        passes = requests.count;
+        b.removeEventFilter(&requests);
+        auto* label = b.findChild<QLabel*>("qt_msgbox_label");
+        column = label->width();
+        lineHeight = label->fontMetrics().lineSpacing();
+        textHeight = label->height();
+        box = b.geometry();
+        QTest::keyClick(&b, Qt::Key_Escape);
     });
     kvr::showErrorBox(longText);
-    EXPECT_TRUE(*shown);
-    const int screen = QGuiApplication::primaryScreen()->geometry().width();
-    // The text column is at most half the screen; the icon and margins come on top.
-    EXPECT_LT(width, screen / 2 + 120);
+    ASSERT_TRUE(*shown);
+    EXPECT_EQ(column, screen.width() / 2);
+    EXPECT_GE(textHeight, 2 * lineHeight) << "the text is wrapped, all of it shown";
+    EXPECT_TRUE(screen.contains(box)) << "the box is on the screen";
+    EXPECT_LE(passes, 2);
+}
+
+TEST(ErrorBox, ShortTextKeepsOneLine) {
+    int column = 0, natural = 0, textHeight = 0, lineHeight = 0;
+    auto shown = whenMessageBoxShows([&](QMessageBox& b) {
+        auto* label = b.findChild<QLabel*>("qt_msgbox_label");
+        column = label->width();
+        natural = label->fontMetrics().horizontalAdvance(label->text());
+        textHeight = label->height();
+        lineHeight = label->fontMetrics().lineSpacing();
+        QTest::keyClick(&b, Qt::Key_Escape);
+    });
+    kvr::showErrorBox("Windowの取得に失敗しました");
+    ASSERT_TRUE(*shown);
+    EXPECT_GE(column, natural);
+    EXPECT_LT(textHeight, 2 * lineHeight);
+}
+
+// Everything written to this process's standard error while action runs.
+std::string stderrDuring(const std::function<void()>& action) {
+    char name[] = "/tmp/kvr-stderr-XXXXXX";
+    const int file = mkstemp(name);
+    fflush(stderr);
+    const int saved = dup(2);
+    dup2(file, 2);
+    action();
+    fflush(stderr);
+    dup2(saved, 2);
+    close(saved);
+    close(file);
+    const std::string text = readFile(name);
+    unlink(name);
+    return text;
+}
+
+TEST(Messages, ToolkitOutputIsDroppedAndFatalStillEnds) {
+    // Where the toolkit would rather log to the system journal, make it use standard error.
+    qputenv("QT_FORCE_STDERR_LOGGING", "1");
+    const std::string before = stderrDuring([] { qWarning("kvr-visible"); });
+    kvr::installQuietMessageHandler();
+    const std::string after = stderrDuring([] {
+        qDebug("kvr-debug");
+        qInfo("kvr-info");
+        qWarning("Unable to detect a web browser to launch");
+        qCritical("kvr-critical");
+    });
+    GTEST_FLAG_SET(death_test_style, "fast");
+    EXPECT_DEATH(qFatal("kvr-fatal"), "kvr-fatal");
+    qInstallMessageHandler(nullptr);
+    EXPECT_NE(before.find("kvr-visible"), std::string::npos) << "the check sees the output";
+    EXPECT_EQ(after, "");
 }
 
 // An object whose event handler fails, as a window procedure can.

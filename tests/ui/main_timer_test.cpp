@@ -213,7 +213,11 @@ TEST_F(SelfTimer, WithoutWindowManagerTheWindowIsHiddenAndTheProgramSurvivesTheB
         QTimer::singleShot(300, [] { QCoreApplication::exit(42); });
     });
     QTimer::singleShot(0, form.get(), [&] { button(*form, "SpeedButtonSHOT").click(); });
-    QTimer::singleShot(8000, [] { QCoreApplication::exit(99); });
+    // Owned by the test: a stray exit() after it would end every later test's modal loops.
+    QTimer giveUp;
+    giveUp.setSingleShot(true);
+    QObject::connect(&giveUp, &QTimer::timeout, [] { QCoreApplication::exit(99); });
+    giveUp.start(8000);
     const int rc = QApplication::exec();
     kvr::assumeNoWindowManagerForTesting(false);
     EXPECT_TRUE(*shown);
@@ -222,6 +226,75 @@ TEST_F(SelfTimer, WithoutWindowManagerTheWindowIsHiddenAndTheProgramSurvivesTheB
     EXPECT_TRUE(boxViewable);
     EXPECT_TRUE(form->isVisible());
     EXPECT_TRUE(QGuiApplication::quitOnLastWindowClosed());
+}
+
+// What a pager does to restore a window: asks the window manager to activate it.
+void askWindowManagerToActivate(const XClient& x, Window window) {
+    XEvent event{};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = window;
+    event.xclient.message_type = XInternAtom(x.display(), "_NET_ACTIVE_WINDOW", False);
+    event.xclient.format = 32;
+    event.xclient.data.l[0] = 2;  // from a pager
+    event.xclient.data.l[1] = CurrentTime;
+    XSendEvent(x.display(), DefaultRootWindow(x.display()), False,
+               SubstructureRedirectMask | SubstructureNotifyMask, &event);
+    XFlush(x.display());
+}
+
+bool waitForState(const XClient& x, Window window, long state, int timeoutMs = 5000) {
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < timeoutMs) {
+        if (x.wmState(window) == state)
+            return true;
+        QTest::qWait(20);
+    }
+    return false;
+}
+
+TEST_F(SelfTimer, WindowLeftOnScreenDuringTheCountIsHiddenForTheShot) {
+    auto form = showForm();
+    button(*form, "SpeedButtonALL").click();
+    for (int i = 0; i < 2; ++i)
+        form->findChild<QWidget*>("UpDown1")->findChild<QToolButton*>("UpDownUp")->click();
+    XClient x;
+    std::vector<std::pair<QString, bool>> viewableAt;
+    auto connection = QObject::connect(form.get(), &QWidget::windowTitleChanged, [&] {
+        syncWithServer();
+        viewableAt.emplace_back(form->windowTitle(), x.viewable(form->winId()));
+    });
+    button(*form, "SpeedButtonSHOT").click();
+    // The window manager minimises it; then the window comes back during the count, as with a
+    // window manager that does not keep it minimised.
+    ASSERT_TRUE(waitForState(x, form->winId(), kIconicState));
+    askWindowManagerToActivate(x, form->winId());
+    ASSERT_TRUE(waitForState(x, form->winId(), kNormalState));
+    QElapsedTimer clock;
+    clock.start();
+    while (form->windowTitle() != "Kelvoro" && clock.elapsed() < 8000)
+        QTest::qWait(20);
+    QObject::disconnect(connection);
+    ASSERT_GE(viewableAt.size(), 2u);
+    const auto shooting = viewableAt[viewableAt.size() - 2];
+    EXPECT_EQ(shooting.first, QStringLiteral("撮影中"));
+    EXPECT_FALSE(shooting.second) << "the window is in its own picture";
+    EXPECT_EQ(picturesWritten(), std::vector<std::string>{"ALL_J00.jpg"});
+    // Back as before, and the next shot minimises again.
+    EXPECT_TRUE(waitForState(x, form->winId(), kNormalState));
+    QTest::qWait(200);
+    syncWithServer();
+    EXPECT_TRUE(x.viewable(form->winId()));
+    EXPECT_EQ(x.wmState(form->winId()), kNormalState);
+    EXPECT_FALSE(form->isMinimized());
+    EXPECT_TRUE(QGuiApplication::quitOnLastWindowClosed());
+    form->findChild<QWidget*>("UpDown1")->findChild<QToolButton*>("UpDownDown")->click();
+    button(*form, "SpeedButtonSHOT").click();
+    EXPECT_TRUE(waitForState(x, form->winId(), kIconicState));
+    clock.restart();
+    while (form->windowTitle() != "Kelvoro" && clock.elapsed() < 8000)
+        QTest::qWait(20);
+    EXPECT_EQ(picturesWritten().size(), 2u);
 }
 
 TEST_F(SelfTimer, HandEditedTimerIsKeptToOneTo255) {
@@ -267,6 +340,28 @@ TEST_F(SelfTimer, TimerTextThatIsNotANumberLeavesTheProgramIdle) {
     EXPECT_FALSE(form->Timer1->isActive());
     EXPECT_EQ(form->windowTitle(), "Kelvoro");
     EXPECT_FALSE(form->isMinimized());
+}
+
+TEST(WindowManager, OffScreenOnlyWhenTheServerSaysSo) {
+    QWidget window;
+    window.resize(120, 80);
+    window.show();
+    ASSERT_TRUE(waitExposed(&window));
+    XClient x;
+    syncWithServer();
+    EXPECT_FALSE(kvr::windowOffScreen(window.winId())) << "a shown window is on screen";
+    // The toolkit's own idea does not count: only what the window manager did.
+    window.showMinimized();
+    ASSERT_TRUE(waitForState(x, window.winId(), kIconicState));
+    EXPECT_TRUE(kvr::windowOffScreen(window.winId()));
+    window.showNormal();
+    ASSERT_TRUE(waitForState(x, window.winId(), kNormalState));
+    QTest::qWait(100);
+    syncWithServer();
+    EXPECT_FALSE(kvr::windowOffScreen(window.winId()));
+    window.hide();
+    syncWithServer();
+    EXPECT_TRUE(kvr::windowOffScreen(window.winId()));
 }
 
 TEST(WindowManager, SeenOnlyWhereOneRuns) {

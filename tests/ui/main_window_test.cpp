@@ -248,6 +248,32 @@ TEST_F(MainWindow, FontsAndColoursOfTheLayout) {
     EXPECT_EQ(edit.palette().color(QPalette::Text), QColor(0, 255, 0));
 }
 
+TEST_F(MainWindow, ModeButtonTextIsBlackWhateverTheDesktopTheme) {
+    // A dark desktop theme: light text everywhere it is not fixed.
+    const QPalette saved = QApplication::palette();
+    QPalette dark = saved;
+    for (auto role : {QPalette::WindowText, QPalette::ButtonText, QPalette::Text})
+        dark.setColor(role, Qt::white);
+    QApplication::setPalette(dark);
+    {
+        TForm1 form;
+        form.show();
+        ASSERT_TRUE(waitExposed(&form));
+        for (const char* name : {"SpeedButtonACT", "SpeedButtonALL"}) {
+            QToolButton& b = button(form, name);
+            EXPECT_EQ(b.palette().color(QPalette::ButtonText), QColor(0, 0, 0)) << name;
+            // Drawn black too: the darkest pixels of the caption are the text's.
+            const QImage picture = b.grab().toImage();
+            int black = 0;
+            for (int y = 0; y < picture.height(); ++y)
+                for (int x = 0; x < picture.width(); ++x)
+                    black += qGray(picture.pixel(x, y)) < 24;
+            EXPECT_GT(black, 10) << name;
+        }
+    }
+    QApplication::setPalette(saved);
+}
+
 TEST_F(MainWindow, JapaneseLayoutFontsMapToAnInstalledGothicFont) {
     for (const char* face : {"ＭＳ Ｐゴシック", "ＭＳ ゴシック"}) {
         QFont font(QString::fromUtf8(face));

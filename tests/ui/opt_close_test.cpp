@@ -97,6 +97,15 @@ TEST_F(OptClose, ClosingWritesEveryOptionAndHandsThePrefixOver) {
     EXPECT_TRUE(owner.FileNameCheck);
 }
 
+TEST_F(OptClose, HandEditedPrefixIsWrittenBackAsItIs) {
+    kvr::test::writeIni("[Save]\nfilenamecheck=1\nfilename=a/b\n");
+    open();
+    clickClose();
+    EXPECT_EQ(form->result(), QDialog::Accepted);
+    EXPECT_EQ(kvr::Settings().readString("Save", "filename", ""), "a/b");
+    EXPECT_EQ(owner.FileName, "a/b");
+}
+
 TEST_F(OptClose, TypedPrefixIsUsedByTheNextShotOnlyAfterClosing) {
     open();
     typePrefix("trip");

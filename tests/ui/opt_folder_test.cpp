@@ -21,6 +21,8 @@ struct ChooserSeen {
     QFileDialog::FileMode mode = QFileDialog::AnyFile;
     bool dirsOnly = false;
     bool modal = false;
+    bool dialogFound = false;  // Qt's own chooser, whose buttons can be looked at
+    bool newFolderShown = true;
 };
 
 class OptFolder : public ::testing::Test {
@@ -44,6 +46,10 @@ protected:
             seen.mode = chooser.fileMode();
             seen.dirsOnly = chooser.testOption(QFileDialog::ShowDirsOnly);
             seen.modal = chooser.isModal();
+            // Folders are chosen here, not made.
+            auto* newFolder = chooser.findChild<QWidget*>("newFolderButton");
+            seen.dialogFound = chooser.findChild<QWidget*>("listView") != nullptr;
+            seen.newFolderShown = newFolder && newFolder->isVisible();
             if (folder.isEmpty()) {
                 chooser.reject();
             } else {
@@ -71,6 +77,8 @@ TEST_F(OptFolder, CancelledChooserFallsBackToTheDesktop) {
     EXPECT_EQ(seen.mode, QFileDialog::Directory);
     EXPECT_TRUE(seen.dirsOnly);
     EXPECT_TRUE(seen.modal);
+    EXPECT_TRUE(seen.dialogFound);
+    EXPECT_FALSE(seen.newFolderShown);
     EXPECT_TRUE(item(0).isChecked());
     EXPECT_EQ(form->radioItemIndex(), 0);
     const std::string desktop = kvr::platform::desktopFolder();

@@ -182,7 +182,7 @@ TEST_F(OptLoad, CheckBoxColoursAndEnablesThePrefixBox) {
     EXPECT_TRUE(edit.isEnabled());
 }
 
-TEST_F(OptLoad, PrefixBoxRefusesFolderSeparatorsAndControlCharacters) {
+TEST_F(OptLoad, PrefixBoxDropsTypedFolderSeparatorsAndControlCharacters) {
     writeIni("[Save]\nfilenamecheck=1\n");
     open();
     find<QTabWidget>("PageControl1").setCurrentIndex(2);
@@ -190,12 +190,33 @@ TEST_F(OptLoad, PrefixBoxRefusesFolderSeparatorsAndControlCharacters) {
     edit.setFocus();
     QTest::keyClicks(&edit, "../a/b");
     EXPECT_EQ(edit.text(), "..ab");
-    QApplication::clipboard()->setText(QStringLiteral("旅\n行"));
+    EXPECT_EQ(edit.cursorPosition(), 4);
+    // A paste keeps what is allowed, at the cursor, with the cursor after it.
+    edit.setCursorPosition(2);
+    QApplication::clipboard()->setText(QStringLiteral("旅\n/行\t"));
     edit.paste();
-    EXPECT_EQ(edit.text(), "..ab") << "a line break would break kvr.ini's lines";
-    QApplication::clipboard()->setText(QStringLiteral("旅行"));
-    edit.paste();
-    EXPECT_EQ(edit.text(), QStringLiteral("..ab旅行"));
+    EXPECT_EQ(edit.text(), QStringLiteral("..旅行ab")) << "a line break would break kvr.ini";
+    EXPECT_EQ(edit.cursorPosition(), 4);
+    QTest::keyClick(&edit, Qt::Key_Backspace);
+    EXPECT_EQ(edit.text(), QStringLiteral("..旅ab"));
+}
+
+TEST_F(OptLoad, HandEditedPrefixWithSeparatorStaysEditable) {
+    writeIni("[Save]\nfilenamecheck=1\nfilename=a/b\n");
+    open();
+    find<QTabWidget>("PageControl1").setCurrentIndex(2);
+    auto& edit = find<QLineEdit>("Edit1");
+    EXPECT_EQ(edit.text(), "a/b") << "a loaded value loads as it is";
+    edit.setFocus();
+    edit.end(false);
+    QTest::keyClicks(&edit, "c/");
+    EXPECT_EQ(edit.text(), "a/bc");
+    QTest::keyClick(&edit, Qt::Key_Backspace);
+    QTest::keyClick(&edit, Qt::Key_Backspace);
+    EXPECT_EQ(edit.text(), "a/");
+    QTest::keyClick(&edit, Qt::Key_Backspace);
+    QTest::keyClicks(&edit, "x");
+    EXPECT_EQ(edit.text(), "ax");
 }
 
 TEST_F(OptLoad, DraggingTheCaptionMovesTheDialog) {

@@ -12,7 +12,11 @@
 
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
-    auto server = std::make_unique<kvr::test::XServer>();
+    // A wide screen when asked for (the error box's wrapping is tested on one too).
+    kvr::test::XServer::Options screen;
+    if (const char* width = getenv("KVR_TEST_SCREEN_WIDTH"))
+        screen.width = std::atoi(width);
+    auto server = std::make_unique<kvr::test::XServer>(screen);
     server->exportDisplay();
     setenv("QT_QPA_PLATFORM", "xcb", 1);
     // The X server is 96 dpi; keep Qt from scaling on its own so layouts are as designed.
