@@ -25,6 +25,9 @@
 namespace {
 
 const QString kIdleTitle = QStringLiteral("Kelvoro");
+// How often, and how far apart, the window checks that it really came back after a shot.
+constexpr int kComeBackChecks = 8;
+constexpr int kComeBackCheckMs = 250;
 
 QString countdownTitle(int seconds) {
     return QString::number(seconds) + QStringLiteral("秒前");
@@ -239,6 +242,21 @@ void TForm1::comeBackAfterCountdown() {
     }
     raise();
     activateWindow();
+    ensureBackOnScreen(kComeBackChecks);
+}
+
+void TForm1::ensureBackOnScreen(int checksLeft) {
+    // The window manager may still act on an older minimise after the restore (a race under
+    // load); the server says whether the window really came back.
+    QTimer::singleShot(kComeBackCheckMs, this, [this, checksLeft] {
+        if (Timer1->isActive() || !isVisible() || !kvr::windowOffScreen(winId()))
+            return;
+        if (isMinimized())
+            showNormal();
+        kvr::askWindowManagerToActivate(winId());
+        if (checksLeft > 1)
+            ensureBackOnScreen(checksLeft - 1);
+    });
 }
 
 kvr::CaptureChoices TForm1::captureChoices() const {

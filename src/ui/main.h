@@ -61,6 +61,7 @@ private:
     void setTimerText(int32_t seconds);
     void leaveScreenForCountdown();
     void comeBackAfterCountdown();
+    void ensureBackOnScreen(int checksLeft);
     void hideForCountdown();
     // Hides the window unless the server reports it minimised or unmapped.
     void keepOutOfPicture();

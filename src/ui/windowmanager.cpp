@@ -104,6 +104,23 @@ void syncToolkitWithServer() {
         XSync(x11->display(), False);
 }
 
+void askWindowManagerToActivate(unsigned long window) {
+    std::unique_ptr<Display, DisplayCloser> display(XOpenDisplay(nullptr));
+    if (!display)
+        return;
+    platform::XErrorTrap trap(display.get());
+    XEvent event{};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = window;
+    event.xclient.message_type = XInternAtom(display.get(), "_NET_ACTIVE_WINDOW", False);
+    event.xclient.format = 32;
+    event.xclient.data.l[0] = 1;  // from an application
+    event.xclient.data.l[1] = CurrentTime;
+    XSendEvent(display.get(), DefaultRootWindow(display.get()), False,
+               SubstructureRedirectMask | SubstructureNotifyMask, &event);
+    trap.sync();
+}
+
 bool windowOffScreen(unsigned long window) {
     std::unique_ptr<Display, DisplayCloser> display(XOpenDisplay(nullptr));
     if (!display)

@@ -13,6 +13,10 @@ bool windowManagerRunning();
 // server, not from the toolkit's idea of the window: a window manager may ignore the request.
 bool windowOffScreen(unsigned long window);
 
+// Asks the window manager to bring the window back and give it the focus (_NET_ACTIVE_WINDOW),
+// for a window it still keeps minimised after the toolkit asked for it to be shown.
+void askWindowManagerToActivate(unsigned long window);
+
 // Waits until the server has every request the toolkit has sent so far (a window just hidden is
 // unmapped before a grab that follows at once on another connection).
 void syncToolkitWithServer();
