@@ -6,6 +6,8 @@
 #include <filesystem>
 #include <fstream>
 
+#include "file_support.h"
+
 namespace fs = std::filesystem;
 using namespace kvr;
 
@@ -13,46 +15,41 @@ namespace {
 
 class NamingTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        dir = fs::temp_directory_path() /
-              ("kvr-naming-" + std::to_string(getpid()) + "-" +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir);
-        fs::create_directories(dir);
-        choices.Place = dir.string();
-    }
-    void TearDown() override { fs::remove_all(dir); }
-    void touch(const std::string& name) { std::ofstream(dir / name) << "x"; }
+    NamingTest() { choices.Place = dir.string(); }
+    void touch(const std::string& name) { test::writeText(dir / name, "x"); }
     std::string next() { return nextFileName(choices).value_or("<none>"); }
 
-    fs::path dir;
+    test::TempDir tmp;
+    const fs::path dir = tmp.path();
     CaptureChoices choices;
 };
 
 TEST_F(NamingTest, PrefixAndExtensionTable) {
-    choices.mode = ShotMode::AllScreen;
-    choices.format = SaveFormat::Jpeg;
-    EXPECT_EQ(next(), "ALL_J00.jpg");
-    choices.format = SaveFormat::Bmp;
-    EXPECT_EQ(next(), "ALL_B00.bmp");
-    choices.mode = ShotMode::ActiveWindow;
-    EXPECT_EQ(next(), "Act_B00.bmp");
-    choices.format = SaveFormat::Jpeg;
-    EXPECT_EQ(next(), "Act_J00.jpg");
-
-    choices.FileNameCheck = true;
-    choices.FileName = "shot";
-    choices.format = SaveFormat::Bmp;
-    EXPECT_EQ(next(), "shot00.bmp");
-    choices.mode = ShotMode::AllScreen;
-    EXPECT_EQ(next(), "shot00.bmp");
-    choices.FileName = "";
-    choices.format = SaveFormat::Jpeg;
-    EXPECT_EQ(next(), "00.jpg");
-    // The prefix is off: the stored prefix is ignored.
-    choices.FileNameCheck = false;
-    choices.FileName = "shot";
-    EXPECT_EQ(next(), "ALL_J00.jpg");
+    using enum ShotMode;
+    using enum SaveFormat;
+    const struct {
+        ShotMode mode;
+        SaveFormat format;
+        bool check;
+        const char* prefix;
+        const char* expected;
+    } rows[] = {
+        {AllScreen, Jpeg, false, "", "ALL_J00.jpg"},
+        {AllScreen, Bmp, false, "", "ALL_B00.bmp"},
+        {ActiveWindow, Bmp, false, "", "Act_B00.bmp"},
+        {ActiveWindow, Jpeg, false, "", "Act_J00.jpg"},
+        {ActiveWindow, Bmp, true, "shot", "shot00.bmp"},
+        {AllScreen, Bmp, true, "shot", "shot00.bmp"},
+        {AllScreen, Jpeg, true, "", "00.jpg"},
+        {AllScreen, Jpeg, false, "shot", "ALL_J00.jpg"},  // the prefix is off: ignored
+    };
+    for (const auto& r : rows) {
+        choices.mode = r.mode;
+        choices.format = r.format;
+        choices.FileNameCheck = r.check;
+        choices.FileName = r.prefix;
+        EXPECT_EQ(next(), r.expected);
+    }
 }
 
 TEST_F(NamingTest, FirstFreeNumberIsReusedAndTwoDigitsKept) {

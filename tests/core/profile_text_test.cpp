@@ -26,69 +26,55 @@ const std::string kDesktopCp932 = "\x83\x66\x83\x58\x83\x4e\x83\x67\x83\x62\x83\
 
 }  // namespace
 
-TEST(ProfileRead, OddSpacingAroundNamesAndValues) {
-    const std::string text =
-        "  [ Save ]  \n"
-        "  place  =  /tmp/x y  \n"
-        "\tfilename\t=\tabc\t\v\f\n"
-        "flg=0=1\n";
-    EXPECT_EQ(get(text, "Save", "place"), "/tmp/x y");
-    EXPECT_EQ(get(text, "Save", "filename"), "abc");
-    EXPECT_EQ(get(text, "Save", "flg"), "0=1");  // only the first "=" splits
-}
-
-TEST(ProfileRead, AllThreeLineEnds) {
-    const std::string text = "[A]\r\na=1\rb=2\nc=3\r\n\r\n[B]\rd=4";
-    EXPECT_EQ(get(text, "A", "a"), "1");
-    EXPECT_EQ(get(text, "A", "b"), "2");
-    EXPECT_EQ(get(text, "A", "c"), "3");
-    EXPECT_EQ(get(text, "B", "d"), "4");
-    EXPECT_EQ(get(text, "A", "d"), std::nullopt);
-}
-
-TEST(ProfileRead, CommentsAndLinesThatAreNoKeys) {
-    const std::string text =
-        "[A]\n"
-        ";a=1\n"
-        "   ; b=2\n"
-        "c\n"
-        "d=v ; not a comment\n"
-        "[E\n";
-    EXPECT_EQ(get(text, "A", "a"), std::nullopt);
-    EXPECT_EQ(get(text, "A", "b"), std::nullopt);
-    EXPECT_EQ(get(text, "A", "c"), std::nullopt);
-    EXPECT_EQ(get(text, "A", "d"), "v ; not a comment");
-    EXPECT_EQ(get(text, "E", "x"), std::nullopt);
-}
-
-TEST(ProfileRead, SectionNameEndsAtTheLastBracket) {
-    EXPECT_EQ(get("[Save] trailing text\nplace=p\n", "Save", "place"), "p");
-    EXPECT_EQ(get("[a]b]\nk=1\n", "a]b", "k"), "1");
-    EXPECT_EQ(get("[a]b]\nk=1\n", "a", "k"), std::nullopt);
-}
-
-TEST(ProfileRead, FirstOfDuplicateSectionsAndKeysWins) {
-    const std::string text = "[A]\nk=1\nk=2\n[B]\n[a]\nk=3\nj=4\n";
-    EXPECT_EQ(get(text, "A", "k"), "1");
-    EXPECT_EQ(get(text, "A", "j"), std::nullopt);  // the second [a] is never looked at
-}
-
-TEST(ProfileRead, NamesIgnoreCase) {
-    EXPECT_EQ(get("[creatflg]\nTYPE=1\n", "CreatFlg", "type"), "1");
-}
-
-TEST(ProfileRead, EmptyValueIsPresent) {
-    EXPECT_EQ(get("[S]\nfilename=\n", "S", "filename"), "");
-    EXPECT_EQ(get("[S]\nfilename =   \n", "S", "filename"), "");
-}
-
-TEST(ProfileRead, MatchingQuotesAreDropped) {
-    const std::string text = "[S]\na=\" x \"\nb='y'\nc=\"z'\nd=\"\ne=\"\"\n";
-    EXPECT_EQ(get(text, "S", "a"), " x ");
-    EXPECT_EQ(get(text, "S", "b"), "y");
-    EXPECT_EQ(get(text, "S", "c"), "\"z'");
-    EXPECT_EQ(get(text, "S", "d"), "\"");
-    EXPECT_EQ(get(text, "S", "e"), "");
+// Hand-written and Windows-made files: odd spacing, all three line ends, comments, duplicates,
+// names in another case, empty and quoted values, CP932 bytes.
+TEST(ProfileRead, HandWrittenFiles) {
+    const std::string spaced =
+        "  [ Save ]  \n  place  =  /tmp/x y  \n\tfilename\t=\tabc\t\v\f\nflg=0=1\n";
+    const std::string lineEnds = "[A]\r\na=1\rb=2\nc=3\r\n\r\n[B]\rd=4";
+    const std::string comments = "[A]\n;a=1\n   ; b=2\nc\nd=v ; not a comment\n[E\n";
+    const std::string quotes = "[S]\na=\" x \"\nb='y'\nc=\"z'\nd=\"\ne=\"\"\n";
+    const std::string duplicates = "[A]\nk=1\nk=2\n[B]\n[a]\nk=3\nj=4\n";
+    const struct {
+        std::string text;
+        const char *section, *key;
+        std::optional<std::string> expected;
+    } cases[] = {
+        {spaced, "Save", "place", "/tmp/x y"},
+        {spaced, "Save", "filename", "abc"},
+        {spaced, "Save", "flg", "0=1"},  // only the first "=" splits
+        {lineEnds, "A", "a", "1"},
+        {lineEnds, "A", "b", "2"},
+        {lineEnds, "A", "c", "3"},
+        {lineEnds, "B", "d", "4"},
+        {lineEnds, "A", "d", std::nullopt},
+        {comments, "A", "a", std::nullopt},
+        {comments, "A", "b", std::nullopt},
+        {comments, "A", "c", std::nullopt},
+        {comments, "A", "d", "v ; not a comment"},
+        {comments, "E", "x", std::nullopt},
+        {"[Save] trailing text\nplace=p\n", "Save", "place", "p"},
+        {"[a]b]\nk=1\n", "a]b", "k", "1"},  // the section name ends at the last bracket
+        {"[a]b]\nk=1\n", "a", "k", std::nullopt},
+        {duplicates, "A", "k", "1"},
+        {duplicates, "A", "j", std::nullopt},  // the second [a] is never looked at
+        {"[creatflg]\nTYPE=1\n", "CreatFlg", "type", "1"},
+        {"[S]\nfilename=\n", "S", "filename", ""},
+        {"[S]\nfilename =   \n", "S", "filename", ""},
+        {quotes, "S", "a", " x "},
+        {quotes, "S", "b", "y"},
+        {quotes, "S", "c", "\"z'"},
+        {quotes, "S", "d", "\""},
+        {quotes, "S", "e", ""},
+        {"k=1\n[S]\nj=2\n", "S", "k", std::nullopt},
+        {"\xEF\xBB\xBF[CreatFlg]\ntype=1\n", "CreatFlg", "type", "1"},
+        {"[Save]\nplace=" + kDesktopCp932 + "\n", "Save", "place", "デスクトップ"},
+        {"[Save]\nplace=C:\\" + kDesktopCp932 + "\\x\n", "Save", "place", "C:\\デスクトップ\\x"},
+        {"[S]\nk=a\xA0z\n", "S", "k", "a\xEF\xBF\xBDz"},  // neither CP932 nor UTF-8: still visible
+        {"[Save]\nplace=/home/u/デスクトップ\n", "Save", "place", "/home/u/デスクトップ"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(get(c.text, c.section, c.key), c.expected) << c.text << " " << c.key;
 }
 
 TEST(ProfileRead, LongValuesAreCutAtACharacterBoundary) {
@@ -102,54 +88,34 @@ TEST(ProfileRead, LongValuesAreCutAtACharacterBoundary) {
     EXPECT_EQ(*read, japanese.substr(0, 2046));
 }
 
-TEST(ProfileRead, Cp932ValuesReadAsUtf8) {
-    EXPECT_EQ(get("[Save]\nplace=" + kDesktopCp932 + "\n", "Save", "place"), "デスクトップ");
-    EXPECT_EQ(get("[Save]\nplace=C:\\" + kDesktopCp932 + "\\x\n", "Save", "place"),
-              "C:\\デスクトップ\\x");
-    // A byte that is not CP932 either still reads as something visible.
-    EXPECT_EQ(get("[S]\nk=a\xA0z\n", "S", "k"), "a\xEF\xBF\xBDz");
-    // Already UTF-8: taken as it is.
-    EXPECT_EQ(get("[Save]\nplace=/home/u/デスクトップ\n", "Save", "place"), "/home/u/デスクトップ");
-}
-
-TEST(ProfileRead, KeysBeforeAnySectionBelongToNone) {
-    EXPECT_EQ(get("k=1\n[S]\nj=2\n", "S", "k"), std::nullopt);
-}
-
-TEST(ProfileRead, ByteOrderMarkDoesNotHideTheFirstSection) {
-    EXPECT_EQ(get("\xEF\xBB\xBF[CreatFlg]\ntype=1\n", "CreatFlg", "type"), "1");
-}
-
-TEST(ProfileWrite, EmptyTextGetsSectionAndKey) {
-    EXPECT_EQ(set("", "CreatFlg", "type", "0"), "[CreatFlg]\ntype=0\n");
-}
-
-TEST(ProfileWrite, NewKeyGoesAfterTheLastKeyLineOfItsSection) {
-    EXPECT_EQ(set("[A]\na=1\n\n; about B\n[B]\nb=2\n", "a", "x", "9"),
-              "[A]\na=1\nx=9\n\n; about B\n[B]\nb=2\n");
-    EXPECT_EQ(set("[A]\n; only a comment\n[B]\n", "A", "x", "9"),
-              "[A]\nx=9\n; only a comment\n[B]\n");
-    // Only the first of duplicate sections takes the key.
-    EXPECT_EQ(set("[A]\na=1\n[A]\nb=2\n", "A", "b", "3"), "[A]\na=1\nb=3\n[A]\nb=2\n");
-}
-
-TEST(ProfileWrite, NewSectionGoesAtTheEnd) {
-    EXPECT_EQ(set("[A]\na=1\n\n", "B", "b", "2"), "[A]\na=1\n\n[B]\nb=2\n");
-    EXPECT_EQ(set("[A]\na=1", "B", "b", "2"), "[A]\na=1\n[B]\nb=2\n");
-    EXPECT_EQ(set("[A]\na=1", "A", "b", "2"), "[A]\na=1\nb=2");
-}
-
-TEST(ProfileWrite, CrLfFileStaysCrLf) {
-    EXPECT_EQ(set("[A]\r\na=1\r\n", "A", "b", "2"), "[A]\r\na=1\r\nb=2\r\n");
-    EXPECT_EQ(set("[A]\r\na=1\r\n", "B", "c", "3"), "[A]\r\na=1\r\n[B]\r\nc=3\r\n");
-    EXPECT_EQ(set("[A]\r\na=1\r\n", "A", "a", "5"), "[A]\r\na=5\r\n");
-}
-
-TEST(ProfileWrite, ChangedKeyKeepsItsSpellingAndLayout) {
-    EXPECT_EQ(set("[SAVE]\n  Place = /old  \n", "Save", "place", "/new"),
-              "[SAVE]\n  Place = /new\n");
-    EXPECT_EQ(set("[S]\nk = v\n", "S", "k", ""), "[S]\nk =\n");
-    EXPECT_EQ(set("[S]\nk=\n", "S", "k", "v"), "[S]\nk=v\n");
+// Where a write puts a new key or section, and that it keeps the file's line ends and layout.
+TEST(ProfileWrite, ChangesExactlyOnePlace) {
+    const struct {
+        const char *before, *section, *key, *value, *after;
+    } cases[] = {
+        {"", "CreatFlg", "type", "0", "[CreatFlg]\ntype=0\n"},
+        // A new key goes after the last key line of its section, in the first of duplicates.
+        {"[A]\na=1\n\n; about B\n[B]\nb=2\n", "a", "x", "9",
+         "[A]\na=1\nx=9\n\n; about B\n[B]\nb=2\n"},
+        {"[A]\n; only a comment\n[B]\n", "A", "x", "9", "[A]\nx=9\n; only a comment\n[B]\n"},
+        {"[A]\na=1\n[A]\nb=2\n", "A", "b", "3", "[A]\na=1\nb=3\n[A]\nb=2\n"},
+        // A new section goes at the end.
+        {"[A]\na=1\n\n", "B", "b", "2", "[A]\na=1\n\n[B]\nb=2\n"},
+        {"[A]\na=1", "B", "b", "2", "[A]\na=1\n[B]\nb=2\n"},
+        {"[A]\na=1", "A", "b", "2", "[A]\na=1\nb=2"},
+        {"[A]\r\na=1\r\n", "A", "b", "2", "[A]\r\na=1\r\nb=2\r\n"},
+        {"[A]\r\na=1\r\n", "B", "c", "3", "[A]\r\na=1\r\n[B]\r\nc=3\r\n"},
+        {"[A]\r\na=1\r\n", "A", "a", "5", "[A]\r\na=5\r\n"},
+        // A changed key keeps its spelling and layout.
+        {"[SAVE]\n  Place = /old  \n", "Save", "place", "/new", "[SAVE]\n  Place = /new\n"},
+        {"[S]\nk = v\n", "S", "k", "", "[S]\nk =\n"},
+        {"[S]\nk=\n", "S", "k", "v", "[S]\nk=v\n"},
+        // A CP932 value is rewritten in UTF-8.
+        {"[Save]\nplace=\x83\x66\x83\x58\x83\x4e\x83\x67\x83\x62\x83\x76\n", "Save", "place",
+         "デスクトップ", "[Save]\nplace=デスクトップ\n"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(set(c.before, c.section, c.key, c.value), c.after) << c.before;
 }
 
 TEST(ProfileWrite, SameValueChangesNothing) {
@@ -209,12 +175,6 @@ TEST(ProfileWrite, ValuesThatWouldReadBackDifferentlyAreQuoted) {
         EXPECT_EQ(profile.value("S", "k"), value) << profile.content();
     }
     EXPECT_EQ(set("", "S", "k", " x"), "[S]\nk=\" x\"\n");
-}
-
-TEST(ProfileWrite, Cp932ValueIsRewrittenInUtf8) {
-    ProfileText profile("[Save]\nplace=" + kDesktopCp932 + "\n");
-    EXPECT_TRUE(profile.setValue("Save", "place", "デスクトップ"));
-    EXPECT_EQ(profile.content(), "[Save]\nplace=デスクトップ\n");
 }
 
 TEST(ProfileWrite, RefusesWhatTheFormatCannotHold) {

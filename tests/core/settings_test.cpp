@@ -3,14 +3,12 @@
 #include "core/settings.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <climits>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 #include "core/error.h"
+#include "file_support.h"
 
 namespace fs = std::filesystem;
 using namespace kvr;
@@ -79,37 +77,27 @@ TEST(IntegerConversion, FailureRaisesTheConversionError) {
 
 class SettingsTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        dir = fs::temp_directory_path() /
-              ("kvr-settings-" + std::to_string(getpid()) + "-" +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir);
-        fs::create_directories(dir);
-        ini = (dir / "kvr.ini").string();
-    }
-    void TearDown() override { fs::remove_all(dir); }
+    void put(const std::string& bytes) const { test::writeText(ini, bytes); }
+    std::string bytes() const { return test::readText(ini); }
 
-    void put(const std::string& bytes) const { std::ofstream(ini, std::ios::binary) << bytes; }
-    std::string bytes() const {
-        std::ifstream in(ini, std::ios::binary);
-        std::ostringstream out;
-        out << in.rdbuf();
-        return out.str();
-    }
-
-    fs::path dir;
-    std::string ini;
+    test::TempDir tmp;
+    const fs::path dir = tmp.path();
+    const std::string ini = (dir / "kvr.ini").string();
 };
+
+void expectStartup(const StartupSettings& s, int type, int save, int timer, const char* place,
+                   const char* fileName, bool check) {
+    EXPECT_EQ(s.type, type);
+    EXPECT_EQ(s.save, save);
+    EXPECT_EQ(s.timer, timer);
+    EXPECT_EQ(s.Place, place);
+    EXPECT_EQ(s.FileName, fileName);
+    EXPECT_EQ(s.FileNameCheck, check);
+}
 
 TEST_F(SettingsTest, DefaultsWithoutAFile) {
     Settings settings(ini);
-    const StartupSettings s = readStartupSettings(settings);
-    EXPECT_EQ(s.type, 0);
-    EXPECT_EQ(s.save, 0);
-    EXPECT_EQ(s.timer, 1);
-    EXPECT_EQ(s.Place, "Error");
-    EXPECT_EQ(s.FileName, "");
-    EXPECT_FALSE(s.FileNameCheck);
+    expectStartup(readStartupSettings(settings), 0, 0, 1, "Error", "", false);
     EXPECT_EQ(settings.readInteger("Save", "flg", 0), 0);
     EXPECT_EQ(settings.readInteger("JPEG", "qualityrange", 3), 3);
     EXPECT_EQ(settings.readInteger("JPEG", "grayscale", 0), 0);
@@ -121,13 +109,7 @@ TEST_F(SettingsTest, StartupReadsAHandWrittenWindowsFile) {
     put("[CreatFlg]\r\ntype=1\r\nsave = 1\r\ntimer=  15\r\n"
         "[Save]\r\nplace=C:\\\x83\x66\x83\x58\x83\x4e\x83\x67\x83\x62\x83\x76\r\n"
         "FileName=shot_\r\nfilenamecheck=1\r\n");
-    const StartupSettings s = readStartupSettings(Settings(ini));
-    EXPECT_EQ(s.type, 1);
-    EXPECT_EQ(s.save, 1);
-    EXPECT_EQ(s.timer, 15);
-    EXPECT_EQ(s.Place, "C:\\デスクトップ");
-    EXPECT_EQ(s.FileName, "shot_");
-    EXPECT_TRUE(s.FileNameCheck);
+    expectStartup(readStartupSettings(Settings(ini)), 1, 1, 15, "C:\\デスクトップ", "shot_", true);
 }
 
 TEST_F(SettingsTest, ValuesThatDoNotConvertGiveTheDefault) {
@@ -195,13 +177,8 @@ TEST_F(SettingsTest, EveryKeyWrittenReadsBackAsTheExpectedFile) {
               "qualityrange=10\n"
               "grayscale=1\n");
     Settings settings(ini);
-    const StartupSettings s = readStartupSettings(settings);
-    EXPECT_EQ(s.type, 1);
-    EXPECT_EQ(s.save, 0);
-    EXPECT_EQ(s.timer, 30);
-    EXPECT_EQ(s.Place, "/home/ユーザー/shots");
-    EXPECT_EQ(s.FileName, "スクショ_");
-    EXPECT_TRUE(s.FileNameCheck);
+    expectStartup(readStartupSettings(settings), 1, 0, 30, "/home/ユーザー/shots", "スクショ_",
+                  true);
     EXPECT_EQ(settings.readInteger("Save", "flg", 0), 1);
     EXPECT_EQ(settings.readInteger("JPEG", "qualityrange", 3), 10);
 }

@@ -15,7 +15,6 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <iterator>
 #include <thread>
 
 #include "core/bmp.h"
@@ -23,6 +22,7 @@
 #include "core/jpeg.h"
 #include "core/outfile.h"
 #include "core/profile.h"
+#include "file_support.h"
 
 namespace kvr {
 namespace {
@@ -31,25 +31,7 @@ namespace fs = std::filesystem;
 
 class WriteFaults : public ::testing::Test {
 protected:
-    void SetUp() override {
-        char tmpl[] = "/tmp/kvr-faults-XXXXXX";
-        dir_ = mkdtemp(tmpl);
-    }
-    void TearDown() override { fs::remove_all(dir_); }
-
-    static std::string bytes(const fs::path& p) {
-        std::ifstream in(p, std::ios::binary);
-        return {std::istreambuf_iterator<char>(in), {}};
-    }
-    std::vector<std::string> entries() const {
-        std::vector<std::string> names;
-        for (const auto& entry : fs::directory_iterator(dir_))
-            names.push_back(entry.path().filename().string());
-        std::sort(names.begin(), names.end());
-        return names;
-    }
-
-    fs::path dir_;
+    test::TempDir dir_;
 };
 
 // Runs body in a child process. 0 when body raised exactly message; 1 when nothing was raised,
@@ -140,8 +122,8 @@ TEST_F(WriteFaults, FileSizeLimitRefusesTheSettingsWriteAndLeavesNoTemporaryFile
                               writeProfileString(ini, "Save", "filename", "x");
                           }),
               0);
-    EXPECT_EQ(bytes(ini), old);
-    EXPECT_EQ(entries(), std::vector<std::string>{"kvr.ini"});
+    EXPECT_EQ(test::readText(ini), old);
+    EXPECT_EQ(test::entries(dir_.path()), std::vector<std::string>{"kvr.ini"});
 }
 
 void noteSignal(int) {}
@@ -199,7 +181,7 @@ TEST_F(WriteFaults, LinkInTheOutputFolderIsNotWrittenThrough) {
     fs::create_symlink(outside / "keep.txt", dir_ / "ALL_J00.jpg");
     EXPECT_THROW(saveJpeg(makeOwnedPicture(2, 2, 32, 8), dir_ / "ALL_J00.jpg", 30, false),
                  KvrError);
-    EXPECT_EQ(bytes(outside / "keep.txt"), "precious");
+    EXPECT_EQ(test::readText(outside / "keep.txt"), "precious");
 }
 
 TEST_F(WriteFaults, NoMemoryForTheBmpConversionIsAResourceErrorWithAnEmptyFile) {

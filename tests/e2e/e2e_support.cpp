@@ -49,6 +49,18 @@ int spawn(const std::vector<std::string>& argv, const std::vector<std::string>& 
     return pid;
 }
 
+// Polls done until it holds or timeout has passed.
+template <typename F>
+bool pollUntil(std::chrono::milliseconds timeout, F done) {
+    const auto end = std::chrono::steady_clock::now() + timeout;
+    do {
+        if (done())
+            return true;
+        std::this_thread::sleep_for(20ms);
+    } while (std::chrono::steady_clock::now() < end);
+    return false;
+}
+
 struct JpegErrorExit {
     jpeg_error_mgr manager;
     std::jmp_buf jump;
@@ -164,14 +176,14 @@ void Program::click(int x, int y, std::optional<unsigned long> window) const {
 
 std::optional<unsigned long> Program::findWindow(const std::string& titleRegex,
                                                  std::chrono::milliseconds timeout) const {
-    const auto end = std::chrono::steady_clock::now() + timeout;
-    do {
+    std::optional<unsigned long> found;
+    pollUntil(timeout, [&] {
         const CommandResult r = run({"xdotool", "search", "--onlyvisible", "--name", titleRegex});
         if (r.exitCode == 0 && !r.output.empty())
-            return std::stoul(r.output);
-        std::this_thread::sleep_for(50ms);
-    } while (std::chrono::steady_clock::now() < end);
-    return std::nullopt;
+            found = std::stoul(r.output);
+        return found.has_value();
+    });
+    return found;
 }
 
 std::string Program::title(unsigned long window) const {
@@ -195,36 +207,24 @@ std::string Program::title(unsigned long window) const {
 }
 
 bool Program::waitForTitle(const std::string& wanted, std::chrono::milliseconds timeout) const {
-    const auto end = std::chrono::steady_clock::now() + timeout;
-    do {
-        if (title(window_) == wanted)
-            return true;
-        std::this_thread::sleep_for(20ms);
-    } while (std::chrono::steady_clock::now() < end);
-    return false;
+    return pollUntil(timeout, [&] { return title(window_) == wanted; });
 }
 
 bool Program::waitForFile(const fs::path& path, std::chrono::milliseconds timeout) const {
-    const auto end = std::chrono::steady_clock::now() + timeout;
-    do {
-        if (fs::exists(path))
-            return true;
-        std::this_thread::sleep_for(20ms);
-    } while (std::chrono::steady_clock::now() < end);
-    return false;
+    return pollUntil(timeout, [&] { return fs::exists(path); });
 }
 
 std::optional<int> Program::waitForExit(std::chrono::milliseconds timeout) {
-    const auto end = std::chrono::steady_clock::now() + timeout;
-    do {
+    std::optional<int> code;
+    pollUntil(timeout, [&] {
         int status = 0;
-        if (waitpid(pid_, &status, WNOHANG) == pid_) {
-            pid_ = -1;
-            return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-        }
-        std::this_thread::sleep_for(20ms);
-    } while (std::chrono::steady_clock::now() < end);
-    return std::nullopt;
+        if (waitpid(pid_, &status, WNOHANG) != pid_)
+            return false;
+        pid_ = -1;
+        code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        return true;
+    });
+    return code;
 }
 
 }  // namespace kvr::e2e

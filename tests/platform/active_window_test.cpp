@@ -21,24 +21,10 @@ namespace {
 using namespace kvr::test;
 using platform::ScreenRect;
 
-uint32_t le32(const std::vector<uint8_t>& b, size_t at) {
-    return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | uint32_t(b[at + 3]) << 24;
-}
-
-class ActiveWindow : public ::testing::Test {
+class ActiveWindow : public OnServer<640, 480, true> {
 protected:
-    static void SetUpTestSuite() {
-        server_ = std::make_unique<XServer>(XServer::Options{640, 480, 24, true});
-        display_ = XOpenDisplay(server_->display().c_str());
-        painted_ = std::make_unique<PaintedRoot>(display_);
-    }
-    static void TearDownTestSuite() {
-        painted_.reset();
-        XCloseDisplay(display_);
-        server_.reset();
-    }
     void SetUp() override {
-        server_->exportDisplay();
+        OnServer::SetUp();
         setSettingsFilePathForTesting((dir_ / "kvr.ini").string());
     }
     void TearDown() override { setSettingsFilePathForTesting(""); }
@@ -59,21 +45,14 @@ protected:
         ASSERT_GE(f.size(), 54u);
         ASSERT_EQ(int(le32(f, 18)), region.width);
         ASSERT_EQ(int(le32(f, 22)), region.height);
-        XImage* image =
-            XGetImage(display_, DefaultRootWindow(display_), region.x, region.y,
-                      unsigned(region.width), unsigned(region.height), AllPlanes, ZPixmap);
-        ASSERT_TRUE(image);
-        int wrong = 0;
         const size_t stride = size_t(region.width) * 4;
-        for (int y = 0; y < region.height; ++y)
-            for (int x = 0; x < region.width; ++x) {
-                const unsigned long p = XGetPixel(image, x, y);
-                const uint8_t* b = f.data() + 54 + (region.height - 1 - y) * stride + x * 4;
-                wrong += b[0] != (p & 0xff) || b[1] != ((p >> 8) & 0xff) ||
-                         b[2] != ((p >> 16) & 0xff) || b[3] != 0;
-            }
-        XDestroyImage(image);
-        EXPECT_EQ(wrong, 0);
+        EXPECT_EQ(differingPixels(display_, region,
+                                  [&](int x, int y) {
+                                      const uint8_t* b =
+                                          f.data() + 54 + (region.height - 1 - y) * stride + x * 4;
+                                      return Rgb{b[2], b[1], b[0]};
+                                  }),
+                  0);
     }
 
     void expectNoWindow() {
@@ -90,16 +69,9 @@ protected:
         EXPECT_FALSE(std::filesystem::exists(dir_ / "Act_J00.jpg"));
     }
 
-    static std::unique_ptr<XServer> server_;
-    static Display* display_;
-    static std::unique_ptr<PaintedRoot> painted_;
     TempDir dir_;
     int shots_ = 0;
 };
-
-std::unique_ptr<XServer> ActiveWindow::server_;
-Display* ActiveWindow::display_ = nullptr;
-std::unique_ptr<PaintedRoot> ActiveWindow::painted_;
 
 TEST_F(ActiveWindow, FrontWindowWithItsFrame) {
     TestWindow back(display_, 50, 60, 300, 200, 0x00ff00);

@@ -15,10 +15,6 @@ namespace {
 
 using namespace kvr::test;
 
-uint32_t le32(const std::vector<uint8_t>& b, size_t at) {
-    return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | uint32_t(b[at + 3]) << 24;
-}
-
 class ScreenDepth : public ::testing::TestWithParam<int> {};
 
 TEST_P(ScreenDepth, AllScreenBmpAndJpegHoldTheScreensPixels) {

@@ -21,12 +21,10 @@ namespace {
 using namespace kvr::test;
 using platform::ScreenRect;
 
-class TwoMonitors : public ::testing::Test {
+class TwoMonitors : public OnServer<640, 480, true> {
 protected:
     static void SetUpTestSuite() {
-        server_ = std::make_unique<XServer>(XServer::Options{640, 480, 24, true});
-        display_ = XOpenDisplay(server_->display().c_str());
-        painted_ = std::make_unique<PaintedRoot>(display_);
+        OnServer::SetUpTestSuite();
         // RandR virtual monitors: Xvfb has one output, but lays out monitors as it is told.
         const Window root = DefaultRootWindow(display_);
         XRRMonitorInfo* m = XRRAllocateMonitor(display_, 0);
@@ -40,42 +38,19 @@ protected:
         XRRFreeMonitors(m);
         XSync(display_, False);
     }
-    static void TearDownTestSuite() {
-        painted_.reset();
-        XCloseDisplay(display_);
-        server_.reset();
-    }
-    void SetUp() override { server_->exportDisplay(); }
-
     // The grabbed picture must be the root window's pixels over region.
     void expectScreen(const Picture& p, const ScreenRect& region) {
         ASSERT_EQ(p.width, region.width);
         ASSERT_EQ(p.height, region.height);
         ASSERT_EQ(p.bitsPerPixel, 32);
-        XImage* image =
-            XGetImage(display_, DefaultRootWindow(display_), region.x, region.y,
-                      unsigned(region.width), unsigned(region.height), AllPlanes, ZPixmap);
-        ASSERT_TRUE(image);
-        int wrong = 0;
-        for (int y = 0; y < p.height; ++y)
-            for (int x = 0; x < p.width; ++x) {
-                const uint8_t* px = p.row(y) + x * 4;
-                const unsigned long v = XGetPixel(image, x, y);
-                wrong += px[0] != (v & 0xff) || px[1] != ((v >> 8) & 0xff) ||
-                         px[2] != ((v >> 16) & 0xff);
-            }
-        XDestroyImage(image);
-        EXPECT_EQ(wrong, 0);
+        EXPECT_EQ(differingPixels(display_, region,
+                                  [&](int x, int y) {
+                                      const uint8_t* px = p.row(y) + x * 4;
+                                      return Rgb{px[2], px[1], px[0]};
+                                  }),
+                  0);
     }
-
-    static std::unique_ptr<XServer> server_;
-    static Display* display_;
-    static std::unique_ptr<PaintedRoot> painted_;
 };
-
-std::unique_ptr<XServer> TwoMonitors::server_;
-Display* TwoMonitors::display_ = nullptr;
-std::unique_ptr<PaintedRoot> TwoMonitors::painted_;
 
 TEST_F(TwoMonitors, PrimaryIsTheMonitorMarkedSo) {
     EXPECT_EQ(platform::primaryMonitor(display_), (ScreenRect{320, 0, 320, 480}));

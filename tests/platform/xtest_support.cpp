@@ -196,11 +196,6 @@ void TestWindow::iconify() {
     });
 }
 
-void TestWindow::withdraw() {
-    XWithdrawWindow(display_, window_, DefaultScreen(display_));
-    waitFor(display_, [&] { return frame() == window_; });
-}
-
 void TestWindow::setProperty32(const char* name, Atom type, const std::vector<long>& values) {
     XChangeProperty(display_, window_, XInternAtom(display_, name, False), type, 32,
                     PropModeReplace, reinterpret_cast<const unsigned char*>(values.data()),
@@ -208,20 +203,21 @@ void TestWindow::setProperty32(const char* name, Atom type, const std::vector<lo
     XSync(display_, False);
 }
 
-std::vector<uint8_t> readFile(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
-
-TempDir::TempDir() {
-    char tmpl[] = "/tmp/kvr-shot-XXXXXX";
-    if (!mkdtemp(tmpl))
-        throw std::runtime_error("mkdtemp failed");
-    path_ = tmpl;
-}
-
-TempDir::~TempDir() {
-    std::filesystem::remove_all(path_);
+int differingPixels(Display* display, const platform::ScreenRect& r,
+                    const std::function<Rgb(int x, int y)>& got) {
+    XImage* image = XGetImage(display, DefaultRootWindow(display), r.x, r.y, unsigned(r.width),
+                              unsigned(r.height), AllPlanes, ZPixmap);
+    if (!image)
+        return -1;
+    int wrong = 0;
+    for (int y = 0; y < r.height; ++y)
+        for (int x = 0; x < r.width; ++x) {
+            const unsigned long v = XGetPixel(image, x, y);
+            const Rgb c = got(x, y);
+            wrong += c.r != ((v >> 16) & 0xff) || c.g != ((v >> 8) & 0xff) || c.b != (v & 0xff);
+        }
+    XDestroyImage(image);
+    return wrong;
 }
 
 }  // namespace kvr::test

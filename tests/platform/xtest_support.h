@@ -1,14 +1,20 @@
 #pragma once
 // Helpers for tests on a private X server: a painted root window and real client windows.
+// gtest first: Xlib's macros (None, Bool) break its headers.
+#include <gtest/gtest.h>
+
 #include <X11/Xlib.h>
 
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "file_support.h"
 #include "platform/monitors.h"
+#include "xserver.h"
 
 namespace kvr::test {
 
@@ -47,7 +53,6 @@ public:
     void activate();                         // as a pager would, through the window manager
     void moveTo(int x, int y);               // waits until the frame has moved
     void iconify();
-    void withdraw();
     void setProperty32(const char* name, Atom type, const std::vector<long>& values);
 
 private:
@@ -61,17 +66,30 @@ bool waitFor(Display* display, const std::function<bool()>& done);
 // Sets _NET_ACTIVE_WINDOW on the root as the window manager would.
 void setActiveWindowProperty(Display* display, Window w);
 
-std::vector<uint8_t> readFile(const std::filesystem::path& path);
+// How many pixels of region (root coordinates, a 24-bit screen) differ from got(x, y), counted
+// from the region's top-left; -1 when the server gives no image.
+int differingPixels(Display* display, const platform::ScreenRect& region,
+                    const std::function<Rgb(int x, int y)>& got);
 
-class TempDir {
-public:
-    TempDir();
-    ~TempDir();
-    std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
-    const std::filesystem::path& path() const { return path_; }
+// Suites sharing one private X server (openbox on it when Wm) and its painted root.
+template <int Width, int Height, bool Wm>
+class OnServer : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        server_ = std::make_unique<XServer>(XServer::Options{Width, Height, 24, Wm});
+        display_ = XOpenDisplay(server_->display().c_str());
+        painted_ = std::make_unique<PaintedRoot>(display_);
+    }
+    static void TearDownTestSuite() {
+        painted_.reset();
+        XCloseDisplay(display_);
+        server_.reset();
+    }
+    void SetUp() override { server_->exportDisplay(); }
 
-private:
-    std::filesystem::path path_;
+    static inline std::unique_ptr<XServer> server_;
+    static inline Display* display_ = nullptr;
+    static inline std::unique_ptr<PaintedRoot> painted_;
 };
 
 }  // namespace kvr::test

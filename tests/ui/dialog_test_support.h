@@ -1,6 +1,8 @@
 #pragma once
 // Helpers shared by the options dialog and About box tests: the test's own kvr.ini and finding
 // the windows the program opens while a modal loop runs.
+#include <gtest/gtest.h>
+
 #include <QApplication>
 #include <QTest>
 #include <QTimer>
@@ -12,6 +14,8 @@
 #include <string>
 
 #include "core/settings.h"
+#include "main.h"
+#include "opt.h"
 
 namespace kvr::test {
 
@@ -68,5 +72,31 @@ void whenShown(std::function<void(T&)> action, int triesLeft = kPatience / 25) {
         }
     });
 }
+
+// An options dialog opened as the "Opt" button does, but without the modal loop, on a fresh
+// kvr.ini.
+class OptDialogTest : public ::testing::Test {
+protected:
+    void SetUp() override { removeIni(); }
+    void TearDown() override { removeIni(); }
+
+    TForm2& open() {
+        form.reset();
+        form = std::make_unique<TForm2>(owner);
+        form->loadSettings();
+        form->show();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(form.get(), kPatience));
+        return *form;
+    }
+    template <typename T>
+    T& find(const char* name) {
+        T* w = form->findChild<T*>(name);
+        EXPECT_NE(w, nullptr) << name;
+        return *w;
+    }
+
+    TForm1 owner;
+    std::unique_ptr<TForm2> form;
+};
 
 }  // namespace kvr::test

@@ -34,10 +34,7 @@ QPoint drag(TForm1& form, QPoint from, int dx, int dy) {
     QProcess xdotool;
     xdotool.start("xdotool", steps);
     EXPECT_TRUE(xdotool.waitForStarted());
-    QElapsedTimer clock;
-    clock.start();
-    while (xdotool.state() != QProcess::NotRunning && clock.elapsed() < 10000)
-        QTest::qWait(20);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return xdotool.state() == QProcess::NotRunning; }, 10000));
     EXPECT_EQ(xdotool.exitCode(), 0) << xdotool.readAllStandardError().toStdString();
     QTest::qWait(200);
     return form.frameGeometry().topLeft() - start;

@@ -3,7 +3,6 @@
 // what the accessibility tree says, and waiting for message boxes.
 #include <QAccessible>
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QMessageBox>
 #include <QTest>
@@ -13,11 +12,11 @@
 #include <fstream>
 #include <functional>
 #include <memory>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "core/settings.h"
+#include "dialog_test_support.h"
 
 // After Qt: Xlib's macros (None, Bool, ...) would break Qt's headers. Include this file last.
 #include <X11/Xatom.h>
@@ -110,44 +109,23 @@ inline void syncWithServer() {
         XSync(x11->display(), False);
 }
 
-// Generous: the machine running the tests may be busy with other work.
-constexpr int kExposeTimeoutMs = 20000;
-
 inline bool waitExposed(QWidget* window) {
-    return QTest::qWaitForWindowExposed(window, kExposeTimeoutMs);
+    return QTest::qWaitForWindowExposed(window, kPatience);
 }
 
-// The visible message box, if any.
 inline QMessageBox* visibleMessageBox() {
-    for (QWidget* w : QApplication::topLevelWidgets()) {
-        if (auto* box = qobject_cast<QMessageBox*>(w); box && box->isVisible())
-            return box;
-    }
-    return nullptr;
+    return visibleTopLevel<QMessageBox>();
 }
 
-// Runs action on the first message box that shows (from inside its modal loop) within
-// timeoutMs. The flag tells whether one showed.
-inline std::shared_ptr<bool> whenMessageBoxShows(std::function<void(QMessageBox&)> action,
-                                                 int timeoutMs = 10000) {
+// Runs action on the first message box that shows (from inside its modal loop), once the window
+// manager has mapped it. The flag tells whether one showed.
+inline std::shared_ptr<bool> whenMessageBoxShows(std::function<void(QMessageBox&)> action) {
     auto shown = std::make_shared<bool>(false);
-    auto* poll = new QTimer;
-    auto clock = std::make_shared<QElapsedTimer>();
-    clock->start();
-    QObject::connect(poll, &QTimer::timeout, [=] {
-        if (QMessageBox* box = visibleMessageBox()) {
-            poll->stop();
-            poll->deleteLater();
-            *shown = true;
-            // Let the window manager map it before it is inspected.
-            (void)waitExposed(box);
-            action(*box);
-        } else if (clock->elapsed() > timeoutMs) {
-            poll->stop();
-            poll->deleteLater();
-        }
+    whenShown<QMessageBox>([=](QMessageBox& box) {
+        *shown = true;
+        (void)waitExposed(&box);
+        action(box);
     });
-    poll->start(20);
     return shown;
 }
 
@@ -180,10 +158,7 @@ inline bool hasAccessibleText(QObject* object, const QString& text) {
 }
 
 inline std::string readFile(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
+    return readFileText(path.string());
 }
 
 inline void writeFile(const std::filesystem::path& path, const std::string& text) {

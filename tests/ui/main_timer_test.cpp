@@ -63,12 +63,19 @@ protected:
                              button(form, "SpeedButtonSHOT").isEnabled()});
         });
         button(form, "SpeedButtonSHOT").click();
-        QElapsedTimer clock;
-        clock.start();
-        while (form.windowTitle() != "Kelvoro" && clock.elapsed() < timeoutMs)
-            QTest::qWait(20);
+        (void)QTest::qWaitFor([&] { return form.windowTitle() == "Kelvoro"; }, timeoutMs);
         QObject::disconnect(connection);
         return steps;
+    }
+
+    void takeAllNames() const {
+        for (int n = 0; n < 100; ++n)
+            writeFile(folder_ / QString::asprintf("ALL_J%02d.jpg", n).toStdString(), "x");
+    }
+    // Sets the timer to 3 with the arrows.
+    static void timerToThree(const TForm1& form) {
+        for (int i = 0; i < 2; ++i)
+            form.findChild<QWidget*>("UpDown1")->findChild<QToolButton*>("UpDownUp")->click();
     }
 
     std::vector<std::string> picturesWritten() const {
@@ -86,8 +93,7 @@ protected:
 TEST_F(SelfTimer, ThreeSecondCountdownTitlesThenThePicture) {
     auto form = showForm();
     button(*form, "SpeedButtonALL").click();
-    for (int i = 0; i < 2; ++i)
-        form->findChild<QWidget*>("UpDown1")->findChild<QToolButton*>("UpDownUp")->click();
+    timerToThree(*form);
     ASSERT_EQ(form->findChild<QLineEdit*>("Edit1")->text(), "3");
 
     const auto steps = recordCountdown(*form, 8000);
@@ -135,11 +141,7 @@ TEST_F(SelfTimer, FailedActiveWindowGrabRestoresFirstThenShowsTheMessage) {
         QTest::keyClick(&box, Qt::Key_Return);
     });
     button(*form, "SpeedButtonSHOT").click();
-    QElapsedTimer clock;
-    clock.start();
-    while (!*shown && clock.elapsed() < 5000)
-        QTest::qWait(20);
-    ASSERT_TRUE(*shown);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return *shown; }, 5000));
     EXPECT_EQ(seen.caption, "Kelvoro");
     EXPECT_EQ(seen.text, "Windowの取得に失敗しました.");
     EXPECT_EQ(seen.formTitle, "Kelvoro");
@@ -151,11 +153,7 @@ TEST_F(SelfTimer, FailedActiveWindowGrabRestoresFirstThenShowsTheMessage) {
 }
 
 TEST_F(SelfTimer, AllNamesTakenShowsTheBoxWhileMinimisedAndWritesNothing) {
-    for (int n = 0; n < 100; ++n) {
-        char name[16];
-        std::snprintf(name, sizeof name, "ALL_J%02d.jpg", n);
-        writeFile(folder_ / name, "x");
-    }
+    takeAllNames();
     auto form = showForm();
     button(*form, "SpeedButtonALL").click();
     struct Seen {
@@ -173,11 +171,7 @@ TEST_F(SelfTimer, AllNamesTakenShowsTheBoxWhileMinimisedAndWritesNothing) {
         QTest::keyClick(&box, Qt::Key_Escape);
     });
     button(*form, "SpeedButtonSHOT").click();
-    QElapsedTimer clock;
-    clock.start();
-    while (!*shown && clock.elapsed() < 5000)
-        QTest::qWait(20);
-    ASSERT_TRUE(*shown);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return *shown; }, 5000));
     EXPECT_EQ(seen.caption, "エラー");
     EXPECT_EQ(seen.text, "９９個以上は連続保存できません\nファイルを[リネーム]して下さい");
     EXPECT_EQ(seen.formState, kIconicState);
@@ -194,11 +188,7 @@ TEST_F(SelfTimer, AllNamesTakenShowsTheBoxWhileMinimisedAndWritesNothing) {
 }
 
 TEST_F(SelfTimer, WithoutWindowManagerTheWindowIsHiddenAndTheProgramSurvivesTheBox) {
-    for (int n = 0; n < 100; ++n) {
-        char name[16];
-        std::snprintf(name, sizeof name, "ALL_J%02d.jpg", n);
-        writeFile(folder_ / name, "x");
-    }
+    takeAllNames();
     auto form = showForm();
     button(*form, "SpeedButtonALL").click();
     kvr::assumeNoWindowManagerForTesting(true);
@@ -242,22 +232,14 @@ void askWindowManagerToActivate(const XClient& x, Window window) {
     XFlush(x.display());
 }
 
-bool waitForState(const XClient& x, Window window, long state, int timeoutMs = 5000) {
-    QElapsedTimer clock;
-    clock.start();
-    while (clock.elapsed() < timeoutMs) {
-        if (x.wmState(window) == state)
-            return true;
-        QTest::qWait(20);
-    }
-    return false;
+bool waitForState(const XClient& x, Window window, long state) {
+    return QTest::qWaitFor([&] { return x.wmState(window) == state; }, 5000);
 }
 
 TEST_F(SelfTimer, WindowLeftOnScreenDuringTheCountIsHiddenForTheShot) {
     auto form = showForm();
     button(*form, "SpeedButtonALL").click();
-    for (int i = 0; i < 2; ++i)
-        form->findChild<QWidget*>("UpDown1")->findChild<QToolButton*>("UpDownUp")->click();
+    timerToThree(*form);
     XClient x;
     std::vector<std::pair<QString, bool>> viewableAt;
     auto connection = QObject::connect(form.get(), &QWidget::windowTitleChanged, [&] {
@@ -270,10 +252,8 @@ TEST_F(SelfTimer, WindowLeftOnScreenDuringTheCountIsHiddenForTheShot) {
     ASSERT_TRUE(waitForState(x, form->winId(), kIconicState));
     askWindowManagerToActivate(x, form->winId());
     ASSERT_TRUE(waitForState(x, form->winId(), kNormalState));
-    QElapsedTimer clock;
-    clock.start();
-    while (form->windowTitle() != "Kelvoro" && clock.elapsed() < 8000)
-        QTest::qWait(20);
+    const auto idleAgain = [&] { return form->windowTitle() == "Kelvoro"; };
+    (void)QTest::qWaitFor(idleAgain, 8000);
     QObject::disconnect(connection);
     ASSERT_GE(viewableAt.size(), 2u);
     const auto shooting = viewableAt[viewableAt.size() - 2];
@@ -291,9 +271,7 @@ TEST_F(SelfTimer, WindowLeftOnScreenDuringTheCountIsHiddenForTheShot) {
     form->findChild<QWidget*>("UpDown1")->findChild<QToolButton*>("UpDownDown")->click();
     button(*form, "SpeedButtonSHOT").click();
     EXPECT_TRUE(waitForState(x, form->winId(), kIconicState));
-    clock.restart();
-    while (form->windowTitle() != "Kelvoro" && clock.elapsed() < 8000)
-        QTest::qWait(20);
+    (void)QTest::qWaitFor(idleAgain, 8000);
     EXPECT_EQ(picturesWritten().size(), 2u);
 }
 
@@ -314,10 +292,7 @@ TEST_F(SelfTimer, HandEditedTimerIsKeptToOneTo255) {
     EXPECT_EQ(second->TimerCount, 255);
     // Keep the test short: let the next tick be the last.
     second->TimerCount = 1;
-    QElapsedTimer clock;
-    clock.start();
-    while (second->windowTitle() != "Kelvoro" && clock.elapsed() < 5000)
-        QTest::qWait(20);
+    (void)QTest::qWaitFor([&] { return second->windowTitle() == "Kelvoro"; }, 5000);
     EXPECT_EQ(second->windowTitle(), "Kelvoro");
 }
 
@@ -330,11 +305,7 @@ TEST_F(SelfTimer, TimerTextThatIsNotANumberLeavesTheProgramIdle) {
         box.button(QMessageBox::Ok)->click();
     });
     button(*form, "SpeedButtonSHOT").click();
-    QElapsedTimer clock;
-    clock.start();
-    while (!*shown && clock.elapsed() < 3000)
-        QTest::qWait(20);
-    EXPECT_TRUE(*shown);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return *shown; }, 3000));
     EXPECT_EQ(text, "'abc' は整数ではありません.");
     EXPECT_TRUE(button(*form, "SpeedButtonSHOT").isEnabled());
     EXPECT_FALSE(form->Timer1->isActive());

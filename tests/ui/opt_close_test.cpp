@@ -45,27 +45,13 @@ private:
     rlimit saved_{};
 };
 
-class OptClose : public ::testing::Test {
+class OptClose : public kvr::test::OptDialogTest {
 protected:
     void SetUp() override {
-        removeIni();
+        OptDialogTest::SetUp();
         owner.Place = "/srv/shots";
     }
-    void TearDown() override { removeIni(); }
 
-    TForm2& open() {
-        form = std::make_unique<TForm2>(owner);
-        form->loadSettings();
-        form->show();
-        EXPECT_TRUE(QTest::qWaitForWindowActive(form.get(), kvr::test::kPatience));
-        return *form;
-    }
-    template <typename T>
-    T& find(const char* name) {
-        T* w = form->findChild<T*>(name);
-        EXPECT_NE(w, nullptr) << name;
-        return *w;
-    }
     // Sets the prefix as the user does: tick the box, type into the prefix box.
     void typePrefix(const QString& prefix) {
         find<QTabWidget>("PageControl1").setCurrentIndex(2);
@@ -75,9 +61,6 @@ protected:
         QTest::keyClicks(&edit, prefix);
     }
     void clickClose() { QTest::mouseClick(&find<QToolButton>("SpeedButton1"), Qt::LeftButton); }
-
-    TForm1 owner;
-    std::unique_ptr<TForm2> form;
 };
 
 TEST_F(OptClose, ClosingWritesEveryOptionAndHandsThePrefixOver) {
@@ -98,7 +81,7 @@ TEST_F(OptClose, ClosingWritesEveryOptionAndHandsThePrefixOver) {
 }
 
 TEST_F(OptClose, HandEditedPrefixIsWrittenBackAsItIs) {
-    kvr::test::writeIni("[Save]\nfilenamecheck=1\nfilename=a/b\n");
+    writeIni("[Save]\nfilenamecheck=1\nfilename=a/b\n");
     open();
     clickClose();
     EXPECT_EQ(form->result(), QDialog::Accepted);

@@ -25,17 +25,13 @@ struct ChooserSeen {
     bool newFolderShown = true;
 };
 
-class OptFolder : public ::testing::Test {
+class OptFolder : public kvr::test::OptDialogTest {
 protected:
     void SetUp() override {
-        kvr::test::removeIni();
+        OptDialogTest::SetUp();
         owner.Place = "/srv/earlier";
-        form = std::make_unique<TForm2>(owner);
-        form->loadSettings();
-        form->show();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(form.get(), kvr::test::kPatience));
+        open();
     }
-    void TearDown() override { kvr::test::removeIni(); }
 
     // Answers the next chooser: cancel it, or confirm the given folder.
     void answerChooser(const QString& folder) {
@@ -63,8 +59,6 @@ protected:
     }
     QString shownPlace() { return form->findChild<QLabel*>("Label1")->text(); }
 
-    TForm1 owner;
-    std::unique_ptr<TForm2> form;
     ChooserSeen seen;
 };
 
@@ -112,10 +106,7 @@ TEST_F(OptFolder, ChosenFolderIsInEffectAtOnceAndChoosingAgainNeedsTheDesktopFir
 
 TEST_F(OptFolder, DesktopItemTakesTheDesktopFolder) {
     kvr::test::writeIni("[Save]\nflg=1\n");
-    form = std::make_unique<TForm2>(owner);
-    form->loadSettings();
-    form->show();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(form.get(), kvr::test::kPatience));
+    open();
     answerChooser({});  // must stay unused
     QTest::mouseClick(&item(0), Qt::LeftButton);
     EXPECT_EQ(owner.Place, kvr::platform::desktopFolder());

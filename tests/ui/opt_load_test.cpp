@@ -22,37 +22,16 @@
 
 namespace {
 
-using kvr::test::removeIni;
 using kvr::test::writeIni;
 
-class OptLoad : public ::testing::Test {
+class OptLoad : public kvr::test::OptDialogTest {
 protected:
-    void SetUp() override { removeIni(); }
-    void TearDown() override { removeIni(); }
-
-    // Opens a fresh dialog as the "Opt" button does, but without the modal loop.
-    TForm2& open() {
-        form = std::make_unique<TForm2>(owner);
-        form->loadSettings();
-        form->show();
-        EXPECT_TRUE(QTest::qWaitForWindowActive(form.get(), kvr::test::kPatience));
-        return *form;
-    }
-    template <typename T>
-    T& find(const char* name) {
-        T* w = form->findChild<T*>(name);
-        EXPECT_NE(w, nullptr) << name;
-        return *w;
-    }
     QString quality() { return find<QLabel>("StaticText1").text(); }
     int slider() { return find<QSlider>("TrackBar1").value(); }
     QString listItem() { return find<QComboBox>("ComboBox1").currentText(); }
     QColor prefixBoxColour() {
         return find<QLineEdit>("Edit1").palette().color(QPalette::Disabled, QPalette::Base);
     }
-
-    TForm1 owner;
-    std::unique_ptr<TForm2> form;
 };
 
 TEST_F(OptLoad, FirstOpeningWithoutIniShowsTheDefaults) {
@@ -91,7 +70,6 @@ TEST_F(OptLoad, QualityOutsideTheRangeGoesToTheNearerEnd) {
     EXPECT_EQ(slider(), 10);
     EXPECT_EQ(quality(), "10");
     EXPECT_EQ(listItem(), QStringLiteral("最高画質(低圧縮率)"));
-    form.reset();
     writeIni("[JPEG]\nqualityrange=-4\n");
     open();
     EXPECT_EQ(slider(), 0);
@@ -110,20 +88,14 @@ TEST_F(OptLoad, SavedFolderChoiceIsSelectedWithoutOpeningTheChooser) {
     });
     watch.start(20);
     owner.Place = "/srv/pictures";
-    writeIni("[Save]\nflg=1\n");
-    open();
-    QTest::qWait(200);
-    EXPECT_TRUE(find<QRadioButton>("RadioGroup1Item1").isChecked());
-    EXPECT_EQ(owner.Place, "/srv/pictures");
-    form.reset();
-    writeIni("[Save]\nflg=7\n");
-    open();
-    EXPECT_EQ(form->radioItemIndex(), 1);
-    form.reset();
-    writeIni("[Save]\nflg=-2\n");
-    open();
-    EXPECT_EQ(form->radioItemIndex(), -1);
-    QTest::qWait(200);
+    for (auto [flg, item] : {std::pair{"1", 1}, {"7", 1}, {"-2", -1}}) {
+        writeIni(std::string("[Save]\nflg=") + flg + "\n");
+        open();
+        QTest::qWait(200);
+        EXPECT_EQ(form->radioItemIndex(), item) << flg;
+        EXPECT_EQ(find<QRadioButton>("RadioGroup1Item1").isChecked(), item == 1) << flg;
+        EXPECT_EQ(owner.Place, "/srv/pictures");
+    }
     EXPECT_EQ(choosers, 0);
 }
 

@@ -75,32 +75,10 @@ TEST_F(AboutBox, LayoutAndTexts) {
     EXPECT_FALSE(label("Label7").text().isEmpty());
     EXPECT_EQ(box->findChild<QToolButton*>("SpeedButton1")->text(), QStringLiteral("×"));
     EXPECT_EQ(box->findChild<QToolButton*>("SpeedButton1")->geometry(), QRect(256, 2, 15, 15));
-    // The contact addresses are the project's own, on a domain reserved for examples.
-    EXPECT_TRUE(QString(kContactMail).endsWith("@example.org"));
-    EXPECT_TRUE(QString(kContactWeb).startsWith("https://kelvoro.example.org/"));
 }
 
 TEST_F(AboutBox, PicturesAreAsLaidOut) {
     open();
-    QFile logoFile(":/logo.bmp");
-    ASSERT_TRUE(logoFile.open(QIODevice::ReadOnly));
-    const QByteArray bmp = logoFile.readAll();
-    ASSERT_GE(bmp.size(), 54);
-    EXPECT_EQ(bmp.left(2), "BM");
-    const auto le = [&](int at, int bytes) {
-        int v = 0;
-        for (int i = bytes - 1; i >= 0; --i)
-            v = v * 256 + uchar(bmp[at + i]);
-        return v;
-    };
-    EXPECT_EQ(le(18, 4), 130);
-    EXPECT_EQ(le(22, 4), 30);
-    EXPECT_EQ(le(28, 2), 24) << "bits per pixel";
-    QFile makerFile(":/maker.jpg");
-    ASSERT_TRUE(makerFile.open(QIODevice::ReadOnly));
-    EXPECT_TRUE(makerFile.readAll().startsWith("\xFF\xD8\xFF"));
-    EXPECT_EQ(QImage(":/maker.jpg").size(), QSize(60, 30));
-
     const QPixmap logo = label("Image3").pixmap();
     EXPECT_EQ(logo.size(), QSize(130, 30));
     // Drawn over red: the key colour of the corners lets the red through, the name does not.
