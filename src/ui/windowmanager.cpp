@@ -114,7 +114,9 @@ void askWindowManagerToActivate(unsigned long window) {
     event.xclient.window = window;
     event.xclient.message_type = XInternAtom(display.get(), "_NET_ACTIVE_WINDOW", False);
     event.xclient.format = 32;
-    event.xclient.data.l[0] = 1;  // from an application
+    // Sent as a pager or taskbar would: the user is waiting for the program to come back, and
+    // window managers refuse to raise a window on a plain application's request.
+    event.xclient.data.l[0] = 2;
     event.xclient.data.l[1] = CurrentTime;
     XSendEvent(display.get(), DefaultRootWindow(display.get()), False,
                SubstructureRedirectMask | SubstructureNotifyMask, &event);
