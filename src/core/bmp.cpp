@@ -5,7 +5,6 @@
 
 #include "core/error.h"
 #include "core/outfile.h"
-#include "platform/xdisplay.h"
 
 namespace kvr {
 
@@ -110,7 +109,7 @@ void saveBmp(const Picture& picture, const std::string& path) {
         bmp = makeBmp(picture);
     } catch (const std::bad_alloc&) {
         // The file stays, empty, as for any other failed conversion.
-        throw KvrError(platform::kNoResourcesMessage);
+        throw KvrError(kNoResourcesMessage);
     }
     file.writeAll(bmp.fileHeader, sizeof bmp.fileHeader);
     file.writeAll(bmp.infoHeader, sizeof bmp.infoHeader);

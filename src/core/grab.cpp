@@ -41,7 +41,7 @@ Picture grab(ShotMode mode) {
         region = *visible;
     }
     if (connection.handle->lost)
-        throw KvrError(platform::kNoResourcesMessage);
+        throw KvrError(kNoResourcesMessage);
     return platform::captureRoot(connection, region);
 }
 

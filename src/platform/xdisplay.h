@@ -13,7 +13,15 @@
 
 namespace kvr::platform {
 
-inline constexpr char kNoResourcesMessage[] = "システム リソースが足りません";
+// Frees what Xlib hands over (property data, window lists, screen tables).
+struct XFreeDeleter {
+    void operator()(void* p) const {
+        if (p)
+            XFree(p);
+    }
+};
+template <typename T>
+using XPtr = std::unique_ptr<T, XFreeDeleter>;
 
 struct DisplayHandle {
     explicit DisplayHandle(Display* d) : display(d) {}

@@ -13,15 +13,6 @@ namespace kvr::platform {
 
 namespace {
 
-struct XFreeDeleter {
-    void operator()(void* p) const {
-        if (p)
-            XFree(p);
-    }
-};
-template <typename T>
-using XPtr = std::unique_ptr<T, XFreeDeleter>;
-
 // A property of 32-bit items (Xlib hands them over as longs).
 std::vector<unsigned long> longProperty(Display* dpy, Window w, const char* name, Atom type) {
     Atom atom = XInternAtom(dpy, name, True);
@@ -155,6 +146,42 @@ std::optional<ScreenRect> windowRect(Display* dpy, Window root, Window w, Window
 }
 
 }  // namespace
+
+bool windowManagerRunning(Display* dpy) {
+    XErrorTrap trap(dpy);
+    const auto announced =
+        longProperty(dpy, DefaultRootWindow(dpy), "_NET_SUPPORTING_WM_CHECK", XA_WINDOW);
+    if (announced.empty() || announced[0] == None)
+        return false;
+    // A stale property may name a window that is gone; a live one names itself.
+    const auto self =
+        longProperty(dpy, Window(announced[0]), "_NET_SUPPORTING_WM_CHECK", XA_WINDOW);
+    return !trap.failed() && !self.empty() && self[0] == announced[0];
+}
+
+bool windowOffScreen(Display* dpy, Window window) {
+    XErrorTrap trap(dpy);
+    XWindowAttributes attributes{};
+    if (!XGetWindowAttributes(dpy, window, &attributes) || trap.failed())
+        return true;
+    return attributes.map_state != IsViewable || iconified(dpy, window) || trap.failed();
+}
+
+void askToActivate(Display* dpy, Window window) {
+    XErrorTrap trap(dpy);
+    XEvent event{};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = window;
+    event.xclient.message_type = XInternAtom(dpy, "_NET_ACTIVE_WINDOW", False);
+    event.xclient.format = 32;
+    // As a pager or taskbar: window managers will not raise a window on a plain application's
+    // request, and the user is waiting for the program to come back.
+    event.xclient.data.l[0] = 2;
+    event.xclient.data.l[1] = CurrentTime;
+    XSendEvent(dpy, DefaultRootWindow(dpy), False,
+               SubstructureRedirectMask | SubstructureNotifyMask, &event);
+    trap.sync();
+}
 
 ScreenRect primaryMonitor(Display* dpy) {
     XErrorTrap trap(dpy);

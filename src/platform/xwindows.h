@@ -17,4 +17,18 @@ ScreenRect primaryMonitor(Display* display);
 // no window qualifies.
 std::optional<ScreenRect> activeWindowRect(Display* display);
 
+// What the window manager does with a window, read from the server rather than from the
+// toolkit's idea of it. None of these lets an X error through.
+
+// An EWMH window manager has announced itself (_NET_SUPPORTING_WM_CHECK on the root, naming a
+// live window that names itself).
+bool windowManagerRunning(Display* display);
+
+// The window is in no picture of the screen: unmapped, iconic (WM_STATE or
+// _NET_WM_STATE_HIDDEN), or gone.
+bool windowOffScreen(Display* display, Window window);
+
+// Asks the window manager to show the window and give it the focus, as a taskbar does.
+void askToActivate(Display* display, Window window);
+
 }  // namespace kvr::platform

@@ -179,9 +179,9 @@ void TForm1::ShotBtnClick() {
 }
 
 void TForm1::Timer1Timer() {
-    keepOutOfPicture();
     --TimerCount;
     if (TimerCount != 0) {
+        keepOutOfPicture();  // the last tick leaves this to ShotNow, right before the grab
         kvr::KvrApplication::setTitle(countdownTitle(TimerCount));
         return;
     }
