@@ -1,7 +1,19 @@
 #include "dialog_place.h"
 
+#include <QGuiApplication>
+#include <QScreen>
 #include <QWidget>
 #include <algorithm>
+
+void centreOnPrimaryScreen(QWidget& window) {
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    const QRect area = screen->geometry();
+    QRect frame(QPoint(), window.size());
+    frame.moveCenter(area.center());
+    window.move(std::max(frame.left(), area.left()), std::max(frame.top(), area.top()));
+}
 
 void centreOver(QWidget& dialog, const QWidget& owner) {
     const QRect o = owner.frameGeometry();

@@ -1,5 +1,7 @@
 #include "errorbox.h"
 
+#include "dialog_place.h"
+
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLayout>
@@ -22,12 +24,7 @@ protected:
     void showEvent(QShowEvent* event) override {
         QMessageBox::showEvent(event);
         fitText();
-        if (QScreen* screen = QGuiApplication::primaryScreen()) {
-            const QRect area = screen->geometry();
-            QRect frame(QPoint(), size());
-            frame.moveCenter(area.center());
-            move(std::max(frame.left(), area.left()), std::max(frame.top(), area.top()));
-        }
+        centreOnPrimaryScreen(*this);
     }
 
     bool event(QEvent* event) override {

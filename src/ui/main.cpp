@@ -3,7 +3,6 @@
 #include <QGuiApplication>
 #include <QIcon>
 #include <QMouseEvent>
-#include <QScreen>
 #include <QTimer>
 #include <QWindow>
 #include <algorithm>
@@ -13,6 +12,7 @@
 #include "core/naming.h"
 #include "core/settings.h"
 #include "core/shot.h"
+#include "dialog_place.h"
 #include "errorbox.h"
 #include "layoutscale.h"
 #include "opt.h"
@@ -62,13 +62,7 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent), Timer1(new QTimer(this)), ui_
     ui_->Image2->installEventFilter(this);
 
     kvr::applyLayout(*this, kvr::layoutScale());
-    // Centred on the primary monitor, never left of or above it.
-    if (QScreen* screen = QGuiApplication::primaryScreen()) {
-        const QRect area = screen->geometry();
-        QRect frame(QPoint(), size());
-        frame.moveCenter(area.center());
-        move(std::max(frame.left(), area.left()), std::max(frame.top(), area.top()));
-    }
+    centreOnPrimaryScreen(*this);
     kvr::KvrApplication::setTitleWindow(this);
     // An error here is shown and creation goes on, as with any handler.
     runHandler([this] { FormCreate(); });
