@@ -8,27 +8,23 @@
 #include <QTest>
 #include <QTimer>
 #include <cstdio>
-#include <cstdlib>
-#include <filesystem>
 
 #include "app.h"
 #include "core/naming.h"
-#include "core/settings.h"
 #include "errorbox.h"
 #include "main.h"
 #include "screenshots.h"
-#include "xserver.h"
+#include "ui_session.h"
 
-namespace {
-
-// The window as it is on the screen (from the X server, not rendered off-screen).
-bool saveWindow(QWidget& window, const QString& path) {
+bool saveShown(QWidget& window, const QString& path) {
     QTest::qWait(300);
     const QRect frame = window.frameGeometry();
     const QPixmap picture =
         window.screen()->grabWindow(0, frame.x(), frame.y(), frame.width(), frame.height());
     return picture.save(path);
 }
+
+namespace {
 
 // The "エラー" box with the 100-name message: its picture is taken from inside its modal loop.
 bool saveErrorBox(const QString& path) {
@@ -40,7 +36,7 @@ bool saveErrorBox(const QString& path) {
             if (!box || !box->isVisible())
                 continue;
             poll.stop();
-            saved = QTest::qWaitForWindowExposed(box) && saveWindow(*box, path);
+            saved = QTest::qWaitForWindowExposed(box) && saveShown(*box, path);
             box->accept();
             return;
         }
@@ -58,22 +54,14 @@ int main(int argc, char** argv) {
         return 2;
     }
     const QString folder = QDir(QString::fromLocal8Bit(argv[1])).absolutePath();
-    kvr::test::XServer server;
-    server.exportDisplay();
-    setenv("QT_QPA_PLATFORM", "xcb", 1);
-    setenv("QT_ENABLE_HIGHDPI_SCALING", "0", 1);
-    char tmpl[] = "/tmp/kvr-screenshots-XXXXXX";
-    const std::filesystem::path home = mkdtemp(tmpl);
-    setenv("HOME", home.c_str(), 1);
-    unsetenv("XDG_CONFIG_HOME");
-    kvr::setSettingsFilePathForTesting((home / "kvr.ini").string());
+    kvr::test::UiSession session;
     int rc = 0;
     {
         kvr::KvrApplication app(argc, argv);
         QDir().mkpath(folder);
         TForm1 form;
         form.show();
-        if (!QTest::qWaitForWindowExposed(&form) || !saveWindow(form, folder + "/main.png")) {
+        if (!QTest::qWaitForWindowExposed(&form) || !saveShown(form, folder + "/main.png")) {
             std::fprintf(stderr, "could not take the main window's picture\n");
             rc = 1;
         } else {
@@ -85,6 +73,5 @@ int main(int argc, char** argv) {
             saveDialogScreenshots(form, folder);
         }
     }
-    std::filesystem::remove_all(home);
     return rc;
 }
