@@ -9,11 +9,7 @@ namespace {
 
 using namespace kvr::e2e;
 
-// Places at 96 dpi: the main window's buttons, then the options dialog's controls (its own
-// 16-pixel caption included).
-constexpr int kAllScreen[] = {66, 62};
-constexpr int kOpt[] = {154, 75};
-constexpr int kShot[] = {175, 111};
+// Places in the options dialog at 96 dpi, its own 16-pixel caption included.
 constexpr int kJpegTab[] = {74, 28};
 constexpr int kFileNameTab[] = {139, 28};
 constexpr int kQualityList[] = {146, 68};

@@ -10,12 +10,6 @@ namespace {
 
 using namespace kvr::e2e;
 
-// Places in the main window (its layout at 96 dpi): the middle of each control.
-constexpr int kAllScreen[] = {66, 62};
-constexpr int kBmp[] = {198, 40};
-constexpr int kShot[] = {175, 111};
-constexpr int kExit[] = {231, 9};
-
 struct Rect {
     int x = 0, y = 0, width = 0, height = 0;
 };
