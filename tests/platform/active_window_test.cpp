@@ -23,12 +23,6 @@ using platform::ScreenRect;
 
 class ActiveWindow : public OnServer<640, 480, true> {
 protected:
-    void SetUp() override {
-        OnServer::SetUp();
-        setSettingsFilePathForTesting((dir_ / "kvr.ini").string());
-    }
-    void TearDown() override { setSettingsFilePathForTesting(""); }
-
     // One active-window BMP shot; its file's bytes.
     std::vector<uint8_t> shoot() {
         CaptureChoices choices;
@@ -69,7 +63,6 @@ protected:
         EXPECT_FALSE(std::filesystem::exists(dir_ / "Act_J00.jpg"));
     }
 
-    TempDir dir_;
     int shots_ = 0;
 };
 

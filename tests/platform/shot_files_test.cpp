@@ -25,12 +25,6 @@ using namespace kvr::test;
 
 class ShotFiles : public OnServer<320, 240, false> {
 protected:
-    void SetUp() override {
-        OnServer::SetUp();
-        setSettingsFilePathForTesting((dir_ / "kvr.ini").string());
-    }
-    void TearDown() override { setSettingsFilePathForTesting(""); }
-
     CaptureChoices choices(SaveFormat format, const fs::path& place) const {
         CaptureChoices c;
         c.mode = ShotMode::AllScreen;
@@ -58,8 +52,6 @@ protected:
                       "ファイル \"" + path.string() + "\". " + reason + " を作成できません");
         }
     }
-
-    TempDir dir_;
 };
 
 TEST_F(ShotFiles, JpegWithoutSettingsFileIsColourQuality30) {

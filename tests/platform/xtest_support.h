@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "core/settings.h"
 #include "file_support.h"
 #include "platform/monitors.h"
 #include "xserver.h"
@@ -85,7 +86,14 @@ protected:
         XCloseDisplay(display_);
         server_.reset();
     }
-    void SetUp() override { server_->exportDisplay(); }
+    // Each test shoots into its own folder, with its own kvr.ini there.
+    void SetUp() override {
+        server_->exportDisplay();
+        setSettingsFilePathForTesting((dir_ / "kvr.ini").string());
+    }
+    void TearDown() override { setSettingsFilePathForTesting(""); }
+
+    TempDir dir_;
 
     static inline std::unique_ptr<XServer> server_;
     static inline Display* display_ = nullptr;
