@@ -16,12 +16,12 @@
 #include <vector>
 
 #include "core/bmp.h"
-#include "core/grab.h"
 #include "core/jpeg.h"
 #include "core/outfile.h"
-#include "core/settings.h"
+#include "core/row_converter.h"
 #include "core/shot.h"
 #include "paint.h"
+#include "platform/x11/x11_screen_source.h"
 
 extern char** environ;
 
@@ -61,18 +61,20 @@ void row(const char* what, double ms, const char* note = "") {
 }
 
 int stages(int n) {
-    kvr::setSettingsFilePathForTesting("/nonexistent/kvr.ini");  // quality 30, colour
+    const kvr::JpegOptions jpeg;  // quality 30, colour
+    kvr::x11::X11ScreenSource source;
     char tmpl[] = "/tmp/kvr-bench-XXXXXX";
     const fs::path dir = mkdtemp(tmpl);
     const long startKiB = peakKiB();
 
-    kvr::Picture picture = kvr::grab(kvr::ShotMode::AllScreen);  // warm: connection, segment
+    kvr::Picture picture = source.grab(kvr::ShotMode::AllScreen);  // warm: connection, segment
     const double screenMiB = double(picture.stride) * picture.height / 1048576.0;
     std::printf("display %s: %dx%d, %d bits per pixel; screen image %.1f MiB\n",
                 std::getenv("DISPLAY"), picture.width, picture.height, picture.bitsPerPixel,
                 screenMiB);
 
-    const double grab = median(timeRuns(n, [&] { picture = kvr::grab(kvr::ShotMode::AllScreen); }));
+    const double grab =
+        median(timeRuns(n, [&] { picture = source.grab(kvr::ShotMode::AllScreen); }));
     double convert = 0;
     const bool direct = kvr::jpegTakesRowsDirectly(picture);
     if (!direct) {
@@ -94,12 +96,12 @@ int stages(int n) {
         kvr::OutputFile file(written);
         file.writeAll(bytes.data(), bytes.size());
     }));
-    kvr::CaptureChoices choices;
+    kvr::ShotChoices choices;
     choices.mode = kvr::ShotMode::AllScreen;
     choices.format = kvr::SaveFormat::Jpeg;
     choices.Place = dir.string();
     const double jpegShot = median(timeRuns(
-        n, [&] { kvr::shotNow(choices); }, [&] { fs::remove(dir / "ALL_J00.jpg"); }));
+        n, [&] { kvr::shotNow(source, choices, jpeg); }, [&] { fs::remove(dir / "ALL_J00.jpg"); }));
     const long jpegPeak = peakKiB();
 
     std::printf("JPEG, quality 30 (%.0f KiB a file):\n", jpegBytes / 1024.0);
@@ -124,7 +126,7 @@ int stages(int n) {
     }));
     choices.format = kvr::SaveFormat::Bmp;
     const double bmpShot = median(timeRuns(
-        n, [&] { kvr::shotNow(choices); }, [&] { fs::remove(dir / "ALL_B00.bmp"); }));
+        n, [&] { kvr::shotNow(source, choices, jpeg); }, [&] { fs::remove(dir / "ALL_B00.bmp"); }));
     std::printf("BMP:\n");
     row("convert (file's pixel array)", bmpConvert);
     row("write (four writes)", bmpWrite);

@@ -1,11 +1,11 @@
-# kvr_oneshot: one all-screen shot through the code shotNow runs, to PATH (.jpg or .bmp); the
-# one-process side of the comparison with scrot. Not installed, not part of the product.
+# kvr_oneshot: one shot through the code shotNow runs, from the session's source, to PATH (.jpg
+# or .bmp); the one-process side of the comparison with other tools. Not part of the product.
 add_executable(kvr_oneshot ${CMAKE_CURRENT_LIST_DIR}/oneshot.cpp)
-target_link_libraries(kvr_oneshot PRIVATE kvr_core)
+target_link_libraries(kvr_oneshot PRIVATE kvr_core kvr_platform)
 set_target_properties(kvr_oneshot PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
 
 # kvr_bench: paints photo-like content on the display, times each stage and whole shots in one
 # process, and races kvr_oneshot against scrot.
 add_executable(kvr_bench ${CMAKE_CURRENT_LIST_DIR}/bench.cpp ${CMAKE_CURRENT_LIST_DIR}/paint.cpp)
-target_link_libraries(kvr_bench PRIVATE kvr_core)
+target_link_libraries(kvr_bench PRIVATE kvr_core kvr_platform)
 set_target_properties(kvr_bench PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})

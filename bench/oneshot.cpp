@@ -1,28 +1,36 @@
-// kvr_oneshot PATH: one all-screen shot of the current display, written to PATH as JPEG
-// (quality 30) or, for a name ending in .bmp, as BMP. A benchmark helper.
+// kvr_oneshot [--window] PATH: one shot of the current session from the source the program would
+// use (KVR_SCREEN_SOURCE overrides it), written to PATH as JPEG (quality 30) or, for a name ending
+// in .bmp, as BMP. The whole primary screen, or with --window the active window. A benchmark and
+// test helper.
 #include <cstdio>
+#include <cstring>
 #include <string>
 
-#include "core/error.h"
-#include "core/grab.h"
-#include "core/settings.h"
+#include "base/error.h"
 #include "core/shot.h"
+#include "platform/loader.h"
+#include "platform/session.h"
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: kvr_oneshot PATH.jpg|PATH.bmp\n");
+    const bool window = argc == 3 && std::strcmp(argv[1], "--window") == 0;
+    if (argc != 2 && !window) {
+        std::fprintf(stderr, "usage: kvr_oneshot [--window] PATH.jpg|PATH.bmp\n");
         return 2;
     }
-    const std::string path = argv[1];
+    const std::string path = argv[argc - 1];
     const bool bmp = path.size() >= 4 && (path.compare(path.size() - 4, 4, ".bmp") == 0 ||
                                           path.compare(path.size() - 4, 4, ".BMP") == 0);
     const size_t slash = path.rfind('/');
     const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash);
-    // The defaults (quality 30, colour), whatever a kvr.ini beside the build says.
-    kvr::setSettingsFilePathForTesting("/nonexistent/kvr.ini");
+    namespace platform = kvr::platform;
     try {
-        const kvr::Picture picture = kvr::grab(kvr::ShotMode::AllScreen);
-        kvr::writeShot(picture, bmp ? kvr::SaveFormat::Bmp : kvr::SaveFormat::Jpeg, folder, path);
+        const auto source =
+            platform::makeScreenSource(platform::chooseSourceKind(platform::processEnvironment()));
+        const kvr::Picture picture =
+            source->grab(window ? kvr::ShotMode::ActiveWindow : kvr::ShotMode::AllScreen);
+        // The defaults (quality 30, colour), whatever a kvr.ini somewhere says.
+        kvr::writeShot(picture, bmp ? kvr::SaveFormat::Bmp : kvr::SaveFormat::Jpeg, folder, path,
+                       kvr::JpegOptions{});
     } catch (const kvr::KvrError& e) {
         std::fprintf(stderr, "%s\n", e.what());
         return 1;

@@ -1,7 +1,11 @@
-// Program entry: the application object with the top-level error handler, the title "Kelvoro",
-// the main window, and the message loop.
+// Program entry: makes the pieces and wires them. The session decides the source of pixels and
+// the window-manager actions; the application object carries the top-level error handler.
 #include <QIcon>
 
+#include "base/texts.h"
+#include "core/settings.h"
+#include "platform/loader.h"
+#include "platform/session.h"
 #include "ui/app.h"
 #include "ui/main.h"
 
@@ -9,9 +13,15 @@ int main(int argc, char** argv) {
     kvr::installQuietMessageHandler();
     kvr::KvrApplication app(argc, argv);
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/icon.png")));
-    kvr::KvrApplication::setTitle(QStringLiteral("Kelvoro"));
-    TForm1 Form1;  // FormCreate runs during creation
-    Form1.hideTimerCaret();
+    kvr::KvrApplication::setTitle(QString::fromUtf8(kvr::text::kTitle));
+
+    namespace platform = kvr::platform;
+    const auto source =
+        platform::makeScreenSource(platform::chooseSourceKind(platform::processEnvironment()));
+    auto* x11 = app.nativeInterface<QNativeInterface::QX11Application>();
+    const auto windowManager = platform::makeWindowManager(x11 ? x11->display() : nullptr);
+
+    TForm1 Form1({*source, *windowManager, kvr::settingsFilePath()});  // FormCreate runs here
     Form1.show();
     return app.exec();
 }

@@ -3,8 +3,9 @@
 #include <cstring>
 #include <new>
 
-#include "core/error.h"
+#include "base/error.h"
 #include "core/outfile.h"
+#include "core/row_converter.h"
 
 namespace kvr {
 
@@ -109,7 +110,7 @@ void saveBmp(const Picture& picture, const std::string& path) {
         bmp = makeBmp(picture);
     } catch (const std::bad_alloc&) {
         // The file stays, empty, as for any other failed conversion.
-        throw KvrError(kNoResourcesMessage);
+        throw KvrError(text::kNoResources, {});
     }
     file.writeAll(bmp.fileHeader, sizeof bmp.fileHeader);
     file.writeAll(bmp.infoHeader, sizeof bmp.infoHeader);

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "core/picture.h"
+#include "base/picture.h"
 
 namespace kvr {
 

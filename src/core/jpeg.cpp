@@ -10,14 +10,14 @@
 // jpeglib.h needs FILE and size_t declared before it.
 #include <jpeglib.h>
 
-#include "core/error.h"
+#include "base/error.h"
 #include "core/outfile.h"
+#include "core/row_converter.h"
 
 namespace kvr {
 
 namespace {
 
-constexpr char kJpegMemoryMessage[] = "メモリストリームの拡大中にメモリが足りなくなりました";
 constexpr size_t kChunk = 4096;  // libjpeg gets the output space in pieces of this size
 
 struct ErrorManager {
@@ -205,12 +205,9 @@ JpegBytes encodeJpeg(const Picture& picture, uint8_t quality, bool grey) {
     JpegBytes bytes;
     bytes.data_.reset(dest.buffer);
     if (errors.outOfMemory)
-        throw KvrError(kJpegMemoryMessage);
-    if (!ok) {
-        char text[64];
-        std::snprintf(text, sizeof text, "JPEG エラー #%d", errors.code);
-        throw KvrError(text);
-    }
+        throw KvrError(text::kJpegNoMemory, {});
+    if (!ok)
+        throw KvrError(text::kJpegError, {std::to_string(errors.code)});
     bytes.size_ = dest.used;
     return bytes;
 }
@@ -225,7 +222,7 @@ void saveJpeg(const Picture& picture, const std::string& path, uint8_t quality, 
     try {
         bytes = encodeJpeg(picture, quality, grey);
     } catch (const std::bad_alloc&) {
-        throw KvrError(kJpegMemoryMessage);
+        throw KvrError(text::kJpegNoMemory, {});
     }
     file.writeAll(bytes.data(), bytes.size());
     file.close();

@@ -6,7 +6,7 @@
 #include <memory>
 #include <string>
 
-#include "core/picture.h"
+#include "base/picture.h"
 
 namespace kvr {
 

@@ -4,12 +4,9 @@
 
 namespace kvr {
 
-const char* const kNoFreeNameMessage =
-    "９９個以上は連続保存できません\r\nファイルを[リネーム]して下さい";
-
 namespace {
 
-std::string prefixFor(const CaptureChoices& c) {
+std::string prefixFor(const ShotChoices& c) {
     if (c.FileNameCheck)
         return c.FileName;
     const bool all = c.mode == ShotMode::AllScreen;
@@ -31,7 +28,7 @@ std::string joinPath(const std::string& folder, const std::string& name) {
     return folder + "/" + name;
 }
 
-std::optional<std::string> nextFileName(const CaptureChoices& choices) {
+std::optional<std::string> nextFileName(const ShotChoices& choices) {
     const std::string prefix = prefixFor(choices);
     const char* extension = choices.format == SaveFormat::Jpeg ? ".jpg" : ".bmp";
     for (int n = 0; n < 100; ++n) {

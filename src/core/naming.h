@@ -4,15 +4,12 @@
 #include <optional>
 #include <string>
 
-#include "core/capture.h"
+#include "core/choices.h"
 
 namespace kvr {
 
-// Shown by the main window when all 100 numbers of a prefix are taken (CR LF between the lines).
-extern const char* const kNoFreeNameMessage;
-
 // The bare file name (e.g. "ALL_J00.jpg"), or nothing when 00 to 99 all exist.
-std::optional<std::string> nextFileName(const CaptureChoices& choices);
+std::optional<std::string> nextFileName(const ShotChoices& choices);
 
 // Joins the output folder and a bare name with "/", as text.
 std::string joinPath(const std::string& folder, const std::string& name);

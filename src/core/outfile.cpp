@@ -7,12 +7,10 @@
 #include <cstring>
 #include <filesystem>
 
-#include "core/error.h"
+#include "base/error.h"
 #include "core/file_size_signal.h"
 
 namespace kvr {
-
-const char* const kWriteErrorMessage = "ストリームへの書き込みエラー";
 
 std::string fullPath(const std::string& path) {
     std::error_code ec;
@@ -41,8 +39,7 @@ OutputFile::OutputFile(const std::string& path) {
     fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0666);
     if (fd_ < 0) {
         const int code = errno;
-        throw KvrError("ファイル \"" + fullPath(path) + "\". " + reasonText(code) +
-                       " を作成できません");
+        throw KvrError(text::kCannotCreateFile, {fullPath(path), reasonText(code)});
     }
 }
 
@@ -60,7 +57,7 @@ void OutputFile::writeAll(const void* data, size_t size) {
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
-            throw KvrError(kWriteErrorMessage);
+            throw KvrError(text::kWriteError, {});
         bytes += n;
         size -= size_t(n);
     }
@@ -71,7 +68,7 @@ void OutputFile::close() {
     fd_ = -1;
     // Some file systems report a failed write only here. No retry: the descriptor is gone.
     if (fd >= 0 && ::close(fd) != 0 && errno != EINTR)
-        throw KvrError(kWriteErrorMessage);
+        throw KvrError(text::kWriteError, {});
 }
 
 }  // namespace kvr

@@ -6,8 +6,6 @@
 
 namespace kvr {
 
-extern const char* const kWriteErrorMessage;  // "ストリームへの書き込みエラー"
-
 class OutputFile {
 public:
     // Raises "ファイル "<full path>". <reason> を作成できません" when the file cannot be made.
@@ -16,9 +14,9 @@ public:
     OutputFile(const OutputFile&) = delete;
     OutputFile& operator=(const OutputFile&) = delete;
 
-    // Writes all of it; a failure raises kWriteErrorMessage and keeps what was written.
+    // Writes all of it; a failure raises text::kWriteError and keeps what was written.
     void writeAll(const void* data, size_t size);
-    // Closes the file, raising kWriteErrorMessage when the system reports a failure. The
+    // Closes the file, raising text::kWriteError when the system reports a failure. The
     // destructor closes a file left open (after an error) without a word.
     void close();
 

@@ -4,7 +4,7 @@
 #include <system_error>
 #include <vector>
 
-#include "core/error.h"
+#include "base/error.h"
 #include "core/replaceable_file.h"
 #include "core/utf8.h"
 
@@ -242,9 +242,9 @@ void writeProfileString(const std::string& path, std::string_view section, std::
         if (text.setValue(section, key, value))
             file.replace(text.content());
     } catch (const std::system_error&) {
-        throw KvrError(path + " に書き込めません");
+        throw KvrError(text::kCannotWrite, {path});
     } catch (const std::invalid_argument&) {
-        throw KvrError(path + " に書き込めません");
+        throw KvrError(text::kCannotWrite, {path});
     }
 }
 

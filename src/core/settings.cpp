@@ -3,17 +3,14 @@
 #include <unistd.h>
 
 #include <climits>
-#include <mutex>
 
-#include "core/error.h"
+#include "base/error.h"
+#include "core/jpeg.h"
 #include "core/profile.h"
 
 namespace kvr {
 
 namespace {
-
-std::mutex pathMutex;
-std::string pathOverride;  // guarded by pathMutex
 
 std::string programFolder() {
     std::string buffer(PATH_MAX, '\0');
@@ -41,17 +38,7 @@ int hexDigit(char c) {
 }  // namespace
 
 std::string settingsFilePath() {
-    {
-        std::lock_guard lock(pathMutex);
-        if (!pathOverride.empty())
-            return pathOverride;
-    }
     return programFolder() + "/kvr.ini";
-}
-
-void setSettingsFilePathForTesting(std::string path) {
-    std::lock_guard lock(pathMutex);
-    pathOverride = std::move(path);
 }
 
 std::optional<int32_t> tryParseInteger(std::string_view text) {
@@ -107,14 +94,10 @@ std::optional<int32_t> tryParseInteger(std::string_view text) {
 int32_t parseInteger(std::string_view text) {
     if (const auto value = tryParseInteger(text))
         return *value;
-    throw KvrError("'" + std::string(text) + "' は整数ではありません");
+    throw KvrError(text::kNotInteger, {text});
 }
 
 Settings::Settings(std::string path) : path_(std::move(path)) {}
-
-Settings::~Settings() {
-    // Every write has already replaced the whole file on disk; there is no cached copy to flush.
-}
 
 std::string Settings::readString(std::string_view section, std::string_view key,
                                  std::string_view defaultValue) const {
@@ -153,6 +136,13 @@ StartupSettings readStartupSettings(const Settings& settings) {
     s.FileName = settings.readString("Save", "filename", "");
     s.FileNameCheck = settings.readBool("Save", "filenamecheck", false);
     return s;
+}
+
+JpegOptions readJpegOptions(const Settings& settings) {
+    JpegOptions options;
+    options.grey = settings.readInteger("JPEG", "grayscale", 0) != 0;
+    options.quality = jpegQualityByte(settings.readInteger("JPEG", "qualityrange", 3));
+    return options;
 }
 
 void writeExitSettings(Settings& settings, ShotMode mode, SaveFormat format,

@@ -6,13 +6,13 @@
 #include <string>
 #include <string_view>
 
-#include "core/capture.h"
+#include "core/choices.h"
+#include "core/shot.h"
 
 namespace kvr {
 
-// The folder of /proc/self/exe + "/kvr.ini", rebuilt at every call. Tests may point it elsewhere.
+// The folder of /proc/self/exe + "/kvr.ini".
 std::string settingsFilePath();
-void setSettingsFilePathForTesting(std::string path);  // empty: back to the real place
 
 // Integer text as the settings file and the timer box use it: leading spaces, one sign, "$", "x",
 // "X", "0x", "0X" hexadecimal up to 32 bits ($FFFFFFFF is -1) or decimal within 32 bits.
@@ -22,8 +22,7 @@ int32_t parseInteger(std::string_view text);
 
 class Settings {
 public:
-    explicit Settings(std::string path = settingsFilePath());
-    ~Settings();  // asks for a flush; the result is ignored
+    explicit Settings(std::string path);
     Settings(const Settings&) = delete;
     Settings& operator=(const Settings&) = delete;
 
@@ -53,6 +52,9 @@ struct StartupSettings {
     bool FileNameCheck = false;
 };
 StartupSettings readStartupSettings(const Settings& settings);
+
+// The JPEG settings of a shot: qualityrange as the encoder's quality byte, grayscale.
+JpegOptions readJpegOptions(const Settings& settings);
 
 // The exit button: type, save, timer, in that order. Stops at the first refused write.
 void writeExitSettings(Settings& settings, ShotMode mode, SaveFormat format,

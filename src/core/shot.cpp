@@ -3,10 +3,8 @@
 #include <sys/stat.h>
 
 #include "core/bmp.h"
-#include "core/grab.h"
 #include "core/jpeg.h"
 #include "core/naming.h"
-#include "core/settings.h"
 
 namespace kvr {
 
@@ -20,30 +18,24 @@ bool isFolder(const std::string& path) {
 }  // namespace
 
 void writeShot(const Picture& picture, SaveFormat format, const std::string& folder,
-               const std::string& path) {
+               const std::string& path, const JpegOptions& jpeg) {
     if (format == SaveFormat::Bmp) {
         saveBmp(picture, path);
         return;
     }
-    bool grey = false;
-    uint8_t quality = 0;
-    {
-        const Settings settings;
-        grey = settings.readInteger("JPEG", "grayscale", 0) != 0;
-        quality = jpegQualityByte(settings.readInteger("JPEG", "qualityrange", 3));
-    }
     if (!isFolder(folder))
         mkdir(folder.c_str(), 0777);
-    saveJpeg(picture, path, quality, grey);
+    saveJpeg(picture, path, jpeg.quality, jpeg.grey);
 }
 
-ShotResult shotNow(const CaptureChoices& choices, const NameChooser& chooseName) {
-    const Picture picture = grab(choices.mode);
-    const auto name = chooseName(choices);
+ShotOutcome shotNow(ScreenSource& source, const ShotChoices& choices, const JpegOptions& jpeg) {
+    const Picture picture = source.grab(choices.mode);
+    const auto name = nextFileName(choices);
     if (!name)
-        return ShotResult::NoFreeName;
-    writeShot(picture, choices.format, choices.Place, joinPath(choices.Place, *name));
-    return ShotResult::Written;
+        return {ShotResult::NoFreeName, {}};
+    std::string path = joinPath(choices.Place, *name);
+    writeShot(picture, choices.format, choices.Place, path, jpeg);
+    return {ShotResult::Written, std::move(path)};
 }
 
 }  // namespace kvr

@@ -1,31 +1,37 @@
 #pragma once
-// One complete shot: grab, name, write. The main window calls this when the countdown ends.
-#include <functional>
-#include <optional>
+// One complete shot: take the pixels from the session's source, find the next free name, write
+// the file. The main window calls this when the countdown ends.
+#include <cstdint>
 #include <string>
 
-#include "core/capture.h"
-#include "core/naming.h"
-#include "core/picture.h"
+#include "base/picture.h"
+#include "base/screen_source.h"
+#include "core/choices.h"
 
 namespace kvr {
 
-enum class ShotResult {
-    Written,     // the picture was written (or a 0-byte file for an empty picture)
-    NoFreeName,  // all 100 names taken: nothing written; the caller shows the message box
+struct JpegOptions {
+    uint8_t quality = 30;  // the encoder's quality byte (see jpegQualityByte)
+    bool grey = false;
 };
 
-// Picks the bare file name after the grab, or nothing when none is free. The main window passes
-// its GetFileName, which shows the 100-name box itself.
-using NameChooser = std::function<std::optional<std::string>(const CaptureChoices&)>;
+enum class ShotResult {
+    Written,     // the picture was written (or a 0-byte file for an empty picture)
+    NoFreeName,  // all 100 names taken: nothing written; the caller tells the user
+};
+
+struct ShotOutcome {
+    ShotResult result = ShotResult::Written;
+    std::string path;  // the file written; empty for NoFreeName
+};
 
 // Raises KvrError with the user's message on failure (no window, file errors, encoder errors).
-ShotResult shotNow(const CaptureChoices& choices, const NameChooser& chooseName = nextFileName);
+ShotOutcome shotNow(ScreenSource& source, const ShotChoices& choices, const JpegOptions& jpeg);
 
-// The writing half of shotNow for a picture already grabbed. JPEG: grey flag and quality read
-// from the settings file now, and a missing folder created (one level, failure ignored: it shows
-// as the file-create error). BMP: the folder is left as it is.
+// The writing half of shotNow for a picture already taken. JPEG: a missing folder is created
+// (one level, failure ignored: it shows as the file-create error). BMP: the folder is left as
+// it is.
 void writeShot(const Picture& picture, SaveFormat format, const std::string& folder,
-               const std::string& path);
+               const std::string& path, const JpegOptions& jpeg);
 
 }  // namespace kvr

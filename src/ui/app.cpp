@@ -3,6 +3,7 @@
 #include <QFont>
 #include <QWidget>
 
+#include "base/texts.h"
 #include "errorbox.h"
 
 namespace kvr {
@@ -50,7 +51,7 @@ void KvrApplication::showException(std::exception_ptr error) {
     } catch (const std::exception& e) {
         message = QString::fromUtf8(e.what());
     } catch (...) {
-        message = QStringLiteral("不明なエラーが発生しました");
+        message = QString::fromUtf8(text::kUnknownError);
     }
     showStopBox(title_, message);
 }

@@ -1,7 +1,5 @@
 #include "errorbox.h"
 
-#include "dialog_place.h"
-
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLayout>
@@ -9,6 +7,9 @@
 #include <QScreen>
 #include <QShowEvent>
 #include <algorithm>
+
+#include "base/texts.h"
+#include "dialog_place.h"
 
 namespace kvr {
 namespace {
@@ -79,7 +80,7 @@ void showBox(const QString& caption, const QString& text) {
 }  // namespace
 
 void showErrorBox(const QString& message) {
-    showBox(QStringLiteral("エラー"), message);
+    showBox(QString::fromUtf8(text::kErrorCaption), message);
 }
 
 void showStopBox(const QString& caption, const QString& message) {

@@ -6,41 +6,41 @@
 #include <QTimer>
 #include <QWindow>
 #include <algorithm>
-#include <optional>
+#include <string>
 
 #include "app.h"
-#include "core/naming.h"
+#include "base/texts.h"
+#include "core/desktop.h"
+#include "core/kernel.h"
 #include "core/settings.h"
 #include "core/shot.h"
 #include "dialog_place.h"
 #include "errorbox.h"
 #include "layoutscale.h"
 #include "opt.h"
-#include "platform/desktop.h"
-#include "platform/kernel.h"
 #include "ui_main.h"
 #include "ver.h"
-#include "windowmanager.h"
 
 namespace {
 
-const QString kIdleTitle = QStringLiteral("Kelvoro");
+const QString kIdleTitle = QString::fromUtf8(kvr::text::kTitle);
 // How often, and how far apart, the window checks that it really came back after a shot.
 constexpr int kComeBackChecks = 8;
 constexpr int kComeBackCheckMs = 250;
 
 QString countdownTitle(int seconds) {
-    return QString::number(seconds) + QStringLiteral("秒前");
+    return QString::fromStdString(kvr::fillText(kvr::text::kCountdown, {std::to_string(seconds)}));
 }
 
 // The message of the 100-name limit, with its line break as this platform writes it.
 QString noFreeNameText() {
-    return QString::fromUtf8(kvr::kNoFreeNameMessage).replace(QStringLiteral("\r\n"), "\n");
+    return QString::fromUtf8(kvr::text::kNoFreeName).replace(QStringLiteral("\r\n"), "\n");
 }
 
 }  // namespace
 
-TForm1::TForm1(QWidget* parent) : QWidget(parent), Timer1(new QTimer(this)), ui_(new Ui::TForm1) {
+TForm1::TForm1(const kvr::MainWindowServices& services, QWidget* parent)
+    : QWidget(parent), Timer1(new QTimer(this)), services_(services), ui_(new Ui::TForm1) {
     ui_->setupUi(this);
     setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
     setWindowIcon(QIcon(QStringLiteral(":/icon.png")));
@@ -70,30 +70,25 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent), Timer1(new QTimer(this)), ui_
 
 TForm1::~TForm1() = default;
 
-void TForm1::hideTimerCaret() {
-    if (ui_->Edit1->hasFocus())
-        ui_->Edit1->clearFocus();
-}
-
 void TForm1::FormCreate() {
     OptFlag = true;
-    if (!kvr::platform::isSupportedKernel(kvr::platform::kernelName())) {
-        kvr::showErrorBox(QStringLiteral("このOSには対応していません"));
+    if (!kvr::isSupportedKernel(kvr::kernelName())) {
+        kvr::showErrorBox(QString::fromUtf8(kvr::text::kUnsupportedOs));
         // Ends the program once the message loop runs; creation goes on meanwhile.
         QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
     }
-    const kvr::StartupSettings settings = kvr::readStartupSettings(kvr::Settings());
+    const kvr::StartupSettings settings =
+        kvr::readStartupSettings(kvr::Settings(services_.settingsPath));
     Place = settings.Place;
     FileName = settings.FileName;
     FileNameCheck = settings.FileNameCheck;
     // "Error" marks an unset folder: the desktop, not written back.
     if (Place == "Error")
-        Place = kvr::platform::desktopFolder();
+        Place = kvr::desktopFolder();
     (settings.type == 0 ? ui_->SpeedButtonACT : ui_->SpeedButtonALL)->setChecked(true);
     (settings.save == 0 ? ui_->SpeedButtonJPG : ui_->SpeedButtonBMP)->setChecked(true);
     ui_->Edit1->setText(QString::number(settings.timer));
     ui_->UpDown1->setPosition(static_cast<int16_t>(settings.timer));
-    hideTimerCaret();
 }
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
@@ -112,7 +107,6 @@ void TForm1::FormMouseDown(QMouseEvent* event) {
     MouseX = p.x();
     MouseY = p.y();
     MouseDownFlag = true;
-    hideTimerCaret();
 }
 
 void TForm1::FormMouseMove(QMouseEvent* event) {
@@ -129,7 +123,6 @@ void TForm1::FormMouseMove(QMouseEvent* event) {
 
 void TForm1::UpDown1Click(int position) {
     setTimerText(position);
-    hideTimerCaret();
 }
 
 void TForm1::setTimerText(int32_t seconds) {
@@ -138,7 +131,7 @@ void TForm1::setTimerText(int32_t seconds) {
 
 void TForm1::ExitBtnClick() {
     {
-        kvr::Settings settings;
+        kvr::Settings settings(services_.settingsPath);
         kvr::writeExitSettings(
             settings,
             ui_->SpeedButtonACT->isChecked() ? kvr::ShotMode::ActiveWindow
@@ -150,12 +143,11 @@ void TForm1::ExitBtnClick() {
 }
 
 void TForm1::SpeedButtonOptClick() {
-    showOptionsDialog(*this);
+    showOptionsDialog(*this, optionsTarget());
 }
 
 void TForm1::SpeedButtonInfClick() {
     showAboutBox(*this);
-    hideTimerCaret();
 }
 
 void TForm1::ShotBtnClick() {
@@ -169,7 +161,6 @@ void TForm1::ShotBtnClick() {
     kvr::KvrApplication::setTitle(countdownTitle(TimerCount));
     leaveScreenForCountdown();
     Timer1->start();
-    hideTimerCaret();
 }
 
 void TForm1::Timer1Timer() {
@@ -179,7 +170,7 @@ void TForm1::Timer1Timer() {
         kvr::KvrApplication::setTitle(countdownTitle(TimerCount));
         return;
     }
-    kvr::KvrApplication::setTitle(QStringLiteral("撮影中"));
+    kvr::KvrApplication::setTitle(QString::fromUtf8(kvr::text::kShooting));
     Timer1->stop();
     // Back to idle whatever the shot did; its error is shown after, by the top-level handler.
     struct BackToIdle {
@@ -188,7 +179,6 @@ void TForm1::Timer1Timer() {
             form.ui_->SpeedButtonSHOT->setEnabled(true);
             form.comeBackAfterCountdown();
             kvr::KvrApplication::setTitle(kIdleTitle);
-            form.hideTimerCaret();
         }
     } backToIdle{*this};
     ShotNow();
@@ -196,7 +186,7 @@ void TForm1::Timer1Timer() {
 
 void TForm1::leaveScreenForCountdown() {
     hiddenForCountdown_ = false;
-    if (kvr::windowManagerRunning())
+    if (services_.windowManager.honoursMinimise())
         showMinimized();
     else
         hideForCountdown();
@@ -215,7 +205,7 @@ void TForm1::hideForCountdown() {
     if (isMinimized())
         setWindowState(windowState() & ~Qt::WindowMinimized);
     hide();
-    kvr::syncToolkitWithServer();
+    services_.windowManager.flush();
 }
 
 void TForm1::keepOutOfPicture() {
@@ -223,7 +213,7 @@ void TForm1::keepOutOfPicture() {
         return;
     // A window manager may announce itself and still leave the window on screen; the server,
     // not the toolkit, says where the window is.
-    if (!kvr::windowOffScreen(winId()))
+    if (!services_.windowManager.offScreen(winId()))
         hideForCountdown();
 }
 
@@ -243,18 +233,18 @@ void TForm1::ensureBackOnScreen(int checksLeft) {
     // The window manager may still act on an older minimise after the restore (a race under
     // load); the server says whether the window really came back.
     QTimer::singleShot(kComeBackCheckMs, this, [this, checksLeft] {
-        if (Timer1->isActive() || !isVisible() || !kvr::windowOffScreen(winId()))
+        if (Timer1->isActive() || !isVisible() || !services_.windowManager.offScreen(winId()))
             return;
         if (isMinimized())
             showNormal();
-        kvr::askWindowManagerToActivate(winId());
+        services_.windowManager.activate(winId());
         if (checksLeft > 1)
             ensureBackOnScreen(checksLeft - 1);
     });
 }
 
-kvr::CaptureChoices TForm1::captureChoices() const {
-    kvr::CaptureChoices choices;
+kvr::ShotChoices TForm1::shotChoices() const {
+    kvr::ShotChoices choices;
     choices.mode =
         ui_->SpeedButtonALL->isChecked() ? kvr::ShotMode::AllScreen : kvr::ShotMode::ActiveWindow;
     choices.format =
@@ -265,22 +255,16 @@ kvr::CaptureChoices TForm1::captureChoices() const {
     return choices;
 }
 
-void TForm1::ShotNow() {
-    keepOutOfPicture();
-    const auto chooseName = [this](const kvr::CaptureChoices&) -> std::optional<std::string> {
-        std::string name = GetFileName();
-        if (name == "Error")
-            return std::nullopt;  // the box was shown; nothing is written
-        return name;
-    };
-    if (kvr::shotNow(captureChoices(), chooseName) == kvr::ShotResult::Written)
-        hideTimerCaret();
+kvr::OptionsTarget TForm1::optionsTarget() {
+    return {Place, FileName, FileNameCheck, OptFlag, services_.settingsPath};
 }
 
-std::string TForm1::GetFileName() {
-    if (auto name = kvr::nextFileName(captureChoices()))
-        return *name;
+void TForm1::ShotNow() {
+    keepOutOfPicture();
+    // Quality and grey are read now, so a hand edit shows at the next shot.
+    const kvr::JpegOptions jpeg = kvr::readJpegOptions(kvr::Settings(services_.settingsPath));
+    const kvr::ShotOutcome outcome = kvr::shotNow(services_.source, shotChoices(), jpeg);
     // Shown while the program is still minimised during a shot; the box has no parent.
-    kvr::showErrorBox(noFreeNameText());
-    return "Error";
+    if (outcome.result == kvr::ShotResult::NoFreeName)
+        kvr::showErrorBox(noFreeNameText());
 }

@@ -6,7 +6,10 @@
 #include <memory>
 #include <string>
 
-#include "core/capture.h"
+#include "base/screen_source.h"
+#include "base/window_manager.h"
+#include "core/choices.h"
+#include "opt.h"
 
 class QMouseEvent;
 class QTimer;
@@ -14,11 +17,21 @@ namespace Ui {
 class TForm1;
 }
 
+namespace kvr {
+// What the main window works with, made by the program's entry: where the pixels come from, what
+// the desktop's window manager does, and the settings file.
+struct MainWindowServices {
+    ScreenSource& source;
+    WindowManager& windowManager;
+    std::string settingsPath;
+};
+}  // namespace kvr
+
 class TForm1 : public QWidget {
     Q_OBJECT
 public:
     // FormCreate runs here: platform check, settings, layout scaled to the display.
-    explicit TForm1(QWidget* parent = nullptr);
+    explicit TForm1(const kvr::MainWindowServices& services, QWidget* parent = nullptr);
     ~TForm1() override;
 
     // Capture choices the options dialog changes (UTF-8).
@@ -35,9 +48,6 @@ public:
     uint8_t TimerCount = 0;  // 8 bits, as the countdown has always been
     QTimer* Timer1;
 
-    // The read-only timer box never shows a text cursor; kept as a named step for the callers.
-    void hideTimerCaret();
-
     // Handlers bound to the controls (errors they raise reach the top-level handler).
     void FormCreate();
     void FormMouseDown(QMouseEvent* event);
@@ -49,10 +59,11 @@ public:
     void ShotBtnClick();
     void Timer1Timer();
 
-    // The capture core's entry points, fed with this window's choices.
+    // The shot, fed with this window's choices; shows the box when no name is free.
     void ShotNow();
-    std::string GetFileName();  // the next free name, or "Error" after the message box
-    kvr::CaptureChoices captureChoices() const;
+    kvr::ShotChoices shotChoices() const;
+    // What the options dialog reads and changes of this window.
+    kvr::OptionsTarget optionsTarget();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -66,6 +77,7 @@ private:
     // Hides the window unless the server reports it minimised or unmapped.
     void keepOutOfPicture();
 
+    kvr::MainWindowServices services_;
     std::unique_ptr<Ui::TForm1> ui_;
     bool hiddenForCountdown_ = false;  // hidden instead of minimised (no window manager)
     bool quitOnLastWindowClosed_ = true;

@@ -9,11 +9,11 @@
 #include <optional>
 
 #include "app.h"
+#include "base/texts.h"
+#include "core/desktop.h"
 #include "core/settings.h"
 #include "dialog_place.h"
 #include "layoutscale.h"
-#include "main.h"
-#include "platform/desktop.h"
 #include "prefixedit.h"
 #include "ui_opt.h"
 
@@ -44,7 +44,7 @@ const QString kInactiveCaption = QStringLiteral(
 
 // The output folder chooser: folders only, starting at the root. Empty when cancelled.
 std::optional<std::string> chooseOutputFolder(QWidget* parent) {
-    QFileDialog chooser(parent, QStringLiteral("出力場所の指定"), QStringLiteral("/"));
+    QFileDialog chooser(parent, QString::fromUtf8(kvr::text::kChooseFolder), QStringLiteral("/"));
     chooser.setAcceptMode(QFileDialog::AcceptOpen);
     chooser.setFileMode(QFileDialog::Directory);
     chooser.setOption(QFileDialog::ShowDirsOnly);
@@ -63,9 +63,9 @@ std::optional<std::string> chooseOutputFolder(QWidget* parent) {
 
 }  // namespace
 
-TForm2::TForm2(TForm1& owner)
+TForm2::TForm2(QWidget& owner, kvr::OptionsTarget target)
     : QDialog(&owner, Qt::Dialog | Qt::FramelessWindowHint),
-      owner_(owner),
+      owner_(std::move(target)),
       ui_(std::make_unique<Ui::TForm2>()),
       radioGroup_(new QButtonGroup(this)) {
     ui_->setupUi(this);
@@ -103,7 +103,7 @@ TForm2::~TForm2() = default;
 
 void TForm2::loadSettings() {
     owner_.OptFlag = false;
-    const kvr::Settings settings;
+    const kvr::Settings settings(owner_.settingsPath);
     const int flg = settings.readInteger("Save", "flg", 0);
     selectRadioItem(flg < 0 ? -1 : std::min(flg, 1));
     ui_->Label1->setText(QString::fromStdString(owner_.Place));
@@ -157,7 +157,7 @@ void TForm2::RadioGroup1Click(int itemIndex) {
         else
             selectRadioItem(0);  // runs this handler again, for the desktop
     } else if (itemIndex == 0) {
-        setPlace(kvr::platform::desktopFolder());
+        setPlace(kvr::desktopFolder());
     }
 }
 
@@ -189,7 +189,7 @@ void TForm2::SpeedButton1Click() {
     options.filenamecheck = ui_->CheckBox1->isChecked();
     options.filename = ui_->Edit1->text().toStdString();
     {
-        kvr::Settings settings;
+        kvr::Settings settings(owner_.settingsPath);
         kvr::writeOptionSettings(settings, options);
     }
     owner_.FileName = options.filename;
@@ -218,8 +218,8 @@ void TForm2::setPlace(const std::string& place) {
     ui_->Label1->setText(QString::fromStdString(place));
 }
 
-void showOptionsDialog(TForm1& owner) {
-    TForm2 dialog(owner);  // freed on every way out of here
+void showOptionsDialog(QWidget& owner, kvr::OptionsTarget target) {
+    TForm2 dialog(owner, std::move(target));  // freed on every way out of here
     dialog.loadSettings();
     centreOver(dialog, owner);
     dialog.exec();

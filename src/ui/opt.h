@@ -2,18 +2,30 @@
 // The options dialog (TForm2): output folder, JPEG quality step, file-name prefix.
 #include <QDialog>
 #include <memory>
+#include <string>
 
-class TForm1;
 class QButtonGroup;
 namespace Ui {
 class TForm2;
 }
 
+namespace kvr {
+// The main window's choices that the options dialog reads and changes (it has no cancel: a folder
+// chosen changes the main window at once), and where the settings file is.
+struct OptionsTarget {
+    std::string& Place;
+    std::string& FileName;
+    bool& FileNameCheck;
+    bool& OptFlag;  // the dialog may act on clicks of its folder choice
+    std::string settingsPath;
+};
+}  // namespace kvr
+
 class TForm2 : public QDialog {
     Q_OBJECT
 public:
     // Owned by the main window; the layout comes from opt.ui.
-    explicit TForm2(TForm1& owner);
+    TForm2(QWidget& owner, kvr::OptionsTarget target);
     ~TForm2() override;
 
     // Fills the controls from kvr.ini and the main window. OptFlag stays clear until the dialog
@@ -43,11 +55,11 @@ private:
     void selectRadioItem(int itemIndex);
     void setPlace(const std::string& place);
 
-    TForm1& owner_;
+    kvr::OptionsTarget owner_;
     std::unique_ptr<Ui::TForm2> ui_;
     QButtonGroup* radioGroup_;
     bool captionPressed_ = false;
 };
 
 // "Opt": creates the dialog owned by the main window, loads it, shows it modally, frees it.
-void showOptionsDialog(TForm1& owner);
+void showOptionsDialog(QWidget& owner, kvr::OptionsTarget target);

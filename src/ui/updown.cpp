@@ -3,6 +3,8 @@
 #include <QToolButton>
 #include <algorithm>
 
+#include "base/texts.h"
+
 namespace kvr {
 
 UpDown::UpDown(QWidget* parent)
@@ -11,8 +13,8 @@ UpDown::UpDown(QWidget* parent)
     down_->setObjectName(QStringLiteral("UpDownDown"));
     up_->setArrowType(Qt::UpArrow);
     down_->setArrowType(Qt::DownArrow);
-    up_->setAccessibleName(QStringLiteral("増やす"));
-    down_->setAccessibleName(QStringLiteral("減らす"));
+    up_->setAccessibleName(QString::fromUtf8(kvr::text::kIncrease));
+    down_->setAccessibleName(QString::fromUtf8(kvr::text::kDecrease));
     for (QToolButton* b : {up_, down_}) {
         b->setAutoRepeat(true);
         b->setFocusPolicy(Qt::NoFocus);

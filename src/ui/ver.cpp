@@ -9,7 +9,6 @@
 #include "app.h"
 #include "dialog_place.h"
 #include "layoutscale.h"
-#include "main.h"
 #include "ui_ver.h"
 
 const char* const kContactMail = "kelvoro@example.org";
@@ -30,7 +29,7 @@ void makeTransparent(QLabel& picture) {
 
 }  // namespace
 
-TAboutBox::TAboutBox(TForm1& owner)
+TAboutBox::TAboutBox(QWidget& owner)
     : QDialog(&owner, Qt::Dialog | Qt::FramelessWindowHint),
       ui_(std::make_unique<Ui::TAboutBox>()) {
     ui_->setupUi(this);
@@ -100,11 +99,8 @@ void TAboutBox::LabelClick(QLabel& label) {
         QDesktopServices::openUrl(QUrl(QString::fromLatin1(kContactWeb)));
 }
 
-void showAboutBox(TForm1& owner) {
-    {
-        TAboutBox box(owner);  // freed on every way out of this block
-        centreOver(box, owner);
-        box.exec();
-    }
-    owner.hideTimerCaret();
+void showAboutBox(QWidget& owner) {
+    TAboutBox box(owner);  // freed on every way out of here
+    centreOver(box, owner);
+    box.exec();
 }

@@ -3,7 +3,6 @@
 #include <QDialog>
 #include <memory>
 
-class TForm1;
 class QLabel;
 namespace Ui {
 class TAboutBox;
@@ -13,7 +12,7 @@ class TAboutBox : public QDialog {
     Q_OBJECT
 public:
     // Owned by the main window; the layout comes from ver.ui.
-    explicit TAboutBox(TForm1& owner);
+    explicit TAboutBox(QWidget& owner);
     ~TAboutBox() override;
 
     // Handlers; the last three are shared by the two link labels.
@@ -34,4 +33,4 @@ extern const char* const kContactMail;
 extern const char* const kContactWeb;
 
 // "Inf": creates the box owned by the main window, shows it modally, frees it.
-void showAboutBox(TForm1& owner);
+void showAboutBox(QWidget& owner);

@@ -5,8 +5,8 @@
 #include <filesystem>
 #include <fstream>
 
+#include "base/error.h"
 #include "core/bmp.h"
-#include "core/error.h"
 #include "core/outfile.h"
 #include "file_support.h"
 

@@ -8,7 +8,7 @@
 #include <jerror.h>
 #include <jpeglib.h>
 
-#include "core/error.h"
+#include "base/error.h"
 #include "core/jpeg.h"
 #include "file_support.h"
 #include "jpeg_support.h"

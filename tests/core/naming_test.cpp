@@ -6,6 +6,8 @@
 #include <filesystem>
 #include <fstream>
 
+#include "base/texts.h"
+
 #include "file_support.h"
 
 namespace fs = std::filesystem;
@@ -21,7 +23,7 @@ protected:
 
     test::TempDir tmp;
     const fs::path dir = tmp.path();
-    CaptureChoices choices;
+    ShotChoices choices;
 };
 
 TEST_F(NamingTest, PrefixAndExtensionTable) {
@@ -81,7 +83,7 @@ TEST_F(NamingTest, HundredNamesTakenGivesNothingPerPrefixAndFormat) {
     choices.mode = ShotMode::AllScreen;
     choices.format = SaveFormat::Bmp;
     EXPECT_EQ(next(), "ALL_B00.bmp");
-    EXPECT_NE(std::string(kNoFreeNameMessage).find("\r\n"), std::string::npos);
+    EXPECT_NE(std::string(text::kNoFreeName).find("\r\n"), std::string::npos);
 }
 
 TEST_F(NamingTest, DirectoryOfThatNameDoesNotCountButOtherFilesDo) {

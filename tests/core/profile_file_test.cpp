@@ -6,7 +6,7 @@
 
 #include <filesystem>
 
-#include "core/error.h"
+#include "base/error.h"
 #include "core/profile.h"
 #include "file_support.h"
 

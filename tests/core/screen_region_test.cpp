@@ -2,15 +2,10 @@
 // on it.
 #include <gtest/gtest.h>
 
-#include "core/grab.h"
-#include "platform/monitors.h"
+#include "base/screen.h"
 
 namespace kvr {
 namespace {
-
-using platform::choosePrimaryMonitor;
-using platform::MonitorInfo;
-using platform::ScreenRect;
 
 const ScreenRect kRoot{0, 0, 3840, 1200};
 

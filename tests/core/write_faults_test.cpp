@@ -17,8 +17,8 @@
 #include <functional>
 #include <thread>
 
+#include "base/error.h"
 #include "core/bmp.h"
-#include "core/error.h"
 #include "core/jpeg.h"
 #include "core/outfile.h"
 #include "core/profile.h"

@@ -8,8 +8,7 @@
 
 #include <memory>
 
-#include "core/error.h"
-#include "core/grab.h"
+#include "base/error.h"
 #include "core/settings.h"
 #include "core/shot.h"
 #include "xserver.h"
@@ -19,17 +18,16 @@ namespace kvr {
 namespace {
 
 using namespace kvr::test;
-using platform::ScreenRect;
 
 class ActiveWindow : public OnServer<640, 480, true> {
 protected:
     // One active-window BMP shot; its file's bytes.
-    std::vector<uint8_t> shoot() {
-        CaptureChoices choices;
+    std::vector<uint8_t> shootBmp() {
+        ShotChoices choices;
         choices.mode = ShotMode::ActiveWindow;
         choices.format = SaveFormat::Bmp;
         choices.Place = dir_.path().string();
-        EXPECT_EQ(shotNow(choices), ShotResult::Written);
+        EXPECT_EQ(shoot(choices), ShotResult::Written);
         const auto name = dir_ / ("Act_B0" + std::to_string(shots_++) + ".bmp");
         return readFile(name);
     }
@@ -50,12 +48,12 @@ protected:
     }
 
     void expectNoWindow() {
-        CaptureChoices choices;
+        ShotChoices choices;
         choices.mode = ShotMode::ActiveWindow;
         choices.format = SaveFormat::Jpeg;
         choices.Place = dir_.path().string();
         try {
-            shotNow(choices);
+            shoot(choices);
             ADD_FAILURE() << "no error";
         } catch (const KvrError& e) {
             EXPECT_STREQ(e.what(), "Windowの取得に失敗しました");
@@ -72,10 +70,10 @@ TEST_F(ActiveWindow, FrontWindowWithItsFrame) {
     front.activate();
     const ScreenRect frame = front.frameRect();
     ASSERT_GT(frame.height, 150) << "openbox should add a title bar";
-    expectScreen(shoot(), frame);
+    expectScreen(shootBmp(), frame);
 
     back.activate();  // raised above the other one
-    expectScreen(shoot(), back.frameRect());
+    expectScreen(shootBmp(), back.frameRect());
 }
 
 TEST_F(ActiveWindow, OffTheLeftAndTopEdgeLosesThatStrip) {
@@ -85,7 +83,7 @@ TEST_F(ActiveWindow, OffTheLeftAndTopEdgeLosesThatStrip) {
     const ScreenRect frame = w.frameRect();
     ASSERT_LT(frame.x, 0);
     ASSERT_LT(frame.y, 0);
-    expectScreen(shoot(), {0, 0, frame.width + frame.x, frame.height + frame.y});
+    expectScreen(shootBmp(), {0, 0, frame.width + frame.x, frame.height + frame.y});
 }
 
 TEST_F(ActiveWindow, OffTheRightAndBottomEdgeIsCutThere) {
@@ -95,7 +93,7 @@ TEST_F(ActiveWindow, OffTheRightAndBottomEdgeIsCutThere) {
     const ScreenRect frame = w.frameRect();
     ASSERT_GT(frame.x + frame.width, 640);
     ASSERT_GT(frame.y + frame.height, 480);
-    expectScreen(shoot(), {frame.x, frame.y, 640 - frame.x, 480 - frame.y});
+    expectScreen(shootBmp(), {frame.x, frame.y, 640 - frame.x, 480 - frame.y});
 }
 
 TEST_F(ActiveWindow, SelfDecoratedWindowLosesItsShadowMargin) {
@@ -104,7 +102,7 @@ TEST_F(ActiveWindow, SelfDecoratedWindowLosesItsShadowMargin) {
     w.activate();
     const ScreenRect frame = w.frameRect();
     ASSERT_EQ(frame.width, 200) << "openbox should not decorate it";
-    expectScreen(shoot(), {frame.x + 10, frame.y + 5, 200 - 22, 150 - 25});
+    expectScreen(shootBmp(), {frame.x + 10, frame.y + 5, 200 - 22, 150 - 25});
 }
 
 TEST_F(ActiveWindow, WalkSkipsIconifiedAndHiddenWindows) {
@@ -118,13 +116,13 @@ TEST_F(ActiveWindow, WalkSkipsIconifiedAndHiddenWindows) {
     // iconified one, as if it were still in front.
     setActiveWindowProperty(display_, top.id());
     ASSERT_EQ(top.frame(), topFrame);
-    expectScreen(shoot(), middle.frameRect());
+    expectScreen(shootBmp(), middle.frameRect());
 
     // Iconified but still mapped (window managers that keep thumbnails do that).
     const Atom hidden = XInternAtom(display_, "_NET_WM_STATE_HIDDEN", False);
     middle.setProperty32("_NET_WM_STATE", XA_ATOM, {long(hidden)});
     setActiveWindowProperty(display_, top.id());
-    expectScreen(shoot(), bottom.frameRect());
+    expectScreen(shootBmp(), bottom.frameRect());
 
     // An unmapped window in front, just above the middle one.
     XSetWindowAttributes attributes{};
@@ -137,7 +135,7 @@ TEST_F(ActiveWindow, WalkSkipsIconifiedAndHiddenWindows) {
     changes.stack_mode = Above;
     XConfigureWindow(display_, unmapped, CWSibling | CWStackMode, &changes);
     setActiveWindowProperty(display_, unmapped);
-    expectScreen(shoot(), bottom.frameRect());
+    expectScreen(shootBmp(), bottom.frameRect());
     XDestroyWindow(display_, unmapped);
 }
 

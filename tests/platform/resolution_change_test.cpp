@@ -5,9 +5,9 @@
 #include <X11/Xlib.h>
 #include <X11/extensions/Xrandr.h>
 
-#include "core/grab.h"
-#include "platform/xdisplay.h"
-#include "platform/xwindows.h"
+#include "platform/x11/display.h"
+#include "platform/x11/windows.h"
+#include "platform/x11/x11_screen_source.h"
 #include "xserver.h"
 #include "xtest_support.h"
 
@@ -15,7 +15,6 @@ namespace kvr {
 namespace {
 
 using namespace kvr::test;
-using platform::ScreenRect;
 
 // As a settings tool would, from its own connection: the output off, then a smaller screen.
 // Xvfb only offers sizes up to the one it started with.
@@ -37,7 +36,8 @@ TEST(ResolutionChange, AllScreenGrabFollowsTheNewRootSize) {
     server.exportDisplay();
     Display* ours = XOpenDisplay(server.display().c_str());
     ASSERT_TRUE(ours);
-    const Picture before = grab(ShotMode::AllScreen);  // opens the kept connection
+    x11::X11ScreenSource source_;
+    const Picture before = source_.grab(ShotMode::AllScreen);  // opens the kept connection
     EXPECT_EQ(before.width, 640);
     EXPECT_EQ(before.height, 480);
 
@@ -54,9 +54,9 @@ TEST(ResolutionChange, AllScreenGrabFollowsTheNewRootSize) {
     XCloseDisplay(tool);
 
     // With no monitor left to ask, the root window's size is what counts.
-    EXPECT_EQ(platform::primaryMonitor(ours), (ScreenRect{0, 0, 320, 240}));
+    EXPECT_EQ(x11::primaryMonitor(ours), (ScreenRect{0, 0, 320, 240}));
     Picture after;
-    ASSERT_NO_THROW(after = grab(ShotMode::AllScreen));
+    ASSERT_NO_THROW(after = source_.grab(ShotMode::AllScreen));
     EXPECT_EQ(after.width, 320);
     EXPECT_EQ(after.height, 240);
     XCloseDisplay(ours);

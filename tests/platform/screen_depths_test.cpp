@@ -4,9 +4,9 @@
 
 #include <X11/Xlib.h>
 
-#include "core/settings.h"
 #include "core/shot.h"
 #include "jpeg_support.h"
+#include "platform/x11/x11_screen_source.h"
 #include "xserver.h"
 #include "xtest_support.h"
 
@@ -25,13 +25,16 @@ TEST_P(ScreenDepth, AllScreenBmpAndJpegHoldTheScreensPixels) {
     ASSERT_TRUE(dpy);
     const PaintedRoot painted(dpy);
     TempDir dir;
-    setSettingsFilePathForTesting((dir / "kvr.ini").string());
+    x11::X11ScreenSource source;
+    const auto shoot = [&](const ShotChoices& c) {
+        return shotNow(source, c, JpegOptions{}).result;
+    };
 
-    CaptureChoices choices;
+    ShotChoices choices;
     choices.mode = ShotMode::AllScreen;
     choices.format = SaveFormat::Bmp;
     choices.Place = dir.path().string();
-    ASSERT_EQ(shotNow(choices), ShotResult::Written);
+    ASSERT_EQ(shoot(choices), ShotResult::Written);
     const auto f = readFile(dir / "ALL_B00.bmp");
     const int bpp = depth > 16 ? 32 : depth > 8 ? 16 : 8;
     const size_t colours = bpp == 8 ? 256 : 0;
@@ -62,7 +65,7 @@ TEST_P(ScreenDepth, AllScreenBmpAndJpegHoldTheScreensPixels) {
     EXPECT_EQ(wrong, 0);
 
     choices.format = SaveFormat::Jpeg;
-    ASSERT_EQ(shotNow(choices), ShotResult::Written);
+    ASSERT_EQ(shoot(choices), ShotResult::Written);
     const auto d = decodeJpeg(readFile(dir / "ALL_J00.jpg"));
     ASSERT_EQ(d.width, 320);
     ASSERT_EQ(d.height, 240);
@@ -77,7 +80,6 @@ TEST_P(ScreenDepth, AllScreenBmpAndJpegHoldTheScreensPixels) {
             }
     EXPECT_LE(worst, 8);
     XCloseDisplay(dpy);
-    setSettingsFilePathForTesting("");
 }
 
 INSTANTIATE_TEST_SUITE_P(Xvfb, ScreenDepth, ::testing::Values(24, 16, 15, 8, 30),

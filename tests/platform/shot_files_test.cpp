@@ -8,12 +8,11 @@
 #include <fstream>
 #include <memory>
 
-#include "core/error.h"
-#include "core/grab.h"
+#include "base/error.h"
 #include "core/settings.h"
 #include "core/shot.h"
 #include "jpeg_support.h"
-#include "platform/xdisplay.h"
+#include "platform/x11/display.h"
 #include "xserver.h"
 #include "xtest_support.h"
 
@@ -25,8 +24,8 @@ using namespace kvr::test;
 
 class ShotFiles : public OnServer<320, 240, false> {
 protected:
-    CaptureChoices choices(SaveFormat format, const fs::path& place) const {
-        CaptureChoices c;
+    ShotChoices choices(SaveFormat format, const fs::path& place) const {
+        ShotChoices c;
         c.mode = ShotMode::AllScreen;
         c.format = format;
         c.Place = place.string();
@@ -45,7 +44,7 @@ protected:
     void expectCreateError(SaveFormat format, const fs::path& place, const fs::path& path,
                            const std::string& reason) {
         try {
-            shotNow(choices(format, place));
+            shoot(choices(format, place));
             ADD_FAILURE() << "no error";
         } catch (const KvrError& e) {
             EXPECT_EQ(e.what(),
@@ -55,7 +54,7 @@ protected:
 };
 
 TEST_F(ShotFiles, JpegWithoutSettingsFileIsColourQuality30) {
-    ASSERT_EQ(shotNow(choices(SaveFormat::Jpeg, dir_.path())), ShotResult::Written);
+    ASSERT_EQ(shoot(choices(SaveFormat::Jpeg, dir_.path())), ShotResult::Written);
     const auto file = readFile(dir_ / "ALL_J00.jpg");
     const auto layout = parseJpeg(file);
     ASSERT_EQ(layout.segments.size(), 10u);
@@ -76,12 +75,12 @@ TEST_F(ShotFiles, QualityAndGreyAreReadAtEachShot) {
     int n = 0;
     for (const auto& [range, table] : rows) {
         writeIni(std::string("[JPEG]\r\nqualityrange=") + range + "\r\n");
-        ASSERT_EQ(shotNow(choices(SaveFormat::Jpeg, dir_.path())), ShotResult::Written);
+        ASSERT_EQ(shoot(choices(SaveFormat::Jpeg, dir_.path())), ShotResult::Written);
         const fs::path file = dir_ / ("ALL_J0" + std::to_string(n++) + ".jpg");
         EXPECT_EQ(lumaTable(file), table) << "qualityrange " << range;
     }
     writeIni("[JPEG]\r\ngrayscale=1\r\n");
-    ASSERT_EQ(shotNow(choices(SaveFormat::Jpeg, dir_.path())), ShotResult::Written);
+    ASSERT_EQ(shoot(choices(SaveFormat::Jpeg, dir_.path())), ShotResult::Written);
     const auto d = decodeJpeg(readFile(dir_ / ("ALL_J0" + std::to_string(n) + ".jpg")));
     EXPECT_EQ(d.components, 1);
     EXPECT_NEAR(d.pixels[5 * 320 + 5], 76, 4);  // red: 0.299 × 255
@@ -89,7 +88,7 @@ TEST_F(ShotFiles, QualityAndGreyAreReadAtEachShot) {
 
 TEST_F(ShotFiles, JpegCreatesOneMissingFolderLevel) {
     const fs::path place = dir_ / "new";
-    ASSERT_EQ(shotNow(choices(SaveFormat::Jpeg, place)), ShotResult::Written);
+    ASSERT_EQ(shoot(choices(SaveFormat::Jpeg, place)), ShotResult::Written);
     EXPECT_GT(fs::file_size(place / "ALL_J00.jpg"), 1000u);
 }
 
@@ -116,7 +115,7 @@ TEST_F(ShotFiles, ReadOnlyFolderFailsWithTheReason) {
         GTEST_SKIP() << "root writes into read-only folders";
     fs::create_directory(dir_ / "ro");
     chmod((dir_ / "ro").c_str(), 0555);
-    EXPECT_THROW(shotNow(choices(SaveFormat::Bmp, dir_ / "ro")), KvrError);
+    EXPECT_THROW(shoot(choices(SaveFormat::Bmp, dir_ / "ro")), KvrError);
     EXPECT_TRUE(fs::is_empty(dir_ / "ro"));
 }
 
@@ -125,7 +124,7 @@ TEST_F(ShotFiles, AllHundredNamesTakenWritesNothing) {
         const char name[] = {'A', 'L', 'L', '_', 'B', char('0' + n / 10), char('0' + n % 10), 0};
         std::ofstream(dir_ / (std::string(name) + ".bmp")) << "x";
     }
-    EXPECT_EQ(shotNow(choices(SaveFormat::Bmp, dir_.path())), ShotResult::NoFreeName);
+    EXPECT_EQ(shoot(choices(SaveFormat::Bmp, dir_.path())), ShotResult::NoFreeName);
     for (const auto& entry : fs::directory_iterator(dir_.path())) {
         if (entry.path().extension() == ".bmp") {
             EXPECT_EQ(fs::file_size(entry.path()), 1u);
@@ -134,11 +133,11 @@ TEST_F(ShotFiles, AllHundredNamesTakenWritesNothing) {
 }
 
 TEST_F(ShotFiles, PlainGetImageGivesTheSamePixelsAsSharedMemory) {
-    const Picture shared = grab(ShotMode::AllScreen);
+    const Picture shared = source_.grab(ShotMode::AllScreen);
     const std::vector<uint8_t> viaShm(shared.pixels, shared.pixels + shared.stride * 240);
-    platform::connection().shmUsable = false;  // as on a remote display
-    const Picture plain = grab(ShotMode::AllScreen);
-    platform::connection().shmUsable = true;
+    x11::connection().shmUsable = false;  // as on a remote display
+    const Picture plain = source_.grab(ShotMode::AllScreen);
+    x11::connection().shmUsable = true;
     ASSERT_EQ(plain.stride, shared.stride);
     EXPECT_NE(plain.pixels, shared.pixels);
     EXPECT_EQ(std::vector<uint8_t>(plain.pixels, plain.pixels + plain.stride * 240), viaShm);
@@ -148,20 +147,24 @@ TEST_F(ShotFiles, PlainGetImageGivesTheSamePixelsAsSharedMemory) {
 // server is found again.
 TEST(LostDisplay, ServerGoneIsAnErrorAndTheNextServerWorks) {
     TempDir dir;
-    CaptureChoices c;
+    ShotChoices c;
     c.mode = ShotMode::AllScreen;
     c.format = SaveFormat::Bmp;
     c.Place = dir.path().string();
+    x11::X11ScreenSource source;
+    const auto shoot = [&](const ShotChoices& c) {
+        return shotNow(source, c, JpegOptions{}).result;
+    };
     std::string name;
     {
         XServer first(XServer::Options{160, 120, 24, false});
         first.exportDisplay();
         name = first.display();
-        ASSERT_EQ(shotNow(c), ShotResult::Written);
+        ASSERT_EQ(shoot(c), ShotResult::Written);
     }
     for (int i = 0; i < 2; ++i) {
         try {
-            shotNow(c);
+            shoot(c);
             ADD_FAILURE() << "no error";
         } catch (const KvrError& e) {
             EXPECT_STREQ(e.what(), "システム リソースが足りません");
@@ -169,7 +172,7 @@ TEST(LostDisplay, ServerGoneIsAnErrorAndTheNextServerWorks) {
     }
     XServer second(XServer::Options{200, 100, 24, false});
     second.exportDisplay();
-    ASSERT_EQ(shotNow(c), ShotResult::Written);
+    ASSERT_EQ(shoot(c), ShotResult::Written);
     const auto f = readFile(dir / "ALL_B01.bmp");
     ASSERT_GE(f.size(), 26u);
     EXPECT_EQ(f[18], 200);

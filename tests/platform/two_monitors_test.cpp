@@ -8,10 +8,9 @@
 
 #include <memory>
 
-#include "core/error.h"
-#include "core/grab.h"
-#include "platform/xdisplay.h"
-#include "platform/xwindows.h"
+#include "base/error.h"
+#include "platform/x11/display.h"
+#include "platform/x11/windows.h"
 #include "xserver.h"
 #include "xtest_support.h"
 
@@ -19,7 +18,6 @@ namespace kvr {
 namespace {
 
 using namespace kvr::test;
-using platform::ScreenRect;
 
 class TwoMonitors : public OnServer<640, 480, true> {
 protected:
@@ -53,11 +51,11 @@ protected:
 };
 
 TEST_F(TwoMonitors, PrimaryIsTheMonitorMarkedSo) {
-    EXPECT_EQ(platform::primaryMonitor(display_), (ScreenRect{320, 0, 320, 480}));
+    EXPECT_EQ(x11::primaryMonitor(display_), (ScreenRect{320, 0, 320, 480}));
 }
 
 TEST_F(TwoMonitors, AllScreenIsThePrimaryMonitorOnly) {
-    expectScreen(grab(ShotMode::AllScreen), {320, 0, 320, 480});
+    expectScreen(source_.grab(ShotMode::AllScreen), {320, 0, 320, 480});
 }
 
 TEST_F(TwoMonitors, WindowOnTheOtherMonitorIsNoWindow) {
@@ -65,7 +63,7 @@ TEST_F(TwoMonitors, WindowOnTheOtherMonitorIsNoWindow) {
     w.activate();
     ASSERT_LT(w.frameRect().x + w.frameRect().width, 320);
     try {
-        grab(ShotMode::ActiveWindow);
+        source_.grab(ShotMode::ActiveWindow);
         ADD_FAILURE() << "no error";
     } catch (const KvrError& e) {
         EXPECT_STREQ(e.what(), "Windowの取得に失敗しました");
@@ -77,7 +75,7 @@ TEST_F(TwoMonitors, WindowAcrossBothIsCutAtThePrimarysLeftEdge) {
     w.activate();
     const ScreenRect frame = w.frameRect();
     ASSERT_LT(frame.x, 320);
-    expectScreen(grab(ShotMode::ActiveWindow),
+    expectScreen(source_.grab(ShotMode::ActiveWindow),
                  {320, frame.y, frame.x + frame.width - 320, frame.height});
 }
 

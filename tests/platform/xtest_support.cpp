@@ -147,7 +147,7 @@ Window TestWindow::frame() const {
     }
 }
 
-platform::ScreenRect TestWindow::frameRect() const {
+ScreenRect TestWindow::frameRect() const {
     XWindowAttributes a;
     XGetWindowAttributes(display_, frame(), &a);
     return {a.x, a.y, a.width + 2 * a.border_width, a.height + 2 * a.border_width};
@@ -179,7 +179,7 @@ void TestWindow::activate() {
 }
 
 void TestWindow::moveTo(int x, int y) {
-    const platform::ScreenRect before = frameRect();
+    const ScreenRect before = frameRect();
     XMoveWindow(display_, window_, x, y);
     waitFor(display_, [&] { return !(frameRect() == before); });
     // Let the window manager finish whatever it does with the move.
@@ -203,7 +203,7 @@ void TestWindow::setProperty32(const char* name, Atom type, const std::vector<lo
     XSync(display_, False);
 }
 
-int differingPixels(Display* display, const platform::ScreenRect& r,
+int differingPixels(Display* display, const ScreenRect& r,
                     const std::function<Rgb(int x, int y)>& got) {
     XImage* image = XGetImage(display, DefaultRootWindow(display), r.x, r.y, unsigned(r.width),
                               unsigned(r.height), AllPlanes, ZPixmap);

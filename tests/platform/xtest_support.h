@@ -12,9 +12,11 @@
 #include <string>
 #include <vector>
 
+#include "base/screen.h"
 #include "core/settings.h"
+#include "core/shot.h"
 #include "file_support.h"
-#include "platform/monitors.h"
+#include "platform/x11/x11_screen_source.h"
 #include "xserver.h"
 
 namespace kvr::test {
@@ -49,10 +51,10 @@ public:
     TestWindow& operator=(const TestWindow&) = delete;
 
     Window id() const { return window_; }
-    Window frame() const;                    // the child of the root holding it
-    platform::ScreenRect frameRect() const;  // root coordinates, border included
-    void activate();                         // as a pager would, through the window manager
-    void moveTo(int x, int y);               // waits until the frame has moved
+    Window frame() const;          // the child of the root holding it
+    ScreenRect frameRect() const;  // root coordinates, border included
+    void activate();               // as a pager would, through the window manager
+    void moveTo(int x, int y);     // waits until the frame has moved
     void iconify();
     void setProperty32(const char* name, Atom type, const std::vector<long>& values);
 
@@ -69,7 +71,7 @@ void setActiveWindowProperty(Display* display, Window w);
 
 // How many pixels of region (root coordinates, a 24-bit screen) differ from got(x, y), counted
 // from the region's top-left; -1 when the server gives no image.
-int differingPixels(Display* display, const platform::ScreenRect& region,
+int differingPixels(Display* display, const ScreenRect& region,
                     const std::function<Rgb(int x, int y)>& got);
 
 // Suites sharing one private X server (openbox on it when Wm) and its painted root.
@@ -87,13 +89,16 @@ protected:
         server_.reset();
     }
     // Each test shoots into its own folder, with its own kvr.ini there.
-    void SetUp() override {
-        server_->exportDisplay();
-        setSettingsFilePathForTesting((dir_ / "kvr.ini").string());
+    void SetUp() override { server_->exportDisplay(); }
+
+    // A whole shot as the main window makes it, with the JPEG settings of the test's kvr.ini.
+    ShotResult shoot(const ShotChoices& choices) {
+        return shotNow(source_, choices, readJpegOptions(Settings((dir_ / "kvr.ini").string())))
+            .result;
     }
-    void TearDown() override { setSettingsFilePathForTesting(""); }
 
     TempDir dir_;
+    x11::X11ScreenSource source_;
 
     static inline std::unique_ptr<XServer> server_;
     static inline Display* display_ = nullptr;

@@ -16,6 +16,7 @@
 #include "core/settings.h"
 #include "main.h"
 #include "opt.h"
+#include "ui_session.h"
 
 namespace kvr::test {
 
@@ -24,7 +25,7 @@ namespace kvr::test {
 constexpr int kPatience = 20000;
 
 inline std::string iniPath() {
-    return kvr::settingsFilePath();
+    return UiSession::current().settingsPath();
 }
 
 inline void writeIni(const std::string& text) {
@@ -82,7 +83,7 @@ protected:
 
     TForm2& open() {
         form.reset();
-        form = std::make_unique<TForm2>(owner);
+        form = std::make_unique<TForm2>(owner, owner.optionsTarget());
         form->loadSettings();
         form->show();
         EXPECT_TRUE(QTest::qWaitForWindowActive(form.get(), kPatience));
@@ -95,7 +96,7 @@ protected:
         return *w;
     }
 
-    TForm1 owner;
+    TForm1 owner{kvr::test::services()};
     std::unique_ptr<TForm2> form;
 };
 

@@ -44,7 +44,7 @@ class Drag : public ::testing::Test {
 protected:
     void SetUp() override {
         freshSettingsFile();
-        form_ = std::make_unique<TForm1>();
+        form_ = std::make_unique<TForm1>(kvr::test::services());
         form_->show();
         ASSERT_TRUE(waitExposed(form_.get()));
     }

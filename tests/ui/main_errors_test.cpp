@@ -10,7 +10,7 @@
 #include <cstdio>
 
 #include "app.h"
-#include "core/error.h"
+#include "base/error.h"
 #include "errorbox.h"
 #include "main_test_support.h"
 

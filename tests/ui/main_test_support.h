@@ -167,7 +167,7 @@ inline void writeFile(const std::filesystem::path& path, const std::string& text
 
 // The settings file of this test binary (ui_test_main puts it in the temp HOME), emptied.
 inline std::filesystem::path freshSettingsFile() {
-    const std::filesystem::path path = settingsFilePath();
+    const std::filesystem::path path = iniPath();
     std::filesystem::remove(path);
     return path;
 }

@@ -8,7 +8,7 @@
 #include "app.h"
 #include "main.h"
 #include "main_test_support.h"
-#include "windowmanager.h"
+#include "ui_session.h"
 #include "xserver.h"
 
 namespace {
@@ -45,7 +45,7 @@ protected:
 
     // A shown main window that writes into the test's folder.
     std::unique_ptr<TForm1> showForm() {
-        auto form = std::make_unique<TForm1>();
+        auto form = std::make_unique<TForm1>(kvr::test::services());
         form->Place = folder_.string();
         form->show();
         EXPECT_TRUE(waitExposed(form.get()));
@@ -191,7 +191,7 @@ TEST_F(SelfTimer, WithoutWindowManagerTheWindowIsHiddenAndTheProgramSurvivesTheB
     takeAllNames();
     auto form = showForm();
     button(*form, "SpeedButtonALL").click();
-    kvr::assumeNoWindowManagerForTesting(true);
+    kvr::test::UiSession::current().windowManager().assumeNone = true;
     bool formViewable = true, boxViewable = false;
     auto shown = whenMessageBoxShows([&](QMessageBox& box) {
         syncWithServer();
@@ -209,7 +209,7 @@ TEST_F(SelfTimer, WithoutWindowManagerTheWindowIsHiddenAndTheProgramSurvivesTheB
     QObject::connect(&giveUp, &QTimer::timeout, [] { QCoreApplication::exit(99); });
     giveUp.start(8000);
     const int rc = QApplication::exec();
-    kvr::assumeNoWindowManagerForTesting(false);
+    kvr::test::UiSession::current().windowManager().assumeNone = false;
     EXPECT_TRUE(*shown);
     EXPECT_EQ(rc, 42) << "the program ended when the box closed";
     EXPECT_FALSE(formViewable);
@@ -237,7 +237,7 @@ TEST_F(SelfTimer, WindowLeftOnScreenDuringTheCountIsHiddenForTheShot) {
     // window manager that does not keep it minimised.
     ASSERT_TRUE(waitForState(x, form->winId(), kIconicState));
     // As a pager restores a window.
-    kvr::askWindowManagerToActivate(form->winId());
+    kvr::test::UiSession::current().windowManager().activate(form->winId());
     ASSERT_TRUE(waitForState(x, form->winId(), kNormalState));
     const auto idleAgain = [&] { return form->windowTitle() == "Kelvoro"; };
     (void)QTest::qWaitFor(idleAgain, 8000);
@@ -323,28 +323,29 @@ TEST(WindowManager, OffScreenOnlyWhenTheServerSaysSo) {
     ASSERT_TRUE(waitExposed(&window));
     XClient x;
     syncWithServer();
-    EXPECT_FALSE(kvr::windowOffScreen(window.winId())) << "a shown window is on screen";
+    EXPECT_FALSE(kvr::test::UiSession::current().windowManager().offScreen(window.winId()))
+        << "a shown window is on screen";
     // The toolkit's own idea does not count: only what the window manager did.
     window.showMinimized();
     ASSERT_TRUE(waitForState(x, window.winId(), kIconicState));
-    EXPECT_TRUE(kvr::windowOffScreen(window.winId()));
+    EXPECT_TRUE(kvr::test::UiSession::current().windowManager().offScreen(window.winId()));
     window.showNormal();
     ASSERT_TRUE(waitForState(x, window.winId(), kNormalState));
     QTest::qWait(100);
     syncWithServer();
-    EXPECT_FALSE(kvr::windowOffScreen(window.winId()));
+    EXPECT_FALSE(kvr::test::UiSession::current().windowManager().offScreen(window.winId()));
     window.hide();
     syncWithServer();
-    EXPECT_TRUE(kvr::windowOffScreen(window.winId()));
+    EXPECT_TRUE(kvr::test::UiSession::current().windowManager().offScreen(window.winId()));
 }
 
 TEST(WindowManager, SeenOnlyWhereOneRuns) {
-    EXPECT_TRUE(kvr::windowManagerRunning());
+    EXPECT_TRUE(kvr::test::UiSession::current().windowManager().honoursMinimise());
     const std::string ours = getenv("DISPLAY");
     {
         XServer bare(XServer::Options{320, 240, 24, false});
         bare.exportDisplay();
-        EXPECT_FALSE(kvr::windowManagerRunning());
+        EXPECT_FALSE(kvr::test::UiSession::current().windowManager().honoursMinimise());
     }
     setenv("DISPLAY", ours.c_str(), 1);
 }

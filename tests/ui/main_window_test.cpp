@@ -12,11 +12,11 @@
 #include <map>
 
 #include "app.h"
+#include "core/desktop.h"
+#include "core/kernel.h"
 #include "layoutscale.h"
 #include "main.h"
 #include "main_test_support.h"
-#include "platform/desktop.h"
-#include "platform/kernel.h"
 #include "updown.h"
 
 namespace {
@@ -61,7 +61,7 @@ protected:
 };
 
 TEST_F(MainWindow, FirstRunWithoutSettingsFileStartsWithDefaults) {
-    TForm1 form;
+    TForm1 form{kvr::test::services()};
     expectChoices(form, false, false, "1");
     EXPECT_EQ(form.Place, std::string(getenv("HOME")) + "/Desktop");
     EXPECT_EQ(form.FileName, "");
@@ -78,33 +78,33 @@ TEST_F(MainWindow, DesktopFolderComesFromXdgUserDirs) {
     const fs::path home = getenv("HOME");
     fs::create_directories(home / ".config");
     writeFile(home / ".config/user-dirs.dirs", "XDG_DESKTOP_DIR=\"$HOME/デスクトップ\"\n");
-    TForm1 form;
+    TForm1 form{kvr::test::services()};
     EXPECT_EQ(form.Place, (home / "デスクトップ").string());
 }
 
 TEST_F(MainWindow, SavedModeFormatAndTimerAreRestored) {
     writeFile(ini_, "[CreatFlg]\ntype=1\nsave=1\ntimer=12\n");
-    TForm1 form;
+    TForm1 form{kvr::test::services()};
     expectChoices(form, true, true, "12");
-    EXPECT_EQ(form.captureChoices().mode, kvr::ShotMode::AllScreen);
-    EXPECT_EQ(form.captureChoices().format, kvr::SaveFormat::Bmp);
+    EXPECT_EQ(form.shotChoices().mode, kvr::ShotMode::AllScreen);
+    EXPECT_EQ(form.shotChoices().format, kvr::SaveFormat::Bmp);
 }
 
 TEST_F(MainWindow, SavedFolderAndPrefixAreRestored) {
     writeFile(ini_, "[Save]\nplace=/no/such/folder\nfilename=shot\nfilenamecheck=2\n");
-    TForm1 form;
+    TForm1 form{kvr::test::services()};
     // Any text but "Error" is the folder, even one that does not exist.
     EXPECT_EQ(form.Place, "/no/such/folder");
     EXPECT_EQ(form.FileName, "shot");
     EXPECT_TRUE(form.FileNameCheck);
     writeFile(ini_, "[Save]\nplace=Error\n");
-    TForm1 again;
+    TForm1 again{kvr::test::services()};
     EXPECT_EQ(again.Place, std::string(getenv("HOME")) + "/Desktop");
 }
 
 TEST_F(MainWindow, TimerOutsideTheArrowsRangeIsShownAsRead) {
     writeFile(ini_, "[CreatFlg]\ntimer=45\n");
-    TForm1 form;
+    TForm1 form{kvr::test::services()};
     EXPECT_EQ(timerText(form), "45");
     // The arrows hold 30 at most: their first click puts their own position into the box.
     control<kvr::UpDown>(form, "UpDown1").upButton()->click();
@@ -112,14 +112,14 @@ TEST_F(MainWindow, TimerOutsideTheArrowsRangeIsShownAsRead) {
     control<kvr::UpDown>(form, "UpDown1").downButton()->click();
     EXPECT_EQ(timerText(form), "29");
 
-    TForm1 second;
+    TForm1 second{kvr::test::services()};
     EXPECT_EQ(timerText(second), "45");
     control<kvr::UpDown>(second, "UpDown1").downButton()->click();
     EXPECT_EQ(timerText(second), "29");
 }
 
 TEST_F(MainWindow, TimerArrowsStopAtTheEndsWithoutWrapping) {
-    TForm1 form;
+    TForm1 form{kvr::test::services()};
     auto& arrows = control<kvr::UpDown>(form, "UpDown1");
     arrows.downButton()->click();
     EXPECT_EQ(timerText(form), "1");
@@ -131,7 +131,7 @@ TEST_F(MainWindow, TimerArrowsStopAtTheEndsWithoutWrapping) {
 }
 
 TEST_F(MainWindow, ToggleButtonsKeepExactlyOneDown) {
-    TForm1 form;
+    TForm1 form{kvr::test::services()};
     button(form, "SpeedButtonACT").click();  // already down: stays down
     expectChoices(form, false, false, "1");
     button(form, "SpeedButtonALL").click();
@@ -141,7 +141,7 @@ TEST_F(MainWindow, ToggleButtonsKeepExactlyOneDown) {
 }
 
 TEST_F(MainWindow, ExitWritesTypeSaveTimerInOrderAndEndsTheProgram) {
-    TForm1 form;
+    TForm1 form{kvr::test::services()};
     form.show();
     ASSERT_TRUE(waitExposed(&form));
     button(form, "SpeedButtonALL").click();
@@ -158,8 +158,7 @@ TEST_F(MainWindow, RefusedWriteOnExitShowsTheMessageAndKeepsTheProgramOpen) {
     // A folder where the file should be: every write is refused, also for root.
     const fs::path blocked = fs::path(getenv("HOME")) / "blocked.ini";
     fs::create_directories(blocked);
-    kvr::setSettingsFilePathForTesting(blocked.string());
-    TForm1 form;
+    TForm1 form{kvr::test::UiSession::current().services(blocked.string())};
     form.show();
     ASSERT_TRUE(waitExposed(&form));
     QString caption, text;
@@ -173,7 +172,6 @@ TEST_F(MainWindow, RefusedWriteOnExitShowsTheMessageAndKeepsTheProgramOpen) {
     QTimer::singleShot(0, &form, [&] { button(form, "SpeedButtonEXIT").click(); });
     QTimer::singleShot(8000, [] { QCoreApplication::exit(99); });
     const int rc = QApplication::exec();
-    kvr::setSettingsFilePathForTesting(ini_.string());
     fs::remove_all(blocked);
     EXPECT_TRUE(*shown);
     EXPECT_EQ(rc, 42);
@@ -183,7 +181,7 @@ TEST_F(MainWindow, RefusedWriteOnExitShowsTheMessageAndKeepsTheProgramOpen) {
 }
 
 TEST_F(MainWindow, LayoutAt96DpiIsThePlacesOfTheTable) {
-    TForm1 form;
+    TForm1 form{kvr::test::services()};
     EXPECT_DOUBLE_EQ(kvr::layoutScale(), 1.0);
     EXPECT_EQ(form.size(), QSize(242, 143));
     EXPECT_TRUE(form.windowFlags() & Qt::FramelessWindowHint);
@@ -207,7 +205,8 @@ TEST_F(MainWindow, LayoutAt96DpiIsThePlacesOfTheTable) {
 }
 
 TEST_F(MainWindow, OnA120DpiDisplayTheWholeWindowGrowsByAQuarter) {
-    TForm1 form;  // laid out at 96 dpi; scaled once more as a 120 dpi display would have it
+    TForm1 form{kvr::test::services()};  // laid out at 96 dpi; scaled once more as a 120 dpi
+                                         // display would have it
     kvr::applyLayout(form, 1.25);
     EXPECT_EQ(form.size(), QSize(303, 179));
     EXPECT_EQ(button(form, "SpeedButtonSHOT").geometry(), QRect(164, 124, 110, 31));
@@ -229,7 +228,7 @@ TEST_F(MainWindow, ModeButtonTextIsBlackWhateverTheDesktopTheme) {
         dark.setColor(role, Qt::white);
     QApplication::setPalette(dark);
     {
-        TForm1 form;
+        TForm1 form{kvr::test::services()};
         form.show();
         ASSERT_TRUE(waitExposed(&form));
         for (const char* name : {"SpeedButtonACT", "SpeedButtonALL"}) {
@@ -261,7 +260,7 @@ TEST_F(MainWindow, JapaneseLayoutFontsMapToAnInstalledGothicFont) {
 }
 
 TEST_F(MainWindow, OpensCentredOnThePrimaryMonitor) {
-    TForm1 form;
+    TForm1 form{kvr::test::services()};
     form.show();
     ASSERT_TRUE(waitExposed(&form));
     QTest::qWait(100);
@@ -272,7 +271,7 @@ TEST_F(MainWindow, OpensCentredOnThePrimaryMonitor) {
 }
 
 TEST_F(MainWindow, EveryHintIsATooltipAndReachesScreenReaders) {
-    TForm1 form;
+    TForm1 form{kvr::test::services()};
     const std::map<std::string, QString> hints = {
         {"SpeedButtonACT", "アクティヴ ウインドウを撮影"},
         {"SpeedButtonALL", "全画面撮影"},
@@ -293,7 +292,7 @@ TEST_F(MainWindow, EveryHintIsATooltipAndReachesScreenReaders) {
 }
 
 TEST_F(MainWindow, ScreenReadersGetEveryCaption) {
-    TForm1 form;
+    TForm1 form{kvr::test::services()};
     form.show();
     ASSERT_TRUE(waitExposed(&form));
     for (const char* text :
@@ -308,8 +307,8 @@ TEST_F(MainWindow, ScreenReadersGetEveryCaption) {
 }
 
 TEST(PlatformCheck, OnlyLinuxIsAccepted) {
-    EXPECT_EQ(kvr::platform::kernelName(), "Linux");
-    EXPECT_FALSE(kvr::platform::isSupportedKernel("FreeBSD"));
+    EXPECT_EQ(kvr::kernelName(), "Linux");
+    EXPECT_FALSE(kvr::isSupportedKernel("FreeBSD"));
 }
 
 }  // namespace

@@ -15,7 +15,7 @@
 #include <QToolButton>
 #include <vector>
 
-#include "core/error.h"
+#include "base/error.h"
 #include "core/naming.h"
 #include "dialog_test_support.h"
 #include "main.h"
@@ -70,7 +70,7 @@ TEST_F(OptClose, ClosingWritesEveryOptionAndHandsThePrefixOver) {
     clickClose();
     EXPECT_FALSE(form->isVisible());
     EXPECT_EQ(form->result(), QDialog::Accepted);
-    const kvr::Settings settings;
+    const kvr::Settings settings(kvr::test::iniPath());
     EXPECT_EQ(settings.readInteger("Save", "flg", -9), 0);
     EXPECT_EQ(settings.readString("Save", "place", ""), "/srv/shots");
     EXPECT_EQ(settings.readInteger("JPEG", "qualityrange", -9), 10) << "15 was brought to 10";
@@ -85,7 +85,7 @@ TEST_F(OptClose, HandEditedPrefixIsWrittenBackAsItIs) {
     open();
     clickClose();
     EXPECT_EQ(form->result(), QDialog::Accepted);
-    EXPECT_EQ(kvr::Settings().readString("Save", "filename", ""), "a/b");
+    EXPECT_EQ(kvr::Settings(kvr::test::iniPath()).readString("Save", "filename", ""), "a/b");
     EXPECT_EQ(owner.FileName, "a/b");
 }
 
@@ -93,7 +93,7 @@ TEST_F(OptClose, TypedPrefixIsUsedByTheNextShotOnlyAfterClosing) {
     open();
     typePrefix("trip");
     const auto nextName = [&] {
-        kvr::CaptureChoices choices;
+        kvr::ShotChoices choices;
         choices.Place = owner.Place;
         choices.FileName = owner.FileName;
         choices.FileNameCheck = owner.FileNameCheck;
@@ -209,7 +209,7 @@ TEST_F(OptClose, OptButtonOpensAModalCentredDialogAndFreesIt) {
         client = dialog.findChild<QWidget*>("ClientArea")->size();
         QTest::mouseClick(dialog.findChild<QToolButton*>("SpeedButton1"), Qt::LeftButton);
     });
-    showOptionsDialog(owner);
+    showOptionsDialog(owner, owner.optionsTarget());
     EXPECT_TRUE(modal);
     // Its own small caption and no system buttons: nothing from the window manager.
     EXPECT_TRUE(flags & Qt::FramelessWindowHint);

@@ -7,10 +7,10 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "core/desktop.h"
 #include "dialog_test_support.h"
 #include "main.h"
 #include "opt.h"
-#include "platform/desktop.h"
 
 namespace {
 
@@ -75,7 +75,7 @@ TEST_F(OptFolder, CancelledChooserFallsBackToTheDesktop) {
     EXPECT_FALSE(seen.newFolderShown);
     EXPECT_TRUE(item(0).isChecked());
     EXPECT_EQ(form->radioItemIndex(), 0);
-    const std::string desktop = kvr::platform::desktopFolder();
+    const std::string desktop = kvr::desktopFolder();
     EXPECT_EQ(owner.Place, desktop);
     EXPECT_EQ(shownPlace(), QString::fromStdString(desktop));
     EXPECT_FALSE(kvr::test::iniExists()) << "nothing is written before 閉じる";
@@ -109,7 +109,7 @@ TEST_F(OptFolder, DesktopItemTakesTheDesktopFolder) {
     open();
     answerChooser({});  // must stay unused
     QTest::mouseClick(&item(0), Qt::LeftButton);
-    EXPECT_EQ(owner.Place, kvr::platform::desktopFolder());
+    EXPECT_EQ(owner.Place, kvr::desktopFolder());
     QTest::qWait(300);
     EXPECT_EQ(seen.count, 0);
 }

@@ -15,10 +15,10 @@
 #include <QTabWidget>
 #include <QTest>
 
+#include "core/desktop.h"
 #include "dialog_test_support.h"
 #include "main.h"
 #include "opt.h"
-#include "platform/desktop.h"
 
 namespace {
 
@@ -41,7 +41,7 @@ TEST_F(OptLoad, FirstOpeningWithoutIniShowsTheDefaults) {
     EXPECT_TRUE(find<QRadioButton>("RadioGroup1Item0").isChecked());
     EXPECT_EQ(form->radioItemIndex(), 0);
     // The main window started without kvr.ini, so its output folder is the desktop.
-    EXPECT_EQ(owner.Place, kvr::platform::desktopFolder());
+    EXPECT_EQ(owner.Place, kvr::desktopFolder());
     EXPECT_EQ(find<QLabel>("Label1").text(), QString::fromStdString(owner.Place));
     EXPECT_EQ(slider(), 3);
     EXPECT_EQ(quality(), "3");

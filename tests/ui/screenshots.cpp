@@ -10,7 +10,7 @@
 #include <cstdio>
 
 #include "app.h"
-#include "core/naming.h"
+#include "base/texts.h"
 #include "errorbox.h"
 #include "main.h"
 #include "screenshots.h"
@@ -42,7 +42,7 @@ bool saveErrorBox(const QString& path) {
         }
     });
     poll.start(20);
-    kvr::showErrorBox(QString::fromUtf8(kvr::kNoFreeNameMessage).replace("\r\n", "\n"));
+    kvr::showErrorBox(QString::fromUtf8(kvr::text::kNoFreeName).replace("\r\n", "\n"));
     return saved;
 }
 
@@ -59,7 +59,7 @@ int main(int argc, char** argv) {
     {
         kvr::KvrApplication app(argc, argv);
         QDir().mkpath(folder);
-        TForm1 form;
+        TForm1 form{kvr::test::services()};
         form.show();
         if (!QTest::qWaitForWindowExposed(&form) || !saveShown(form, folder + "/main.png")) {
             std::fprintf(stderr, "could not take the main window's picture\n");

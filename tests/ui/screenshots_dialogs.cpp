@@ -22,7 +22,7 @@ void save(QWidget& window, const QString& path) {
 
 void saveDialogScreenshots(TForm1& mainWindow, const QString& folder) {
     {
-        TForm2 dialog(mainWindow);
+        TForm2 dialog(mainWindow, mainWindow.optionsTarget());
         dialog.loadSettings();
         centreOver(dialog, mainWindow);
         dialog.show();

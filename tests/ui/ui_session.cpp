@@ -1,11 +1,23 @@
 #include "ui_session.h"
 
+#include <QGuiApplication>
 #include <cstdlib>
 #include <string>
 
-#include "core/settings.h"
+#include "platform/loader.h"
 
 namespace kvr::test {
+namespace {
+UiSession* running = nullptr;
+}
+
+WindowManager& SessionWindowManager::real() {
+    if (!real_) {
+        auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+        real_ = platform::makeWindowManager(x11 ? x11->display() : nullptr);
+    }
+    return *real_;
+}
 
 UiSession::UiSession(XServer::Options screen) : server_(screen) {
     server_.exportDisplay();
@@ -15,13 +27,22 @@ UiSession::UiSession(XServer::Options screen) : server_(screen) {
     home_ = mkdtemp(pattern.data());
     setenv("HOME", home_.c_str(), 1);
     unsetenv("XDG_CONFIG_HOME");
-    setSettingsFilePathForTesting((home_ / "kvr.ini").string());
+    settingsPath_ = (home_ / "kvr.ini").string();
+    running = this;
 }
 
 UiSession::~UiSession() {
-    setSettingsFilePathForTesting("");
+    running = nullptr;
     std::error_code ignored;
     std::filesystem::remove_all(home_, ignored);
+}
+
+MainWindowServices UiSession::services(std::string settingsPath) {
+    return {source_, windowManager_, settingsPath.empty() ? settingsPath_ : settingsPath};
+}
+
+UiSession& UiSession::current() {
+    return *running;
 }
 
 }  // namespace kvr::test

@@ -32,7 +32,7 @@ protected:
     }
     QLabel& label(const char* name) { return *box->findChild<QLabel*>(name); }
 
-    TForm1 owner;
+    TForm1 owner{kvr::test::services()};
     std::unique_ptr<TAboutBox> box;
 };
 

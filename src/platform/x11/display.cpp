@@ -1,4 +1,4 @@
-#include "platform/xdisplay.h"
+#include "platform/x11/display.h"
 
 #include <poll.h>
 #include <sys/ipc.h>
@@ -8,9 +8,9 @@
 
 #include <cstdlib>
 
-#include "core/error.h"
+#include "base/error.h"
 
-namespace kvr::platform {
+namespace kvr::x11 {
 
 namespace {
 
@@ -110,7 +110,7 @@ Connection& connection() {
     c.connection = Connection{};
     Display* dpy = XOpenDisplay(nullptr);
     if (!dpy)
-        throw KvrError(kNoResourcesMessage);
+        throw KvrError(text::kNoResources, {});
     c.connection.handle = std::make_shared<DisplayHandle>(dpy);
     XSetIOErrorExitHandler(dpy, onConnectionLost, c.connection.handle.get());
     c.name = name;
@@ -172,4 +172,4 @@ int XErrorTrap::handle(Display* display, XErrorEvent* event) {
     return 0;
 }
 
-}  // namespace kvr::platform
+}  // namespace kvr::x11

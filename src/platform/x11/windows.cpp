@@ -1,4 +1,4 @@
-#include "platform/xwindows.h"
+#include "platform/x11/windows.h"
 
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>
@@ -7,9 +7,9 @@
 
 #include <vector>
 
-#include "platform/xdisplay.h"
+#include "platform/x11/display.h"
 
-namespace kvr::platform {
+namespace kvr::x11 {
 
 namespace {
 
@@ -250,4 +250,4 @@ std::optional<ScreenRect> activeWindowRect(Display* dpy) {
     return std::nullopt;
 }
 
-}  // namespace kvr::platform
+}  // namespace kvr::x11

@@ -1,7 +1,7 @@
 #pragma once
 #include <string>
 
-namespace kvr::platform {
+namespace kvr {
 
 // The user's desktop folder: XDG_DESKTOP_DIR from user-dirs.dirs in $XDG_CONFIG_HOME (default
 // ~/.config), else $HOME/Desktop. No trailing "/".
@@ -10,4 +10,4 @@ std::string desktopFolder();
 // The user's home folder: $HOME, else the password database.
 std::string homeFolder();
 
-}  // namespace kvr::platform
+}  // namespace kvr

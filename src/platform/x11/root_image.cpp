@@ -1,13 +1,13 @@
-#include "platform/xcapture.h"
+#include "platform/x11/root_image.h"
 
 #include <X11/Xutil.h>
 
 #include <algorithm>
 #include <vector>
 
-#include "core/error.h"
+#include "base/error.h"
 
-namespace kvr::platform {
+namespace kvr::x11 {
 
 namespace {
 
@@ -76,7 +76,7 @@ std::vector<PaletteEntry> colourTable(Display* dpy, Visual* visual, int bitsPerP
     XQueryColors(dpy, DefaultColormap(dpy, DefaultScreen(dpy)), colours.data(), entries);
     // Without the colours the picture cannot be written faithfully: no all-black table.
     if (trap.failed())
-        throw KvrError(kNoResourcesMessage);
+        throw KvrError(text::kNoResources, {});
     std::vector<PaletteEntry> table;
     for (const XColor& c : colours)
         table.push_back({uint8_t(c.red >> 8), uint8_t(c.green >> 8), uint8_t(c.blue >> 8)});
@@ -85,7 +85,7 @@ std::vector<PaletteEntry> colourTable(Display* dpy, Visual* visual, int bitsPerP
 
 }  // namespace
 
-Picture captureRoot(Connection& c, const ScreenRect& r) {
+Picture readRootImage(Connection& c, const ScreenRect& r) {
     Display* dpy = c.display();
     const int screen = DefaultScreen(dpy);
     Visual* visual = DefaultVisual(dpy, screen);
@@ -105,7 +105,7 @@ Picture captureRoot(Connection& c, const ScreenRect& r) {
             image.reset();
     }
     if (!image || c.handle->lost)
-        throw KvrError(kNoResourcesMessage);
+        throw KvrError(text::kNoResources, {});
 
     Picture p;
     const int bpp = image->bits_per_pixel;
@@ -114,7 +114,7 @@ Picture captureRoot(Connection& c, const ScreenRect& r) {
     if (bpp != 1 && bpp != 4 && bpp != 8 && bpp != 16 && bpp != 24 && bpp != 32) {
         if (shared)
             image->data = nullptr;
-        throw KvrError(kNoResourcesMessage);
+        throw KvrError(text::kNoResources, {});
     }
     const bool mixedBits =
         bpp == 1 && image->bitmap_unit > 8 && image->byte_order != image->bitmap_bit_order;
@@ -155,4 +155,4 @@ Picture captureRoot(Connection& c, const ScreenRect& r) {
     return p;
 }
 
-}  // namespace kvr::platform
+}  // namespace kvr::x11

@@ -3,11 +3,11 @@
 #include <string>
 #include <string_view>
 
-namespace kvr::platform {
+namespace kvr {
 
 // The kernel's name as uname reports it ("Linux"), empty when uname fails.
 std::string kernelName();
 
 bool isSupportedKernel(std::string_view name);
 
-}  // namespace kvr::platform
+}  // namespace kvr

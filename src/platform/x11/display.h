@@ -11,7 +11,7 @@
 #include <memory>
 #include <string>
 
-namespace kvr::platform {
+namespace kvr::x11 {
 
 // Frees what Xlib hands over (property data, window lists, screen tables).
 struct XFreeDeleter {
@@ -60,7 +60,7 @@ struct Connection {
     Display* display() const { return handle->display; }
 };
 
-// The connection for the current DISPLAY; raises kNoResourcesMessage when none can be opened.
+// The connection for the current DISPLAY; raises text::kNoResources when none can be opened.
 Connection& connection();
 
 // Catches X protocol errors and a broken connection on one display while it lives, so that
@@ -90,4 +90,4 @@ private:
     int errors_ = 0;
 };
 
-}  // namespace kvr::platform
+}  // namespace kvr::x11

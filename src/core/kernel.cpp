@@ -1,8 +1,8 @@
-#include "platform/kernel.h"
+#include "core/kernel.h"
 
 #include <sys/utsname.h>
 
-namespace kvr::platform {
+namespace kvr {
 
 std::string kernelName() {
     utsname names{};
@@ -15,4 +15,4 @@ bool isSupportedKernel(std::string_view name) {
     return name == "Linux";
 }
 
-}  // namespace kvr::platform
+}  // namespace kvr

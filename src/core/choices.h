@@ -1,13 +1,14 @@
 #pragma once
-// What the user chose for the next shot. The main window owns these; the capture code reads them.
+// What the user chose for the next shot. The main window owns these; the shot reads them.
 #include <string>
+
+#include "base/screen_source.h"
 
 namespace kvr {
 
-enum class ShotMode { ActiveWindow, AllScreen };
 enum class SaveFormat { Jpeg, Bmp };
 
-struct CaptureChoices {
+struct ShotChoices {
     ShotMode mode = ShotMode::ActiveWindow;
     SaveFormat format = SaveFormat::Jpeg;
     std::string Place;           // output folder

@@ -1,4 +1,4 @@
-#include "platform/desktop.h"
+#include "core/desktop.h"
 
 #include <pwd.h>
 #include <unistd.h>
@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <fstream>
 
-namespace kvr::platform {
+namespace kvr {
 
 std::string homeFolder() {
     if (const char* home = std::getenv("HOME"); home && *home)
@@ -72,4 +72,4 @@ std::string desktopFolder() {
     return home == "/" ? "/Desktop" : home + "/Desktop";
 }
 
-}  // namespace kvr::platform
+}  // namespace kvr

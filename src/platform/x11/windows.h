@@ -4,9 +4,9 @@
 
 #include <optional>
 
-#include "platform/monitors.h"
+#include "base/screen.h"
 
-namespace kvr::platform {
+namespace kvr::x11 {
 
 // The primary monitor's rectangle in root coordinates, asked afresh at each call.
 ScreenRect primaryMonitor(Display* display);
@@ -31,4 +31,4 @@ bool windowOffScreen(Display* display, Window window);
 // Asks the window manager to show the window and give it the focus, as a taskbar does.
 void askToActivate(Display* display, Window window);
 
-}  // namespace kvr::platform
+}  // namespace kvr::x11

@@ -1,0 +1,17 @@
+#pragma once
+// Pixels from an X server: the root window over the primary monitor or over the active window's
+// frame, through the program's kept connection (MIT-SHM where the server offers it).
+#include <memory>
+
+#include "base/screen_source.h"
+
+namespace kvr::x11 {
+
+class X11ScreenSource final : public ScreenSource {
+public:
+    const char* name() const override { return "x11"; }
+    bool supports(ShotMode) const override { return true; }
+    Picture grab(ShotMode mode) override;
+};
+
+}  // namespace kvr::x11

@@ -1,0 +1,29 @@
+#pragma once
+// The window manager of an X server, asked through the program's kept connection (also the
+// grab's, so a question on a countdown tick costs no connection set-up).
+#include <X11/Xlib.h>
+
+#include "base/window_manager.h"
+
+namespace kvr::x11 {
+
+class X11WindowManager final : public WindowManager {
+public:
+    // toolkitDisplay: the toolkit's own connection, flushed before a grab; may be null.
+    explicit X11WindowManager(Display* toolkitDisplay) : toolkitDisplay_(toolkitDisplay) {}
+
+    // An EWMH window manager has announced itself (_NET_SUPPORTING_WM_CHECK on the root window,
+    // pointing at a live window that points at itself): only then does minimising take a window
+    // off the screen.
+    bool honoursMinimise() override;
+    // WM_STATE Iconic or _NET_WM_STATE_HIDDEN, or not mapped at all, read from the server.
+    bool offScreen(WindowId window) override;
+    // _NET_ACTIVE_WINDOW, as a taskbar asks.
+    void activate(WindowId window) override;
+    void flush() override;
+
+private:
+    Display* toolkitDisplay_;
+};
+
+}  // namespace kvr::x11
