@@ -4,9 +4,11 @@
 
 #include <climits>
 #include <mutex>
+#include <system_error>
 
 #include "core/error.h"
 #include "core/profile.h"
+#include "core/settings_location.h"
 
 namespace kvr {
 
@@ -28,6 +30,13 @@ std::string programFolder() {
     return slash == 0 ? "" : buffer.substr(0, slash);
 }
 
+// Decided once: where this run keeps kvr.ini.
+const SettingsLocation& realLocation() {
+    static const SettingsLocation location =
+        settingsLocation(currentSettingsPlaceFacts(programFolder()));
+    return location;
+}
+
 int hexDigit(char c) {
     if (c >= '0' && c <= '9')
         return c - '0';
@@ -46,7 +55,7 @@ std::string settingsFilePath() {
         if (!pathOverride.empty())
             return pathOverride;
     }
-    return programFolder() + "/kvr.ini";
+    return realLocation().path;
 }
 
 void setSettingsFilePathForTesting(std::string path) {
@@ -133,6 +142,14 @@ bool Settings::readBool(std::string_view section, std::string_view key, bool def
 }
 
 void Settings::writeString(std::string_view section, std::string_view key, std::string_view value) {
+    // The user's configuration folder may not exist yet on a fresh account.
+    if (realLocation().createFolder && path_ == realLocation().path) {
+        try {
+            createSettingsFolder(path_);
+        } catch (const std::system_error&) {
+            throw KvrError(path_ + " に書き込めません");
+        }
+    }
     writeProfileString(path_, section, key, value);
 }
 

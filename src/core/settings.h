@@ -1,5 +1,5 @@
 #pragma once
-// kvr.ini beside the program file. A Settings object is made for one group of reads or writes
+// kvr.ini (where: settings_location.h). A Settings object is made for one group of reads or writes
 // and dropped right after; it keeps no copy of the file, so hand edits show at the next use.
 #include <cstdint>
 #include <optional>
@@ -10,7 +10,8 @@
 
 namespace kvr {
 
-// The folder of /proc/self/exe + "/kvr.ini", rebuilt at every call. Tests may point it elsewhere.
+// The path of kvr.ini for this run (beside the program, or in the user's configuration folder for
+// an installed copy), decided at the first call. Tests may point it elsewhere.
 std::string settingsFilePath();
 void setSettingsFilePathForTesting(std::string path);  // empty: back to the real place
 
