@@ -1,8 +1,11 @@
 # The two commands of the README: `make run` and `make test`. Both install what they need first.
 BUILD ?= build
 JOBS ?= $(shell nproc)
+# make install / uninstall: where to (PREFIX=~/.local needs no root), and a staging root (DESTDIR).
+PREFIX ?= /usr/local
+DESTDIR ?=
 
-.PHONY: all deps configure build run test bench screenshots clean
+.PHONY: all deps configure build run test bench screenshots install uninstall deb clean
 
 all: build
 
@@ -33,6 +36,19 @@ bench: build
 
 screenshots: build
 	@bash scripts/screenshots
+
+install: build
+	DESTDIR="$(DESTDIR)" cmake --install $(BUILD) --prefix "$(PREFIX)"
+
+uninstall: build
+	@BUILD="$(BUILD)" PREFIX="$(PREFIX)" DESTDIR="$(DESTDIR)" bash scripts/uninstall
+
+# The Debian package, copied here so that `apt install ./kelvoro_*.deb` finds it.
+deb: build
+	rm -rf $(BUILD)/package
+	cd $(BUILD) && cpack -G DEB -B "$(abspath $(BUILD))/package"
+	rm -f kelvoro_*.deb
+	cp $(BUILD)/package/kelvoro_*.deb .
 
 clean:
 	rm -rf $(BUILD)

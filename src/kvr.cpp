@@ -13,6 +13,8 @@ int main(int argc, char** argv) {
     kvr::installQuietMessageHandler();
     kvr::KvrApplication app(argc, argv);
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/icon.png")));
+    // Ties the windows to the installed menu entry (taskbar icon; the Wayland app id).
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.example.kelvoro"));
     kvr::KvrApplication::setTitle(QString::fromUtf8(kvr::text::kTitle));
 
     namespace platform = kvr::platform;

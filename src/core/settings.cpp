@@ -3,10 +3,12 @@
 #include <unistd.h>
 
 #include <climits>
+#include <system_error>
 
 #include "base/error.h"
 #include "core/jpeg.h"
 #include "core/profile.h"
+#include "core/settings_location.h"
 
 namespace kvr {
 
@@ -25,6 +27,13 @@ std::string programFolder() {
     return slash == 0 ? "" : buffer.substr(0, slash);
 }
 
+// Decided once: where this run keeps kvr.ini.
+const SettingsLocation& realLocation() {
+    static const SettingsLocation location =
+        settingsLocation(currentSettingsPlaceFacts(programFolder()));
+    return location;
+}
+
 int hexDigit(char c) {
     if (c >= '0' && c <= '9')
         return c - '0';
@@ -38,7 +47,7 @@ int hexDigit(char c) {
 }  // namespace
 
 std::string settingsFilePath() {
-    return programFolder() + "/kvr.ini";
+    return realLocation().path;
 }
 
 std::optional<int32_t> tryParseInteger(std::string_view text) {
@@ -116,6 +125,14 @@ bool Settings::readBool(std::string_view section, std::string_view key, bool def
 }
 
 void Settings::writeString(std::string_view section, std::string_view key, std::string_view value) {
+    // The user's configuration folder may not exist yet on a fresh account.
+    if (realLocation().createFolder && path_ == realLocation().path) {
+        try {
+            createSettingsFolder(path_);
+        } catch (const std::system_error&) {
+            throw KvrError(text::kCannotWrite, {path_});
+        }
+    }
     writeProfileString(path_, section, key, value);
 }
 

@@ -1,5 +1,5 @@
 #pragma once
-// kvr.ini beside the program file. A Settings object is made for one group of reads or writes
+// kvr.ini (where: settings_location.h). A Settings object is made for one group of reads or writes
 // and dropped right after; it keeps no copy of the file, so hand edits show at the next use.
 #include <cstdint>
 #include <optional>
@@ -11,7 +11,8 @@
 
 namespace kvr {
 
-// The folder of /proc/self/exe + "/kvr.ini".
+// The path of kvr.ini for this run (beside the program, or in the user's configuration folder for
+// an installed copy), decided at the first call.
 std::string settingsFilePath();
 
 // Integer text as the settings file and the timer box use it: leading spaces, one sign, "$", "x",

@@ -118,14 +118,24 @@ std::optional<JpegPicture> decodeJpeg(const fs::path& path) {
     return picture;
 }
 
-Program::Program() {
+Program::Program() : Program(fs::path()) {}
+
+Program::Program(fs::path installed) {
     char tmpl[] = "/tmp/kvr-e2e-XXXXXX";
     root_ = mkdtemp(tmpl);
-    folder_ = root_ / "app";
     home_ = root_ / "home";
-    fs::create_directories(folder_);
     fs::create_directories(home_);
-    fs::copy_file(KVR_PROGRAM, folder_ / "kvr");
+    if (installed.empty()) {
+        folder_ = root_ / "app";
+        program_ = folder_ / "kvr";
+        fs::create_directories(folder_);
+        fs::copy_file(KVR_PROGRAM, program_);
+        const fs::path marker = fs::path(KVR_PROGRAM).parent_path() / "kvr.build-tree";
+        fs::copy_file(marker, folder_ / marker.filename());
+    } else {
+        program_ = std::move(installed);
+        folder_ = program_.parent_path();
+    }
     server_ = std::make_unique<test::XServer>();
 }
 
@@ -140,10 +150,11 @@ Program::~Program() {
 }
 
 bool Program::start() {
-    pid_ = spawn({(folder_ / "kvr").string()},
+    pid_ = spawn({program_.string()},
                  {"DISPLAY=" + display(), "HOME=" + home_.string(),
-                  "XDG_CONFIG_HOME=", "QT_QPA_PLATFORM=xcb", "XDG_RUNTIME_DIR=" + root_.string()},
-                 folder_ / "kvr.log");
+                  "XDG_CONFIG_HOME=" + configHome().string(), "QT_QPA_PLATFORM=xcb",
+                  "XDG_RUNTIME_DIR=" + root_.string()},
+                 root_ / "kvr.log");
     const auto found = findWindow("^Kelvoro$", 10s);
     if (!found)
         return false;

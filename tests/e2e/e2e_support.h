@@ -1,5 +1,6 @@
 #pragma once
-// Running the built program as a user would: a copy in a temp folder (kvr.ini lands beside it),
+// Running the built program as a user would: a copy in a temp folder, marked as a build folder so
+// that kvr.ini lands beside it,
 // a temp HOME, a private X server with openbox, and xdotool for the mouse.
 #include <chrono>
 #include <filesystem>
@@ -43,6 +44,8 @@ void writeFile(const fs::path& path, const std::string& text);
 class Program {
 public:
     Program();  // temp folder with a copy of the program, temp home, X server; not started
+    // The given program run where it lies (an installed copy), with a temp home and X server.
+    explicit Program(fs::path installed);
     ~Program();
     Program(const Program&) = delete;
     Program& operator=(const Program&) = delete;
@@ -51,6 +54,8 @@ public:
     const fs::path& home() const { return home_; }
     fs::path desktop() const { return home_ / "Desktop"; }
     fs::path settingsFile() const { return folder_ / "kvr.ini"; }
+    // XDG_CONFIG_HOME of the program (not made in advance).
+    fs::path configHome() const { return root_ / "config"; }
     const std::string& display() const { return server_->display(); }
 
     // Starts the program and waits for its window titled "Kelvoro"; false if none showed.
@@ -72,13 +77,14 @@ public:
     // Waits for the program to end; its exit status, or nothing when it is still running.
     std::optional<int> waitForExit(std::chrono::milliseconds timeout);
     // What the program printed (standard output and error).
-    std::string log() const { return readFile(folder_ / "kvr.log"); }
+    std::string log() const { return readFile(root_ / "kvr.log"); }
 
 private:
     std::unique_ptr<test::XServer> server_;
     fs::path root_;
     fs::path folder_;
     fs::path home_;
+    fs::path program_;
     int pid_ = -1;
     unsigned long window_ = 0;
 };

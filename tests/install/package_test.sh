@@ -1,0 +1,48 @@
+#!/usr/bin/env bash
+# The Debian package, as `make deb` makes it.
+# Usage: package_test.sh <step> <build folder> <source folder> <package folder>
+#   build     cpack into the package folder: exactly one kelvoro_<version>_<arch>.deb
+#   contents  its files are the install rules' under /usr, owned by root; control fields
+#   lintian   no errors (warnings and notes are printed, not fatal)
+set -euo pipefail
+step=$1 build=$2 source=$3 out=$4
+fail() { echo "FAIL: $*" >&2; exit 1; }
+deb() {
+  local found=("$out"/kelvoro_*.deb)
+  [ ${#found[@]} -eq 1 ] && [ -f "${found[0]}" ] || fail "not exactly one package in $out"
+  echo "${found[0]}"
+}
+
+case $step in
+build)
+  rm -rf "$out"
+  (cd "$build" && cpack -G DEB -B "$out" >"$out.log" 2>&1) || { cat "$out.log"; fail "cpack"; }
+  echo "built $(basename "$(deb)")"
+  ;;
+contents)
+  package=$(deb)
+  field() { dpkg-deb -f "$package" "$1"; }
+  [ "$(field Package)" = kelvoro ] || fail "Package: $(field Package)"
+  [ "$(field Version)" = 1.30 ] || fail "Version: $(field Version)"
+  # shlibdeps found the libraries the program links.
+  for lib in libqt6widgets6 libqt6gui6 libqt6core6 libjpeg62-turbo libx11-6 libc6; do
+    field Depends | grep -q "\b$lib\b" || fail "Depends lacks $lib: $(field Depends)"
+  done
+  listing=$(dpkg-deb -c "$package")
+  files=$(echo "$listing" | awk '$1 !~ /^d/ { print $6 }' | sed 's|^\./usr/||' | LC_ALL=C sort)
+  diff -u <(LC_ALL=C sort "$source/tests/install/expected_files.txt") <(echo "$files") ||
+    fail "package files differ from the install rules"
+  owners=$(echo "$listing" | awk '{ print $2 }' | sort -u)
+  [ "$owners" = root/root ] || fail "owners: $owners"
+  dpkg-deb --fsys-tarfile "$package" | tar -xO ./usr/share/applications/org.example.kelvoro.desktop |
+    grep -qx 'Exec=/usr/bin/kvr' || fail "the package's entry does not run /usr/bin/kvr"
+  echo "contents: $(echo "$files" | wc -l) files; Depends: $(field Depends)"
+  ;;
+lintian)
+  package=$(deb)
+  lintian --fail-on error --display-info --tag-display-limit 0 "$package" ||
+    fail "lintian found errors"
+  echo "lintian: no errors"
+  ;;
+*) fail "unknown step $step" ;;
+esac
