@@ -1,6 +1,8 @@
 // Program entry: makes the pieces and wires them. The session decides the source of pixels and
 // the window-manager actions; the application object carries the top-level error handler.
+#include <QGuiApplication>
 #include <QIcon>
+#include <QWidget>
 
 #include "base/texts.h"
 #include "core/settings.h"
@@ -18,10 +20,17 @@ int main(int argc, char** argv) {
     kvr::KvrApplication::setTitle(QString::fromUtf8(kvr::text::kTitle));
 
     namespace platform = kvr::platform;
-    const auto source =
-        platform::makeScreenSource(platform::chooseSourceKind(platform::processEnvironment()));
-    auto* x11 = app.nativeInterface<QNativeInterface::QX11Application>();
-    const auto windowManager = platform::makeWindowManager(x11 ? x11->display() : nullptr);
+    const platform::Environment env = platform::processEnvironment();
+    const auto source = platform::makeScreenSource(platform::chooseSourceKind(env));
+    platform::ToolkitHooks toolkit;
+    if (auto* x11 = app.nativeInterface<QNativeInterface::QX11Application>())
+        toolkit.x11Display = x11->display();
+    toolkit.wayland.minimised = [](kvr::WindowManager::WindowId id) {
+        const QWidget* window = QWidget::find(WId(id));
+        return window && window->isMinimized();
+    };
+    toolkit.wayland.sync = [] { QGuiApplication::sync(); };
+    const auto windowManager = platform::makeWindowManager(platform::detectSession(env), toolkit);
 
     TForm1 Form1({*source, *windowManager, kvr::settingsFilePath()});  // FormCreate runs here
     Form1.show();

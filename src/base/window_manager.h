@@ -21,6 +21,10 @@ public:
     // Asks the desktop to show the window again and give it the focus, as a taskbar does.
     virtual void activate(WindowId window) = 0;
 
+    // Whether a minimised window can be asked back (X11); where it cannot (Wayland's shell has no
+    // such request), the window is shown afresh instead.
+    virtual bool restoresMinimised() = 0;
+
     // Waits until the display has acted on everything the toolkit asked so far (a window just
     // hidden is gone before a grab that follows at once).
     virtual void flush() = 0;

@@ -4,19 +4,7 @@
 #include "platform/x11/x11_window_manager.h"
 
 namespace kvr::platform {
-namespace {
-
-// A toolkit on a display we cannot ask: minimising is left to the toolkit, and nothing is ever
-// known to be off screen, so the window hides for the countdown.
-class UnknownWindowManager final : public WindowManager {
-public:
-    bool honoursMinimise() override { return false; }
-    bool offScreen(WindowId) override { return false; }
-    void activate(WindowId) override {}
-    void flush() override {}
-};
-
-}  // namespace
+namespace {}  // namespace
 
 std::unique_ptr<ScreenSource> makeScreenSource(SourceKind kind) {
     switch (kind) {
@@ -32,10 +20,12 @@ std::unique_ptr<ScreenSource> makeScreenSource(SourceKind kind) {
     return std::make_unique<NullScreenSource>();
 }
 
-std::unique_ptr<WindowManager> makeWindowManager(void* toolkitX11Display) {
-    if (toolkitX11Display)
-        return std::make_unique<x11::X11WindowManager>(static_cast<Display*>(toolkitX11Display));
-    return std::make_unique<UnknownWindowManager>();
+std::unique_ptr<WindowManager> makeWindowManager(Session session, const ToolkitHooks& toolkit) {
+    if (toolkit.x11Display)
+        return std::make_unique<x11::X11WindowManager>(static_cast<Display*>(toolkit.x11Display));
+    // Elsewhere the window hides for the countdown: never in its own picture.
+    const bool honours = session == Session::KWin || session == Session::Gnome;
+    return std::make_unique<wayland::WaylandWindowManager>(honours, toolkit.wayland);
 }
 
 }  // namespace kvr::platform

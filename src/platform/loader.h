@@ -6,13 +6,21 @@
 #include "base/screen_source.h"
 #include "base/window_manager.h"
 #include "platform/session.h"
+#include "platform/wayland/wayland_window_manager.h"
 
 namespace kvr::platform {
 
 std::unique_ptr<ScreenSource> makeScreenSource(SourceKind kind);
 
-// toolkitX11Display: the toolkit's Xlib Display when it runs on X11 (Xwayland included), else
-// null. The window-manager actions follow the toolkit's own connection, not the pixel source.
-std::unique_ptr<WindowManager> makeWindowManager(void* toolkitX11Display);
+// What the window-manager actions need of the toolkit: its Xlib Display when it runs on X11
+// (Xwayland included), else its own view of the window and a round trip to the compositor.
+struct ToolkitHooks {
+    void* x11Display = nullptr;
+    wayland::ToolkitState wayland;
+};
+
+// The actions follow the toolkit's own connection (X11 or Wayland), not the pixel source; on
+// Wayland the session says whether minimising takes the window off the screen.
+std::unique_ptr<WindowManager> makeWindowManager(Session session, const ToolkitHooks& toolkit);
 
 }  // namespace kvr::platform

@@ -52,7 +52,12 @@ double layoutScale() {
 void applyLayout(QWidget& root, double factor) {
     // The window's own font first: children without their own text size inherit it.
     applyFont(root, factor);
-    root.resize(scaled(root.width(), factor), scaled(root.height(), factor));
+    const QSize size(scaled(root.width(), factor), scaled(root.height(), factor));
+    // A window of fixed size stays fixed, at its new size.
+    if (root.minimumSize() == root.maximumSize())
+        root.setFixedSize(size);
+    else
+        root.resize(size);
     applyToChildren(root, factor);
 }
 

@@ -62,6 +62,9 @@ TForm1::TForm1(const kvr::MainWindowServices& services, QWidget* parent)
     ui_->Image2->installEventFilter(this);
 
     kvr::applyLayout(*this, kvr::layoutScale());
+    // A fixed size: tiling compositors float such a window at its own size instead of stretching
+    // it over the screen.
+    setFixedSize(size());
     centreOnPrimaryScreen(*this);
     kvr::KvrApplication::setTitleWindow(this);
     // An error here is shown and creation goes on, as with any handler.
@@ -186,9 +189,11 @@ void TForm1::Timer1Timer() {
 
 void TForm1::leaveScreenForCountdown() {
     hiddenForCountdown_ = false;
-    if (services_.windowManager.honoursMinimise())
+    minimisedForCountdown_ = false;
+    if (services_.windowManager.honoursMinimise()) {
+        minimisedForCountdown_ = true;
         showMinimized();
-    else
+    } else
         hideForCountdown();
 }
 
@@ -218,6 +223,14 @@ void TForm1::keepOutOfPicture() {
 }
 
 void TForm1::comeBackAfterCountdown() {
+    // Where a minimised window cannot be asked back, it is shown afresh: the compositor maps it
+    // as a new window, on screen and active.
+    if (minimisedForCountdown_ && !hiddenForCountdown_ &&
+        !services_.windowManager.restoresMinimised()) {
+        setWindowState(windowState() & ~Qt::WindowMinimized);
+        hide();
+    }
+    minimisedForCountdown_ = false;
     // Shows a hidden window too, clearing a minimised state the window manager never acted on.
     showNormal();
     if (hiddenForCountdown_) {

@@ -79,6 +79,7 @@ private:
 
     kvr::MainWindowServices services_;
     std::unique_ptr<Ui::TForm1> ui_;
-    bool hiddenForCountdown_ = false;  // hidden instead of minimised (no window manager)
+    bool hiddenForCountdown_ = false;     // hidden instead of minimised (no window manager)
+    bool minimisedForCountdown_ = false;  // minimised by us for this countdown
     bool quitOnLastWindowClosed_ = true;
 };

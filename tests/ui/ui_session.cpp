@@ -14,7 +14,8 @@ UiSession* running = nullptr;
 WindowManager& SessionWindowManager::real() {
     if (!real_) {
         auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
-        real_ = platform::makeWindowManager(x11 ? x11->display() : nullptr);
+        real_ = platform::makeWindowManager(platform::Session::X11,
+                                            {x11 ? x11->display() : nullptr, {}});
     }
     return *real_;
 }

@@ -20,6 +20,7 @@ public:
     bool honoursMinimise() override { return !assumeNone && real().honoursMinimise(); }
     bool offScreen(WindowId window) override { return real().offScreen(window); }
     void activate(WindowId window) override { real().activate(window); }
+    bool restoresMinimised() override { return real().restoresMinimised(); }
     void flush() override { real().flush(); }
 
 private:

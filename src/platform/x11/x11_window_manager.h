@@ -20,6 +20,7 @@ public:
     bool offScreen(WindowId window) override;
     // _NET_ACTIVE_WINDOW, as a taskbar asks.
     void activate(WindowId window) override;
+    bool restoresMinimised() override { return true; }
     void flush() override;
 
 private:
