@@ -3,7 +3,6 @@
 
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 
 #include "base/error.h"
 #include "core/bmp.h"
@@ -195,7 +194,7 @@ TEST(BmpFile, EmptyPictureGivesAnEmptyFileAndOneRowIsAValidFile) {
 
 TEST(BmpFile, AnExistingFileIsReplaced) {
     TempDir dir;
-    std::ofstream(dir / "p.bmp") << std::string(100000, 'x');
+    test::writeText(dir / "p.bmp", std::string(100000, 'x'));
     saveBmp(makeOwnedPicture(1, 1, 32, 4), dir / "p.bmp");
     EXPECT_EQ(fs::file_size(dir / "p.bmp"), 58u);
 }

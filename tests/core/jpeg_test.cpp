@@ -10,6 +10,7 @@
 
 #include "base/error.h"
 #include "core/jpeg.h"
+#include "fake_source.h"
 #include "file_support.h"
 #include "jpeg_support.h"
 
@@ -17,52 +18,13 @@ namespace kvr {
 namespace {
 
 namespace fs = std::filesystem;
+using test::bgrx;
+using test::blockColour;
 using test::decodeJpeg;
 using test::expectedQuantTable;
 using test::parseJpeg;
-
-struct Colour {
-    uint8_t r, g, b;
-};
-
-// 16-pixel blocks of flat colour, so the chroma halving and the DCT keep the colours close.
-Colour blockColour(int x, int y) {
-    static const Colour kColours[] = {{255, 0, 0},   {0, 255, 0},     {0, 0, 255},
-                                      {255, 255, 0}, {40, 120, 200},  {250, 250, 250},
-                                      {0, 0, 0},     {128, 128, 128}, {200, 60, 90}};
-    return kColours[(x / 16 + 3 * (y / 16)) % 9];
-}
-
-// A picture in one of the display layouts, filled with the block pattern.
-Picture patterned(int width, int height, int bpp, ByteOrder order, uint32_t r, uint32_t g,
-                  uint32_t b) {
-    const size_t stride = (size_t(width) * bpp + 31) / 32 * 4;
-    Picture p = makeOwnedPicture(width, height, bpp, stride);
-    p.byteOrder = order;
-    p.redMask = r, p.greenMask = g, p.blueMask = b;
-    auto put = [](uint32_t mask, uint8_t v) {
-        const int shift = __builtin_ctz(mask), bits = __builtin_popcount(mask);
-        const uint32_t max = (1u << bits) - 1;
-        return ((uint32_t(v) * max + 127) / 255) << shift;
-    };
-    for (int y = 0; y < height; ++y) {
-        uint8_t* row = mutablePixels(p) + y * stride;
-        for (int x = 0; x < width; ++x) {
-            const Colour c = blockColour(x, y);
-            const uint32_t v = put(r, c.r) | put(g, c.g) | put(b, c.b);
-            const int bytes = bpp / 8;
-            for (int k = 0; k < bytes; ++k) {
-                const int shift = order == ByteOrder::LsbFirst ? 8 * k : 8 * (bytes - 1 - k);
-                row[x * bytes + k] = uint8_t(v >> shift);
-            }
-        }
-    }
-    return p;
-}
-
-Picture bgrx(int width, int height) {
-    return patterned(width, height, 32, ByteOrder::LsbFirst, 0xff0000, 0xff00, 0xff);
-}
+using test::patterned;
+using test::Rgb;
 
 std::vector<uint8_t> encoded(const Picture& p, uint8_t quality = 30, bool grey = false) {
     const JpegBytes bytes = encodeJpeg(p, quality, grey);
@@ -89,7 +51,7 @@ void expectPattern(const std::vector<uint8_t>& file, int width, int height, int 
             // Edges of blocks blur; the inner pixels must be the colour.
             if (x % 16 < 3 || x % 16 > 12 || y % 16 < 3 || y % 16 > 12)
                 continue;
-            const Colour c = blockColour(x, y);
+            const Rgb c = blockColour(x, y);
             const uint8_t* px = &d.pixels[(size_t(y) * width + x) * 3];
             worst = std::max(
                 {worst, std::abs(px[0] - c.r), std::abs(px[1] - c.g), std::abs(px[2] - c.b)});
@@ -172,7 +134,7 @@ TEST(JpegMarkers, GreyFileHasOneComponentOneTableAndTheGreyLevels) {
     ASSERT_EQ(d.components, 1);
     for (int y = 4; y < 32; y += 16)
         for (int x = 4; x < 32; x += 16) {
-            const Colour c = blockColour(x, y);
+            const Rgb c = blockColour(x, y);
             const int grey = (c.r * 299 + c.g * 587 + c.b * 114 + 500) / 1000;
             EXPECT_NEAR(d.pixels[size_t(y) * 32 + x], grey, 4) << x << "," << y;
         }
@@ -242,7 +204,7 @@ TEST_F(JpegFile, WrittenBytesAreTheEncodedOnes) {
 }
 
 TEST_F(JpegFile, EncoderErrorCarriesLibjpegsNumberAndLeavesAnEmptyFile) {
-    std::ofstream(dir_ / "big.jpg") << "old contents";
+    test::writeText(dir_ / "big.jpg", "old contents");
     try {
         saveJpeg(bgrx(65501, 1), dir_ / "big.jpg", 30, false);
         ADD_FAILURE() << "no error";

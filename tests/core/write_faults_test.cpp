@@ -23,36 +23,18 @@
 #include "core/outfile.h"
 #include "core/profile.h"
 #include "file_support.h"
+#include "process.h"
 
 namespace kvr {
 namespace {
 
 namespace fs = std::filesystem;
+using test::childRaises;
 
 class WriteFaults : public ::testing::Test {
 protected:
     test::TempDir dir_;
 };
-
-// Runs body in a child process. 0 when body raised exactly message; 1 when nothing was raised,
-// 2 for another message, 3 for another exception, 100 when the child was killed (by SIGXFSZ).
-int childRaises(const std::string& message, const std::function<void()>& body) {
-    const pid_t pid = fork();
-    if (pid == 0) {
-        int code = 1;
-        try {
-            body();
-        } catch (const KvrError& e) {
-            code = e.what() == message ? 0 : 2;
-        } catch (...) {
-            code = 3;  // must not reach the test runner's own handler in this process
-        }
-        _exit(code);
-    }
-    int status = 0;
-    waitpid(pid, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 100;
-}
 
 // The default disposition, as a user's shell leaves it: no help from the test.
 void limitFileSize(rlim_t bytes) {

@@ -8,6 +8,7 @@
 namespace {
 
 using namespace kvr::e2e;
+using namespace kvr::test;
 
 // Places in the options dialog at 96 dpi, its own 16-pixel caption included.
 constexpr int kJpegTab[] = {74, 28};
@@ -19,8 +20,7 @@ constexpr int kClose[] = {212, 148};
 
 // The luminance quantisation table stored in a JPEG file.
 std::vector<uint8_t> lumaTable(const fs::path& path) {
-    const std::string bytes = readFile(path);
-    const auto layout = kvr::test::parseJpeg({bytes.begin(), bytes.end()});
+    const auto layout = parseJpeg(readFile(path));
     const auto& p = layout.segments.at(2).payload;
     return {p.begin() + 1, p.end()};
 }
@@ -43,7 +43,7 @@ TEST(EndToEndOptions, NewQualityAndPrefixReachTheNextShot) {
     program.run({"xdotool", "type", "--delay", "50", "trip"});
     program.click(kClose[0], kClose[1], *dialog);
     ASSERT_FALSE(program.findWindow("^設定$", 2s)) << "閉じる closes the dialog";
-    const std::string ini = readFile(program.settingsFile());
+    const std::string ini = readText(program.settingsFile());
     EXPECT_NE(ini.find("qualityrange=8"), std::string::npos) << ini;
     EXPECT_NE(ini.find("filenamecheck=1"), std::string::npos) << ini;
     EXPECT_NE(ini.find("filename=trip"), std::string::npos) << ini;
@@ -54,8 +54,8 @@ TEST(EndToEndOptions, NewQualityAndPrefixReachTheNextShot) {
     ASSERT_TRUE(program.waitForFile(picture, 10s))
         << program.run({"ls", "-la", program.desktop().string()}).output << program.log();
     ASSERT_TRUE(program.waitForTitle("Kelvoro", 10s));
-    ASSERT_TRUE(decodeJpeg(picture).has_value());
-    EXPECT_EQ(lumaTable(picture), kvr::test::expectedQuantTable(false, 80));
+    ASSERT_NO_THROW(decodeJpeg(readFile(picture)));
+    EXPECT_EQ(lumaTable(picture), expectedQuantTable(false, 80));
 }
 
 }  // namespace

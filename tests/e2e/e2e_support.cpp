@@ -1,128 +1,22 @@
 #include "e2e_support.h"
 
-#include <fcntl.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <csetjmp>
-#include <cstdio>
-#include <cstdlib>
-#include <fstream>
-#include <sstream>
 #include <stdexcept>
-#include <thread>
 
-// After the standard headers: jpeglib.h needs FILE and size_t declared first.
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
-#include <jpeglib.h>
+
+#include "poll.h"
 
 namespace kvr::e2e {
-namespace {
 
-// Runs argv with extra environment; output goes to outFile when given (else /dev/null).
-int spawn(const std::vector<std::string>& argv, const std::vector<std::string>& env,
-          const fs::path& outFile, int outPipe = -1) {
-    const pid_t pid = fork();
-    if (pid < 0)
-        throw std::runtime_error("fork failed");
-    if (pid == 0) {
-        for (const auto& e : env)
-            putenv(const_cast<char*>(e.c_str()));
-        int out = outPipe >= 0 ? outPipe
-                               : open(outFile.empty() ? "/dev/null" : outFile.c_str(),
-                                      O_WRONLY | O_CREAT | O_APPEND, 0644);
-        int err = outFile.empty() ? open("/dev/null", O_WRONLY) : out;
-        dup2(out, 1);
-        dup2(err, 2);
-        int in = open("/dev/null", O_RDONLY);
-        dup2(in, 0);
-        setpgid(0, 0);
-        std::vector<char*> args;
-        for (const auto& a : argv)
-            args.push_back(const_cast<char*>(a.c_str()));
-        args.push_back(nullptr);
-        execvp(args[0], args.data());
-        _exit(127);
-    }
-    return pid;
-}
+using test::pollUntil;
 
-// Polls done until it holds or timeout has passed.
-template <typename F>
-bool pollUntil(std::chrono::milliseconds timeout, F done) {
-    const auto end = std::chrono::steady_clock::now() + timeout;
-    do {
-        if (done())
-            return true;
-        std::this_thread::sleep_for(20ms);
-    } while (std::chrono::steady_clock::now() < end);
-    return false;
-}
-
-struct JpegErrorExit {
-    jpeg_error_mgr manager;
-    std::jmp_buf jump;
-};
-
-void onJpegError(j_common_ptr info) {
-    std::longjmp(reinterpret_cast<JpegErrorExit*>(info->err)->jump, 1);
-}
-
-}  // namespace
-
-std::string readFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-void writeFile(const fs::path& path, const std::string& text) {
-    std::ofstream(path, std::ios::binary) << text;
-}
-
-std::optional<JpegPicture> decodeJpeg(const fs::path& path) {
-    const std::string bytes = readFile(path);
-    if (bytes.size() < 4)
-        return std::nullopt;
-    jpeg_decompress_struct info{};
-    JpegErrorExit error{};
-    info.err = jpeg_std_error(&error.manager);
-    error.manager.error_exit = onJpegError;
-    JpegPicture picture;
-    if (setjmp(error.jump)) {
-        jpeg_destroy_decompress(&info);
-        return std::nullopt;
-    }
-    jpeg_create_decompress(&info);
-    jpeg_mem_src(&info, reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
-    jpeg_read_header(&info, TRUE);
-    jpeg_start_decompress(&info);
-    picture.width = int(info.output_width);
-    picture.height = int(info.output_height);
-    picture.components = info.output_components;
-    const size_t stride = size_t(picture.width) * picture.components;
-    picture.pixels.resize(stride * picture.height);
-    while (info.output_scanline < info.output_height) {
-        unsigned char* row = picture.pixels.data() + stride * info.output_scanline;
-        jpeg_read_scanlines(&info, &row, 1);
-    }
-    jpeg_finish_decompress(&info);
-    // A file cut short decodes with a warning (libjpeg fills in grey): not a whole picture.
-    const bool whole = error.manager.num_warnings == 0;
-    jpeg_destroy_decompress(&info);
-    if (!whole)
-        return std::nullopt;
-    return picture;
-}
+// Each try of a search starts xdotool: not too often on a shared machine.
+constexpr auto kPollInterval = 20ms;
 
 Program::Program() : Program(fs::path()) {}
 
 Program::Program(fs::path installed) {
-    char tmpl[] = "/tmp/kvr-e2e-XXXXXX";
-    root_ = mkdtemp(tmpl);
     home_ = root_ / "home";
     fs::create_directories(home_);
     if (installed.empty()) {
@@ -140,21 +34,18 @@ Program::Program(fs::path installed) {
 }
 
 Program::~Program() {
-    if (pid_ > 0) {
-        kill(pid_, SIGKILL);
-        waitpid(pid_, nullptr, 0);
-    }
+    // The program before its server, the server before the folder the program ran in.
+    running_.reset();
     server_.reset();
-    std::error_code ignored;
-    fs::remove_all(root_, ignored);
 }
 
 bool Program::start() {
-    pid_ = spawn({program_.string()},
-                 {"DISPLAY=" + display(), "HOME=" + home_.string(),
-                  "XDG_CONFIG_HOME=" + configHome().string(), "QT_QPA_PLATFORM=xcb",
-                  "XDG_RUNTIME_DIR=" + root_.string()},
-                 root_ / "kvr.log");
+    running_.emplace(
+        test::Command{{program_.string()},
+                      {"DISPLAY=" + display(), "HOME=" + home_.string(),
+                       "XDG_CONFIG_HOME=" + configHome().string(), "QT_QPA_PLATFORM=xcb",
+                       "XDG_RUNTIME_DIR=" + root_.path().string()},
+                      root_ / "kvr.log"});
     const auto found = findWindow("^Kelvoro$", 10s);
     if (!found)
         return false;
@@ -163,21 +54,7 @@ bool Program::start() {
 }
 
 CommandResult Program::run(const std::vector<std::string>& argv) const {
-    int fds[2];
-    if (pipe(fds) != 0)
-        throw std::runtime_error("pipe failed");
-    const int pid = spawn(argv, {"DISPLAY=" + display()}, {}, fds[1]);
-    close(fds[1]);
-    CommandResult result;
-    char buffer[4096];
-    ssize_t n;
-    while ((n = read(fds[0], buffer, sizeof buffer)) > 0)
-        result.output.append(buffer, size_t(n));
-    close(fds[0]);
-    int status = 0;
-    waitpid(pid, &status, 0);
-    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return result;
+    return test::run({argv, {"DISPLAY=" + display()}});
 }
 
 void Program::click(int x, int y, std::optional<unsigned long> window) const {
@@ -188,12 +65,13 @@ void Program::click(int x, int y, std::optional<unsigned long> window) const {
 std::optional<unsigned long> Program::findWindow(const std::string& titleRegex,
                                                  std::chrono::milliseconds timeout) const {
     std::optional<unsigned long> found;
-    pollUntil(timeout, [&] {
+    const auto search = [&] {
         const CommandResult r = run({"xdotool", "search", "--onlyvisible", "--name", titleRegex});
         if (r.exitCode == 0 && !r.output.empty())
             found = std::stoul(r.output);
         return found.has_value();
-    });
+    };
+    pollUntil(timeout, search, kPollInterval);
     return found;
 }
 
@@ -218,24 +96,17 @@ std::string Program::title(unsigned long window) const {
 }
 
 bool Program::waitForTitle(const std::string& wanted, std::chrono::milliseconds timeout) const {
-    return pollUntil(timeout, [&] { return title(window_) == wanted; });
+    return pollUntil(
+        timeout, [&] { return title(window_) == wanted; }, kPollInterval);
 }
 
 bool Program::waitForFile(const fs::path& path, std::chrono::milliseconds timeout) const {
-    return pollUntil(timeout, [&] { return fs::exists(path); });
+    return pollUntil(
+        timeout, [&] { return fs::exists(path); }, kPollInterval);
 }
 
 std::optional<int> Program::waitForExit(std::chrono::milliseconds timeout) {
-    std::optional<int> code;
-    pollUntil(timeout, [&] {
-        int status = 0;
-        if (waitpid(pid_, &status, WNOHANG) != pid_)
-            return false;
-        pid_ = -1;
-        code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-        return true;
-    });
-    return code;
+    return running_ ? running_->waitForExit(timeout) : std::nullopt;
 }
 
 }  // namespace kvr::e2e

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "file_support.h"
+#include "process.h"
 #include "xserver.h"
 
 namespace kvr::e2e {
@@ -23,23 +25,7 @@ constexpr int kShot[] = {175, 111};
 constexpr int kExit[] = {231, 9};
 using namespace std::chrono_literals;
 
-struct CommandResult {
-    int exitCode = -1;
-    std::string output;  // standard output
-};
-
-// A decoded JPEG's header facts and its pixels (RGB or grey, top row first).
-struct JpegPicture {
-    int width = 0;
-    int height = 0;
-    int components = 0;
-    std::vector<unsigned char> pixels;
-};
-// Decodes with libjpeg; nothing when the file is not a whole, valid JPEG.
-std::optional<JpegPicture> decodeJpeg(const fs::path& path);
-
-std::string readFile(const fs::path& path);
-void writeFile(const fs::path& path, const std::string& text);
+using test::CommandResult;
 
 class Program {
 public:
@@ -77,15 +63,15 @@ public:
     // Waits for the program to end; its exit status, or nothing when it is still running.
     std::optional<int> waitForExit(std::chrono::milliseconds timeout);
     // What the program printed (standard output and error).
-    std::string log() const { return readFile(root_ / "kvr.log"); }
+    std::string log() const { return test::readText(root_.path() / "kvr.log"); }
 
 private:
-    std::unique_ptr<test::XServer> server_;
-    fs::path root_;
+    test::TempDir root_{"kvr-e2e"};
     fs::path folder_;
     fs::path home_;
     fs::path program_;
-    int pid_ = -1;
+    std::unique_ptr<test::XServer> server_;
+    std::optional<test::Process> running_;
     unsigned long window_ = 0;
 };
 

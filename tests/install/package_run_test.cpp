@@ -7,35 +7,31 @@
 #include <sstream>
 
 #include "e2e_support.h"
+#include "poll.h"
 
 namespace {
 
 using namespace kvr::e2e;
+using namespace kvr::test;
 
 // The one .deb the package fixture made, unpacked into a fresh temp root.
 class UnpackedPackage {
 public:
     UnpackedPackage() {
-        char tmpl[] = "/tmp/kvr-deb-XXXXXX";
-        root_ = mkdtemp(tmpl);
         fs::path deb;
         for (const auto& entry : fs::directory_iterator(KVR_PACKAGE_DIR))
             if (entry.path().extension() == ".deb")
                 deb = entry.path();
         if (deb.empty())
             throw std::runtime_error("no package in " KVR_PACKAGE_DIR);
-        const std::string command = "dpkg-deb -x '" + deb.string() + "' '" + root_.string() + "'";
-        if (std::system(command.c_str()) != 0)
-            throw std::runtime_error(command + " failed");
-    }
-    ~UnpackedPackage() {
-        std::error_code ignored;
-        fs::remove_all(root_, ignored);
+        const Command unpack{{"dpkg-deb", "-x", deb.string(), root_.path().string()}};
+        if (run(unpack).exitCode != 0)
+            throw std::runtime_error("dpkg-deb -x " + deb.string() + " failed");
     }
     fs::path program() const { return root_ / "usr/bin/kvr"; }
 
 private:
-    fs::path root_;
+    TempDir root_{"kvr-deb"};
 };
 
 // The visible windows titled "Kelvoro": the main window, and a message box when one shows.
@@ -58,7 +54,7 @@ TEST(InstalledProgram, SettingsGoToTheConfigFolderMadeOnFirstWrite) {
     program.click(kExit[0], kExit[1]);
     EXPECT_EQ(program.waitForExit(5s), std::optional<int>(0)) << program.log();
 
-    EXPECT_EQ(readFile(ini), "[CreatFlg]\ntype=1\nsave=0\ntimer=1\n");
+    EXPECT_EQ(readText(ini), "[CreatFlg]\ntype=1\nsave=0\ntimer=1\n");
     struct stat info {};
     ASSERT_EQ(::stat(ini.parent_path().c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0700u) << "the configuration folder is the user's alone";
@@ -67,11 +63,11 @@ TEST(InstalledProgram, SettingsGoToTheConfigFolderMadeOnFirstWrite) {
     // The next start reads the same file back: the choice survives.
     Program again(package.program());
     fs::create_directories(again.configHome() / "kelvoro");
-    writeFile(again.configHome() / "kelvoro/kvr.ini", "[CreatFlg]\ntype=1\nsave=1\ntimer=1\n");
+    writeText(again.configHome() / "kelvoro/kvr.ini", "[CreatFlg]\ntype=1\nsave=1\ntimer=1\n");
     ASSERT_TRUE(again.start()) << again.log();
     again.click(kExit[0], kExit[1]);
     EXPECT_EQ(again.waitForExit(5s), std::optional<int>(0)) << again.log();
-    EXPECT_EQ(readFile(again.configHome() / "kelvoro/kvr.ini"),
+    EXPECT_EQ(readText(again.configHome() / "kelvoro/kvr.ini"),
               "[CreatFlg]\ntype=1\nsave=1\ntimer=1\n");
     EXPECT_FALSE(fs::exists(again.folder() / "kvr.ini"));
 }
@@ -79,30 +75,26 @@ TEST(InstalledProgram, SettingsGoToTheConfigFolderMadeOnFirstWrite) {
 TEST(InstalledProgram, AKvrIniBesideItKeepsThePortableWay) {
     UnpackedPackage package;
     Program program(package.program());
-    writeFile(program.settingsFile(), "; mine\n");
+    writeText(program.settingsFile(), "; mine\n");
     ASSERT_TRUE(program.start()) << program.log();
     program.click(kExit[0], kExit[1]);
     EXPECT_EQ(program.waitForExit(5s), std::optional<int>(0)) << program.log();
-    EXPECT_EQ(readFile(program.settingsFile()), "; mine\n[CreatFlg]\ntype=0\nsave=0\ntimer=1\n");
+    EXPECT_EQ(readText(program.settingsFile()), "; mine\n[CreatFlg]\ntype=0\nsave=0\ntimer=1\n");
     EXPECT_FALSE(fs::exists(program.configHome()));
 }
 
 TEST(InstalledProgram, UnmakeableConfigFolderIsReportedAndTheProgramStays) {
     UnpackedPackage package;
     Program program(package.program());
-    writeFile(program.configHome(), "a file where the folder should be");
+    writeText(program.configHome(), "a file where the folder should be");
     ASSERT_TRUE(program.start()) << program.log();
     program.click(kExit[0], kExit[1]);
     // The message box ("<path> に書き込めません.") comes up beside the main window, which stays.
-    bool boxShown = false;
-    for (int i = 0; i < 50 && !boxShown; ++i) {
-        boxShown = windowsTitledKelvoro(program) == 2;
-        if (!boxShown)
-            program.run({"xdotool", "sleep", "0.1"});
-    }
+    const bool boxShown = pollUntil(
+        10s, [&] { return windowsTitledKelvoro(program) == 2; }, 100ms);
     EXPECT_TRUE(boxShown) << program.log();
     EXPECT_FALSE(program.waitForExit(1s).has_value()) << "a refused write does not end it";
-    EXPECT_EQ(readFile(program.configHome()), "a file where the folder should be");
+    EXPECT_EQ(readText(program.configHome()), "a file where the folder should be");
     EXPECT_FALSE(fs::exists(program.folder() / "kvr.ini"));
 }
 

@@ -12,6 +12,8 @@
 #include <stdexcept>
 #include <thread>
 
+#include "poll.h"
+
 namespace kvr::test {
 
 namespace {
@@ -37,6 +39,15 @@ uint8_t channel8(uint32_t pixel, unsigned long mask) {
         return uint8_t(c >> (bits - 8));
     const uint32_t max = (1u << bits) - 1;
     return uint8_t((c * 255 + max / 2) / max);
+}
+
+// Polls until done() or about two seconds have passed, our requests through to the server before
+// each try.
+bool waitForServer(Display* dpy, const std::function<bool()>& done) {
+    return pollUntil(std::chrono::seconds(2), [&] {
+        XSync(dpy, False);
+        return done();
+    });
 }
 
 }  // namespace
@@ -85,16 +96,6 @@ PaintedRoot::PaintedRoot(Display* dpy) {
     XSync(dpy, False);
 }
 
-bool waitFor(Display* dpy, const std::function<bool()>& done) {
-    for (int i = 0; i < 200; ++i) {
-        XSync(dpy, False);
-        if (done())
-            return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return false;
-}
-
 void setActiveWindowProperty(Display* dpy, Window w) {
     const Atom active = XInternAtom(dpy, "_NET_ACTIVE_WINDOW", False);
     const long value = long(w);
@@ -119,7 +120,7 @@ TestWindow::TestWindow(Display* dpy, int x, int y, int width, int height, unsign
                       {2, 0, 0, 0, 0});
     }
     XMapWindow(dpy, window_);
-    waitFor(dpy, [&] {
+    waitForServer(dpy, [&] {
         XWindowAttributes a;
         return frame() != window_ && XGetWindowAttributes(dpy, frame(), &a) &&
                a.map_state == IsViewable;
@@ -164,7 +165,7 @@ void TestWindow::activate() {
     e.xclient.data.l[1] = CurrentTime;
     XSendEvent(display_, DefaultRootWindow(display_), False,
                SubstructureRedirectMask | SubstructureNotifyMask, &e);
-    waitFor(display_, [&] {
+    waitForServer(display_, [&] {
         Atom type;
         int format;
         unsigned long count, after;
@@ -181,7 +182,7 @@ void TestWindow::activate() {
 void TestWindow::moveTo(int x, int y) {
     const ScreenRect before = frameRect();
     XMoveWindow(display_, window_, x, y);
-    waitFor(display_, [&] { return !(frameRect() == before); });
+    waitForServer(display_, [&] { return !(frameRect() == before); });
     // Let the window manager finish whatever it does with the move.
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     XSync(display_, False);
@@ -190,7 +191,7 @@ void TestWindow::moveTo(int x, int y) {
 void TestWindow::iconify() {
     const Window f = frame();
     XIconifyWindow(display_, window_, DefaultScreen(display_));
-    waitFor(display_, [&] {
+    waitForServer(display_, [&] {
         XWindowAttributes a;
         return XGetWindowAttributes(display_, f, &a) && a.map_state != IsViewable;
     });

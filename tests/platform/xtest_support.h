@@ -15,15 +15,12 @@
 #include "base/screen.h"
 #include "core/settings.h"
 #include "core/shot.h"
+#include "fake_source.h"
 #include "file_support.h"
 #include "platform/x11/x11_screen_source.h"
 #include "xserver.h"
 
 namespace kvr::test {
-
-struct Rgb {
-    uint8_t r, g, b;
-};
 
 // The root window's background, in 16-pixel blocks of flat colour, as pixel values of the
 // root visual (colours allocated in the default colormap on palette displays).
@@ -62,9 +59,6 @@ private:
     Display* display_;
     Window window_;
 };
-
-// Polls until done() or about two seconds have passed.
-bool waitFor(Display* display, const std::function<bool()>& done);
 
 // Sets _NET_ACTIVE_WINDOW on the root as the window manager would.
 void setActiveWindowProperty(Display* display, Window w);

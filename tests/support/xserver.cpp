@@ -2,83 +2,32 @@
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
-#include <fcntl.h>
-#include <signal.h>
-#include <sys/prctl.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
 #include <stdexcept>
 #include <string>
-#include <thread>
-#include <vector>
+
+#include "poll.h"
 
 namespace kvr::test {
 namespace {
 
-pid_t spawn(const std::vector<std::string>& argv, const std::string& display, int keepFd = -1) {
-    pid_t pid = fork();
-    if (pid < 0)
-        throw std::runtime_error("fork failed");
-    if (pid == 0) {
-        if (!display.empty())
-            setenv("DISPLAY", display.c_str(), 1);
-        int devnull = open("/dev/null", O_RDWR);
-        if (devnull >= 0) {
-            dup2(devnull, 0);
-            dup2(devnull, 1);
-            dup2(devnull, 2);
-        }
-        // A test that crashes or is killed must not leave its server running.
-        prctl(PR_SET_PDEATHSIG, SIGTERM);
-        // Keep the child out of the terminal's process group so a test's Ctrl-C reaches us only.
-        setpgid(0, 0);
-        for (int fd = 3; fd < 1024; ++fd)
-            if (fd != keepFd)
-                close(fd);
-        std::vector<char*> args;
-        for (auto& a : argv)
-            args.push_back(const_cast<char*>(a.c_str()));
-        args.push_back(nullptr);
-        execvp(args[0], args.data());
-        _exit(127);
-    }
-    return pid;
-}
-
-void stop(pid_t& pid) {
-    if (pid <= 0)
-        return;
-    kill(pid, SIGTERM);
-    for (int i = 0; i < 200; ++i) {
-        if (waitpid(pid, nullptr, WNOHANG) == pid) {
-            pid = -1;
-            return;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    kill(pid, SIGKILL);
-    waitpid(pid, nullptr, 0);
-    pid = -1;
-}
-
 // openbox drops a map request that arrives while it is still starting up, so one probe is not
 // enough: map a fresh one until openbox reparents it.
 bool windowGetsManaged(Display* dpy) {
+    using std::chrono::milliseconds;
     for (int attempt = 0; attempt < 60; ++attempt) {
         Window probe = XCreateSimpleWindow(dpy, DefaultRootWindow(dpy), 0, 0, 10, 10, 0, 0, 0);
         XSelectInput(dpy, probe, StructureNotifyMask);
         XMapWindow(dpy, probe);
         XFlush(dpy);
-        bool reparented = false;
         XEvent event;
-        for (int i = 0; i < 50 && !reparented; ++i) {
-            reparented = XCheckTypedWindowEvent(dpy, probe, ReparentNotify, &event);
-            if (!reparented)
-                std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        }
+        const bool reparented = pollUntil(
+            milliseconds(250),
+            [&] { return bool(XCheckTypedWindowEvent(dpy, probe, ReparentNotify, &event)); },
+            milliseconds(5));
         XDestroyWindow(dpy, probe);
         XSync(dpy, True);
         if (reparented)
@@ -98,8 +47,8 @@ XServer::XServer(Options options) : options_(options) {
 }
 
 XServer::~XServer() {
-    stop(wmPid_);
-    stop(serverPid_);
+    windowManager_.reset();
+    server_.reset();
 }
 
 void XServer::exportDisplay() const {
@@ -114,9 +63,11 @@ void XServer::startServer() {
                          "x" + std::to_string(options_.depth);
     // -noreset: without it the server resets when its last client leaves and later grabs see a
     // blank screen.
-    serverPid_ = spawn({"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0", screen,
-                        "-noreset", "-nolisten", "tcp", "-ac"},
-                       "", fds[1]);
+    server_.emplace(Command{{"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0", screen,
+                             "-noreset", "-nolisten", "tcp", "-ac"},
+                            {},
+                            {},
+                            fds[1]});
     close(fds[1]);
     std::string number;
     char c;
@@ -124,21 +75,21 @@ void XServer::startServer() {
         number += c;
     close(fds[0]);
     if (number.empty()) {
-        stop(serverPid_);
+        server_.reset();
         throw std::runtime_error("Xvfb did not start (is the xvfb package installed?)");
     }
     display_ = ":" + number;
 }
 
 void XServer::startWindowManager() {
-    wmPid_ = spawn({"openbox", "--sm-disable"}, display_);
+    windowManager_.emplace(Command{{"openbox", "--sm-disable"}, {"DISPLAY=" + display_}});
     // The window manager is up once it has announced itself on the root window.
     Display* dpy = XOpenDisplay(display_.c_str());
     if (!dpy)
         throw std::runtime_error("cannot open " + display_);
     Atom check = XInternAtom(dpy, "_NET_SUPPORTING_WM_CHECK", False);
-    bool ready = false;
-    for (int i = 0; i < 500 && !ready; ++i) {
+    bool ready = pollUntil(std::chrono::seconds(5), [&] {
+        bool announced = false;
         Atom type;
         int format;
         unsigned long count, after;
@@ -146,12 +97,11 @@ void XServer::startWindowManager() {
         if (XGetWindowProperty(dpy, DefaultRootWindow(dpy), check, 0, 1, False, XA_WINDOW, &type,
                                &format, &count, &after, &data) == Success &&
             count == 1)
-            ready = true;
+            announced = true;
         if (data)
             XFree(data);
-        if (!ready)
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
+        return announced;
+    });
     // Announced is not yet managing: openbox sets the property before it has loaded its
     // configuration and entered its event loop. A window it has reparented proves it is serving.
     if (ready)

@@ -2,8 +2,10 @@
 // A private X server (Xvfb) and, when asked for, a real window manager (openbox) for one test
 // binary. Started in the constructor, stopped in the destructor; nothing is shared with the
 // developer's own display.
-#include <sys/types.h>
+#include <optional>
 #include <string>
+
+#include "process.h"
 
 namespace kvr::test {
 
@@ -33,8 +35,8 @@ private:
     void startWindowManager();
     Options options_;
     std::string display_;
-    pid_t serverPid_ = -1;
-    pid_t wmPid_ = -1;
+    std::optional<Process> server_;
+    std::optional<Process> windowManager_;
 };
 
 }  // namespace kvr::test

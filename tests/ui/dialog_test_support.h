@@ -8,12 +8,11 @@
 #include <QTimer>
 #include <QWidget>
 #include <filesystem>
-#include <fstream>
 #include <functional>
-#include <sstream>
 #include <string>
 
 #include "core/settings.h"
+#include "file_support.h"
 #include "main.h"
 #include "opt.h"
 #include "ui_session.h"
@@ -29,18 +28,11 @@ inline std::string iniPath() {
 }
 
 inline void writeIni(const std::string& text) {
-    std::ofstream(iniPath(), std::ios::binary | std::ios::trunc) << text;
-}
-
-inline std::string readFileText(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
+    writeText(iniPath(), text);
 }
 
 inline std::string readIni() {
-    return readFileText(iniPath());
+    return readText(iniPath());
 }
 
 inline bool iniExists() {

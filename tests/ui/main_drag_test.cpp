@@ -2,10 +2,9 @@
 // xdotool) and openbox doing the move.
 #include <gtest/gtest.h>
 
-#include <QProcess>
-
 #include "main.h"
 #include "main_test_support.h"
+#include "process.h"
 
 namespace {
 
@@ -18,24 +17,19 @@ QPoint drag(TForm1& form, QPoint from, int dx, int dy) {
     QTest::qWait(50);
     const QPoint start = form.frameGeometry().topLeft();
     const QPoint p = form.mapToGlobal(from);
-    auto arg = [](int v) { return QString::number(v); };
-    QStringList steps = {"mousemove", "--sync", arg(p.x()), arg(p.y()), "mousedown", "1"};
+    auto arg = [](int v) { return std::to_string(v); };
+    std::vector<std::string> steps = {"xdotool",  "mousemove", "--sync", arg(p.x()),
+                                      arg(p.y()), "mousedown", "1"};
     // A few pixels first: the move starts on the first motion, then follows the pointer.
     if (dx || dy)
-        steps << "sleep"
-              << "0.05"
-              << "mousemove" << arg(p.x() + 3) << arg(p.y() + 3) << "sleep"
-              << "0.2"
-              << "mousemove" << arg(p.x() + dx) << arg(p.y() + dy);
-    steps << "sleep"
-          << "0.2"
-          << "mouseup"
-          << "1";
-    QProcess xdotool;
-    xdotool.start("xdotool", steps);
-    EXPECT_TRUE(xdotool.waitForStarted());
-    EXPECT_TRUE(QTest::qWaitFor([&] { return xdotool.state() == QProcess::NotRunning; }, 10000));
-    EXPECT_EQ(xdotool.exitCode(), 0) << xdotool.readAllStandardError().toStdString();
+        steps.insert(steps.end(), {"sleep", "0.05", "mousemove", arg(p.x() + 3), arg(p.y() + 3),
+                                   "sleep", "0.2", "mousemove", arg(p.x() + dx), arg(p.y() + dy)});
+    steps.insert(steps.end(), {"sleep", "0.2", "mouseup", "1"});
+    // Our event loop runs meanwhile: the window answers the press and the motion itself.
+    TempDir logs;
+    Process xdotool({steps, {}, logs / "xdotool.log"});
+    EXPECT_TRUE(QTest::qWaitFor([&] { return xdotool.exitStatus().has_value(); }, 10000));
+    EXPECT_EQ(xdotool.exitStatus(), std::optional<int>(0)) << readText(logs / "xdotool.log");
     QTest::qWait(200);
     return form.frameGeometry().topLeft() - start;
 }

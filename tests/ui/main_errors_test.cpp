@@ -2,6 +2,7 @@
 // tree), where they stand, how they answer the keyboard, and that the program goes on.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <unistd.h>
 #include <QLabel>
 #include <QPushButton>
@@ -148,8 +149,9 @@ TEST(ErrorBox, ShortTextKeepsOneLine) {
 
 // Everything written to this process's standard error while action runs.
 std::string stderrDuring(const std::function<void()>& action) {
-    char name[] = "/tmp/kvr-stderr-XXXXXX";
-    const int file = mkstemp(name);
+    const TempDir dir("kvr-stderr");
+    const std::filesystem::path name = dir / "stderr";
+    const int file = open(name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
     fflush(stderr);
     const int saved = dup(2);
     dup2(file, 2);
@@ -158,9 +160,7 @@ std::string stderrDuring(const std::function<void()>& action) {
     dup2(saved, 2);
     close(saved);
     close(file);
-    const std::string text = readFile(name);
-    unlink(name);
-    return text;
+    return readText(name);
 }
 
 TEST(Messages, ToolkitOutputIsDroppedAndFatalStillEnds) {

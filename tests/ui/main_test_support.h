@@ -9,7 +9,6 @@
 #include <QTimer>
 #include <QWidget>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <memory>
 #include <string>
@@ -155,14 +154,6 @@ inline bool hasAccessibleText(QObject* object, const QString& text) {
         if (t == text)
             return true;
     return false;
-}
-
-inline std::string readFile(const std::filesystem::path& path) {
-    return readFileText(path.string());
-}
-
-inline void writeFile(const std::filesystem::path& path, const std::string& text) {
-    std::ofstream(path, std::ios::binary) << text;
 }
 
 // The settings file of this test binary (ui_test_main puts it in the temp HOME), emptied.

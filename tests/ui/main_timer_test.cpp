@@ -33,20 +33,13 @@ struct TitleStep {
 
 class SelfTimer : public ::testing::Test {
 protected:
-    void SetUp() override {
-        ini_ = freshSettingsFile();
-        char tmpl[] = "/tmp/kvr-shots-XXXXXX";
-        folder_ = mkdtemp(tmpl);
-    }
-    void TearDown() override {
-        fs::remove(ini_);
-        fs::remove_all(folder_);
-    }
+    void SetUp() override { ini_ = freshSettingsFile(); }
+    void TearDown() override { fs::remove(ini_); }
 
     // A shown main window that writes into the test's folder.
     std::unique_ptr<TForm1> showForm() {
         auto form = std::make_unique<TForm1>(kvr::test::services());
-        form->Place = folder_.string();
+        form->Place = folder_.path().string();
         form->show();
         EXPECT_TRUE(waitExposed(form.get()));
         return form;
@@ -70,7 +63,7 @@ protected:
 
     void takeAllNames() const {
         for (int n = 0; n < 100; ++n)
-            writeFile(folder_ / QString::asprintf("ALL_J%02d.jpg", n).toStdString(), "x");
+            writeText(folder_ / QString::asprintf("ALL_J%02d.jpg", n).toStdString(), "x");
     }
     // Sets the timer to 3 with the arrows.
     static void timerToThree(const TForm1& form) {
@@ -80,14 +73,14 @@ protected:
 
     std::vector<std::string> picturesWritten() const {
         std::vector<std::string> names;
-        for (const auto& entry : fs::directory_iterator(folder_))
+        for (const auto& entry : fs::directory_iterator(folder_.path()))
             names.push_back(entry.path().filename().string());
         std::sort(names.begin(), names.end());
         return names;
     }
 
     fs::path ini_;
-    fs::path folder_;
+    TempDir folder_{"kvr-shots"};
 };
 
 TEST_F(SelfTimer, ThreeSecondCountdownTitlesThenThePicture) {
@@ -263,7 +256,7 @@ TEST_F(SelfTimer, WindowLeftOnScreenDuringTheCountIsHiddenForTheShot) {
 }
 
 TEST_F(SelfTimer, WindowMinimisedLateAfterTheShotStillComesBack) {
-    writeFile(ini_, "[CreatFlg]\ntype=1\n");
+    writeText(ini_, "[CreatFlg]\ntype=1\n");
     auto form = showForm();
     XClient x;
     button(*form, "SpeedButtonSHOT").click();
@@ -279,7 +272,7 @@ TEST_F(SelfTimer, WindowMinimisedLateAfterTheShotStillComesBack) {
 }
 
 TEST_F(SelfTimer, HandEditedTimerIsKeptToOneTo255) {
-    writeFile(ini_, "[CreatFlg]\ntype=1\ntimer=0\n");
+    writeText(ini_, "[CreatFlg]\ntype=1\ntimer=0\n");
     auto form = showForm();
     const auto steps = recordCountdown(*form, 5000);
     ASSERT_FALSE(steps.empty());
@@ -288,7 +281,7 @@ TEST_F(SelfTimer, HandEditedTimerIsKeptToOneTo255) {
     EXPECT_EQ(steps.back().netWmName, "Kelvoro");
     EXPECT_EQ(picturesWritten(), std::vector<std::string>{"ALL_J00.jpg"});
 
-    writeFile(ini_, "[CreatFlg]\ntype=1\ntimer=300\n");
+    writeText(ini_, "[CreatFlg]\ntype=1\ntimer=300\n");
     auto second = showForm();
     button(*second, "SpeedButtonSHOT").click();
     EXPECT_EQ(second->windowTitle(), "255秒前");

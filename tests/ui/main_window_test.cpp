@@ -77,13 +77,13 @@ TEST_F(MainWindow, FirstRunWithoutSettingsFileStartsWithDefaults) {
 TEST_F(MainWindow, DesktopFolderComesFromXdgUserDirs) {
     const fs::path home = getenv("HOME");
     fs::create_directories(home / ".config");
-    writeFile(home / ".config/user-dirs.dirs", "XDG_DESKTOP_DIR=\"$HOME/デスクトップ\"\n");
+    writeText(home / ".config/user-dirs.dirs", "XDG_DESKTOP_DIR=\"$HOME/デスクトップ\"\n");
     TForm1 form{kvr::test::services()};
     EXPECT_EQ(form.Place, (home / "デスクトップ").string());
 }
 
 TEST_F(MainWindow, SavedModeFormatAndTimerAreRestored) {
-    writeFile(ini_, "[CreatFlg]\ntype=1\nsave=1\ntimer=12\n");
+    writeText(ini_, "[CreatFlg]\ntype=1\nsave=1\ntimer=12\n");
     TForm1 form{kvr::test::services()};
     expectChoices(form, true, true, "12");
     EXPECT_EQ(form.shotChoices().mode, kvr::ShotMode::AllScreen);
@@ -91,19 +91,19 @@ TEST_F(MainWindow, SavedModeFormatAndTimerAreRestored) {
 }
 
 TEST_F(MainWindow, SavedFolderAndPrefixAreRestored) {
-    writeFile(ini_, "[Save]\nplace=/no/such/folder\nfilename=shot\nfilenamecheck=2\n");
+    writeText(ini_, "[Save]\nplace=/no/such/folder\nfilename=shot\nfilenamecheck=2\n");
     TForm1 form{kvr::test::services()};
     // Any text but "Error" is the folder, even one that does not exist.
     EXPECT_EQ(form.Place, "/no/such/folder");
     EXPECT_EQ(form.FileName, "shot");
     EXPECT_TRUE(form.FileNameCheck);
-    writeFile(ini_, "[Save]\nplace=Error\n");
+    writeText(ini_, "[Save]\nplace=Error\n");
     TForm1 again{kvr::test::services()};
     EXPECT_EQ(again.Place, std::string(getenv("HOME")) + "/Desktop");
 }
 
 TEST_F(MainWindow, TimerOutsideTheArrowsRangeIsShownAsRead) {
-    writeFile(ini_, "[CreatFlg]\ntimer=45\n");
+    writeText(ini_, "[CreatFlg]\ntimer=45\n");
     TForm1 form{kvr::test::services()};
     EXPECT_EQ(timerText(form), "45");
     // The arrows hold 30 at most: their first click puts their own position into the box.
@@ -151,7 +151,7 @@ TEST_F(MainWindow, ExitWritesTypeSaveTimerInOrderAndEndsTheProgram) {
     QTimer::singleShot(0, &form, [&] { button(form, "SpeedButtonEXIT").click(); });
     QTimer::singleShot(5000, [] { QCoreApplication::exit(99); });  // not ended: fail
     EXPECT_EQ(QApplication::exec(), 0);
-    EXPECT_EQ(readFile(ini_), "[CreatFlg]\ntype=1\nsave=1\ntimer=3\n");
+    EXPECT_EQ(readText(ini_), "[CreatFlg]\ntype=1\nsave=1\ntimer=3\n");
 }
 
 TEST_F(MainWindow, RefusedWriteOnExitShowsTheMessageAndKeepsTheProgramOpen) {

@@ -122,7 +122,7 @@ TEST_F(OptClose, WritesStopAtTheFirstRefusedOneInTheirOrder) {
         after.push_back("");
         for (const auto& write : writes) {
             write();
-            after.push_back(kvr::test::readFileText(scratch));
+            after.push_back(kvr::test::readText(scratch));
         }
     }
     std::filesystem::remove(scratch);

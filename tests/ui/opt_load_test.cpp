@@ -9,7 +9,6 @@
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
-#include <QProcess>
 #include <QRadioButton>
 #include <QSlider>
 #include <QTabWidget>
@@ -19,9 +18,11 @@
 #include "dialog_test_support.h"
 #include "main.h"
 #include "opt.h"
+#include "process.h"
 
 namespace {
 
+using kvr::test::Process;
 using kvr::test::writeIni;
 
 class OptLoad : public kvr::test::OptDialogTest {
@@ -202,18 +203,33 @@ TEST_F(OptLoad, DraggingTheCaptionMovesTheDialog) {
     // The real pointer (XTest), so the window manager does the move as on any title bar. One
     // xdotool run holds the button from press to release; the pauses leave the program and the
     // window manager time for each step on a busy machine.
-    QProcess xdotool;
-    xdotool.start("xdotool", QStringLiteral("mousemove --sync --window %1 %2 %3 mousedown 1 "
-                                            "sleep 0.5 mousemove_relative 3 3 sleep 1 "
-                                            "mousemove_relative 47 27 sleep 1 mouseup 1")
-                                 .arg(form->winId())
-                                 .arg(p.x())
-                                 .arg(p.y())
-                                 .split(' '));
-    ASSERT_TRUE(xdotool.waitForStarted());
-    EXPECT_TRUE(QTest::qWaitFor([&] { return xdotool.state() == QProcess::NotRunning; },
-                                kvr::test::kPatience));
-    EXPECT_EQ(xdotool.exitCode(), 0);
+    const auto arg = [](int v) { return std::to_string(v); };
+    Process xdotool({{"xdotool",
+                      "mousemove",
+                      "--sync",
+                      "--window",
+                      std::to_string(form->winId()),
+                      arg(p.x()),
+                      arg(p.y()),
+                      "mousedown",
+                      "1",
+                      "sleep",
+                      "0.5",
+                      "mousemove_relative",
+                      "3",
+                      "3",
+                      "sleep",
+                      "1",
+                      "mousemove_relative",
+                      "47",
+                      "27",
+                      "sleep",
+                      "1",
+                      "mouseup",
+                      "1"}});
+    EXPECT_TRUE(
+        QTest::qWaitFor([&] { return xdotool.exitStatus().has_value(); }, kvr::test::kPatience));
+    EXPECT_EQ(xdotool.exitStatus(), std::optional<int>(0));
     QTest::qWait(100);
     const QPoint moved = form->frameGeometry().topLeft() - start;
     EXPECT_GE(moved.x(), 40);

@@ -24,9 +24,7 @@ UiSession::UiSession(XServer::Options screen) : server_(screen) {
     server_.exportDisplay();
     setenv("QT_QPA_PLATFORM", "xcb", 1);
     setenv("QT_ENABLE_HIGHDPI_SCALING", "0", 1);
-    std::string pattern = (std::filesystem::temp_directory_path() / "kvr-ui-XXXXXX").string();
-    home_ = mkdtemp(pattern.data());
-    setenv("HOME", home_.c_str(), 1);
+    setenv("HOME", home_.path().c_str(), 1);
     unsetenv("XDG_CONFIG_HOME");
     settingsPath_ = (home_ / "kvr.ini").string();
     running = this;
@@ -34,8 +32,6 @@ UiSession::UiSession(XServer::Options screen) : server_(screen) {
 
 UiSession::~UiSession() {
     running = nullptr;
-    std::error_code ignored;
-    std::filesystem::remove_all(home_, ignored);
 }
 
 MainWindowServices UiSession::services(std::string settingsPath) {

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "base/window_manager.h"
+#include "file_support.h"
 #include "main.h"
 #include "platform/x11/x11_screen_source.h"
 #include "xserver.h"
@@ -44,7 +45,7 @@ public:
 
 private:
     XServer server_;
-    std::filesystem::path home_;
+    TempDir home_{"kvr-ui"};
     std::string settingsPath_;
     x11::X11ScreenSource source_;
     SessionWindowManager windowManager_;

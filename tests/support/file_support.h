@@ -1,33 +1,20 @@
 #pragma once
-// Temp folders and file bytes for the tests that write real files.
-#include <unistd.h>
-
+// Temp folders and file bytes for every test that touches real files.
 #include <algorithm>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
 namespace kvr::test {
 
-// A fresh folder under /tmp, removed with everything in it.
+// A fresh folder under the temp folder ("<stem>-XXXXXX"), removed with everything in it.
 class TempDir {
 public:
-    TempDir() {
-        char tmpl[] = "/tmp/kvr-test-XXXXXX";
-        if (!mkdtemp(tmpl))
-            throw std::runtime_error("mkdtemp failed");
-        path_ = tmpl;
-    }
-    ~TempDir() {
-        std::error_code ignored;  // a test may have left the folder read-only
-        std::filesystem::permissions(path_, std::filesystem::perms::owner_all,
-                                     std::filesystem::perm_options::add, ignored);
-        std::filesystem::remove_all(path_, ignored);
-    }
+    explicit TempDir(const std::string& stem = "kvr-test");
+    ~TempDir();
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
     std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
@@ -37,14 +24,17 @@ private:
     std::filesystem::path path_;
 };
 
-inline std::vector<uint8_t> readFile(const std::filesystem::path& path) {
+// A file's bytes; empty when it cannot be read (the test's own comparison then fails).
+template <typename Bytes>
+Bytes readAs(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
+    return Bytes(std::istreambuf_iterator<char>(in), {});
 }
-
+inline std::vector<uint8_t> readFile(const std::filesystem::path& path) {
+    return readAs<std::vector<uint8_t>>(path);
+}
 inline std::string readText(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
+    return readAs<std::string>(path);
 }
 
 inline void writeText(const std::filesystem::path& path, const std::string& bytes) {

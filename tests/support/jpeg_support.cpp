@@ -1,7 +1,9 @@
 #include "jpeg_support.h"
 
+#include <csetjmp>
 #include <cstdio>
 #include <stdexcept>
+#include <string>
 
 #include <jpeglib.h>
 
@@ -30,15 +32,36 @@ JpegLayout parseJpeg(const std::vector<uint8_t>& f) {
     return out;
 }
 
+namespace {
+
+struct JpegErrorExit {
+    jpeg_error_mgr manager;
+    std::jmp_buf jump;
+};
+
+// libjpeg's own error exit ends the process: jump back and fail the one test instead.
+void onJpegError(j_common_ptr info) {
+    std::longjmp(reinterpret_cast<JpegErrorExit*>(info->err)->jump, 1);
+}
+
+}  // namespace
+
 Decoded decodeJpeg(const std::vector<uint8_t>& file) {
-    jpeg_decompress_struct cinfo;
-    jpeg_error_mgr err;
-    cinfo.err = jpeg_std_error(&err);
+    jpeg_decompress_struct cinfo{};
+    JpegErrorExit error{};
+    cinfo.err = jpeg_std_error(&error.manager);
+    error.manager.error_exit = onJpegError;
+    Decoded d;
+    if (setjmp(error.jump)) {
+        char message[JMSG_LENGTH_MAX];
+        error.manager.format_message(reinterpret_cast<j_common_ptr>(&cinfo), message);
+        jpeg_destroy_decompress(&cinfo);
+        throw std::runtime_error(std::string("not a JPEG file: ") + message);
+    }
     jpeg_create_decompress(&cinfo);
     jpeg_mem_src(&cinfo, file.data(), file.size());
     jpeg_read_header(&cinfo, TRUE);
     jpeg_start_decompress(&cinfo);
-    Decoded d;
     d.width = int(cinfo.output_width);
     d.height = int(cinfo.output_height);
     d.components = cinfo.output_components;
@@ -48,7 +71,11 @@ Decoded decodeJpeg(const std::vector<uint8_t>& file) {
         jpeg_read_scanlines(&cinfo, &row, 1);
     }
     jpeg_finish_decompress(&cinfo);
+    // A file cut short decodes with a warning (libjpeg fills in grey): not a whole picture.
+    const bool whole = error.manager.num_warnings == 0;
     jpeg_destroy_decompress(&cinfo);
+    if (!whole)
+        throw std::runtime_error("not a whole JPEG file (cut short or damaged)");
     return d;
 }
 

@@ -25,6 +25,7 @@ struct Decoded {
     int components = 0;
     std::vector<uint8_t> pixels;  // RGB or grey, top row first
 };
+// Throws std::runtime_error when the file is not a whole, valid JPEG.
 Decoded decodeJpeg(const std::vector<uint8_t>& file);
 
 // The quantisation table libjpeg must write for a quality: Annex K base tables scaled, in
