@@ -2,10 +2,13 @@
 
 #include <sys/stat.h>
 
+#include <cerrno>
+
 #include "core/bmp.h"
 #include "core/grab.h"
 #include "core/jpeg.h"
 #include "core/naming.h"
+#include "core/outfile.h"
 #include "core/settings.h"
 
 namespace kvr {
@@ -32,8 +35,11 @@ void writeShot(const Picture& picture, SaveFormat format, const std::string& fol
         grey = settings.readInteger("JPEG", "grayscale", 0) != 0;
         quality = jpegQualityByte(settings.readInteger("JPEG", "qualityrange", 3));
     }
-    if (!isFolder(folder))
-        mkdir(folder.c_str(), 0777);
+    // A folder that cannot be made is reported with its own reason (a read-only parent, say):
+    // the file's "No such file or directory" would hide it. EEXIST (made meanwhile, or a file
+    // of that name) is left to the file's creation to report.
+    if (!isFolder(folder) && mkdir(folder.c_str(), 0777) != 0 && errno != EEXIST)
+        throw fileCreateError(path, errno);
     saveJpeg(picture, path, quality, grey);
 }
 

@@ -23,8 +23,9 @@ using NameChooser = std::function<std::optional<std::string>(const CaptureChoice
 ShotResult shotNow(const CaptureChoices& choices, const NameChooser& chooseName = nextFileName);
 
 // The writing half of shotNow for a picture already grabbed. JPEG: grey flag and quality read
-// from the settings file now, and a missing folder created (one level, failure ignored: it shows
-// as the file-create error). BMP: the folder is left as it is.
+// from the settings file now, and a missing folder created (one level; when that fails, the
+// file-create error with the reason the folder could not be made). BMP: the folder is left as
+// it is.
 void writeShot(const Picture& picture, SaveFormat format, const std::string& folder,
                const std::string& path);
 
