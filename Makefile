@@ -42,11 +42,11 @@ sanitize: deps
 	cmake --build $(SAN_BUILD) -j $(JOBS)
 	cd $(SAN_BUILD) && ctest --output-on-failure -j $(JOBS) --timeout 900
 
-# Each libFuzzer target for FUZZ_SECONDS, one after the other, growing fuzz/corpus/<name>/ with
-# the inputs that add coverage (new files are kept only after `-merge`, so the corpus stays small).
+# Each libFuzzer target for FUZZ_SECONDS, one after the other, on one core; fuzz/corpus/<name>/
+# keeps the smallest set of inputs that covers what was reached (`-merge`), so it stays small.
 FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 60
-FUZZ_TARGETS := $(patsubst fuzz/%_fuzz.cpp,%,$(wildcard fuzz/*_fuzz.cpp))
+FUZZ_TARGETS ?= $(patsubst fuzz/%_fuzz.cpp,%,$(wildcard fuzz/*_fuzz.cpp))
 
 fuzz: deps
 	@test -f $(FUZZ_BUILD)/CMakeCache.txt || cmake -S . -B $(FUZZ_BUILD) \
