@@ -66,6 +66,8 @@ OutputFile::OutputFile(const std::string& path) : path_(path) {
     }
     device_ = st.st_dev;
     inode_ = st.st_ino;
+    // Blocking writes from here on, whatever the file system makes of the flag.
+    fcntl(fd_, F_SETFL, fcntl(fd_, F_GETFL) & ~O_NONBLOCK);
 }
 
 OutputFile::~OutputFile() {
