@@ -22,15 +22,16 @@ namespace fs = std::filesystem;
 namespace {
 
 const fs::path& folder() {
-    static const fs::path path = [] {
-        // Under TMPDIR: fuzz/run points it at its own folder, which it removes, as libFuzzer
-        // ends without running exit handlers.
+    // Never destroyed: the exit handler that removes the folder runs after static destructors
+    // registered later. Under TMPDIR: fuzz/run points it at its own folder, which it removes,
+    // as libFuzzer ends without running exit handlers.
+    static const fs::path* const path = [] {
         std::string tmpl = (fs::temp_directory_path() / "kvr-fuzz-naming-XXXXXX").string();
         FUZZ_CHECK(mkdtemp(tmpl.data()) != nullptr);
         std::atexit([] { fs::remove_all(folder()); });
-        return fs::path(tmpl);
+        return new fs::path(tmpl);
     }();
-    return path;
+    return *path;
 }
 
 bool taken(const std::string& path) {
