@@ -23,6 +23,8 @@ inline constexpr char kUnknownError[] = "不明なエラーが発生しました
 inline constexpr char kNoWindow[] = "Windowの取得に失敗しました";
 inline constexpr char kNoResources[] = "システム リソースが足りません";
 inline constexpr char kCannotCreateFile[] = "ファイル \"%1\". %2 を作成できません";
+// The reason, in the system's own words, when the output name is a pipe or a device.
+inline constexpr char kNotRegularFile[] = "Not a regular file";
 inline constexpr char kWriteError[] = "ストリームへの書き込みエラー";
 inline constexpr char kJpegError[] = "JPEG エラー #%1";
 inline constexpr char kJpegNoMemory[] = "メモリストリームの拡大中にメモリが足りなくなりました";

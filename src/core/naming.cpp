@@ -7,8 +7,10 @@ namespace kvr {
 namespace {
 
 std::string prefixFor(const ShotChoices& c) {
+    // The prefix ends at a NUL byte: the file system would cut the name there anyway, and the
+    // digits after it would then never count.
     if (c.FileNameCheck)
-        return c.FileName;
+        return c.FileName.substr(0, c.FileName.find('\0'));
     const bool all = c.mode == ShotMode::AllScreen;
     const bool jpeg = c.format == SaveFormat::Jpeg;
     return std::string(all ? "ALL_" : "Act_") + (jpeg ? "J" : "B");

@@ -1,6 +1,7 @@
 #include "core/outfile.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -33,14 +34,38 @@ std::string reasonText(int code) {
     return text;
 }
 
-OutputFile::OutputFile(const std::string& path) {
+namespace {
+
+KvrError createError(const std::string& path, const std::string& reason) {
+    return KvrError(text::kCannotCreateFile, {fullPath(path), reason});
+}
+
+}  // namespace
+
+KvrError fileCreateError(const std::string& path, int code) {
+    return createError(path, reasonText(code));
+}
+
+OutputFile::OutputFile(const std::string& path) : path_(path) {
     ignoreFileSizeSignal();
     // O_NOFOLLOW: a link left in the output folder must not send the picture somewhere else.
-    fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0666);
-    if (fd_ < 0) {
-        const int code = errno;
-        throw KvrError(text::kCannotCreateFile, {fullPath(path), reasonText(code)});
+    // O_NONBLOCK: a pipe with no reader would otherwise hold the shot in open for ever (it fails
+    // with ENXIO instead); it changes nothing for a regular file.
+    fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK,
+                 0666);
+    if (fd_ < 0)
+        throw fileCreateError(path, errno);
+    // Only a regular file is a picture file: a pipe with a reader, or a device, is refused.
+    struct stat st;
+    if (fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd_);
+        fd_ = -1;
+        throw createError(path, text::kNotRegularFile);
     }
+    device_ = st.st_dev;
+    inode_ = st.st_ino;
+    // Blocking writes from here on, whatever the file system makes of the flag.
+    fcntl(fd_, F_SETFL, fcntl(fd_, F_GETFL) & ~O_NONBLOCK);
 }
 
 OutputFile::~OutputFile() {
@@ -48,18 +73,39 @@ OutputFile::~OutputFile() {
         ::close(fd_);
 }
 
-void OutputFile::writeAll(const void* data, size_t size) {
+void OutputFile::discard() {
+    if (fd_ >= 0) {
+        ::close(fd_);
+        fd_ = -1;
+    }
+    // Only while the name still leads to the file we wrote: whatever took its place stays.
+    struct stat st;
+    if (lstat(path_.c_str(), &st) == 0 && st.st_dev == device_ && st.st_ino == inode_)
+        ::unlink(path_.c_str());
+}
+
+int writeFully(int fd, const void* data, size_t size) {
     // One logical write, in as many calls as the kernel needs: Linux moves at most 0x7ffff000
     // bytes a call, and a signal may cut a call short.
     const auto* bytes = static_cast<const char*>(data);
     while (size > 0) {
-        const ssize_t n = ::write(fd_, bytes, size);
+        const ssize_t n = ::write(fd, bytes, size);
         if (n < 0 && errno == EINTR)
             continue;
-        if (n <= 0)
-            throw KvrError(text::kWriteError, {});
+        if (n < 0)
+            return errno;
+        if (n == 0)
+            return ENOSPC;
         bytes += n;
         size -= size_t(n);
+    }
+    return 0;
+}
+
+void OutputFile::writeAll(const void* data, size_t size) {
+    if (writeFully(fd_, data, size) != 0) {
+        discard();
+        throw KvrError(text::kWriteError, {});
     }
 }
 
@@ -67,8 +113,10 @@ void OutputFile::close() {
     const int fd = fd_;
     fd_ = -1;
     // Some file systems report a failed write only here. No retry: the descriptor is gone.
-    if (fd >= 0 && ::close(fd) != 0 && errno != EINTR)
+    if (fd >= 0 && ::close(fd) != 0 && errno != EINTR) {
+        discard();
         throw KvrError(text::kWriteError, {});
+    }
 }
 
 }  // namespace kvr

@@ -1,28 +1,46 @@
 #pragma once
 // The output file of one shot: created (or emptied) before anything is encoded, closed on every
 // path out of the writer.
+#include <sys/types.h>
+
 #include <cstddef>
 #include <string>
+
+#include "base/error.h"
 
 namespace kvr {
 
 class OutputFile {
 public:
-    // Raises "ファイル "<full path>". <reason> を作成できません" when the file cannot be made.
+    // Raises "ファイル "<full path>". <reason> を作成できません" when the file cannot be made or
+    // is not a regular file (a pipe, a device); never waits for a pipe's reader.
     explicit OutputFile(const std::string& path);
     ~OutputFile();
     OutputFile(const OutputFile&) = delete;
     OutputFile& operator=(const OutputFile&) = delete;
 
-    // Writes all of it; a failure raises text::kWriteError and keeps what was written.
+    // Writes all of it; a failure raises text::kWriteError and removes the part written: a
+    // cut-short picture under a numbered name would look like a shot.
     void writeAll(const void* data, size_t size);
-    // Closes the file, raising text::kWriteError when the system reports a failure. The
-    // destructor closes a file left open (after an error) without a word.
+    // Closes the file, raising text::kWriteError (and removing the file) when the system
+    // reports a failure. The destructor closes a file left open without a word.
     void close();
 
 private:
+    void discard();  // closes, and removes the file if its name still leads to it
+
+    std::string path_;
     int fd_ = -1;
+    dev_t device_ = 0;
+    ino_t inode_ = 0;
 };
+
+// The file-create error for path, with the reason for the error code.
+KvrError fileCreateError(const std::string& path, int code);
+
+// Writes all of size bytes to fd, going on after calls cut short; 0, or the errno of the
+// failure (ENOSPC for a write that moved nothing).
+int writeFully(int fd, const void* data, size_t size);
 
 // The path made absolute and tidied ("." and ".." folded) without asking the file system.
 std::string fullPath(const std::string& path);

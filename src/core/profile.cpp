@@ -14,6 +14,10 @@ namespace {
 
 constexpr std::string_view kBlanks = " \t\n\v\f\r";
 constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
+// Starts a value stored as raw bytes (a folder name that is not UTF-8). 0xFF is valid neither in
+// UTF-8 nor as a CP932 byte, so no value that ever read cleanly (ours in UTF-8, or a Shift-JIS
+// one from Windows) starts with it: those keep reading exactly as before.
+constexpr char kRawMark = '\xFF';
 
 bool isBlank(char c) {
     return kBlanks.find(c) != std::string_view::npos;
@@ -119,17 +123,35 @@ std::string_view unquote(std::string_view value) {
     return value;
 }
 
-// What goes after "=": the value itself, or the value in double quotes where reading would
-// otherwise lose its outer blanks or its own outer quotes.
-std::string encodeValue(std::string_view value) {
+// The value as the file holds it once unquoted: itself when it is UTF-8, else its bytes behind
+// the raw mark (read as CP932 they would come back as another path).
+std::string storedValue(std::string_view value) {
     if (value.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos) {
         throw std::invalid_argument("line break in a profile value");
     }
-    const bool blankAround = !value.empty() && (isBlank(value.front()) || isBlank(value.back()));
-    if (blankAround || unquote(value).size() != value.size()) {
-        return "\"" + std::string(value) + "\"";
-    }
-    return std::string(value);
+    if (isValidUtf8(value))
+        return std::string(value);
+    return kRawMark + std::string(value);
+}
+
+// The stored text in double quotes where reading would otherwise lose its outer blanks or its
+// own outer quotes.
+std::string quoteValue(const std::string& stored) {
+    const bool blankAround = !stored.empty() && (isBlank(stored.front()) || isBlank(stored.back()));
+    if (blankAround || unquote(stored).size() != stored.size())
+        return "\"" + stored + "\"";
+    return stored;
+}
+
+// Stored text back to the value: raw bytes after the mark, UTF-8 as it is, else CP932 from a
+// Windows file. A NUL ends the value, as it ends the C string a Windows reader returns: the
+// name check, the file and the dialogs then all see the same text.
+std::string readValue(std::string_view stored) {
+    stored = stored.substr(0, stored.find('\0'));
+    if (!stored.empty() && stored.front() == kRawMark)
+        return std::string(stored.substr(1, kProfileValueMax));
+    const std::string text = isValidUtf8(stored) ? std::string(stored) : cp932ToUtf8(stored);
+    return std::string(cutUtf8(text, kProfileValueMax));
 }
 
 void checkName(std::string_view name, bool isKey) {
@@ -179,22 +201,21 @@ std::optional<std::string> ProfileText::value(std::string_view section,
     const Location where = locate(content_, lines, section, key);
     if (!where.key)
         return std::nullopt;
-    const std::string_view raw = unquote(where.parsed.value);
-    const std::string text = isValidUtf8(raw) ? std::string(raw) : cp932ToUtf8(raw);
-    return std::string(cutUtf8(text, kProfileValueMax));
+    return readValue(unquote(where.parsed.value));
 }
 
 bool ProfileText::setValue(std::string_view section, std::string_view key, std::string_view value) {
     checkName(section, false);
     checkName(key, true);
-    const std::string encoded = encodeValue(value);
+    const std::string stored = storedValue(value);
+    const std::string encoded = quoteValue(stored);
     const std::string_view eol = lineEndOf(content_);
     const std::vector<Line> lines = splitLines(content_);
     const Location where = locate(content_, lines, section, key);
 
     if (where.key) {
         // Already reading back as this value, quoted or not: nothing to write.
-        if (unquote(where.parsed.value) == value)
+        if (unquote(where.parsed.value) == stored)
             return false;
         // Keep the key as spelled in the file and the blanks up to the value.
         const std::string_view line(content_.data() + where.key->start,
@@ -215,7 +236,12 @@ bool ProfileText::setValue(std::string_view section, std::string_view key, std::
         if (after.next == after.end) {  // the file's last line, with no line end of its own
             content_.insert(after.end, std::string(eol) + keyLine);
         } else {
-            content_.insert(after.next, keyLine + std::string(eol));
+            // A lone CR put in front of an LF would join it into one CR LF and swallow the
+            // blank line that LF ends: there the new line ends as the line before it does.
+            std::string lineEnd(eol);
+            if (eol == "\r" && after.next < content_.size() && content_[after.next] == '\n')
+                lineEnd = content_.substr(after.end, after.next - after.end);
+            content_.insert(after.next, keyLine + lineEnd);
         }
         return true;
     }

@@ -9,6 +9,8 @@
 // - CR, LF and CR LF all end a line.
 // A write changes one key line, or adds one at the end of its section (after its last key line),
 // or adds the section at the end of the file. Every other byte of the file stays as it was.
+// A value that is not UTF-8 (a folder name is bytes) is stored as a 0xFF byte and its bytes, and
+// reads back as those bytes.
 #include <cstddef>
 #include <optional>
 #include <string>
@@ -25,8 +27,8 @@ public:
 
     const std::string& content() const { return content_; }
 
-    // The value in UTF-8 (a value that is not UTF-8 is taken as CP932), or nothing when the
-    // section or the key is missing.
+    // The value in UTF-8 (a value that is not UTF-8 is taken as CP932), the bytes of a value we
+    // stored as bytes, or nothing when the section or the key is missing. A NUL ends the value.
     std::optional<std::string> value(std::string_view section, std::string_view key) const;
 
     // Stores the value; false when the key already reads back as exactly this value (in quotes

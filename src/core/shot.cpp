@@ -2,9 +2,12 @@
 
 #include <sys/stat.h>
 
+#include <cerrno>
+
 #include "core/bmp.h"
 #include "core/jpeg.h"
 #include "core/naming.h"
+#include "core/outfile.h"
 
 namespace kvr {
 
@@ -23,8 +26,11 @@ void writeShot(const Picture& picture, SaveFormat format, const std::string& fol
         saveBmp(picture, path);
         return;
     }
-    if (!isFolder(folder))
-        mkdir(folder.c_str(), 0777);
+    // A folder that cannot be made is reported with its own reason (a read-only parent, say):
+    // the file's "No such file or directory" would hide it. EEXIST (made meanwhile, or a file
+    // of that name) is left to the file's creation to report.
+    if (!isFolder(folder) && mkdir(folder.c_str(), 0777) != 0 && errno != EEXIST)
+        throw fileCreateError(path, errno);
     saveJpeg(picture, path, jpeg.quality, jpeg.grey);
 }
 

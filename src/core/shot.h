@@ -29,7 +29,8 @@ struct ShotOutcome {
 ShotOutcome shotNow(ScreenSource& source, const ShotChoices& choices, const JpegOptions& jpeg);
 
 // The writing half of shotNow for a picture already taken. JPEG: a missing folder is created
-// (one level, failure ignored: it shows as the file-create error). BMP: the folder is left as
+// (one level; when that fails, the file-create error with the reason the folder could not be
+// made). BMP: the folder is left as
 // it is.
 void writeShot(const Picture& picture, SaveFormat format, const std::string& folder,
                const std::string& path, const JpegOptions& jpeg);

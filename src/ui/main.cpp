@@ -95,11 +95,13 @@ void TForm1::FormCreate() {
 }
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == ui_->Image2) {
+    // Only a mouse event is one: the picture also gets font, paint and other events.
+    if (watched == ui_->Image2 &&
+        (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseMove)) {
         auto* mouse = static_cast<QMouseEvent*>(event);
         if (event->type() == QEvent::MouseButtonPress)
             kvr::runHandler([this, mouse] { FormMouseDown(mouse); });
-        else if (event->type() == QEvent::MouseMove)
+        else
             kvr::runHandler([this, mouse] { FormMouseMove(mouse); });
     }
     return QWidget::eventFilter(watched, event);

@@ -126,7 +126,9 @@ bool TForm2::event(QEvent* e) {
 bool TForm2::eventFilter(QObject* watched, QEvent* e) {
     // Dragging the caption moves the dialog, as on a title bar: the window manager takes over
     // at the first move with the button held.
-    if (watched == ui_->TitleBar) {
+    // Only a mouse event is one: the caption strip also gets font, paint and other events.
+    if (watched == ui_->TitleBar &&
+        (e->type() == QEvent::MouseButtonPress || e->type() == QEvent::MouseMove)) {
         const auto* mouse = static_cast<QMouseEvent*>(e);
         if (e->type() == QEvent::MouseButtonPress && mouse->button() == Qt::LeftButton)
             captionPressed_ = true;

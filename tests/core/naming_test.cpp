@@ -105,6 +105,19 @@ TEST_F(NamingTest, AnyLinkTakesItsNameEvenDanglingOrToAFolder) {
     EXPECT_EQ(next(), "ALL_B02.bmp");
 }
 
+// A prefix with a NUL byte (only from a hand-edited file) is cut there: the name offered is the
+// name the file gets, so the numbers go on counting instead of all landing on one file.
+TEST_F(NamingTest, PrefixIsCutAtANulByteForTheCheckAndTheFile) {
+    choices.FileNameCheck = true;
+    choices.FileName = std::string("a\0b", 3);
+    for (const char* expected : {"a00.jpg", "a01.jpg", "a02.jpg"}) {
+        const std::string name = next();
+        EXPECT_EQ(name, expected);
+        touch(name);
+    }
+    EXPECT_EQ(test::entries(dir), (std::vector<std::string>{"a00.jpg", "a01.jpg", "a02.jpg"}));
+}
+
 TEST_F(NamingTest, MissingFolderGivesZero) {
     choices.Place = (dir / "not" / "there").string();
     choices.mode = ShotMode::AllScreen;

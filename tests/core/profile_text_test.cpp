@@ -188,3 +188,41 @@ TEST(ProfileWrite, RefusesWhatTheFormatCannotHold) {
     EXPECT_THROW(profile.setValue("S", "", "1"), std::invalid_argument);
     EXPECT_EQ(profile.content(), "[S]\nk=1\n");
 }
+
+// A folder name is bytes, not text: one that is not UTF-8 must come back byte for byte, while a
+// Shift-JIS value from Windows still reads as its characters.
+TEST(ProfileWrite, ValuesThatAreNotUtf8ReadBackAsTheirBytes) {
+    const std::string paths[] = {
+        "/home/caf\xE9/Desktop",      // Latin-1: not valid CP932 either
+        "/home/caf\xE9s/Desktop",     // Latin-1 that happens to be a CP932 character
+        "/home/" + kDesktopCp932,     // the bytes of a Shift-JIS name, made by a Linux tool
+        "\xFF\xFE/x",                 // starts with bytes valid in neither
+        " \x83\x66 ",                 // blanks around, quoted on the way
+        std::string("/tmp/\xC3", 6),  // a cut UTF-8 character at the end
+    };
+    for (const std::string& path : paths) {
+        ProfileText profile("[Save]\r\nplace=old\r\nflg=1\r\n");
+        ASSERT_TRUE(profile.setValue("Save", "place", path));
+        EXPECT_EQ(profile.value("Save", "place"), path) << profile.content();
+        EXPECT_EQ(profile.value("Save", "flg"), "1");
+        EXPECT_FALSE(profile.setValue("Save", "place", path)) << "stored again";
+    }
+    // What the files brought from Windows and our own UTF-8 files hold still reads the same.
+    EXPECT_EQ(get("[Save]\nplace=" + kDesktopCp932 + "\n", "Save", "place"), "デスクトップ");
+    EXPECT_EQ(get("[Save]\nplace=/home/u/デスクトップ\n", "Save", "place"), "/home/u/デスクトップ");
+}
+
+// A hand-edited value with a NUL byte reads up to it, as the C string a Windows reader returns:
+// every user of the value (name check, file creation, dialogs) then sees the same text.
+TEST(ProfileRead, ValueEndsAtANulByte) {
+    EXPECT_EQ(get(std::string("[Save]\nfilename=a\0b\n", 20), "Save", "filename"), "a");
+    EXPECT_EQ(get(std::string("[Save]\nfilename=\0\n", 18), "Save", "filename"), "");
+}
+
+// A file whose first line ends with a lone CR: a new line ending with CR right before an LF
+// would join it into one CR LF and swallow the blank line that LF ends.
+TEST(ProfileWrite, NewLineKeepsTheBlankLinesAfterIt) {
+    EXPECT_EQ(set("\r[S]\n\n", "S", "k", "v"), "\r[S]\nk=v\n\n");
+    EXPECT_EQ(set("\r[S]\r\nk=1\r\n\n[T]\n", "S", "j", "v"), "\r[S]\r\nk=1\r\nj=v\r\n\n[T]\n");
+    EXPECT_EQ(set("\r[S]\rk=1\r\r", "S", "j", "v"), "\r[S]\rk=1\rj=v\r\r");
+}

@@ -183,6 +183,17 @@ TEST_F(SettingsTest, EveryKeyWrittenReadsBackAsTheExpectedFile) {
     EXPECT_EQ(settings.readInteger("JPEG", "qualityrange", 3), 10);
 }
 
+// A home folder whose name is not UTF-8 (here Latin-1 "cafés", whose bytes are also a CP932
+// character) is stored by the options dialog and comes back the same at the next start.
+TEST_F(SettingsTest, FolderNameThatIsNotUtf8ComesBackTheSame) {
+    const std::string place = "/home/caf\xE9s/Desktop";
+    {
+        Settings settings(ini);
+        writeOptionSettings(settings, {.flg = 1, .place = place, .filename = "x"});
+    }
+    expectStartup(readStartupSettings(Settings(ini)), 0, 0, 1, place.c_str(), "x", false);
+}
+
 TEST_F(SettingsTest, OptionWritesStopAtTheFirstRefusal) {
     put("[Save]\nflg=0\nplace=/old\nfilename=old\n");
     Settings settings(ini);
