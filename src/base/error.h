@@ -1,0 +1,32 @@
+#pragma once
+// The one error type of the program: it carries the message the user will read (UTF-8), and,
+// for a fixed text, that text and its values, so the user interface can show it translated.
+#include <initializer_list>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "base/texts.h"
+
+namespace kvr {
+
+class KvrError : public std::runtime_error {
+public:
+    // A message made elsewhere (a library's own text); shown as it is.
+    explicit KvrError(const std::string& message) : std::runtime_error(message) {}
+    // One of the fixed texts of base/texts.h, with its values.
+    KvrError(const char* text, std::initializer_list<std::string_view> values)
+        : std::runtime_error(fillText(text, values)), text_(text), values_(values.begin(),
+                                                                          values.end()) {}
+
+    // The fixed text before filling, or null for a message made elsewhere.
+    const char* text() const { return text_; }
+    const std::vector<std::string>& values() const { return values_; }
+
+private:
+    const char* text_ = nullptr;
+    std::vector<std::string> values_;
+};
+
+}  // namespace kvr

@@ -1,0 +1,25 @@
+#include "base/texts.h"
+
+#include <vector>
+
+namespace kvr {
+
+std::string fillText(std::string_view text, std::initializer_list<std::string_view> values) {
+    const std::vector<std::string_view> args(values);
+    std::string out;
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '%' && i + 1 < text.size() && text[i + 1] >= '1' && text[i + 1] <= '9') {
+            const size_t n = size_t(text[i + 1] - '1');
+            if (n < args.size()) {
+                out += args[n];
+                ++i;
+                continue;
+            }
+        }
+        out += text[i];
+    }
+    return out;
+}
+
+}  // namespace kvr
