@@ -1,8 +1,9 @@
-// kvr_wl_grab kwin|portal all|active OUT.png [LIMIT_MS]: one grab through a Wayland source,
-// written losslessly for the tests to compare; "W H MS" on stdout, the user's message on stderr
-// (exit 1) when the source refuses. Run inside the session as its user.
+// kvr_wl_grab kwin|portal all|active OUT.png [LIMIT_MS [LINGER_MS]]: one grab through a Wayland
+// source, written losslessly for the tests to compare; "W H MS" on stdout, the user's message on
+// stderr (exit 1) when the source refuses. Run inside the session as its user.
 #include <QCoreApplication>
 #include <QImage>
+#include <QTimer>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -23,7 +24,8 @@ int main(int argc, char** argv) {
                                                                    : kvr::ShotMode::AllScreen;
     std::unique_ptr<kvr::ScreenSource> source =
         which == "kwin" ? kvr::makeKWinSource()
-        : argc > 4      ? kvr::makePortalSource(std::chrono::milliseconds(std::stol(argv[4])))
+        : argc > 4      ? kvr::makePortalSource({std::chrono::milliseconds(std::stol(argv[4])),
+                                                 std::chrono::milliseconds(std::stol(argv[4]))})
                         : kvr::makePortalSource();
     std::printf("supports %d\n", source->supports(mode) ? 1 : 0);
     try {
@@ -40,6 +42,12 @@ int main(int argc, char** argv) {
         std::printf("%d %d %.1f\n", p.width, p.height, ms.count());
     } catch (const kvr::KvrError& e) {
         std::fprintf(stderr, "%s\n", e.what());
+        std::fflush(stderr);
+        // LINGER_MS: stay up a while, as the program would, for what the source left running.
+        if (argc > 5) {
+            QTimer::singleShot(std::stoi(argv[5]), &app, &QCoreApplication::quit);
+            app.exec();
+        }
         return 1;
     }
     return 0;

@@ -1,5 +1,6 @@
 #include "platform/wayland/portal_source.h"
 
+#include <QCoreApplication>
 #include <QDBusArgument>
 #include <QDBusConnection>
 #include <QDBusMessage>
@@ -63,16 +64,73 @@ bool listen(QDBusConnection& bus, const QString& path, ResponseWaiter* waiter) {
                        SLOT(onResponse(uint, QVariantMap)));
 }
 
+void listenLate(QDBusConnection& bus, const QString& path, QObject* cleaner) {
+    bus.connect(kPortalService, path, kRequestInterface, QStringLiteral("Response"), cleaner,
+                SLOT(onResponse(uint, QVariantMap)));
+}
+
 void forget(QDBusConnection& bus, const QString& path, ResponseWaiter* waiter) {
     bus.disconnect(kPortalService, path, kRequestInterface, QStringLiteral("Response"), waiter,
                    SLOT(onResponse(uint, QVariantMap)));
 }
 
+// A picture the portal delivers after the wait was given up (GNOME keeps its question open even
+// when the request is closed, and takes the picture if the user then allows it): removed when it
+// comes, as long as the program runs.
+class LateAnswerCleaner : public QObject {
+    Q_OBJECT
+public:
+    using QObject::QObject;
+
+public slots:
+    void onResponse(uint response, const QVariantMap& values) {
+        if (response == 0) {
+            const QString uri = values.value(QStringLiteral("uri")).toString();
+            if (auto path = localPathOfUri(uri.toStdString()))
+                takePortalFile(*path);
+        }
+        deleteLater();
+    }
+};
+
+enum class Permission { Granted, Refused, Undecided };
+
+// What the permission store holds for screenshots by programs outside a sandbox (app id ""):
+// GNOME asks the user while it holds nothing.
+Permission screenshotPermission(QDBusConnection& bus) {
+    QDBusMessage call = QDBusMessage::createMethodCall(
+        QStringLiteral("org.freedesktop.impl.portal.PermissionStore"),
+        QStringLiteral("/org/freedesktop/impl/portal/PermissionStore"),
+        QStringLiteral("org.freedesktop.impl.portal.PermissionStore"), QStringLiteral("Lookup"));
+    call.setArguments({QStringLiteral("screenshot"), QStringLiteral("screenshot")});
+    const QDBusMessage reply = bus.call(call, QDBus::Block, 5000);
+    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
+        return Permission::Undecided;
+    const QDBusArgument table = reply.arguments().constFirst().value<QDBusArgument>();
+    Permission result = Permission::Undecided;
+    table.beginMap();
+    while (!table.atEnd()) {
+        QString app;
+        QStringList values;
+        table.beginMapEntry();
+        table >> app >> values;
+        table.endMapEntry();
+        if (app.isEmpty() && !values.isEmpty())
+            result = values.constFirst() == QLatin1String("yes") ? Permission::Granted
+                                                                 : Permission::Refused;
+    }
+    table.endMap();
+    return result;
+}
+
 // Asks the portal for a picture file of the whole desktop and waits for its answer.
-std::string requestScreenshotUri(std::chrono::milliseconds limit) {
+std::string requestScreenshotUri(const PortalWaits& waits) {
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected())
         throw KvrError(text::kNoPortal, {});
+    const Permission before = screenshotPermission(bus);
+    const std::chrono::milliseconds limit =
+        before == Permission::Undecided ? waits.question : waits.answer;
     const QString token = QStringLiteral("kvr%1").arg(QRandomGenerator::global()->generate64(), 16,
                                                       16, QLatin1Char('0'));
     QEventLoop loop;
@@ -122,16 +180,24 @@ std::string requestScreenshotUri(std::chrono::milliseconds limit) {
         throw KvrError(text::kPortalFailed, {});
     }
     if (!waiter.code) {
-        // Take the question (if one is open) off the screen: its answer would go nowhere.
-        bus.asyncCall(QDBusMessage::createMethodCall(kPortalService, handle, kRequestInterface,
-                                                     QStringLiteral("Close")));
+        // Give the request up, and clean after it should the answer still come.
+        if (QCoreApplication::instance())
+            listenLate(bus, handle, new LateAnswerCleaner(QCoreApplication::instance()));
+        // Waited for, so that it is sent even when the program ends right after the message.
+        bus.call(QDBusMessage::createMethodCall(kPortalService, handle, kRequestInterface,
+                                                QStringLiteral("Close")),
+                 QDBus::Block, 2000);
         const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(limit).count();
         throw KvrError(text::kPortalNoAnswer, {std::to_string(std::max<long long>(1, seconds))});
     }
     if (*waiter.code == 1)
         throw KvrError(text::kPortalDenied, {});
-    if (*waiter.code != 0)
+    if (*waiter.code != 0) {
+        // GNOME answers a "Deny", then and later, as a plain failure: the store tells them apart.
+        if (screenshotPermission(bus) == Permission::Refused)
+            throw KvrError(text::kPortalDenied, {});
         throw KvrError(text::kPortalFailed, {});
+    }
     const QString uri = waiter.results.value(QStringLiteral("uri")).toString();
     if (uri.isEmpty())
         throw KvrError(text::kPortalFailed, {});
@@ -243,14 +309,14 @@ std::vector<MonitorInfo> desktopMonitors() {
 
 class PortalScreenSource final : public ScreenSource {
 public:
-    explicit PortalScreenSource(std::chrono::milliseconds limit) : limit_(limit) {}
+    explicit PortalScreenSource(PortalWaits waits) : waits_(waits) {}
     const char* name() const override { return "portal"; }
     bool supports(ShotMode mode) const override { return mode == ShotMode::AllScreen; }
 
     Picture grab(ShotMode mode) override {
         if (mode != ShotMode::AllScreen)
             throw KvrError(text::kNoActiveWindowHere, {});
-        const std::string uri = requestScreenshotUri(limit_);
+        const std::string uri = requestScreenshotUri(waits_);
         const std::optional<std::string> path = localPathOfUri(uri);
         if (!path)
             throw KvrError(text::kPortalFailed, {});
@@ -283,7 +349,7 @@ public:
     }
 
 private:
-    std::chrono::milliseconds limit_;
+    PortalWaits waits_;
 };
 
 }  // namespace
@@ -326,8 +392,8 @@ std::optional<ScreenRect> primaryPixelsIn(int pictureWidth, int pictureHeight,
     return ScreenRect{x0, y0, x1 - x0, y1 - y0};
 }
 
-std::unique_ptr<ScreenSource> makePortalSource(std::chrono::milliseconds answerLimit) {
-    return std::make_unique<PortalScreenSource>(answerLimit);
+std::unique_ptr<ScreenSource> makePortalSource(PortalWaits waits) {
+    return std::make_unique<PortalScreenSource>(waits);
 }
 
 }  // namespace kvr

@@ -13,13 +13,17 @@
 
 namespace kvr {
 
-// How long a grab waits for the portal's answer. GNOME asks the user once whether programs may
-// take screenshots and answers only when they have decided: a minute is ample to read and answer
-// one yes/no question, while a portal that hangs does not keep the program waiting for good.
-inline constexpr std::chrono::milliseconds kPortalAnswerLimit = std::chrono::seconds(60);
+// How long a grab waits for the portal's answer. A portal answers a non-interactive call within
+// a second; 30 s also covers a backend that is slow to start (the portal itself gives up on a
+// backend after D-Bus's 25 s). GNOME instead asks the user, once, whether programs may take
+// screenshots, and answers only when they have decided: while that question can be open the wait
+// is the user's, so it is long, and it ends only for a portal that hangs or a user who left.
+struct PortalWaits {
+    std::chrono::milliseconds answer = std::chrono::seconds(30);
+    std::chrono::milliseconds question = std::chrono::minutes(10);
+};
 
-std::unique_ptr<ScreenSource> makePortalSource(
-    std::chrono::milliseconds answerLimit = kPortalAnswerLimit);
+std::unique_ptr<ScreenSource> makePortalSource(PortalWaits waits = {});
 
 // The pixels of the primary monitor within a portal picture of the whole layout (monitors in
 // logical coordinates; the picture may be at a higher scale). The whole picture for one monitor
