@@ -4,3 +4,10 @@
 # The program the tests run inside a session as its user: one grab, written as PNG.
 add_executable(kvr_wl_grab ${CMAKE_CURRENT_LIST_DIR}/wl_grab.cpp)
 target_link_libraries(kvr_wl_grab PRIVATE kvr_wayland)
+
+# What needs no session: the portal file's handling, the output choice, the portal picture's cut.
+add_executable(wayland_source_unit_tests ${CMAKE_CURRENT_LIST_DIR}/portal_file_test.cpp
+                                         ${CMAKE_CURRENT_LIST_DIR}/output_layout_test.cpp)
+target_include_directories(wayland_source_unit_tests PRIVATE ${CMAKE_CURRENT_LIST_DIR}/../core)
+target_link_libraries(wayland_source_unit_tests PRIVATE kvr_wayland GTest::gtest_main)
+gtest_discover_tests(wayland_source_unit_tests DISCOVERY_TIMEOUT 30)
