@@ -4,6 +4,9 @@
 # The program the tests run inside a session as its user: one grab, written as PNG.
 add_executable(kvr_wl_grab ${CMAKE_CURRENT_LIST_DIR}/wl_grab.cpp)
 target_link_libraries(kvr_wl_grab PRIVATE kvr_wayland)
+# A click in a GNOME session, to answer its screenshot question.
+add_executable(kvr_wl_mutter_click ${CMAKE_CURRENT_LIST_DIR}/mutter_click.cpp)
+target_link_libraries(kvr_wl_mutter_click PRIVATE Qt6::Core Qt6::DBus)
 
 # What needs no session: the portal file's handling, the output choice, the portal picture's cut.
 add_executable(wayland_source_unit_tests ${CMAKE_CURRENT_LIST_DIR}/portal_file_test.cpp
