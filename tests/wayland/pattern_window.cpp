@@ -1,0 +1,49 @@
+// kvr_test_pattern [--title T]: a fixed-size window of eight colour bars (white, yellow, cyan,
+// green, magenta, red, blue, black; 80 px each, 640x360 in all) for checking that a grab holds
+// the screen's real pixels. A fixed size makes tiling compositors float it at its own size.
+// Prints "painted W H" once its first frame is drawn.
+#include <QApplication>
+#include <QPainter>
+#include <QWidget>
+#include <cstdio>
+
+namespace {
+
+constexpr QRgb kBars[8] = {0xffffff, 0xffff00, 0x00ffff, 0x00ff00,
+                           0xff00ff, 0xff0000, 0x0000ff, 0x000000};
+constexpr int kBarWidth = 80;
+constexpr int kHeight = 360;
+
+class Pattern : public QWidget {
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter p(this);
+        for (int i = 0; i < 8; ++i)
+            p.fillRect(i * kBarWidth, 0, kBarWidth, height(), QColor(kBars[i]));
+        if (!announced_) {
+            announced_ = true;
+            std::printf("painted %d %d\n", width(), height());
+            std::fflush(stdout);
+        }
+    }
+
+private:
+    bool announced_ = false;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    QString title = QStringLiteral("kvr-test-pattern");
+    const QStringList args = app.arguments();
+    for (int i = 1; i + 1 < args.size(); ++i)
+        if (args[i] == QLatin1String("--title"))
+            title = args[i + 1];
+    Pattern window;
+    window.setAttribute(Qt::WA_OpaquePaintEvent);
+    window.setWindowTitle(title);
+    window.setFixedSize(8 * kBarWidth, kHeight);
+    window.show();
+    return app.exec();
+}

@@ -1,0 +1,68 @@
+// The test fixture's own promises: each compositor comes up headless for an unprivileged user
+// with a private runtime folder, serves Wayland and X11 clients, shows the pattern window, and
+// stop() leaves no process, socket, folder or cgroup behind, start after start.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "wayland_session.h"
+
+namespace fs = std::filesystem;
+using kvr::test::Compositor;
+using kvr::test::WaylandSession;
+
+namespace {
+
+class SessionLifecycle : public ::testing::TestWithParam<Compositor> {};
+
+TEST_P(SessionLifecycle, StartsServesAndStopsCleanlyTwice) {
+    for (int round = 0; round < 2; ++round) {
+        SCOPED_TRACE("round " + std::to_string(round));
+        auto session = WaylandSession::start(GetParam());
+        const std::string runtime = session->runtimeDir();
+        const std::string wayland = runtime + "/" + session->variable("WAYLAND_DISPLAY");
+
+        struct stat st {};
+        ASSERT_EQ(stat(runtime.c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 0777, 0700u);
+        EXPECT_EQ(st.st_uid, session->uid());
+        if (geteuid() == 0) {
+            EXPECT_NE(session->uid(), 0u) << "the session must not run as root";
+        }
+        ASSERT_EQ(stat(wayland.c_str(), &st), 0) << wayland;
+        EXPECT_TRUE(S_ISSOCK(st.st_mode));
+        EXPECT_TRUE(fs::is_directory(session->home() + "/Pictures"));
+        EXPECT_TRUE(fs::is_directory(session->home() + "/Desktop"));
+
+        // A client as the session user: its identity, and Xwayland answering on DISPLAY.
+        const auto id = session->run({"id", "-u"});
+        EXPECT_EQ(id.out, std::to_string(session->uid()) + "\n");
+        const auto x = session->run({"xdpyinfo"});
+        EXPECT_EQ(x.exitCode, 0) << x.err;
+        EXPECT_NE(x.out.find("dimensions:"), std::string::npos);
+
+        session->showPattern();
+        const std::vector<pid_t> processes = session->processes();
+        EXPECT_GE(processes.size(), 3u) << "bus, compositor and pattern window at least";
+        const std::string xSocket = session->xSocket();
+        EXPECT_FALSE(xSocket.empty());
+
+        EXPECT_TRUE(session->stop());
+        for (pid_t pid : processes)
+            EXPECT_FALSE(fs::exists("/proc/" + std::to_string(pid)) &&
+                         fs::exists("/proc/" + std::to_string(pid) + "/exe"))
+                << "process " << pid << " outlived stop()";
+        EXPECT_TRUE(session->processes().empty());
+        EXPECT_FALSE(fs::exists(runtime));
+        EXPECT_FALSE(fs::exists(wayland));
+        EXPECT_FALSE(fs::exists(xSocket)) << xSocket;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Compositors, SessionLifecycle,
+                         ::testing::Values(Compositor::Sway, Compositor::KWin, Compositor::Gnome),
+                         [](const auto& info) { return kvr::test::compositorName(info.param); });
+
+}  // namespace
