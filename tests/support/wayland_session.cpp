@@ -698,9 +698,23 @@ void WaylandSession::showPattern(const std::string& title) {
         waitFor("the pattern window's first paint", 30s,
                 [&] { return log(name).find("painted") != std::string::npos; });
         if (compositor_ == Compositor::Sway) {
+            // Placed and decorated: sway's title bar (deco_rect) is laid out.
+            const std::string titled = "\"name\":\"" + title + "\"";
             waitFor("the pattern window in sway's tree", 10s, [&] {
                 const ProcessResult tree = run({"swaymsg", "-t", "get_tree", "-r"}, 10s);
-                return tree.out.find("\"" + title + "\"") != std::string::npos;
+                std::string compact;
+                for (char ch : tree.out)
+                    if (ch != ' ' && ch != '\n')
+                        compact += ch;
+                const size_t at = compact.find(titled);
+                if (at == std::string::npos)
+                    return false;
+                // The node's keys come in sway's order: rect, deco_rect, ..., name, children.
+                const size_t deco = compact.rfind("\"deco_rect\":{", at);
+                if (deco == std::string::npos)
+                    return false;
+                const std::string rect = compact.substr(deco, compact.find('}', deco) - deco);
+                return rect.find("\"height\":0") == std::string::npos;
             });
         }
     } catch (const std::runtime_error&) {
