@@ -288,6 +288,45 @@ TEST_F(WlrootsSourceTest, ScaledOutputGivesItsRealPixels) {
                2);
 }
 
+// A rotated or mirrored output: the picture is the screen as the user sees it, upright.
+TEST_F(WlrootsSourceTest, RotatedOutputGivesTheUprightScreen) {
+    for (const std::string transform : {"90", "180", "270", "flipped-90"}) {
+        SCOPED_TRACE("transform " + transform);
+        sway("output HEADLESS-1 transform " + transform);
+        sway("[title=\"kvr-test-pattern\"] focus");
+        sway("[title=\"kvr-test-pattern\"] move absolute position 50 50");
+        const bool quarter = transform != "180";
+        const int width = quarter ? WaylandSession::kOutputHeight : WaylandSession::kOutputWidth;
+        const int height = quarter ? WaylandSession::kOutputWidth : WaylandSession::kOutputHeight;
+        std::optional<Placement> place;
+        Shot screen;
+        for (int i = 0; i < 100; ++i) {
+            place = pattern();
+            screen = shoot("all");
+            if (place && place->frame.x == 50 && screen.image && screen.image->width == width &&
+                screen.image->at(place->content.x, place->content.y) ==
+                    WaylandSession::kPatternColours[0])
+                break;
+        }
+        const Shot window = shoot("active");
+        sway("output HEADLESS-1 transform normal");
+        ASSERT_TRUE(place);
+        ASSERT_TRUE(screen.image) << screen.process.err;
+        EXPECT_EQ(screen.image->width, width);
+        EXPECT_EQ(screen.image->height, height);
+        expectBars(*screen.image, place->content, 1);
+        ASSERT_TRUE(window.image) << window.process.err;
+        EXPECT_EQ(window.image->width, place->frame.width);
+        expectBars(*window.image,
+                   {place->content.x - place->frame.x, place->content.y - place->frame.y,
+                    place->content.width, place->content.height},
+                   1);
+    }
+    sway("[title=\"kvr-test-pattern\"] move absolute position " +
+         std::to_string(WaylandSession::kPatternX) + " " +
+         std::to_string(WaylandSession::kPatternY));
+}
+
 // Two outputs: the whole screen is the first in sway's order, wherever the focus is.
 TEST(WlrootsTwoOutputs, WholeScreenIsTheFirstOutput) {
     auto session = WaylandSession::start(Compositor::Sway, 2);

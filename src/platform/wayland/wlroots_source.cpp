@@ -258,6 +258,54 @@ Picture flippedCopy(const Picture& in) {
     return out;
 }
 
+// The upright picture of a rotated or mirrored output. The compositor drew the layout into the
+// buffer through the output's transform (90 = a quarter turn counter-clockwise, "flipped" = a
+// mirror about the vertical axis first); this undoes it.
+Picture orientedCopy(const Picture& in, int32_t transform, bool yInvert) {
+    const bool quarter = transform & 1;
+    const int w = quarter ? in.height : in.width;  // upright size
+    const int h = quarter ? in.width : in.height;
+    const int bytes = in.bitsPerPixel / 8;
+    Picture out = makeOwnedPicture(w, h, in.bitsPerPixel, size_t(w) * bytes);
+    out.redMask = in.redMask;
+    out.greenMask = in.greenMask;
+    out.blueMask = in.blueMask;
+    uint8_t* dst = mutablePixels(out);
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x) {
+            int bx = x, by = y;
+            switch (transform) {
+                case WL_OUTPUT_TRANSFORM_90:
+                    bx = y, by = w - 1 - x;
+                    break;
+                case WL_OUTPUT_TRANSFORM_180:
+                    bx = w - 1 - x, by = h - 1 - y;
+                    break;
+                case WL_OUTPUT_TRANSFORM_270:
+                    bx = h - 1 - y, by = x;
+                    break;
+                case WL_OUTPUT_TRANSFORM_FLIPPED:
+                    bx = w - 1 - x;
+                    break;
+                case WL_OUTPUT_TRANSFORM_FLIPPED_90:
+                    bx = y, by = x;
+                    break;
+                case WL_OUTPUT_TRANSFORM_FLIPPED_180:
+                    by = h - 1 - y;
+                    break;
+                case WL_OUTPUT_TRANSFORM_FLIPPED_270:
+                    bx = h - 1 - y, by = w - 1 - x;
+                    break;
+            }
+            if (yInvert)
+                by = in.height - 1 - by;
+            std::memcpy(dst + size_t(y) * out.stride + size_t(x) * bytes,
+                        in.row(by) + size_t(bx) * bytes, size_t(bytes));
+        }
+    }
+    return out;
+}
+
 // --- the source ------------------------------------------------------------------------------
 
 class WlrootsSource final : public ScreenSource {
@@ -320,9 +368,9 @@ private:
     }
 
     Picture capture(Connection& c, const Output& output) {
-        if (output.transform != WL_OUTPUT_TRANSFORM_NORMAL)
-            throw KvrError(text::kUnsupportedPixelFormat,
-                           {"transform " + std::to_string(output.transform)});
+        if (output.transform < WL_OUTPUT_TRANSFORM_NORMAL ||
+            output.transform > WL_OUTPUT_TRANSFORM_FLIPPED_270)
+            noPixels();
         zwlr_screencopy_frame_v1* frame =
             zwlr_screencopy_manager_v1_capture_output(c.screencopy, 0, output.proxy);
         zwlr_screencopy_frame_v1_add_listener(frame, &kFrameListener, &c);
@@ -386,9 +434,13 @@ private:
         p.stride = offer->stride;
         p.pixels = static_cast<const uint8_t*>(mapping->data);
         p.owner = mapping;
-        const bool flip = c.flags & ZWLR_SCREENCOPY_FRAME_V1_FLAGS_Y_INVERT;
-        if (info->tenBit)
-            return convertedCopy(p, *info, flip);
+        bool flip = c.flags & ZWLR_SCREENCOPY_FRAME_V1_FLAGS_Y_INVERT;
+        if (info->tenBit) {
+            p = convertedCopy(p, *info, flip);
+            flip = false;
+        }
+        if (output.transform != WL_OUTPUT_TRANSFORM_NORMAL)
+            return orientedCopy(p, output.transform, flip);
         return flip ? flippedCopy(p) : p;
     }
 
