@@ -13,6 +13,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -720,6 +723,82 @@ void WaylandSession::showPattern(const std::string& title) {
     } catch (const std::runtime_error&) {
         fail("the pattern window did not show", name);
     }
+}
+
+std::optional<WaylandSession::WindowFrame> WaylandSession::windowFrame(const std::string& title) {
+    if (compositor_ == Compositor::Sway) {
+        const ProcessResult tree = run({"swaymsg", "-t", "get_tree", "-r"}, 10s);
+        std::optional<WindowFrame> found;
+        std::function<void(const QJsonObject&)> walk = [&](const QJsonObject& node) {
+            if (node.value("name").toString().toStdString() == title &&
+                (node.value("type") == "con" || node.value("type") == "floating_con")) {
+                const QJsonObject r = node.value("rect").toObject();
+                const int deco = node.value("deco_rect").toObject().value("height").toInt();
+                found = WindowFrame{r.value("x").toInt(), r.value("y").toInt() - deco,
+                                    r.value("width").toInt(), r.value("height").toInt() + deco,
+                                    node.value("focused").toBool()};
+            }
+            for (const char* key : {"nodes", "floating_nodes"})
+                for (const QJsonValue& child : node.value(key).toArray())
+                    walk(child.toObject());
+        };
+        walk(QJsonDocument::fromJson(QByteArray::fromStdString(tree.out)).object());
+        return found;
+    }
+    if (compositor_ == Compositor::KWin) {
+        // A KWin script prints into KWin's own output (its log here), under a tag of its own.
+        static int serial = 0;
+        const std::string tag = "KVRFRAME" + std::to_string(++serial) + "_" + token_;
+        const std::string js = home_ + "/" + tag + ".js";
+        writeFile(
+            js,
+            "const l = workspace.clientList();\n"
+            "for (let i = 0; i < l.length; ++i) {\n"
+            "  const f = l[i].frameGeometry;\n"
+            "  print('" +
+                tag +
+                " ' + JSON.stringify({caption: l[i].caption, x: f.x, y: f.y,"
+                " width: f.width, height: f.height, active: l[i] === workspace.activeClient}));\n"
+                "}\nprint('" +
+                tag + " end');\n");
+        const ProcessResult load =
+            run({"gdbus", "call", "--session", "--dest", "org.kde.KWin", "--object-path",
+                 "/Scripting", "--method", "org.kde.kwin.Scripting.loadScript", js, tag},
+                10s);
+        std::string id;
+        for (char c : load.out)
+            if (std::isdigit(static_cast<unsigned char>(c)))
+                id += c;
+        std::optional<WindowFrame> found;
+        if (load.exitCode == 0 && !id.empty()) {
+            run({"gdbus", "call", "--session", "--dest", "org.kde.KWin", "--object-path", "/" + id,
+                 "--method", "org.kde.kwin.Script.run"},
+                10s);
+            try {
+                waitFor("KWin's window list", 10s,
+                        [&] { return log("kwin").find(tag + " end") != std::string::npos; });
+            } catch (const std::runtime_error&) {
+            }
+            const std::string text = log("kwin");
+            for (size_t at = text.find(tag + " {"); at != std::string::npos;
+                 at = text.find(tag + " {", at + 1)) {
+                const size_t start = at + tag.size() + 1;
+                const std::string line = text.substr(start, text.find('\n', start) - start);
+                const QJsonObject w =
+                    QJsonDocument::fromJson(QByteArray::fromStdString(line)).object();
+                if (w.value("caption").toString().toStdString() == title)
+                    found = WindowFrame{w.value("x").toInt(), w.value("y").toInt(),
+                                        w.value("width").toInt(), w.value("height").toInt(),
+                                        w.value("active").toBool()};
+            }
+            run({"gdbus", "call", "--session", "--dest", "org.kde.KWin", "--object-path",
+                 "/Scripting", "--method", "org.kde.kwin.Scripting.unloadScript", tag},
+                10s);
+        }
+        fs::remove(js);
+        return found;
+    }
+    return std::nullopt;
 }
 
 }  // namespace kvr::test

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -87,6 +88,16 @@ public:
         0xffffff, 0xffff00, 0x00ffff, 0x00ff00, 0xff00ff, 0xff0000, 0x0000ff, 0x000000};
     // The background colour of every output (sway; on KWin and GNOME the desktop's own).
     static constexpr uint32_t kBackground = 0x3a6ea5;
+
+    // A window's frame as the compositor has it (layout coordinates, title bar included, no
+    // shadow), and whether it is the active one: sway's tree (`rect` + `deco_rect`), KWin's
+    // `frameGeometry` through a script. GNOME offers no way: nothing there, nor for a title not
+    // found.
+    struct WindowFrame {
+        int x = 0, y = 0, width = 0, height = 0;
+        bool active = false;
+    };
+    std::optional<WindowFrame> windowFrame(const std::string& title);
 
     // Every live process of the session (for tests of the fixture itself).
     std::vector<pid_t> processes() const;

@@ -44,6 +44,19 @@ TEST_P(SessionLifecycle, StartsServesAndStopsCleanlyTwice) {
         EXPECT_NE(x.out.find("dimensions:"), std::string::npos);
 
         session->showPattern();
+        // Where the fixture puts it (GNOME centres it and tells nobody).
+        const auto frame = session->windowFrame("kvr-test-pattern");
+        if (GetParam() == Compositor::Gnome) {
+            EXPECT_FALSE(frame);
+        } else {
+            ASSERT_TRUE(frame);
+            EXPECT_EQ(frame->x, WaylandSession::kPatternX);
+            EXPECT_EQ(frame->y, WaylandSession::kPatternY);
+            EXPECT_GE(frame->width, WaylandSession::kPatternWidth);
+            EXPECT_LE(frame->width, WaylandSession::kPatternWidth + 20) << "borders, no shadow";
+            EXPECT_GT(frame->height, WaylandSession::kPatternHeight) << "a title bar";
+            EXPECT_TRUE(frame->active);
+        }
         const std::vector<pid_t> processes = session->processes();
         EXPECT_GE(processes.size(), 3u) << "bus, compositor and pattern window at least";
         const std::string xSocket = session->xSocket();
