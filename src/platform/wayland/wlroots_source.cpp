@@ -101,6 +101,19 @@ struct Connection {
         }
         return wl_display_get_error(display) == 0;
     }
+
+    // wl_display_roundtrip with a time limit: a compositor that stops answering fails the grab
+    // rather than hanging it.
+    bool roundtrip() {
+        bool done = false;
+        static const wl_callback_listener listener = {
+            [](void* data, wl_callback*, uint32_t) { *static_cast<bool*>(data) = true; }};
+        wl_callback* callback = wl_display_sync(display);
+        wl_callback_add_listener(callback, &listener, &done);
+        const bool ok = dispatchUntil([&] { return done; });
+        wl_callback_destroy(callback);
+        return ok;
+    }
 };
 
 // --- listeners -------------------------------------------------------------------------------
@@ -331,7 +344,7 @@ public:
         c.registry = wl_display_get_registry(c.display);
         wl_registry_add_listener(c.registry, &kRegistryListener, &c);
         // The globals, then the outputs' own events.
-        if (wl_display_roundtrip(c.display) < 0 || wl_display_roundtrip(c.display) < 0)
+        if (!c.roundtrip() || !c.roundtrip())
             noPixels();
         if (!c.shm || !c.screencopy || c.outputs.empty())
             noPixels();
