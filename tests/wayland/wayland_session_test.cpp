@@ -5,7 +5,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <chrono>
 #include <filesystem>
+#include <fstream>
+#include <thread>
 
 #include "wayland_session.h"
 
@@ -77,5 +81,53 @@ TEST_P(SessionLifecycle, StartsServesAndStopsCleanlyTwice) {
 INSTANTIATE_TEST_SUITE_P(Compositors, SessionLifecycle,
                          ::testing::Values(Compositor::Sway, Compositor::KWin, Compositor::Gnome),
                          [](const auto& info) { return kvr::test::compositorName(info.param); });
+
+}  // namespace
+
+namespace {
+
+// Processes that ignore TERM, start their own session, or drop the session's marker from their
+// environment are still ended by stop().
+TEST(SessionStop, EndsStubbornAndDetachedProcesses) {
+    auto session = WaylandSession::start(Compositor::Sway);
+    const pid_t stubborn =
+        session->spawn("stubborn", {"sh", "-c", "trap '' TERM; setsid sleep 600 & exec sleep 600"});
+    // Found through the session's cgroup only, which needs root here.
+    const bool cgroup = geteuid() == 0;
+    if (cgroup)
+        session->spawn("unmarked",
+                       {"sh", "-c",
+                        "env -i setsid /bin/sleep 600 & echo $! > \"$HOME/unmarked.pid\"; "
+                        "exec sleep 600"});
+    // Every sleep is up before stop() is asked to end them.
+    std::vector<pid_t> before;
+    for (int i = 0; i < 100; ++i) {
+        before = session->processes();
+        const size_t sleeps = std::count_if(before.begin(), before.end(), [](pid_t pid) {
+            std::ifstream comm("/proc/" + std::to_string(pid) + "/comm");
+            std::string name;
+            return comm >> name && name == "sleep";
+        });
+        if (sleeps == (cgroup ? 4u : 2u))
+            break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    // The one without the marker, known by the PID it told us.
+    pid_t unmarked = -1;
+    if (cgroup) {
+        std::ifstream(session->home() + "/unmarked.pid") >> unmarked;
+        EXPECT_GT(unmarked, 0);
+    }
+
+    EXPECT_TRUE(session->stop());
+    EXPECT_TRUE(session->processes().empty());
+    for (pid_t pid : before)
+        EXPECT_FALSE(fs::exists("/proc/" + std::to_string(pid) + "/exe")) << pid << " survived";
+    EXPECT_FALSE(fs::exists("/proc/" + std::to_string(stubborn) + "/exe"));
+    if (unmarked > 0) {
+        EXPECT_FALSE(fs::exists("/proc/" + std::to_string(unmarked) + "/exe"))
+            << "the unmarked process survived";
+    }
+}
 
 }  // namespace
