@@ -315,7 +315,7 @@ public:
 
     Picture grab(ShotMode mode) override {
         if (mode != ShotMode::AllScreen)
-            throw KvrError(text::kNoActiveWindowHere, {});
+            throw KvrError(text::kActiveWindowUnsupported, {});
         const std::string uri = requestScreenshotUri(waits_);
         const std::optional<std::string> path = localPathOfUri(uri);
         if (!path)

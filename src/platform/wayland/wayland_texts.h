@@ -1,13 +1,13 @@
 #pragma once
-// The user's messages of the Wayland sources that base/texts.h does not hold yet. They belong
-// with the others there; until then they live here, under the same namespace and style.
-
+// Texts of the Wayland sources that base/texts.h does not have yet (to move there).
 namespace kvr::text {
 
-// Active Form where the desktop gives no program the active window (GNOME, the portal, a KWin
-// that has not authorised this program).
-inline constexpr char kNoActiveWindowHere[] =
+// Active Form on a desktop that gives programs no way to the active window.
+inline constexpr char kActiveWindowUnsupported[] =
     "このデスクトップではアクティブウィンドウを取得できません";
+// The compositor offers the screen's pixels only in a layout this program cannot read.
+inline constexpr char kUnsupportedPixelFormat[] = "画面の画素形式 (%1) には対応していません";
+
 // KWin refused ScreenShot2: the fix is a desktop entry naming this program (%1: its path).
 inline constexpr char kKWinNotAuthorized[] =
     "KWin が画面の取得を許可していません\r\n"
