@@ -14,3 +14,12 @@ add_executable(wayland_source_unit_tests ${CMAKE_CURRENT_LIST_DIR}/portal_file_t
 target_include_directories(wayland_source_unit_tests PRIVATE ${CMAKE_CURRENT_LIST_DIR}/../core)
 target_link_libraries(wayland_source_unit_tests PRIVATE kvr_wayland GTest::gtest_main)
 gtest_discover_tests(wayland_source_unit_tests DISCOVERY_TIMEOUT 30)
+
+# On a headless KWin (one session of one output, one of two).
+add_executable(kwin_source_tests ${CMAKE_CURRENT_LIST_DIR}/kwin_source_test.cpp)
+target_link_libraries(kwin_source_tests PRIVATE kvr_wayland_testsupport kvr_wayland Qt6::Gui
+                      GTest::gtest_main)
+target_compile_definitions(kwin_source_tests PRIVATE KVR_WL_GRAB="$<TARGET_FILE:kvr_wl_grab>")
+add_dependencies(kwin_source_tests kvr_wl_grab)
+add_test(NAME kwin_source_tests COMMAND kwin_source_tests)
+set_tests_properties(kwin_source_tests PROPERTIES TIMEOUT 300)
