@@ -82,11 +82,13 @@ inline std::optional<Area> findPattern(const QImage& img) {
     return std::nullopt;
 }
 
-// The eight bars, whole and in their exact colours, with `content` their place.
-inline void expectBars(const QImage& img, Area content) {
+// The eight bars, whole and in their exact colours, with `content` their place; only their top
+// `rows` when something is known to lie over the rest.
+inline void expectBars(const QImage& img, Area content, int rows = -1) {
     const int bar = WaylandSession::kPatternBarWidth;
+    const int height = rows < 0 ? content.height : rows;
     for (int i = 0; i < 8; ++i)
-        EXPECT_TRUE(filledWith(img, {content.x + i * bar, content.y, bar, content.height},
+        EXPECT_TRUE(filledWith(img, {content.x + i * bar, content.y, bar, height},
                                WaylandSession::kPatternColours[i]))
             << "bar " << i;
 }

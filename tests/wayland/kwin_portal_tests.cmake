@@ -23,3 +23,14 @@ target_compile_definitions(kwin_source_tests PRIVATE KVR_WL_GRAB="$<TARGET_FILE:
 add_dependencies(kwin_source_tests kvr_wl_grab)
 add_test(NAME kwin_source_tests COMMAND kwin_source_tests)
 set_tests_properties(kwin_source_tests PROPERTIES TIMEOUT 300)
+
+# On a headless GNOME Shell, through its screenshot portal.
+add_executable(portal_source_tests ${CMAKE_CURRENT_LIST_DIR}/portal_source_test.cpp)
+target_link_libraries(portal_source_tests PRIVATE kvr_wayland_testsupport kvr_wayland Qt6::Gui
+                      GTest::gtest_main)
+target_compile_definitions(portal_source_tests PRIVATE
+                           KVR_WL_GRAB="$<TARGET_FILE:kvr_wl_grab>"
+                           KVR_WL_MUTTER_CLICK="$<TARGET_FILE:kvr_wl_mutter_click>")
+add_dependencies(portal_source_tests kvr_wl_grab kvr_wl_mutter_click)
+add_test(NAME portal_source_tests COMMAND portal_source_tests)
+set_tests_properties(portal_source_tests PROPERTIES TIMEOUT 300)
