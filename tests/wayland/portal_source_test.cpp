@@ -187,5 +187,56 @@ TEST_F(PortalSourceTest, ActiveWindowIsRefusedWithAClearMessage) {
     EXPECT_EQ(grab.process.err, std::string(text::kActiveWindowUnsupported) + "\n");
 }
 
+// Two monitors: the portal's picture holds both, and the grab is GNOME's primary one.
+class PortalTwoMonitorsTest : public PortalSourceTest {
+protected:
+    static void SetUpTestSuite() {
+        session_ = WaylandSession::start(Compositor::Gnome, 2).release();
+        session_->showPattern();
+        grab_ = session_->installProgram(KVR_WL_GRAB);
+        setPermission("yes");
+    }
+    // Makes the second monitor GNOME's primary one, for this session only.
+    static void makeSecondPrimary() {
+        const std::vector<std::string> call = {"gdbus",
+                                               "call",
+                                               "--session",
+                                               "--dest",
+                                               "org.gnome.Mutter.DisplayConfig",
+                                               "--object-path",
+                                               "/org/gnome/Mutter/DisplayConfig",
+                                               "--method"};
+        std::vector<std::string> argv = call;
+        argv.push_back("org.gnome.Mutter.DisplayConfig.GetCurrentState");
+        const ProcessResult state = session_->run(argv, 20s);
+        ASSERT_EQ(state.exitCode, 0) << state.err;
+        const std::string serial = state.out.substr(8, state.out.find(',') - 8);  // "(uint32 N,"
+        argv = call;
+        argv.insert(argv.end(),
+                    {"org.gnome.Mutter.DisplayConfig.ApplyMonitorsConfig", serial, "1",
+                     "[(0,0,1.0,uint32 0,false,[('Meta-0','1920x1080@60.000',@a{sv} {})]),"
+                     "(1920,0,1.0,uint32 0,true,[('Meta-1','1920x1080@60.000',@a{sv} {})])]",
+                     "@a{sv} {}"});
+        const ProcessResult r = session_->run(argv, 20s);
+        ASSERT_EQ(r.exitCode, 0) << state.out << r.err;
+        std::this_thread::sleep_for(1s);  // the shell moves its top bar over
+    }
+};
+
+TEST_F(PortalTwoMonitorsTest, TheGrabIsThePrimaryMonitor) {
+    Grab grab = runGrab(*session_, grab_, "portal", "all");
+    ASSERT_EQ(grab.process.exitCode, 0) << grab.process.err;
+    ASSERT_EQ(grab.image.size(), QSize(1920, 1080));
+    const auto content = findPattern(grab.image);
+    ASSERT_TRUE(content) << "the first monitor's window is not in its picture";
+    expectBars(grab.image, *content);
+
+    makeSecondPrimary();
+    grab = runGrab(*session_, grab_, "portal", "all");
+    ASSERT_EQ(grab.process.exitCode, 0) << grab.process.err;
+    EXPECT_EQ(grab.image.size(), QSize(1920, 1080));
+    EXPECT_FALSE(findPattern(grab.image)) << "the first monitor's window in the second's picture";
+}
+
 }  // namespace
 }  // namespace kvr::test
