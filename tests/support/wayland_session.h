@@ -133,6 +133,7 @@ private:
     gid_t gid_ = 0;
     std::vector<std::string> env_;
     std::vector<pid_t> children_;
+    pid_t compositorPid_ = -1;
 };
 
 }  // namespace kvr::test

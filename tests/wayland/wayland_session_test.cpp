@@ -75,6 +75,9 @@ TEST_P(SessionLifecycle, StartsServesAndStopsCleanlyTwice) {
         EXPECT_FALSE(fs::exists(runtime));
         EXPECT_FALSE(fs::exists(wayland));
         EXPECT_FALSE(fs::exists(xSocket)) << xSocket;
+        EXPECT_FALSE(fs::exists("/sys/fs/cgroup/pids/kvr-wl-" +
+                                fs::path(runtime).parent_path().filename().string().substr(7)))
+            << "the session's cgroup";
     }
 }
 
