@@ -719,13 +719,14 @@ void WaylandSession::startGnome() {
         fail("could not close the overview: " + overview.err, "gnome-shell");
 }
 
-void WaylandSession::showPattern(const std::string& title) {
+void WaylandSession::showPattern(const std::string& title, bool x11) {
 #ifndef KVR_TEST_PATTERN_PROGRAM
 #error "KVR_TEST_PATTERN_PROGRAM: the path of the pattern window program"
 #endif
     const std::string program = installProgram(KVR_TEST_PATTERN_PROGRAM);
     const std::string name = "pattern-" + title;
-    spawn(name, {program, "--title", title}, {"QT_QPA_PLATFORM=wayland"});
+    spawn(name, {program, "--title", title},
+          {x11 ? "QT_QPA_PLATFORM=xcb" : "QT_QPA_PLATFORM=wayland"});
     try {
         waitFor("the pattern window's first paint", 30s,
                 [&] { return log(name).find("painted") != std::string::npos; });
