@@ -157,6 +157,9 @@ WaylandSession::WaylandSession(Compositor compositor, int outputs)
     : compositor_(compositor), outputs_(std::max(1, outputs)) {}
 
 std::unique_ptr<WaylandSession> WaylandSession::start(Compositor compositor, int outputs) {
+    // The session's orphans (Xwayland, swaybg, ... once their compositor is gone) become our
+    // children, so that stop() can reap them.
+    prctl(PR_SET_CHILD_SUBREAPER, 1);
     std::unique_ptr<WaylandSession> session(new WaylandSession(compositor, outputs));
     session->prepareFolders();
     session->running_ = true;
@@ -453,17 +456,36 @@ bool WaylandSession::stop() {
     if (!running_)
         return true;
     running_ = false;
-    auto reap = [this] {
-        for (pid_t pid : children_)
+    // Orphans of the session come to us (a subreaper, see start()); the container's init may
+    // never reap them, and a zombie keeps the cgroup from being removed.
+    std::set<pid_t> seen(children_.begin(), children_.end());
+    auto reap = [&] {
+        for (pid_t pid : seen)
             waitpid(pid, nullptr, WNOHANG);
     };
     std::vector<pid_t> left = processes();
+    seen.insert(left.begin(), left.end());
+    // The compositor first: it ends Xwayland and its clients in its own order. KWin then waits
+    // up to 5 s for an Xwayland that, now and then, waits for KWin in turn: past half a second,
+    // Xwayland is killed.
+    if (compositorPid_ > 0 && kill(compositorPid_, SIGTERM) == 0) {
+        for (int i = 0; i < 50 && waitpid(compositorPid_, nullptr, WNOHANG) == 0; ++i) {
+            if (i == 10)
+                for (pid_t pid : left)
+                    if (readFile("/proc/" + std::to_string(pid) + "/comm") == "Xwayland\n")
+                        kill(pid, SIGKILL);
+            std::this_thread::sleep_for(50ms);
+        }
+        left = processes();
+        seen.insert(left.begin(), left.end());
+    }
     for (pid_t pid : left)
         kill(pid, SIGTERM);
     for (int i = 0; i < 100 && !left.empty(); ++i) {
         std::this_thread::sleep_for(50ms);
         reap();
         left = processes();
+        seen.insert(left.begin(), left.end());
     }
     for (int i = 0; i < 20 && !left.empty(); ++i) {
         for (pid_t pid : left)
@@ -471,13 +493,19 @@ bool WaylandSession::stop() {
         std::this_thread::sleep_for(50ms);
         reap();
         left = processes();
+        seen.insert(left.begin(), left.end());
     }
-    for (pid_t pid : children_)
-        waitpid(pid, nullptr, WNOHANG);
     children_.clear();
     std::error_code ec;
-    if (!cgroup_.empty())
-        fs::remove(cgroup_, ec);
+    bool removed = true;
+    if (!cgroup_.empty()) {
+        // Emptied once the last zombie is gone.
+        for (int i = 0; i < 40 && fs::exists(cgroup_) && !fs::remove(cgroup_, ec); ++i) {
+            reap();
+            std::this_thread::sleep_for(50ms);
+        }
+        removed = !fs::exists(cgroup_);
+    }
     // Xwayland's socket and lock live outside the session's folders; a server ended hard
     // leaves them behind.
     const std::string xs = xSocket();
@@ -486,7 +514,7 @@ bool WaylandSession::stop() {
         fs::remove("/tmp/.X" + xDisplay_.substr(1) + "-lock", ec);
     }
     fs::remove_all(base_, ec);
-    return left.empty();
+    return left.empty() && removed;
 }
 
 void WaylandSession::startBus() {
@@ -527,9 +555,10 @@ void WaylandSession::startSway() {
                   " position " + std::to_string(i * kOutputWidth) + " 0\n";
     writeFile(base_ + "/sway.conf", config);
     addEnv("XDG_CURRENT_DESKTOP=sway");
-    spawn("sway", {"sway", "-c", base_ + "/sway.conf"},
-          {"WLR_BACKENDS=headless", "WLR_RENDERER=pixman", "WLR_LIBINPUT_NO_DEVICES=1",
-           "WLR_HEADLESS_OUTPUTS=" + std::to_string(outputs_)});
+    compositorPid_ =
+        spawn("sway", {"sway", "-c", base_ + "/sway.conf"},
+              {"WLR_BACKENDS=headless", "WLR_RENDERER=pixman", "WLR_LIBINPUT_NO_DEVICES=1",
+               "WLR_HEADLESS_OUTPUTS=" + std::to_string(outputs_)});
     std::string ipc, wayland;
     try {
         waitFor("sway's sockets", 20s, [&] {
@@ -598,7 +627,7 @@ void WaylandSession::startKWin() {
         argv.push_back("--output-count");
         argv.push_back(std::to_string(outputs_));
     }
-    spawn("kwin", argv, {"QT_QPA_PLATFORM=offscreen"});
+    compositorPid_ = spawn("kwin", argv, {"QT_QPA_PLATFORM=offscreen"});
     const std::string socket = runtimeDir_ + "/wayland-0";
     try {
         waitFor("kwin's socket", 30s, [&] { return socketAnswers(socket); });
@@ -655,7 +684,7 @@ void WaylandSession::startGnome() {
         argv.push_back("--virtual-monitor");
         argv.push_back(std::to_string(kOutputWidth) + "x" + std::to_string(kOutputHeight));
     }
-    spawn("gnome-shell", argv);
+    compositorPid_ = spawn("gnome-shell", argv);
     try {
         waitFor("GNOME Shell's start", 60s, [&] {
             return log("gnome-shell").find("GNOME Shell started") != std::string::npos;
@@ -690,13 +719,14 @@ void WaylandSession::startGnome() {
         fail("could not close the overview: " + overview.err, "gnome-shell");
 }
 
-void WaylandSession::showPattern(const std::string& title) {
+void WaylandSession::showPattern(const std::string& title, bool x11) {
 #ifndef KVR_TEST_PATTERN_PROGRAM
 #error "KVR_TEST_PATTERN_PROGRAM: the path of the pattern window program"
 #endif
     const std::string program = installProgram(KVR_TEST_PATTERN_PROGRAM);
     const std::string name = "pattern-" + title;
-    spawn(name, {program, "--title", title}, {"QT_QPA_PLATFORM=wayland"});
+    spawn(name, {program, "--title", title},
+          {x11 ? "QT_QPA_PLATFORM=xcb" : "QT_QPA_PLATFORM=wayland"});
     try {
         waitFor("the pattern window's first paint", 30s,
                 [&] { return log(name).find("painted") != std::string::npos; });

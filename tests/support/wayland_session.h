@@ -78,7 +78,8 @@ public:
     // kPatternX, kPatternY (the frame's top-left, title bar included); KWin places it there
     // too; GNOME centres it. Returns once the window has painted and (sway, KWin) the compositor
     // lists it.
-    void showPattern(const std::string& title = "kvr-test-pattern");
+    // With `x11`, the window is an X11 client of Xwayland instead.
+    void showPattern(const std::string& title = "kvr-test-pattern", bool x11 = false);
     static constexpr int kPatternBarWidth = 80;
     static constexpr int kPatternWidth = 8 * kPatternBarWidth;
     static constexpr int kPatternHeight = 360;
@@ -133,6 +134,7 @@ private:
     gid_t gid_ = 0;
     std::vector<std::string> env_;
     std::vector<pid_t> children_;
+    pid_t compositorPid_ = -1;
 };
 
 }  // namespace kvr::test

@@ -65,6 +65,10 @@ TEST_P(SessionLifecycle, StartsServesAndStopsCleanlyTwice) {
         EXPECT_GE(processes.size(), 3u) << "bus, compositor and pattern window at least";
         const std::string xSocket = session->xSocket();
         EXPECT_FALSE(xSocket.empty());
+        // Another server may take the display number as soon as it is free: ours is the file
+        // seen now.
+        struct stat xs {};
+        EXPECT_EQ(stat(xSocket.c_str(), &xs), 0) << xSocket;
 
         EXPECT_TRUE(session->stop());
         for (pid_t pid : processes)
@@ -74,7 +78,11 @@ TEST_P(SessionLifecycle, StartsServesAndStopsCleanlyTwice) {
         EXPECT_TRUE(session->processes().empty());
         EXPECT_FALSE(fs::exists(runtime));
         EXPECT_FALSE(fs::exists(wayland));
-        EXPECT_FALSE(fs::exists(xSocket)) << xSocket;
+        struct stat after {};
+        EXPECT_FALSE(stat(xSocket.c_str(), &after) == 0 && after.st_ino == xs.st_ino) << xSocket;
+        EXPECT_FALSE(fs::exists("/sys/fs/cgroup/pids/kvr-wl-" +
+                                fs::path(runtime).parent_path().filename().string().substr(7)))
+            << "the session's cgroup";
     }
 }
 

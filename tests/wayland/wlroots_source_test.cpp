@@ -168,7 +168,7 @@ TEST_F(WlrootsSourceTest, WholeScreenIsTheOutputsRealPixels) {
 }
 
 TEST_F(WlrootsSourceTest, ActiveWindowIsItsFrameWithTitleBar) {
-    sway("[title=\"kvr-test-pattern\"] focus");
+    sway("[title=\"^kvr-test-pattern$\"] focus");
     const auto place = pattern();
     ASSERT_TRUE(place);
     ASSERT_TRUE(place->focused);
@@ -196,11 +196,11 @@ TEST_F(WlrootsSourceTest, ActiveWindowIsItsFrameWithTitleBar) {
 }
 
 TEST_F(WlrootsSourceTest, ActiveWindowIsClippedToTheOutput) {
-    sway("[title=\"kvr-test-pattern\"] focus");
-    sway("[title=\"kvr-test-pattern\"] move absolute position 1600 900");
+    sway("[title=\"^kvr-test-pattern$\"] focus");
+    sway("[title=\"^kvr-test-pattern$\"] move absolute position 1600 900");
     const auto place = pattern();
     const Shot window = shoot("active");
-    sway("[title=\"kvr-test-pattern\"] move absolute position " +
+    sway("[title=\"^kvr-test-pattern$\"] move absolute position " +
          std::to_string(WaylandSession::kPatternX) + " " +
          std::to_string(WaylandSession::kPatternY));
     ASSERT_TRUE(place);
@@ -246,8 +246,8 @@ TEST_F(WlrootsSourceTest, WithoutSwaysIpcThereIsNoActiveWindowButTheScreenWorks)
 TEST_F(WlrootsSourceTest, ScaledOutputGivesItsRealPixels) {
     // At scale 2 the output is 960x540 in the layout; the window is moved to where it fits.
     sway("output HEADLESS-1 scale 2");
-    sway("[title=\"kvr-test-pattern\"] focus");
-    sway("[title=\"kvr-test-pattern\"] move absolute position 50 50");
+    sway("[title=\"^kvr-test-pattern$\"] focus");
+    sway("[title=\"^kvr-test-pattern$\"] move absolute position 50 50");
     // Qt repaints the pattern at the new scale; wait until sway shows it so.
     std::optional<Placement> place;
     auto shownAtScale2 = [&](const Shot& probe) {
@@ -267,7 +267,7 @@ TEST_F(WlrootsSourceTest, ScaledOutputGivesItsRealPixels) {
     }
     const Shot window = shoot("active");
     sway("output HEADLESS-1 scale 1");
-    sway("[title=\"kvr-test-pattern\"] move absolute position " +
+    sway("[title=\"^kvr-test-pattern$\"] move absolute position " +
          std::to_string(WaylandSession::kPatternX) + " " +
          std::to_string(WaylandSession::kPatternY));
     ASSERT_TRUE(place);
@@ -288,13 +288,41 @@ TEST_F(WlrootsSourceTest, ScaledOutputGivesItsRealPixels) {
                2);
 }
 
+// An X11 program under Xwayland is a window like any other: its frame is sway's.
+TEST_F(WlrootsSourceTest, ActiveX11WindowIsItsFrameToo) {
+    const std::string title = "kvr-test-pattern-x11";
+    session_->showPattern(title, true);
+    sway("[title=\"" + title + "\"] focus");
+    sway("[title=\"" + title + "\"] move absolute position 900 500");
+    const auto frame = session_->windowFrame(title);
+    ASSERT_TRUE(frame);
+    ASSERT_TRUE(frame->active);
+    Shot window;
+    for (int i = 0; i < 100; ++i) {  // until sway has drawn it at its new place
+        window = shoot("active");
+        if (window.image && window.image->width == frame->width &&
+            window.image->at(frame->width / 2, frame->height - 10) ==
+                WaylandSession::kPatternColours[4])
+            break;
+    }
+    sway("[title=\"" + title + "\"] kill");
+    ASSERT_EQ(window.process.exitCode, 0) << window.process.err;
+    ASSERT_TRUE(window.image);
+    EXPECT_EQ(window.image->width, frame->width);
+    EXPECT_EQ(window.image->height, frame->height);
+    const int border = (frame->width - WaylandSession::kPatternWidth) / 2;
+    const int top = frame->height - WaylandSession::kPatternHeight - border;
+    expectBars(*window.image,
+               {border, top, WaylandSession::kPatternWidth, WaylandSession::kPatternHeight}, 1);
+}
+
 // A rotated or mirrored output: the picture is the screen as the user sees it, upright.
 TEST_F(WlrootsSourceTest, RotatedOutputGivesTheUprightScreen) {
     for (const std::string transform : {"90", "180", "270", "flipped-90"}) {
         SCOPED_TRACE("transform " + transform);
         sway("output HEADLESS-1 transform " + transform);
-        sway("[title=\"kvr-test-pattern\"] focus");
-        sway("[title=\"kvr-test-pattern\"] move absolute position 50 50");
+        sway("[title=\"^kvr-test-pattern$\"] focus");
+        sway("[title=\"^kvr-test-pattern$\"] move absolute position 50 50");
         const bool quarter = transform != "180";
         const int width = quarter ? WaylandSession::kOutputHeight : WaylandSession::kOutputWidth;
         const int height = quarter ? WaylandSession::kOutputWidth : WaylandSession::kOutputHeight;
@@ -322,7 +350,7 @@ TEST_F(WlrootsSourceTest, RotatedOutputGivesTheUprightScreen) {
                     place->content.width, place->content.height},
                    1);
     }
-    sway("[title=\"kvr-test-pattern\"] move absolute position " +
+    sway("[title=\"^kvr-test-pattern$\"] move absolute position " +
          std::to_string(WaylandSession::kPatternX) + " " +
          std::to_string(WaylandSession::kPatternY));
 }
