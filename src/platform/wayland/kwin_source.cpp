@@ -1,0 +1,267 @@
+#include "platform/wayland/kwin_source.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <unistd.h>
+
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusMetaType>
+#include <QDBusUnixFileDescriptor>
+#include <QImage>
+#include <QVariantMap>
+#include <atomic>
+#include <chrono>
+#include <climits>
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+#include <thread>
+#include <vector>
+
+#include "base/error.h"
+#include "base/screen.h"
+#include "platform/wayland/wayland_outputs.h"
+#include "platform/wayland/wayland_texts.h"
+
+namespace kvr {
+
+namespace {
+
+const QString kService = QStringLiteral("org.kde.KWin");
+const QString kPath = QStringLiteral("/org/kde/KWin/ScreenShot2");
+const QString kInterface = QStringLiteral("org.kde.KWin.ScreenShot2");
+constexpr int kCallTimeoutMs = 10000;
+constexpr auto kPixelsTimeout = std::chrono::seconds(10);
+
+// QImage formats KWin sends that are already 0xAARRGGBB words: RGB32, ARGB32, premultiplied.
+bool isXrgbWord(int format) {
+    return format == QImage::Format_RGB32 || format == QImage::Format_ARGB32 ||
+           format == QImage::Format_ARGB32_Premultiplied;
+}
+
+std::string ownExecutable() {
+    std::error_code ec;
+    const auto path = std::filesystem::read_symlink("/proc/self/exe", ec);
+    return ec ? std::string("/proc/self/exe") : path.string();
+}
+
+// Reads a pipe to its end, or until the size the reply announced has come, or until told to
+// stop. KWin answers the call first and writes the pixels afterwards from another thread, and
+// the D-Bus library may still hold a copy of the write end, so neither the reply nor EOF alone
+// says the pixels are complete.
+class PipeReader {
+public:
+    explicit PipeReader(int fd) : fd_(fd), thread_([this] { run(); }) {}
+    ~PipeReader() {
+        stop_ = true;
+        if (thread_.joinable())
+            thread_.join();
+        ::close(fd_);
+    }
+    void expect(size_t bytes) { expected_ = bytes; }
+    void stop() { stop_ = true; }
+    std::vector<uint8_t> take() {
+        if (thread_.joinable())
+            thread_.join();
+        return std::move(data_);
+    }
+
+private:
+    void run() {
+        const auto deadline = std::chrono::steady_clock::now() + kPixelsTimeout +
+                              std::chrono::milliseconds(kCallTimeoutMs);
+        std::vector<uint8_t> chunk(1 << 20);
+        while (!stop_ && std::chrono::steady_clock::now() < deadline) {
+            const size_t want = expected_;
+            if (want != SIZE_MAX && data_.size() >= want)
+                break;
+            pollfd p{fd_, POLLIN, 0};
+            if (::poll(&p, 1, 20) <= 0)
+                continue;
+            const ssize_t n = ::read(fd_, chunk.data(), chunk.size());
+            if (n > 0) {
+                data_.insert(data_.end(), chunk.data(), chunk.data() + n);
+            } else if (n == 0 || errno != EINTR) {
+                break;
+            }
+        }
+    }
+
+    int fd_;
+    std::atomic<size_t> expected_{SIZE_MAX};
+    std::atomic<bool> stop_{false};
+    std::vector<uint8_t> data_;
+    std::thread thread_;
+};
+
+struct Capture {
+    QVariantMap meta;
+    std::vector<uint8_t> pixels;
+};
+
+// Maps KWin's refusals to the user's messages.
+[[noreturn]] void throwFor(const QDBusMessage& reply, ShotMode mode) {
+    const QString name = reply.errorName();
+    if (name.endsWith(QLatin1String(".NoAuthorized"))) {
+        throw KvrError(text::kKWinNotAuthorized, {ownExecutable()});
+    }
+    if (mode == ShotMode::ActiveWindow && name.endsWith(QLatin1String(".InvalidWindow"))) {
+        throw KvrError(text::kNoWindow, {});
+    }
+    throw KvrError(text::kNoResources, {});
+}
+
+Capture capture(const QString& method, const QVariantList& leadingArgs, const QVariantMap& options,
+                ShotMode mode) {
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected())
+        throw KvrError(text::kNoResources, {});
+    int fds[2];
+    if (::pipe2(fds, O_CLOEXEC) != 0)
+        throw KvrError(text::kNoResources, {});
+    PipeReader reader(fds[0]);
+    QDBusMessage reply;
+    {
+        // The message holds its own copy of the write end; ours goes now, the message's when the
+        // call is done, so that KWin's is the last one and its close ends the stream.
+        QDBusUnixFileDescriptor writeEnd(fds[1]);
+        ::close(fds[1]);
+        QDBusMessage call = QDBusMessage::createMethodCall(kService, kPath, kInterface, method);
+        QVariantList args = leadingArgs;
+        args << options << QVariant::fromValue(writeEnd);
+        call.setArguments(args);
+        reply = bus.call(call, QDBus::Block, kCallTimeoutMs);
+    }
+    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty()) {
+        reader.stop();
+        throwFor(reply, mode);
+    }
+    Capture result;
+    result.meta = qdbus_cast<QVariantMap>(reply.arguments().constFirst());
+    const qulonglong stride = result.meta.value(QStringLiteral("stride")).toULongLong();
+    const qulonglong height = result.meta.value(QStringLiteral("height")).toULongLong();
+    if (stride == 0 || height == 0 || stride * height > (1ull << 32)) {
+        reader.stop();
+        throw KvrError(text::kNoResources, {});
+    }
+    reader.expect(size_t(stride * height));
+    result.pixels = reader.take();
+    if (result.pixels.size() < stride * height)
+        throw KvrError(text::kNoResources, {});
+    result.pixels.resize(stride * height);
+    return result;
+}
+
+// Nothing at all came (not even opaque alpha): a compositor that drew nothing, never a picture.
+bool allZero(const std::vector<uint8_t>& bytes) {
+    for (uint8_t b : bytes) {
+        if (b != 0)
+            return false;
+    }
+    return true;
+}
+
+Picture toPicture(Capture&& cap) {
+    const int width = cap.meta.value(QStringLiteral("width")).toInt();
+    const int height = cap.meta.value(QStringLiteral("height")).toInt();
+    const qsizetype stride = cap.meta.value(QStringLiteral("stride")).toLongLong();
+    const int format = cap.meta.value(QStringLiteral("format")).toInt();
+    if (width <= 0 || height <= 0 || stride < qsizetype(width) * 4 || format <= 0 ||
+        format >= QImage::NImageFormats || allZero(cap.pixels)) {
+        throw KvrError(text::kNoResources, {});
+    }
+    Picture picture;
+    picture.width = width;
+    picture.height = height;
+    picture.bitsPerPixel = 32;
+    picture.byteOrder = ByteOrder::LsbFirst;
+    picture.redMask = 0xff0000;
+    picture.greenMask = 0x00ff00;
+    picture.blueMask = 0x0000ff;
+    if (isXrgbWord(format)) {
+        // Already the writers' fastest layout: hand the pipe's bytes over as they are.
+        auto buffer = std::make_shared<std::vector<uint8_t>>(std::move(cap.pixels));
+        picture.stride = size_t(stride);
+        picture.pixels = buffer->data();
+        picture.owner = buffer;
+        return picture;
+    }
+    const QImage wrapped(cap.pixels.data(), width, height, stride, QImage::Format(format));
+    auto image = std::make_shared<QImage>(wrapped.convertToFormat(QImage::Format_RGB32));
+    if (image->isNull())
+        throw KvrError(text::kNoResources, {});
+    picture.stride = size_t(image->bytesPerLine());
+    picture.pixels = image->constBits();
+    picture.owner = image;
+    return picture;
+}
+
+QVariantMap shotOptions() {
+    // Native resolution: a scaled output gives its real pixels, not the logical size.
+    return {{QStringLiteral("native-resolution"), true}, {QStringLiteral("include-cursor"), false}};
+}
+
+// The frame (title bar included, shadow excluded) of a window, from KWin's window list.
+std::optional<ScreenRect> windowFrame(const QString& uuid) {
+    QDBusMessage call = QDBusMessage::createMethodCall(kService, QStringLiteral("/KWin"),
+                                                       QStringLiteral("org.kde.KWin"),
+                                                       QStringLiteral("getWindowInfo"));
+    call.setArguments({uuid});
+    const QDBusMessage reply =
+        QDBusConnection::sessionBus().call(call, QDBus::Block, kCallTimeoutMs);
+    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
+        return std::nullopt;
+    const QVariantMap info = qdbus_cast<QVariantMap>(reply.arguments().constFirst());
+    const auto number = [&](const char* key, bool* ok) {
+        return info.value(QLatin1String(key)).toDouble(ok);
+    };
+    bool okX = false, okY = false, okW = false, okH = false;
+    const double x = number("x", &okX), y = number("y", &okY);
+    const double w = number("width", &okW), h = number("height", &okH);
+    if (!okX || !okY || !okW || !okH)
+        return std::nullopt;
+    // Edges rounded outwards: a fractional frame keeps its whole border.
+    const int left = int(std::floor(x)), top = int(std::floor(y));
+    return ScreenRect{left, top, int(std::ceil(x + w)) - left, int(std::ceil(y + h)) - top};
+}
+
+class KWinScreenSource final : public ScreenSource {
+public:
+    const char* name() const override { return "kwin"; }
+    bool supports(ShotMode) const override { return true; }
+
+    Picture grab(ShotMode mode) override {
+        const std::vector<WaylandOutput> outputs = listWaylandOutputs();
+        const WaylandOutput& screen = primaryOutput(outputs);
+        if (mode == ShotMode::AllScreen) {
+            return toPicture(capture(QStringLiteral("CaptureScreen"),
+                                     {QString::fromStdString(screen.name)}, shotOptions(), mode));
+        }
+        // The window's own picture either lacks the title bar or carries the shadow, whose
+        // width KWin does not tell; so ask which window is active (its small undecorated
+        // picture is thrown away), take its frame, and capture that area of the screen.
+        const Capture active = capture(QStringLiteral("CaptureActiveWindow"), {},
+                                       {{QStringLiteral("include-decoration"), false},
+                                        {QStringLiteral("include-cursor"), false}},
+                                       mode);
+        const QString uuid = active.meta.value(QStringLiteral("windowId")).toString();
+        const std::optional<ScreenRect> frame = windowFrame(uuid);
+        if (!frame)
+            throw KvrError(text::kNoWindow, {});
+        const std::optional<ScreenRect> area = clipToScreen(*frame, screen.rect);
+        if (!area)
+            throw KvrError(text::kNoWindow, {});
+        return toPicture(capture(QStringLiteral("CaptureArea"),
+                                 {area->x, area->y, uint(area->width), uint(area->height)},
+                                 shotOptions(), mode));
+    }
+};
+
+}  // namespace
+
+std::unique_ptr<ScreenSource> makeKWinSource() {
+    return std::make_unique<KWinScreenSource>();
+}
+
+}  // namespace kvr

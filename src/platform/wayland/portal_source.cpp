@@ -1,0 +1,401 @@
+#include "platform/wayland/portal_source.h"
+
+#include <QCoreApplication>
+#include <QDBusArgument>
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
+#include <QDBusPendingReply>
+#include <QEventLoop>
+#include <QImage>
+#include <QObject>
+#include <QRandomGenerator>
+#include <QTimer>
+#include <QVariantMap>
+#include <algorithm>
+#include <cmath>
+#include <map>
+#include <string>
+
+#include "base/error.h"
+#include "platform/wayland/portal_file.h"
+#include "platform/wayland/wayland_outputs.h"
+#include "platform/wayland/wayland_texts.h"
+
+namespace kvr {
+
+namespace {
+
+const QString kPortalService = QStringLiteral("org.freedesktop.portal.Desktop");
+const QString kPortalPath = QStringLiteral("/org/freedesktop/portal/desktop");
+const QString kRequestInterface = QStringLiteral("org.freedesktop.portal.Request");
+
+// Collects the Request's one Response and ends the wait for it.
+class ResponseWaiter : public QObject {
+    Q_OBJECT
+public:
+    explicit ResponseWaiter(QEventLoop& loop) : loop_(loop) {}
+    std::optional<uint> code;
+    QVariantMap results;
+
+public slots:
+    void onResponse(uint response, const QVariantMap& values) {
+        if (code)
+            return;
+        code = response;
+        results = values;
+        loop_.quit();
+    }
+
+private:
+    QEventLoop& loop_;
+};
+
+// The object path the portal will give the request: known before the call, so that the answer
+// cannot come before anyone listens for it.
+QString requestPath(const QDBusConnection& bus, const QString& token) {
+    QString sender = bus.baseService().mid(1);
+    sender.replace(QLatin1Char('.'), QLatin1Char('_'));
+    return kPortalPath + QStringLiteral("/request/") + sender + QLatin1Char('/') + token;
+}
+
+bool listen(QDBusConnection& bus, const QString& path, ResponseWaiter* waiter) {
+    return bus.connect(kPortalService, path, kRequestInterface, QStringLiteral("Response"), waiter,
+                       SLOT(onResponse(uint, QVariantMap)));
+}
+
+void listenLate(QDBusConnection& bus, const QString& path, QObject* cleaner) {
+    bus.connect(kPortalService, path, kRequestInterface, QStringLiteral("Response"), cleaner,
+                SLOT(onResponse(uint, QVariantMap)));
+}
+
+void forget(QDBusConnection& bus, const QString& path, ResponseWaiter* waiter) {
+    bus.disconnect(kPortalService, path, kRequestInterface, QStringLiteral("Response"), waiter,
+                   SLOT(onResponse(uint, QVariantMap)));
+}
+
+// A picture the portal delivers after the wait was given up (GNOME keeps its question open even
+// when the request is closed, and takes the picture if the user then allows it): removed when it
+// comes, as long as the program runs.
+class LateAnswerCleaner : public QObject {
+    Q_OBJECT
+public:
+    using QObject::QObject;
+
+public slots:
+    void onResponse(uint response, const QVariantMap& values) {
+        if (response == 0) {
+            const QString uri = values.value(QStringLiteral("uri")).toString();
+            if (auto path = localPathOfUri(uri.toStdString()))
+                takePortalFile(*path);
+        }
+        deleteLater();
+    }
+};
+
+enum class Permission { Granted, Refused, Undecided };
+
+// What the permission store holds for screenshots by programs outside a sandbox (app id ""):
+// GNOME asks the user while it holds nothing.
+Permission screenshotPermission(QDBusConnection& bus) {
+    QDBusMessage call = QDBusMessage::createMethodCall(
+        QStringLiteral("org.freedesktop.impl.portal.PermissionStore"),
+        QStringLiteral("/org/freedesktop/impl/portal/PermissionStore"),
+        QStringLiteral("org.freedesktop.impl.portal.PermissionStore"), QStringLiteral("Lookup"));
+    call.setArguments({QStringLiteral("screenshot"), QStringLiteral("screenshot")});
+    const QDBusMessage reply = bus.call(call, QDBus::Block, 5000);
+    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
+        return Permission::Undecided;
+    const QDBusArgument table = reply.arguments().constFirst().value<QDBusArgument>();
+    Permission result = Permission::Undecided;
+    table.beginMap();
+    while (!table.atEnd()) {
+        QString app;
+        QStringList values;
+        table.beginMapEntry();
+        table >> app >> values;
+        table.endMapEntry();
+        if (app.isEmpty() && !values.isEmpty())
+            result = values.constFirst() == QLatin1String("yes") ? Permission::Granted
+                                                                 : Permission::Refused;
+    }
+    table.endMap();
+    return result;
+}
+
+// Asks the portal for a picture file of the whole desktop and waits for its answer.
+std::string requestScreenshotUri(const PortalWaits& waits) {
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected())
+        throw KvrError(text::kNoPortal, {});
+    const Permission before = screenshotPermission(bus);
+    const std::chrono::milliseconds limit =
+        before == Permission::Undecided ? waits.question : waits.answer;
+    const QString token = QStringLiteral("kvr%1").arg(QRandomGenerator::global()->generate64(), 16,
+                                                      16, QLatin1Char('0'));
+    QEventLoop loop;
+    ResponseWaiter waiter(loop);
+    const QString expected = requestPath(bus, token);
+    QString handle = expected;
+    listen(bus, expected, &waiter);
+
+    QDBusMessage call = QDBusMessage::createMethodCall(
+        kPortalService, kPortalPath, QStringLiteral("org.freedesktop.portal.Screenshot"),
+        QStringLiteral("Screenshot"));
+    call.setArguments({QString(), QVariantMap{{QStringLiteral("handle_token"), token},
+                                              {QStringLiteral("interactive"), false},
+                                              {QStringLiteral("modal"), false}}});
+    // The call itself returns at once with the request's path; the answer comes as a signal.
+    QDBusPendingCallWatcher pending(bus.asyncCall(call, int(limit.count())));
+    std::optional<QDBusError> callError;
+    QObject::connect(&pending, &QDBusPendingCallWatcher::finished, [&](QDBusPendingCallWatcher* w) {
+        const QDBusPendingReply<QDBusObjectPath> reply = *w;
+        if (reply.isError()) {
+            callError = reply.error();
+            loop.quit();
+        } else if (reply.value().path() != expected) {
+            // A portal older than handle_token: listen where it says (a race it leaves open).
+            handle = reply.value().path();
+            listen(bus, handle, &waiter);
+        }
+    });
+    QTimer timer;
+    timer.setSingleShot(true);
+    QObject::connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
+    timer.start(limit);
+    // Only the portal's answer and the timer end the wait: no click reaches the program's own
+    // windows meanwhile (the user may be answering the desktop's question).
+    if (!waiter.code && !callError)
+        loop.exec(QEventLoop::ExcludeUserInputEvents);
+    forget(bus, expected, &waiter);
+    if (handle != expected)
+        forget(bus, handle, &waiter);
+
+    if (callError) {
+        const QDBusError::ErrorType type = callError->type();
+        if (type == QDBusError::ServiceUnknown || type == QDBusError::UnknownInterface ||
+            type == QDBusError::UnknownMethod || type == QDBusError::UnknownObject) {
+            throw KvrError(text::kNoPortal, {});
+        }
+        throw KvrError(text::kPortalFailed, {});
+    }
+    if (!waiter.code) {
+        // Give the request up, and clean after it should the answer still come.
+        if (QCoreApplication::instance())
+            listenLate(bus, handle, new LateAnswerCleaner(QCoreApplication::instance()));
+        // Waited for, so that it is sent even when the program ends right after the message.
+        bus.call(QDBusMessage::createMethodCall(kPortalService, handle, kRequestInterface,
+                                                QStringLiteral("Close")),
+                 QDBus::Block, 2000);
+        const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(limit).count();
+        throw KvrError(text::kPortalNoAnswer, {std::to_string(std::max<long long>(1, seconds))});
+    }
+    if (*waiter.code == 1)
+        throw KvrError(text::kPortalDenied, {});
+    if (*waiter.code != 0) {
+        // GNOME answers a "Deny", then and later, as a plain failure: the store tells them apart.
+        if (screenshotPermission(bus) == Permission::Refused)
+            throw KvrError(text::kPortalDenied, {});
+        throw KvrError(text::kPortalFailed, {});
+    }
+    const QString uri = waiter.results.value(QStringLiteral("uri")).toString();
+    if (uri.isEmpty())
+        throw KvrError(text::kPortalFailed, {});
+    return uri.toStdString();
+}
+
+// GNOME's monitors as it lays them out, with its primary one, from mutter's display interface
+// (open to every client). Nothing when mutter does not answer.
+std::optional<std::vector<MonitorInfo>> mutterMonitors() {
+    const QDBusMessage reply = QDBusConnection::sessionBus().call(
+        QDBusMessage::createMethodCall(QStringLiteral("org.gnome.Mutter.DisplayConfig"),
+                                       QStringLiteral("/org/gnome/Mutter/DisplayConfig"),
+                                       QStringLiteral("org.gnome.Mutter.DisplayConfig"),
+                                       QStringLiteral("GetCurrentState")),
+        QDBus::Block, 5000);
+    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().size() < 4)
+        return std::nullopt;
+    const QList<QVariant> args = reply.arguments();
+
+    // Physical monitors: the current mode's size of each connector.
+    std::map<QString, std::pair<int, int>> modeSize;
+    const QDBusArgument monitors = args[1].value<QDBusArgument>();
+    monitors.beginArray();
+    while (!monitors.atEnd()) {
+        monitors.beginStructure();
+        QString connector, vendor, product, serial;
+        monitors.beginStructure();
+        monitors >> connector >> vendor >> product >> serial;
+        monitors.endStructure();
+        monitors.beginArray();
+        while (!monitors.atEnd()) {
+            QString id;
+            int width = 0, height = 0;
+            double refresh = 0, preferredScale = 0;
+            QList<double> scales;
+            QVariantMap props;
+            monitors.beginStructure();
+            monitors >> id >> width >> height >> refresh >> preferredScale >> scales >> props;
+            monitors.endStructure();
+            if (props.value(QStringLiteral("is-current")).toBool())
+                modeSize[connector] = {width, height};
+        }
+        monitors.endArray();
+        QVariantMap monitorProps;
+        monitors >> monitorProps;
+        monitors.endStructure();
+    }
+    monitors.endArray();
+
+    QVariantMap properties;
+    args[3].value<QDBusArgument>() >> properties;
+    // 1: logical layout (sizes are the mode divided by the scale); 2: physical.
+    const uint layoutMode = properties.value(QStringLiteral("layout-mode"), 1u).toUInt();
+
+    std::vector<MonitorInfo> result;
+    const QDBusArgument logical = args[2].value<QDBusArgument>();
+    logical.beginArray();
+    while (!logical.atEnd()) {
+        int x = 0, y = 0;
+        double scale = 1;
+        uint transform = 0;
+        bool primary = false;
+        logical.beginStructure();
+        logical >> x >> y >> scale >> transform >> primary;
+        QString first;
+        logical.beginArray();
+        while (!logical.atEnd()) {
+            QString connector, vendor, product, serial;
+            logical.beginStructure();
+            logical >> connector >> vendor >> product >> serial;
+            logical.endStructure();
+            if (first.isEmpty())
+                first = connector;
+        }
+        logical.endArray();
+        QVariantMap props;
+        logical >> props;
+        logical.endStructure();
+        const auto mode = modeSize.find(first);
+        if (mode == modeSize.end())
+            continue;
+        double w = mode->second.first, h = mode->second.second;
+        if (transform % 2 == 1)
+            std::swap(w, h);  // turned by 90 or 270 degrees
+        if (layoutMode == 1 && scale > 0) {
+            w /= scale;
+            h /= scale;
+        }
+        result.push_back({ScreenRect{x, y, int(std::lround(w)), int(std::lround(h))}, primary});
+    }
+    logical.endArray();
+    if (result.empty())
+        return std::nullopt;
+    return result;
+}
+
+std::vector<MonitorInfo> desktopMonitors() {
+    if (auto gnome = mutterMonitors())
+        return *gnome;
+    try {
+        std::vector<MonitorInfo> result;
+        for (const WaylandOutput& o : listWaylandOutputs())
+            result.push_back({o.rect, o.primary});
+        return result;
+    } catch (const KvrError&) {
+        return {};  // nobody to ask: the portal's picture is taken as the screen
+    }
+}
+
+class PortalScreenSource final : public ScreenSource {
+public:
+    explicit PortalScreenSource(PortalWaits waits) : waits_(waits) {}
+    const char* name() const override { return "portal"; }
+    bool supports(ShotMode mode) const override { return mode == ShotMode::AllScreen; }
+
+    Picture grab(ShotMode mode) override {
+        if (mode != ShotMode::AllScreen)
+            throw KvrError(text::kActiveWindowUnsupported, {});
+        const std::string uri = requestScreenshotUri(waits_);
+        const std::optional<std::string> path = localPathOfUri(uri);
+        if (!path)
+            throw KvrError(text::kPortalFailed, {});
+        const std::optional<std::vector<uint8_t>> bytes = takePortalFile(*path);
+        if (!bytes)
+            throw KvrError(text::kPortalFailed, {});
+        QImage image = QImage::fromData(bytes->data(), int(bytes->size()));
+        if (image.isNull())
+            throw KvrError(text::kPortalFailed, {});
+
+        if (auto area = primaryPixelsIn(image.width(), image.height(), desktopMonitors())) {
+            if (area->width != image.width() || area->height != image.height())
+                image = image.copy(area->x, area->y, area->width, area->height);
+        }
+        auto owned = std::make_shared<QImage>(image.convertToFormat(QImage::Format_RGB32));
+        if (owned->isNull())
+            throw KvrError(text::kNoResources, {});
+        Picture picture;
+        picture.width = owned->width();
+        picture.height = owned->height();
+        picture.bitsPerPixel = 32;
+        picture.byteOrder = ByteOrder::LsbFirst;
+        picture.redMask = 0xff0000;
+        picture.greenMask = 0x00ff00;
+        picture.blueMask = 0x0000ff;
+        picture.stride = size_t(owned->bytesPerLine());
+        picture.pixels = owned->constBits();
+        picture.owner = owned;
+        return picture;
+    }
+
+private:
+    PortalWaits waits_;
+};
+
+}  // namespace
+
+std::optional<ScreenRect> primaryPixelsIn(int pictureWidth, int pictureHeight,
+                                          const std::vector<MonitorInfo>& monitors) {
+    const ScreenRect whole{0, 0, pictureWidth, pictureHeight};
+    if (pictureWidth <= 0 || pictureHeight <= 0)
+        return std::nullopt;
+    if (monitors.size() <= 1)
+        return whole;
+    int left = monitors[0].rect.x, top = monitors[0].rect.y;
+    int right = left + monitors[0].rect.width, bottom = top + monitors[0].rect.height;
+    for (const MonitorInfo& m : monitors) {
+        left = std::min(left, m.rect.x);
+        top = std::min(top, m.rect.y);
+        right = std::max(right, m.rect.x + m.rect.width);
+        bottom = std::max(bottom, m.rect.y + m.rect.height);
+    }
+    if (right <= left || bottom <= top)
+        return std::nullopt;
+    // The picture may be at a higher scale than the layout; one factor for both axes.
+    const double factor = double(pictureWidth) / (right - left);
+    if (std::abs(factor * (bottom - top) - pictureHeight) > factor + 1)
+        return std::nullopt;
+    const MonitorInfo* primary = &monitors.front();
+    for (const MonitorInfo& m : monitors) {
+        if (m.primary) {
+            primary = &m;
+            break;
+        }
+    }
+    const auto edge = [&](int v, int origin) { return int(std::lround((v - origin) * factor)); };
+    const int x0 = std::clamp(edge(primary->rect.x, left), 0, pictureWidth);
+    const int y0 = std::clamp(edge(primary->rect.y, top), 0, pictureHeight);
+    const int x1 = std::clamp(edge(primary->rect.x + primary->rect.width, left), 0, pictureWidth);
+    const int y1 = std::clamp(edge(primary->rect.y + primary->rect.height, top), 0, pictureHeight);
+    if (x1 <= x0 || y1 <= y0)
+        return std::nullopt;
+    return ScreenRect{x0, y0, x1 - x0, y1 - y0};
+}
+
+std::unique_ptr<ScreenSource> makePortalSource(PortalWaits waits) {
+    return std::make_unique<PortalScreenSource>(waits);
+}
+
+}  // namespace kvr
+
+#include "portal_source.moc"

@@ -1,0 +1,38 @@
+# The Wayland screen sources (wlroots screencopy with sway's IPC; KWin and the desktop portal over
+# D-Bus), as the static library kvr_wayland. Included from the top-level CMakeLists.txt.
+find_package(PkgConfig REQUIRED)
+pkg_check_modules(WAYLAND_CLIENT REQUIRED IMPORTED_TARGET wayland-client)
+find_package(Qt6 REQUIRED COMPONENTS Core DBus)
+find_program(WAYLAND_SCANNER wayland-scanner REQUIRED)
+
+# Client code of the protocols Debian ships no XML for; the XML is kept in protocols/.
+set(KVR_WL_PROTOCOL_DIR ${CMAKE_CURRENT_LIST_DIR}/protocols)
+set(KVR_WL_GEN_DIR ${CMAKE_CURRENT_BINARY_DIR}/wayland-protocols)
+file(MAKE_DIRECTORY ${KVR_WL_GEN_DIR})
+set(KVR_WL_GENERATED)
+foreach(protocol wlr-screencopy-unstable-v1)
+  set(xml ${KVR_WL_PROTOCOL_DIR}/${protocol}.xml)
+  add_custom_command(
+    OUTPUT ${KVR_WL_GEN_DIR}/${protocol}-client-protocol.h ${KVR_WL_GEN_DIR}/${protocol}-protocol.c
+    COMMAND ${WAYLAND_SCANNER} client-header ${xml} ${KVR_WL_GEN_DIR}/${protocol}-client-protocol.h
+    COMMAND ${WAYLAND_SCANNER} private-code ${xml} ${KVR_WL_GEN_DIR}/${protocol}-protocol.c
+    DEPENDS ${xml}
+    COMMENT "wayland-scanner ${protocol}")
+  list(APPEND KVR_WL_GENERATED ${KVR_WL_GEN_DIR}/${protocol}-client-protocol.h
+       ${KVR_WL_GEN_DIR}/${protocol}-protocol.c)
+endforeach()
+# The generated code is C; compiled as such, whatever languages the project enabled.
+enable_language(C)
+
+file(GLOB KVR_WAYLAND_SOURCES CONFIGURE_DEPENDS ${CMAKE_CURRENT_LIST_DIR}/*.cpp)
+add_library(kvr_wayland STATIC ${KVR_WAYLAND_SOURCES} ${KVR_WL_GENERATED})
+target_include_directories(kvr_wayland PUBLIC ${PROJECT_SOURCE_DIR}/src PRIVATE ${KVR_WL_GEN_DIR})
+target_link_libraries(kvr_wayland PUBLIC PkgConfig::WAYLAND_CLIENT Qt6::Core Qt6::DBus)
+if(TARGET kvr_base)
+  target_link_libraries(kvr_wayland PUBLIC kvr_base)
+else()
+  # Until the bottom layer has a library of its own.
+  file(GLOB KVR_WL_BASE_SOURCES CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/src/base/*.cpp)
+  target_sources(kvr_wayland PRIVATE ${KVR_WL_BASE_SOURCES})
+endif()
+include(${CMAKE_CURRENT_LIST_DIR}/kwin_portal.cmake)

@@ -1,0 +1,366 @@
+#include "wlroots_source.h"
+
+#include <poll.h>
+#include <sys/mman.h>
+#include <unistd.h>
+#include <wayland-client.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "base/error.h"
+#include "base/screen.h"
+#include "platform/wayland/shm_picture.h"
+#include "platform/wayland/sway_ipc.h"
+#include "platform/wayland/wayland_texts.h"
+#include "wlr-screencopy-unstable-v1-client-protocol.h"
+
+namespace kvr {
+namespace {
+
+constexpr int kTimeoutMs = 5000;
+constexpr uint32_t kSwayGetOutputs = 3;
+constexpr uint32_t kSwayGetTree = 4;
+
+[[noreturn]] void noPixels() {
+    throw KvrError(text::kNoResources, {});
+}
+
+struct Output {
+    wl_output* proxy = nullptr;
+    std::string name;  // wl_output version 4 and later
+    int x = 0, y = 0;  // position in the layout
+    int32_t transform = WL_OUTPUT_TRANSFORM_NORMAL;
+};
+
+struct ShmOffer {
+    uint32_t format = 0;
+    uint32_t width = 0, height = 0, stride = 0;
+};
+
+// One connection for one grab: the globals, the outputs, and the frame being copied.
+struct Connection {
+    wl_display* display = nullptr;
+    wl_registry* registry = nullptr;
+    wl_shm* shm = nullptr;
+    zwlr_screencopy_manager_v1* screencopy = nullptr;
+    uint32_t screencopyVersion = 0;
+    std::vector<std::unique_ptr<Output>> outputs;  // listeners hold their Output's address
+
+    std::vector<ShmOffer> offers;
+    bool buffersDone = false;
+    bool ready = false;
+    bool failed = false;
+    uint32_t flags = 0;
+
+    ~Connection() {
+        for (auto& o : outputs)
+            if (o->proxy)
+                wl_output_get_version(o->proxy) >= WL_OUTPUT_RELEASE_SINCE_VERSION
+                    ? wl_output_release(o->proxy)
+                    : wl_output_destroy(o->proxy);
+        if (screencopy)
+            zwlr_screencopy_manager_v1_destroy(screencopy);
+        if (shm)
+            wl_shm_destroy(shm);
+        if (registry)
+            wl_registry_destroy(registry);
+        if (display)
+            wl_display_disconnect(display);
+    }
+
+    // Dispatches events until done() holds; false on a timeout or a broken connection.
+    bool dispatchUntil(const std::function<bool()>& done) {
+        const auto deadline =
+            std::chrono::steady_clock::now() + std::chrono::milliseconds(kTimeoutMs);
+        while (!done()) {
+            while (wl_display_prepare_read(display) != 0)
+                if (wl_display_dispatch_pending(display) < 0)
+                    return false;
+            if (done()) {
+                wl_display_cancel_read(display);
+                break;
+            }
+            wl_display_flush(display);
+            const int left = int(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                     deadline - std::chrono::steady_clock::now())
+                                     .count());
+            pollfd pfd{wl_display_get_fd(display), POLLIN, 0};
+            if (left <= 0 || poll(&pfd, 1, left) <= 0) {
+                wl_display_cancel_read(display);
+                return false;
+            }
+            if (wl_display_read_events(display) < 0 || wl_display_dispatch_pending(display) < 0)
+                return false;
+        }
+        return wl_display_get_error(display) == 0;
+    }
+
+    // wl_display_roundtrip with a time limit: a compositor that stops answering fails the grab
+    // rather than hanging it.
+    bool roundtrip() {
+        bool done = false;
+        static const wl_callback_listener listener = {
+            [](void* data, wl_callback*, uint32_t) { *static_cast<bool*>(data) = true; }};
+        wl_callback* callback = wl_display_sync(display);
+        wl_callback_add_listener(callback, &listener, &done);
+        const bool ok = dispatchUntil([&] { return done; });
+        wl_callback_destroy(callback);
+        return ok;
+    }
+};
+
+// --- listeners -------------------------------------------------------------------------------
+
+void outputGeometry(void* data, wl_output*, int32_t x, int32_t y, int32_t, int32_t, int32_t,
+                    const char*, const char*, int32_t transform) {
+    auto* o = static_cast<Output*>(data);
+    o->x = x;
+    o->y = y;
+    o->transform = transform;
+}
+void outputMode(void*, wl_output*, uint32_t, int32_t, int32_t, int32_t) {}
+void outputDone(void*, wl_output*) {}
+void outputScale(void*, wl_output*, int32_t) {}
+void outputName(void* data, wl_output*, const char* name) {
+    static_cast<Output*>(data)->name = name ? name : "";
+}
+void outputDescription(void*, wl_output*, const char*) {}
+const wl_output_listener kOutputListener = {outputGeometry, outputMode, outputDone,
+                                            outputScale,    outputName, outputDescription};
+
+void registryGlobal(void* data, wl_registry* registry, uint32_t id, const char* interface,
+                    uint32_t version) {
+    auto* c = static_cast<Connection*>(data);
+    const std::string name = interface;
+    if (name == wl_shm_interface.name) {
+        c->shm = static_cast<wl_shm*>(wl_registry_bind(registry, id, &wl_shm_interface, 1));
+    } else if (name == zwlr_screencopy_manager_v1_interface.name) {
+        c->screencopyVersion = std::min<uint32_t>(version, 3);
+        c->screencopy = static_cast<zwlr_screencopy_manager_v1*>(wl_registry_bind(
+            registry, id, &zwlr_screencopy_manager_v1_interface, c->screencopyVersion));
+    } else if (name == wl_output_interface.name) {
+        c->outputs.push_back(std::make_unique<Output>());
+        Output& o = *c->outputs.back();
+        o.proxy = static_cast<wl_output*>(
+            wl_registry_bind(registry, id, &wl_output_interface, std::min<uint32_t>(version, 4)));
+        wl_output_add_listener(o.proxy, &kOutputListener, &o);
+    }
+}
+void registryGlobalRemove(void*, wl_registry*, uint32_t) {}
+const wl_registry_listener kRegistryListener = {registryGlobal, registryGlobalRemove};
+
+void frameBuffer(void* data, zwlr_screencopy_frame_v1*, uint32_t format, uint32_t width,
+                 uint32_t height, uint32_t stride) {
+    static_cast<Connection*>(data)->offers.push_back({format, width, height, stride});
+}
+void frameFlags(void* data, zwlr_screencopy_frame_v1*, uint32_t flags) {
+    static_cast<Connection*>(data)->flags = flags;
+}
+void frameReady(void* data, zwlr_screencopy_frame_v1*, uint32_t, uint32_t, uint32_t) {
+    static_cast<Connection*>(data)->ready = true;
+}
+void frameFailed(void* data, zwlr_screencopy_frame_v1*) {
+    static_cast<Connection*>(data)->failed = true;
+}
+void frameDamage(void*, zwlr_screencopy_frame_v1*, uint32_t, uint32_t, uint32_t, uint32_t) {}
+void frameDmabuf(void*, zwlr_screencopy_frame_v1*, uint32_t, uint32_t, uint32_t) {}
+void frameBufferDone(void* data, zwlr_screencopy_frame_v1*) {
+    static_cast<Connection*>(data)->buffersDone = true;
+}
+const zwlr_screencopy_frame_v1_listener kFrameListener = {
+    frameBuffer, frameFlags, frameReady, frameFailed, frameDamage, frameDmabuf, frameBufferDone};
+
+// The mapped shared memory the picture's pixels point into.
+struct Mapping {
+    void* data = MAP_FAILED;
+    size_t size = 0;
+    ~Mapping() {
+        if (data != MAP_FAILED)
+            munmap(data, size);
+    }
+};
+
+// --- the source ------------------------------------------------------------------------------
+
+class WlrootsSource final : public ScreenSource {
+public:
+    WlrootsSource() {
+        if (const char* sock = std::getenv("SWAYSOCK"))
+            swaySocket_ = sock;
+    }
+
+    const char* name() const override { return "wlroots"; }
+
+    bool supports(ShotMode mode) const override {
+        return mode == ShotMode::AllScreen || !swaySocket_.empty();
+    }
+
+    Picture grab(ShotMode mode) override {
+        if (mode == ShotMode::ActiveWindow && swaySocket_.empty())
+            throw KvrError(text::kActiveWindowUnsupported, {});
+        Connection c;
+        c.display = wl_display_connect(nullptr);
+        if (!c.display)
+            noPixels();
+        c.registry = wl_display_get_registry(c.display);
+        wl_registry_add_listener(c.registry, &kRegistryListener, &c);
+        // The globals, then the outputs' own events.
+        if (!c.roundtrip() || !c.roundtrip())
+            noPixels();
+        if (!c.shm || !c.screencopy || c.outputs.empty())
+            noPixels();
+
+        // Sway's view of the outputs: their order, their layout rectangles and scales.
+        std::vector<sway::Output> swayOutputs;
+        if (!swaySocket_.empty())
+            if (auto reply = sway::request(swaySocket_, kSwayGetOutputs))
+                swayOutputs = sway::parseOutputs(*reply);
+        const Output& output = chooseOutput(c, swayOutputs);
+
+        Picture picture = capture(c, output);
+
+        if (mode == ShotMode::AllScreen)
+            return picture;
+        return cropToActiveWindow(picture, output, swayOutputs);
+    }
+
+private:
+    // Sway's first active output (sway has no primary; this is the one Qt and Xwayland treat
+    // as primary), else the first output the compositor announced.
+    const Output& chooseOutput(const Connection& c, const std::vector<sway::Output>& swayOutputs) {
+        if (!swayOutputs.empty()) {
+            const sway::Output& first = swayOutputs.front();
+            for (const auto& o : c.outputs)
+                if (!o->name.empty() && o->name == first.name)
+                    return *o;
+            // wl_output before version 4 has no name: the layout position tells them apart.
+            for (const auto& o : c.outputs)
+                if (o->name.empty() && o->x == first.rect.x && o->y == first.rect.y)
+                    return *o;
+        }
+        return *c.outputs.front();
+    }
+
+    Picture capture(Connection& c, const Output& output) {
+        if (output.transform < WL_OUTPUT_TRANSFORM_NORMAL ||
+            output.transform > WL_OUTPUT_TRANSFORM_FLIPPED_270)
+            noPixels();
+        zwlr_screencopy_frame_v1* frame =
+            zwlr_screencopy_manager_v1_capture_output(c.screencopy, 0, output.proxy);
+        zwlr_screencopy_frame_v1_add_listener(frame, &kFrameListener, &c);
+        struct FrameGuard {
+            zwlr_screencopy_frame_v1* f;
+            ~FrameGuard() { zwlr_screencopy_frame_v1_destroy(f); }
+        } frameGuard{frame};
+        // Version 3 lists every buffer type, then says it is done; before, one shm offer.
+        if (!c.dispatchUntil([&] {
+                return c.failed || c.buffersDone || (c.screencopyVersion < 3 && !c.offers.empty());
+            }) ||
+            c.failed || c.offers.empty())
+            noPixels();
+
+        const ShmOffer* offer = nullptr;
+        for (const ShmOffer& o : c.offers)
+            if (shmFormatSupported(o.format)) {
+                offer = &o;
+                break;
+            }
+        if (!offer)
+            throw KvrError(text::kUnsupportedPixelFormat, {shmFormatName(c.offers.front().format)});
+        // Whatever the compositor says, the buffer stays of a size a screen can have.
+        if (offer->width == 0 || offer->height == 0 || offer->width > 1u << 15 ||
+            offer->height > 1u << 15 || offer->stride > 1u << 18)
+            noPixels();
+
+        auto mapping = std::make_shared<Mapping>();
+        mapping->size = size_t(offer->stride) * offer->height;
+        const int fd = memfd_create("kvr-screencopy", MFD_CLOEXEC);
+        if (fd < 0 || ftruncate(fd, off_t(mapping->size)) != 0) {
+            if (fd >= 0)
+                close(fd);
+            noPixels();
+        }
+        mapping->data = mmap(nullptr, mapping->size, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
+        if (mapping->data == MAP_FAILED) {
+            close(fd);
+            noPixels();
+        }
+        wl_shm_pool* pool = wl_shm_create_pool(c.shm, fd, int32_t(mapping->size));
+        wl_buffer* buffer =
+            wl_shm_pool_create_buffer(pool, 0, int32_t(offer->width), int32_t(offer->height),
+                                      int32_t(offer->stride), offer->format);
+        wl_shm_pool_destroy(pool);
+        close(fd);
+        zwlr_screencopy_frame_v1_copy(frame, buffer);
+        const bool copied = c.dispatchUntil([&] { return c.ready || c.failed; }) && c.ready;
+        wl_buffer_destroy(buffer);
+        if (!copied)
+            noPixels();
+
+        ShmFrame shot;
+        shot.pixels = static_cast<const uint8_t*>(mapping->data);
+        shot.owner = mapping;
+        shot.format = offer->format;
+        shot.width = offer->width;
+        shot.height = offer->height;
+        shot.stride = offer->stride;
+        shot.yInvert = c.flags & ZWLR_SCREENCOPY_FRAME_V1_FLAGS_Y_INVERT;
+        shot.transform = output.transform;
+        return pictureFromShm(shot);
+    }
+
+    Picture cropToActiveWindow(const Picture& screen, const Output& output,
+                               const std::vector<sway::Output>& swayOutputs) {
+        const auto tree = sway::request(swaySocket_, kSwayGetTree);
+        if (!tree)
+            throw KvrError(text::kNoWindow, {});
+        const auto frame = sway::focusedWindowFrame(*tree);
+        if (!frame)
+            throw KvrError(text::kNoWindow, {});
+        // Layout (logical) coordinates to the output's own pixels: a scaled output's buffer is
+        // larger than its place in the layout. The frame is widened to whole pixels.
+        ScreenRect logical{output.x, output.y, 0, 0};
+        double scale = 1.0;
+        for (const sway::Output& o : swayOutputs)
+            if (o.name == output.name ||
+                (output.name.empty() && o.rect.x == output.x && o.rect.y == output.y)) {
+                logical = o.rect;
+                scale = o.scale;
+            }
+        if (logical.width > 0)
+            scale = double(screen.width) / logical.width;
+        const double left = std::floor((frame->x - logical.x) * scale);
+        const double top = std::floor((frame->y - logical.y) * scale);
+        const double right = std::ceil((frame->x + frame->width - logical.x) * scale);
+        const double bottom = std::ceil((frame->y + frame->height - logical.y) * scale);
+        const auto clipped =
+            clipToScreen(ScreenRect{int(left), int(top), int(right - left), int(bottom - top)},
+                         ScreenRect{0, 0, screen.width, screen.height});
+        if (!clipped)
+            throw KvrError(text::kNoWindow, {});
+        // The window's pixels are a window of the screen's buffer: no copy.
+        Picture window = screen;
+        window.width = clipped->width;
+        window.height = clipped->height;
+        window.pixels = screen.row(clipped->y) + size_t(clipped->x) * (screen.bitsPerPixel / 8);
+        return window;
+    }
+
+    std::string swaySocket_;
+};
+
+}  // namespace
+
+std::unique_ptr<ScreenSource> makeWlrootsSource() {
+    return std::make_unique<WlrootsSource>();
+}
+
+}  // namespace kvr

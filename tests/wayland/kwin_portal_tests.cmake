@@ -1,0 +1,36 @@
+# Tests of the KWin ScreenShot2 and screenshot-portal sources, in headless KWin and GNOME
+# sessions of the Wayland fixture. Included from tests/wayland/CMakeLists.txt.
+
+# The program the tests run inside a session as its user: one grab, written as PNG.
+add_executable(kvr_wl_grab ${CMAKE_CURRENT_LIST_DIR}/wl_grab.cpp)
+target_link_libraries(kvr_wl_grab PRIVATE kvr_wayland)
+# A click in a GNOME session, to answer its screenshot question.
+add_executable(kvr_wl_mutter_click ${CMAKE_CURRENT_LIST_DIR}/mutter_click.cpp)
+target_link_libraries(kvr_wl_mutter_click PRIVATE Qt6::Core Qt6::DBus)
+
+# What needs no session: the portal file's handling, the output choice, the portal picture's cut.
+add_executable(wayland_source_unit_tests ${CMAKE_CURRENT_LIST_DIR}/portal_file_test.cpp
+                                         ${CMAKE_CURRENT_LIST_DIR}/output_layout_test.cpp)
+target_include_directories(wayland_source_unit_tests PRIVATE ${CMAKE_CURRENT_LIST_DIR}/../core)
+target_link_libraries(wayland_source_unit_tests PRIVATE kvr_wayland GTest::gtest_main)
+gtest_discover_tests(wayland_source_unit_tests DISCOVERY_TIMEOUT 30)
+
+# On a headless KWin (one session of one output, one of two).
+add_executable(kwin_source_tests ${CMAKE_CURRENT_LIST_DIR}/kwin_source_test.cpp)
+target_link_libraries(kwin_source_tests PRIVATE kvr_wayland_testsupport kvr_wayland Qt6::Gui
+                      GTest::gtest_main)
+target_compile_definitions(kwin_source_tests PRIVATE KVR_WL_GRAB="$<TARGET_FILE:kvr_wl_grab>")
+add_dependencies(kwin_source_tests kvr_wl_grab)
+add_test(NAME kwin_source_tests COMMAND kwin_source_tests)
+set_tests_properties(kwin_source_tests PROPERTIES TIMEOUT 300)
+
+# On a headless GNOME Shell, through its screenshot portal.
+add_executable(portal_source_tests ${CMAKE_CURRENT_LIST_DIR}/portal_source_test.cpp)
+target_link_libraries(portal_source_tests PRIVATE kvr_wayland_testsupport kvr_wayland Qt6::Gui
+                      GTest::gtest_main)
+target_compile_definitions(portal_source_tests PRIVATE
+                           KVR_WL_GRAB="$<TARGET_FILE:kvr_wl_grab>"
+                           KVR_WL_MUTTER_CLICK="$<TARGET_FILE:kvr_wl_mutter_click>")
+add_dependencies(portal_source_tests kvr_wl_grab kvr_wl_mutter_click)
+add_test(NAME portal_source_tests COMMAND portal_source_tests)
+set_tests_properties(portal_source_tests PROPERTIES TIMEOUT 300)

@@ -1,0 +1,56 @@
+// Which monitor is "the screen" in a Wayland session, and where it lies in a portal picture of
+// the whole layout.
+#include <gtest/gtest.h>
+
+#include "platform/wayland/portal_source.h"
+#include "platform/wayland/wayland_outputs.h"
+
+namespace kvr {
+namespace {
+
+TEST(OutputOrder, TheFirstNamedOutputOfTheDesktopsOrderIsPrimary) {
+    std::vector<WaylandOutput> outputs = {{"Virtual-0", {0, 0, 1920, 1080}},
+                                          {"Virtual-1", {1920, 0, 1280, 720}}};
+    markPrimaryOutput(outputs, {"Gone-7", "Virtual-1", "Virtual-0"});
+    EXPECT_EQ(primaryOutput(outputs).name, "Virtual-1");
+    EXPECT_FALSE(outputs[0].primary);
+
+    // No order (a compositor that says none, or names nothing known): the first announced.
+    for (const std::vector<std::string>& order : {std::vector<std::string>{}, {"Gone-7"}}) {
+        markPrimaryOutput(outputs, order);
+        EXPECT_EQ(primaryOutput(outputs).name, "Virtual-0");
+        EXPECT_FALSE(outputs[1].primary);
+    }
+}
+
+TEST(PortalPicture, OneMonitorIsTheWholePicture) {
+    const ScreenRect whole{0, 0, 3840, 2160};
+    EXPECT_EQ(primaryPixelsIn(3840, 2160, {}), whole);
+    EXPECT_EQ(primaryPixelsIn(3840, 2160, {{{0, 0, 1920, 1080}, true}}), whole);
+    EXPECT_EQ(primaryPixelsIn(0, 0, {}), std::nullopt);
+}
+
+TEST(PortalPicture, ThePrimaryMonitorIsCutOutAtThePicturesScale) {
+    const std::vector<MonitorInfo> layout = {{{0, 0, 1920, 1080}, false},
+                                             {{1920, 0, 1280, 720}, true}};
+    EXPECT_EQ(primaryPixelsIn(3200, 1080, layout), (ScreenRect{1920, 0, 1280, 720}));
+    // A picture at twice the layout's size (a scaled desktop): twice the rectangle.
+    EXPECT_EQ(primaryPixelsIn(6400, 2160, layout), (ScreenRect{3840, 0, 2560, 1440}));
+    // A monitor left of and above the origin moves the picture's origin with it.
+    const std::vector<MonitorInfo> shifted = {{{-1280, -200, 1280, 720}, false},
+                                              {{0, 0, 1920, 1080}, true}};
+    EXPECT_EQ(primaryPixelsIn(3200, 1280, shifted), (ScreenRect{1280, 200, 1920, 1080}));
+    // No monitor marked primary: the first one.
+    const std::vector<MonitorInfo> none = {{{0, 0, 1920, 1080}, false},
+                                           {{1920, 0, 1280, 720}, false}};
+    EXPECT_EQ(primaryPixelsIn(3200, 1080, none), (ScreenRect{0, 0, 1920, 1080}));
+}
+
+TEST(PortalPicture, APictureOfAnotherShapeIsNotCut) {
+    const std::vector<MonitorInfo> layout = {{{0, 0, 1920, 1080}, false},
+                                             {{1920, 0, 1280, 720}, true}};
+    EXPECT_EQ(primaryPixelsIn(1920, 1080, layout), std::nullopt);
+}
+
+}  // namespace
+}  // namespace kvr
