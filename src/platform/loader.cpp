@@ -1,5 +1,8 @@
 #include "platform/loader.h"
 
+#include "platform/wayland/kwin_source.h"
+#include "platform/wayland/portal_source.h"
+#include "platform/wayland/wlroots_source.h"
 #include "platform/x11/x11_screen_source.h"
 #include "platform/x11/x11_window_manager.h"
 

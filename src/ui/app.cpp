@@ -50,6 +50,8 @@ void KvrApplication::showException(std::exception_ptr error) {
         std::rethrow_exception(error);
     } catch (const std::exception& e) {
         message = QString::fromUtf8(e.what());
+        message.replace(QStringLiteral("\r\n"),
+                        QStringLiteral("\n"));  // line breaks as written here
     } catch (...) {
         message = QString::fromUtf8(text::kUnknownError);
     }

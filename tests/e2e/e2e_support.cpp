@@ -5,7 +5,7 @@
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 
-#include "poll.h"
+#include "polling.h"
 
 namespace kvr::e2e {
 

@@ -7,7 +7,7 @@
 #include <sstream>
 
 #include "e2e_support.h"
-#include "poll.h"
+#include "polling.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include <stdexcept>
 #include <thread>
 
-#include "poll.h"
+#include "polling.h"
 
 namespace kvr::test {
 

@@ -11,7 +11,7 @@
 #include <system_error>
 
 #include "base/error.h"
-#include "poll.h"
+#include "polling.h"
 
 extern char** environ;
 

@@ -201,6 +201,10 @@ void WaylandSession::addEnv(const std::string& keyValue) {
 }
 
 void WaylandSession::prepareFolders() {
+    // Xwayland puts its socket there; KWin gives up without the folder (a fresh machine with no
+    // X server yet has none).
+    if (mkdir("/tmp/.X11-unix", 01777) == 0)
+        chmod("/tmp/.X11-unix", 01777);
     if (geteuid() == 0) {
         if (!getpwnam(kUser))
             runQuietly({"useradd", "-m", "-s", "/bin/sh", kUser});

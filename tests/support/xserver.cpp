@@ -9,7 +9,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "poll.h"
+#include "polling.h"
 
 namespace kvr::test {
 namespace {

@@ -10,7 +10,7 @@
 
 #include "base/texts.h"
 #include "grab_check.h"
-#include "platform/wayland/wayland_texts.h"
+#include "base/texts.h"
 #include "wayland_session.h"
 
 namespace kvr::test {

@@ -21,8 +21,8 @@
 
 #include "base/error.h"
 #include "base/screen.h"
+#include "base/texts.h"
 #include "platform/wayland/wayland_outputs.h"
-#include "platform/wayland/wayland_texts.h"
 
 namespace kvr {
 

@@ -18,9 +18,9 @@
 #include <string>
 
 #include "base/error.h"
+#include "base/texts.h"
 #include "platform/wayland/portal_file.h"
 #include "platform/wayland/wayland_outputs.h"
-#include "platform/wayland/wayland_texts.h"
 
 namespace kvr {
 

@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "base/error.h"
-#include "platform/wayland/wayland_texts.h"
+#include "base/texts.h"
 
 namespace kvr {
 namespace {

@@ -17,9 +17,9 @@
 
 #include "base/error.h"
 #include "base/screen.h"
+#include "base/texts.h"
 #include "platform/wayland/shm_picture.h"
 #include "platform/wayland/sway_ipc.h"
-#include "platform/wayland/wayland_texts.h"
 #include "wlr-screencopy-unstable-v1-client-protocol.h"
 
 namespace kvr {

@@ -1,4 +1,4 @@
-#include "poll.h"
+#include "polling.h"
 
 #include <thread>
 
