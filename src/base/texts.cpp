@@ -4,6 +4,16 @@
 
 namespace kvr {
 
+int hexDigitValue(char c) {
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
 std::string fillText(std::string_view text, std::initializer_list<std::string_view> values) {
     const std::vector<std::string_view> args(values);
     std::string out;

@@ -61,6 +61,9 @@ inline constexpr char kDecrease[] = "減らす";
 
 namespace kvr {
 
+// 0..15 for a hexadecimal digit, -1 for any other character.
+int hexDigitValue(char c);
+
 // Puts the values in place of %1, %2, ... in one pass (a value that holds "%2" stays as it is).
 std::string fillText(std::string_view text, std::initializer_list<std::string_view> values);
 

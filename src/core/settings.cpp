@@ -6,6 +6,7 @@
 #include <system_error>
 
 #include "base/error.h"
+#include "base/texts.h"
 #include "core/jpeg.h"
 #include "core/profile.h"
 #include "core/settings_location.h"
@@ -32,16 +33,6 @@ const SettingsLocation& realLocation() {
     static const SettingsLocation location =
         settingsLocation(currentSettingsPlaceFacts(programFolder()));
     return location;
-}
-
-int hexDigit(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
 }
 
 }  // namespace
@@ -71,7 +62,7 @@ std::optional<int32_t> tryParseInteger(std::string_view text) {
             return std::nullopt;
         uint64_t value = 0;
         for (char c : digits) {
-            const int digit = hexDigit(c);
+            const int digit = hexDigitValue(c);
             if (digit < 0)
                 return std::nullopt;
             value = value * 16 + digit;

@@ -7,19 +7,11 @@
 #include <cerrno>
 #include <cstdint>
 
+#include "base/texts.h"
+
 namespace kvr {
 
 namespace {
-
-int hexValue(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
 
 struct Fd {
     int fd = -1;
@@ -44,8 +36,8 @@ std::optional<std::string> localPathOfUri(const std::string& uri) {
     std::string path;
     for (size_t i = 0; i < rest.size(); ++i) {
         if (rest[i] == '%') {
-            const int hi = i + 2 < rest.size() ? hexValue(rest[i + 1]) : -1;
-            const int lo = hi >= 0 ? hexValue(rest[i + 2]) : -1;
+            const int hi = i + 2 < rest.size() ? hexDigitValue(rest[i + 1]) : -1;
+            const int lo = hi >= 0 ? hexDigitValue(rest[i + 2]) : -1;
             if (lo < 0)
                 return std::nullopt;
             path += char(hi * 16 + lo);
