@@ -158,8 +158,7 @@ TEST_F(ShotFiles, ReadOnlyFolderFailsWithTheReasonAndLeavesItEmpty) {
         chmod(dir_.path().c_str(), 0755);
         EXPECT_EQ(childRaises(message,
                               [&] {
-                                  if (setgid(65534) != 0 || setuid(65534) != 0)
-                                      throw std::runtime_error("cannot become nobody");
+                                  test::becomeOrdinaryUser();
                                   shoot(choices(SaveFormat::Bmp, place));
                               }),
                   0);

@@ -224,8 +224,8 @@ TEST_F(WriteFaults, FolderThatCannotBeMadeGivesItsOwnReason) {
     EXPECT_EQ(childRaises("ファイル \"" + file.string() + "\". Permission denied を作成できません",
                           [&] {
                               // root may write anywhere: take the rights of an ordinary user.
-                              if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0))
-                                  _exit(4);
+                              if (geteuid() == 0)
+                                  test::becomeOrdinaryUser();
                               writeShot(makeOwnedPicture(2, 2, 32, 8), SaveFormat::Jpeg, folder,
                                         file, JpegOptions{});
                           }),

@@ -147,6 +147,11 @@ CommandResult run(const Command& command) {
     return result;
 }
 
+void becomeOrdinaryUser() {
+    if (setgid(kOrdinaryUserId) != 0 || setuid(kOrdinaryUserId) != 0)
+        throw std::runtime_error("cannot become an ordinary user");
+}
+
 int childRaises(const std::string& message, const std::function<void()>& body) {
     const pid_t pid = fork();
     if (pid < 0)

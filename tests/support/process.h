@@ -62,4 +62,9 @@ private:
 // exception, 100 when the child was killed (by SIGXFSZ, say).
 int childRaises(const std::string& message, const std::function<void()>& body);
 
+// In such a child: take the rights of an ordinary user (nobody), for the checks that root's
+// rights would skip (read-only folders, unreadable files). Raises when that is refused.
+void becomeOrdinaryUser();
+inline constexpr unsigned kOrdinaryUserId = 65534;
+
 }  // namespace kvr::test
