@@ -5,6 +5,7 @@
 
 #include "base/texts.h"
 #include "errorbox.h"
+#include "translate.h"
 
 namespace kvr {
 
@@ -45,15 +46,7 @@ bool KvrApplication::notify(QObject* receiver, QEvent* event) {
 }
 
 void KvrApplication::showException(std::exception_ptr error) {
-    QString message;
-    try {
-        std::rethrow_exception(error);
-    } catch (const std::exception& e) {
-        message = QString::fromUtf8(e.what());
-    } catch (...) {
-        message = QString::fromUtf8(text::kUnknownError);
-    }
-    showStopBox(title_, message);
+    showStopBox(title_, errorMessage(error));
 }
 
 void runHandler(const std::function<void()>& handler) {
