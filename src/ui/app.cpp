@@ -4,6 +4,7 @@
 #include <QWidget>
 
 #include "base/texts.h"
+#include "access.h"
 #include "errorbox.h"
 #include "translate.h"
 
@@ -16,6 +17,7 @@ KvrApplication::KvrApplication(int& argc, char** argv) : QApplication(argc, argv
     // Qt would append " — <display name>" to every window title on X11; the taskbar must read
     // exactly "3秒前", "撮影中" or "Kelvoro", so no display name is set.
     installFontSubstitutes();
+    installAccessibleRoles();
 }
 
 void KvrApplication::setTitle(const QString& title) {

@@ -52,6 +52,8 @@ constexpr int kTimerPage = 5;
 
 TForm1::TForm1(const kvr::MainWindowServices& services, QWidget* parent)
     : QWidget(parent), Timer1(new QTimer(this)), services_(services), ui_(new Ui::TForm1) {
+    // Before the controls exist: a screen reader may ask for them as soon as they are made.
+    kvr::installAccessibleRoles();
     ui_->setupUi(this);
     setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
     setWindowIcon(QIcon(QStringLiteral(":/icon.png")));
@@ -83,7 +85,6 @@ TForm1::TForm1(const kvr::MainWindowServices& services, QWidget* parent)
             }
     });
 
-    kvr::installAccessibleRoles();
     kvr::applyLayout(*this, kvr::layoutScale());
     kvr::fitCaptions(*this);
     kvr::setSharpPicture(*ui_->Image2, QStringLiteral(":/background.jpg"));

@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <csetjmp>
 #include <cstdio>
 #include <cstdlib>
@@ -149,17 +150,26 @@ Program::~Program() {
     fs::remove_all(root_, ignored);
 }
 
-bool Program::start() {
-    pid_ = spawn({program_.string()},
-                 {"DISPLAY=" + display(), "HOME=" + home_.string(),
-                  "XDG_CONFIG_HOME=" + configHome().string(), "QT_QPA_PLATFORM=xcb",
-                  "XDG_RUNTIME_DIR=" + root_.string()},
-                 root_ / "kvr.log");
+bool Program::start(const std::vector<std::string>& extra) {
+    std::vector<std::string> env = {
+        "DISPLAY=" + display(), "HOME=" + home_.string(),
+        "XDG_CONFIG_HOME=" + configHome().string(), "QT_QPA_PLATFORM=xcb",
+        "XDG_RUNTIME_DIR=" + root_.string(),
+        // Japanese, as where no translation applies.
+        "LANG=C.UTF-8", "LC_ALL=", "LC_MESSAGES=", "LANGUAGE=",
+        // Never the developer's session bus: none unless given.
+        "DBUS_SESSION_BUS_ADDRESS=unix:path=" + (root_ / "no-bus").string()};
+    env.insert(env.end(), extra.begin(), extra.end());
+    pid_ = spawn({program_.string()}, env, root_ / "kvr.log");
     const auto found = findWindow("^Kelvoro$", 10s);
     if (!found)
         return false;
     window_ = *found;
-    return true;
+    // Keys go to the active window: wait until the window manager has made it ours.
+    return pollUntil(10s, [&] {
+        const CommandResult r = run({"xdotool", "getactivewindow"});
+        return r.exitCode == 0 && std::stoul(r.output) == window_;
+    });
 }
 
 CommandResult Program::run(const std::vector<std::string>& argv) const {
@@ -178,6 +188,12 @@ CommandResult Program::run(const std::vector<std::string>& argv) const {
     waitpid(pid, &status, 0);
     result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     return result;
+}
+
+void Program::keys(const std::vector<std::string>& names) const {
+    std::vector<std::string> argv = {"xdotool", "key", "--delay", "60"};
+    argv.insert(argv.end(), names.begin(), names.end());
+    run(argv);
 }
 
 void Program::click(int x, int y, std::optional<unsigned long> window) const {
@@ -236,6 +252,164 @@ std::optional<int> Program::waitForExit(std::chrono::milliseconds timeout) {
         return true;
     });
     return code;
+}
+
+namespace {
+
+// The bus's configuration: a session bus on a socket in folder, nothing activated on demand.
+std::string busConfig(const fs::path& socket) {
+    return "<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN\"\n"
+           " \"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
+           "<busconfig><type>session</type><listen>unix:path=" +
+           socket.string() +
+           "</listen><auth>EXTERNAL</auth><policy context=\"default\">"
+           "<allow send_destination=\"*\" eavesdrop=\"true\"/><allow eavesdrop=\"true\"/>"
+           "<allow own=\"*\"/></policy></busconfig>\n";
+}
+
+void stopProcess(int& pid) {
+    if (pid <= 0)
+        return;
+    kill(-pid, SIGTERM);  // its own process group: helpers it started go too
+    for (int i = 0; i < 100; ++i) {
+        if (waitpid(pid, nullptr, WNOHANG) == pid) {
+            pid = -1;
+            return;
+        }
+        std::this_thread::sleep_for(10ms);
+    }
+    kill(-pid, SIGKILL);
+    waitpid(pid, nullptr, 0);
+    pid = -1;
+}
+
+}  // namespace
+
+SessionBus::SessionBus(const fs::path& folder) : folder_(folder) {
+    fs::create_directories(folder_);
+    const fs::path socket = folder_ / "bus";
+    writeFile(folder_ / "bus.conf", busConfig(socket));
+    address_ = "unix:path=" + socket.string();
+    daemonPid_ =
+        spawn({"dbus-daemon", "--nofork", "--config-file=" + (folder_ / "bus.conf").string()}, {},
+              folder_ / "bus.log");
+    if (!pollUntil(10s, [&] {
+            return run({"dbus-send", "--session", "--print-reply", "--dest=org.freedesktop.DBus",
+                        "/org/freedesktop/DBus", "org.freedesktop.DBus.ListNames"})
+                       .exitCode == 0;
+        }))
+        throw std::runtime_error("dbus-daemon did not start: " + readFile(folder_ / "bus.log"));
+}
+
+SessionBus::~SessionBus() {
+    for (int& pid : helpers_)
+        stopProcess(pid);
+    stopProcess(daemonPid_);
+}
+
+CommandResult SessionBus::run(const std::vector<std::string>& argv,
+                              const std::string& display) const {
+    int fds[2];
+    if (pipe(fds) != 0)
+        throw std::runtime_error("pipe failed");
+    std::vector<std::string> env = {"DBUS_SESSION_BUS_ADDRESS=" + address_,
+                                    "HOME=" + folder_.string(),
+                                    "XDG_RUNTIME_DIR=" + folder_.string()};
+    if (!display.empty())
+        env.push_back("DISPLAY=" + display);
+    const int pid = spawn(argv, env, {}, fds[1]);
+    close(fds[1]);
+    CommandResult result;
+    char buffer[4096];
+    ssize_t n;
+    while ((n = read(fds[0], buffer, sizeof buffer)) > 0)
+        result.output.append(buffer, size_t(n));
+    close(fds[0]);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return result;
+}
+
+bool SessionBus::hasOwner(const std::string& name) const {
+    const CommandResult r =
+        run({"dbus-send", "--session", "--print-reply", "--dest=org.freedesktop.DBus",
+             "/org/freedesktop/DBus", "org.freedesktop.DBus.NameHasOwner", "string:" + name});
+    return r.exitCode == 0 && r.output.find("boolean true") != std::string::npos;
+}
+
+void SessionBus::startHelper(const std::vector<std::string>& argv, const std::string& display) {
+    std::vector<std::string> env = {
+        "DBUS_SESSION_BUS_ADDRESS=" + address_, "HOME=" + folder_.string(),
+        "XDG_RUNTIME_DIR=" + folder_.string(), "XDG_CONFIG_HOME=" + (folder_ / "config").string()};
+    if (!display.empty())
+        env.push_back("DISPLAY=" + display);
+    helpers_.push_back(spawn(argv, env, folder_ / "helpers.log"));
+}
+
+bool SessionBus::startAccessibility(const std::string& display) {
+    startHelper({"/usr/libexec/at-spi-bus-launcher", "--launch-immediately"}, display);
+    return pollUntil(10s, [&] { return hasOwner("org.a11y.Bus"); });
+}
+
+bool SessionBus::startNotifications(const std::string& display) {
+    startHelper({"dunst"}, display);
+    return pollUntil(10s, [&] { return hasOwner("org.freedesktop.Notifications"); });
+}
+
+namespace {
+
+std::vector<AccessibleNode> readTree(const SessionBus& bus) {
+    const CommandResult r = bus.run({"/usr/bin/python3", KVR_ATSPI_TREE});
+    std::vector<AccessibleNode> tree;
+    std::istringstream lines(r.output);
+    std::string line;
+    while (std::getline(lines, line)) {
+        // Seven fields, the last ones often empty.
+        std::vector<std::string> f(1);
+        for (char c : line) {
+            if (c == '\t')
+                f.emplace_back();
+            else
+                f.back() += c;
+        }
+        if (f.size() != 7)
+            continue;
+        AccessibleNode node;
+        node.depth = std::stoi(f[0]);
+        node.role = f[1];
+        node.name = f[2];
+        node.value = f[3];
+        node.parentName = f[4];
+        node.focused = f[5].find("focused") != std::string::npos;
+        node.checked = f[5].find("checked") != std::string::npos;
+        node.hasNumber = !f[6].empty();
+        if (node.hasNumber)
+            node.number = std::stod(f[6]);
+        tree.push_back(node);
+    }
+    return tree;
+}
+
+}  // namespace
+
+std::vector<AccessibleNode> accessibleTree(const SessionBus& bus) {
+    // A program registers with the accessibility bus a moment after its window shows.
+    std::vector<AccessibleNode> tree;
+    pollUntil(10s, [&] {
+        tree = readTree(bus);
+        return std::any_of(tree.begin(), tree.end(),
+                           [](const AccessibleNode& n) { return n.role == "push button"; });
+    });
+    return tree;
+}
+
+const AccessibleNode* findNode(const std::vector<AccessibleNode>& tree, const std::string& role,
+                               const std::string& name) {
+    for (const AccessibleNode& node : tree)
+        if (node.role == role && node.name == name)
+            return &node;
+    return nullptr;
 }
 
 }  // namespace kvr::e2e

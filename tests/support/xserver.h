@@ -13,6 +13,8 @@ public:
         int width = 1024;
         int height = 768;
         int depth = 24;
+        // Dots per inch, told to the toolkit as the desktops do it (Xft.dpi), and to the server.
+        int dpi = 96;
         bool windowManager = true;
     };
 
@@ -30,6 +32,7 @@ public:
 
 private:
     void startServer();
+    void announceDpi();
     void startWindowManager();
     Options options_;
     std::string display_;
