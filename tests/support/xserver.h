@@ -13,9 +13,9 @@ public:
         int width = 1024;
         int height = 768;
         int depth = 24;
+        bool windowManager = true;
         // Dots per inch, told to the toolkit as the desktops do it (Xft.dpi), and to the server.
         int dpi = 96;
-        bool windowManager = true;
     };
 
     XServer();
