@@ -46,6 +46,7 @@ inline constexpr char kOpenFolder[] = "フォルダを開く";
 // Printed when the display cannot be reached, before any window exists.
 inline constexpr char kNoDisplay[] = "cannot connect to X display %1";
 inline constexpr char kNoDisplaySet[] = "cannot connect to X display (DISPLAY is not set)";
+inline constexpr char kNoWaylandDisplay[] = "cannot connect to Wayland display %1";
 
 }  // namespace kvr::text
 

@@ -10,9 +10,9 @@
 
 namespace kvr::platform {
 
-// The line to print when the toolkit would start on X11 (by QT_QPA_PLATFORM, qpa here, or by
-// the session) and the X display cannot be opened; nothing when all is well or when the toolkit
-// goes to Wayland (or another platform), which reports for itself.
+// The line to print when the display the toolkit will start on (by QT_QPA_PLATFORM, qpa here, or
+// by the session: Wayland in a Wayland session, falling back to X11) cannot be reached; nothing
+// when it can, or for platforms other than X11 and Wayland.
 std::optional<std::string> unreachableDisplay(const Environment& env, std::string_view qpa);
 
 }  // namespace kvr::platform
