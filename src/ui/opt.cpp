@@ -5,6 +5,7 @@
 #include <QFileDialog>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QTabBar>
 #include <QWindow>
 #include <algorithm>
 #include <optional>
@@ -78,9 +79,14 @@ TForm2::TForm2(QWidget& owner, kvr::OptionsTarget target)
     kvr::fitCaptions(*this);
     setFixedSize(size());
     // The tab bar, each page's controls, then "閉じる" (pages not shown are skipped).
-    QWidget* order[] = {ui_->PageControl1, ui_->RadioGroup1Item0, ui_->RadioGroup1Item1,
-                        ui_->ComboBox1,    ui_->TrackBar1,        ui_->CheckBox1,
-                        ui_->Edit1,        ui_->SpeedButton1};
+    QWidget* order[] = {ui_->PageControl1->tabBar(),
+                        ui_->RadioGroup1Item0,
+                        ui_->RadioGroup1Item1,
+                        ui_->ComboBox1,
+                        ui_->TrackBar1,
+                        ui_->CheckBox1,
+                        ui_->Edit1,
+                        ui_->SpeedButton1};
     for (size_t i = 1; i < std::size(order); ++i)
         setTabOrder(order[i - 1], order[i]);
     kvr::enableKeyboard(*this);

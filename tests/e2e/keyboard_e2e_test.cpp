@@ -25,22 +25,37 @@ protected:
         return program_.start(env);
     }
     std::vector<AccessibleNode> tree() const { return accessibleTree(*bus_); }
-    // The name of the node that has the keyboard focus, once AT-SPI says one has it.
+    // The name of the control that has the keyboard focus. A tab bar's current tab (and the tab
+    // widget around it) stay "focused" beside the control inside the page; they count only
+    // when nothing else is.
     std::string focusedName() const {
-        for (int attempt = 0; attempt < 50; ++attempt) {
-            for (const AccessibleNode& node : tree())
-                if (node.focused)
-                    return node.name;
-            std::this_thread::sleep_for(100ms);
+        std::string control, tab;
+        for (const AccessibleNode& node : tree()) {
+            if (!node.focused)
+                continue;
+            if (node.role == "page tab" || node.role == "page tab list" || node.role == "filler")
+                tab = node.name;
+            else
+                control = node.name;
         }
-        return {};
+        return control.empty() ? tab : control;
     }
     // Waits until the focus is on the named control (the keys reach the program in order).
-    bool focusComesTo(const std::string& name) const {
-        for (int attempt = 0; attempt < 50; ++attempt) {
+    bool focusComesTo(const std::string& name, int attempts = 50) const {
+        for (int attempt = 0; attempt < attempts; ++attempt) {
             if (focusedName() == name)
                 return true;
             std::this_thread::sleep_for(100ms);
+        }
+        return false;
+    }
+
+    // Tab until the focus is on the named control; false when a round of stops never gets there.
+    bool tabTo(const std::string& name) const {
+        for (int tabs = 0; tabs < 12; ++tabs) {
+            program_.keys({"Tab"});
+            if (focusComesTo(name, 10))
+                return true;
         }
         return false;
     }
@@ -133,6 +148,39 @@ TEST_F(Accessible, KeyboardAloneTakesTwoShotsAndAltF4KeepsTheChoices) {
     const std::string ini = readFile(program_.settingsFile());
     EXPECT_NE(ini.find("type=1"), std::string::npos) << ini;
     EXPECT_NE(ini.find("timer=1"), std::string::npos) << ini;
+}
+
+TEST_F(Accessible, OptionsAndAboutByKeyboardAlone) {
+    ASSERT_TRUE(start()) << program_.log();
+    ASSERT_TRUE(focusComesTo("Active Form"));
+    program_.keys({"Tab", "Tab", "Tab"});  // the timer, the format, then "Opt"
+    ASSERT_TRUE(focusComesTo("設定を開く"));
+    program_.keys({"space"});
+    ASSERT_TRUE(program_.findWindow("^設定$", 5s).has_value());
+    // The JPEG page, its quality slider 3 -> 5, and Esc: kept as "閉じる" keeps it.
+    program_.keys({"ctrl+Tab"});
+    ASSERT_TRUE(tabTo("画質"));
+    program_.keys({"Right", "Right", "Escape"});
+    ASSERT_TRUE(program_.waitForFile(program_.settingsFile(), 5s));
+    EXPECT_NE(readFile(program_.settingsFile()).find("qualityrange=5"), std::string::npos)
+        << readFile(program_.settingsFile());
+    // Again: Tab reaches "閉じる", the default button; Enter presses it.
+    ASSERT_TRUE(focusComesTo("設定を開く"));
+    program_.keys({"space"});
+    ASSERT_TRUE(program_.findWindow("^設定$", 5s).has_value());
+    EXPECT_TRUE(tabTo("閉じる"));
+    program_.keys({"Return"});
+    ASSERT_TRUE(focusComesTo("設定を開く"));
+    // The About box: "×" has the focus, and answers Esc and Enter.
+    program_.keys({"Tab"});
+    ASSERT_TRUE(focusComesTo("バージョン情報を表示"));
+    for (const char* key : {"Escape", "Return"}) {
+        program_.keys({"Return"});
+        ASSERT_TRUE(program_.findWindow("^バージョン情報$", 5s).has_value()) << key;
+        EXPECT_TRUE(focusComesTo("閉じる")) << key;
+        program_.keys({key});
+        EXPECT_TRUE(focusComesTo("バージョン情報を表示")) << key;
+    }
 }
 
 TEST(AltF4, ARefusedWriteIsShownAndTheProgramStillEnds) {
