@@ -25,6 +25,9 @@ FocusRing::FocusRing(QWidget& window) : QWidget(&window), window_(window) {
     hide();
     connect(qApp, &QApplication::focusChanged, this,
             [this](QWidget*, QWidget* now) { follow(now); });
+    // A window that becomes active gives the focus back to its focus widget; that is not always
+    // told as a focus change.
+    window_.installEventFilter(this);
     follow(QApplication::focusWidget());
 }
 
@@ -56,7 +59,12 @@ void FocusRing::place() {
 }
 
 bool FocusRing::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == target_) {
+    if (watched == &window_) {
+        if (event->type() == QEvent::WindowActivate)
+            follow(window_.focusWidget());
+        else if (event->type() == QEvent::WindowDeactivate)
+            follow(nullptr);
+    } else if (watched == target_) {
         switch (event->type()) {
             case QEvent::Move:
             case QEvent::Resize:

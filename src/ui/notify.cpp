@@ -19,6 +19,8 @@ const QString kService = QStringLiteral("org.freedesktop.Notifications");
 const QString kPath = QStringLiteral("/org/freedesktop/Notifications");
 const QString kInterface = QStringLiteral("org.freedesktop.Notifications");
 const QString kOpenAction = QStringLiteral("open-folder");
+// The action a click on the notification itself invokes.
+const QString kDefaultAction = QStringLiteral("default");
 // A timeout for the bus, not for the user: a server that never answers costs one pending call.
 constexpr int kCallTimeoutMs = 10000;
 
@@ -54,7 +56,7 @@ public:
 private slots:
     void actionInvoked(uint id, const QString& action) {
         const auto it = folders_.find(id);
-        if (it == folders_.end() || action != kOpenAction)
+        if (it == folders_.end() || (action != kOpenAction && action != kDefaultAction))
             return;
         QDesktopServices::openUrl(QUrl::fromLocalFile(it.value()));
     }
@@ -83,8 +85,10 @@ private:
             where = where.toHtmlEscaped();
         }
         QStringList actions;
+        // A button, and the notification itself when clicked: both open the folder.
         if (capabilities.contains(QStringLiteral("actions")))
-            actions << kOpenAction << translated(text::kOpenFolder);
+            actions << kDefaultAction << translated(text::kOpenFolder) << kOpenAction
+                    << translated(text::kOpenFolder);
         QVariantMap hints;
         hints.insert(QStringLiteral("desktop-entry"), QStringLiteral("org.example.kelvoro"));
         hints.insert(QStringLiteral("category"), QStringLiteral("transfer.complete"));

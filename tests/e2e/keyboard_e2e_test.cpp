@@ -227,6 +227,36 @@ TEST(Notification, ReachesTheServerWithTheFileNameAndItsFolder) {
     EXPECT_NE(history.find(program.desktop().string()), std::string::npos) << history;
 }
 
+// The notification's action opens the folder with the desktop's opener (xdg-open; here one of
+// the test's own that notes what it was asked to open).
+TEST(Notification, ItsActionOpensTheFolder) {
+    Program program;
+    SessionBus bus(program.root() / "bus");
+    ASSERT_TRUE(bus.startNotifications(program.display()));
+    const fs::path bin = program.root() / "bin";
+    const fs::path opened = program.root() / "opened.txt";
+    fs::create_directories(bin);
+    writeFile(bin / "xdg-open", "#!/bin/sh\necho \"$1\" >> '" + opened.string() + "'\n");
+    fs::permissions(bin / "xdg-open", fs::perms::owner_all);
+    ASSERT_TRUE(program.start(
+        {"DBUS_SESSION_BUS_ADDRESS=" + bus.address(), "PATH=" + bin.string() + ":/usr/bin:/bin"}))
+        << program.log();
+    program.keys({"Down", "Tab", "Tab", "Tab", "Tab", "Tab", "space"});
+    ASSERT_TRUE(program.waitForFile(program.desktop() / "ALL_J00.jpg", 10s)) << program.log();
+    bool invoked = false;
+    for (int attempt = 0; attempt < 100 && !invoked; ++attempt) {
+        // Clicking it: dunst's default action of the newest notification.
+        invoked = bus.run({"dunstctl", "count", "displayed"}, program.display()).output != "0\n" &&
+                  bus.run({"dunstctl", "action", "0"}, program.display()).exitCode == 0;
+        if (!invoked)
+            std::this_thread::sleep_for(100ms);
+    }
+    ASSERT_TRUE(invoked);
+    ASSERT_TRUE(program.waitForFile(opened, 10s)) << program.log();
+    std::this_thread::sleep_for(200ms);
+    EXPECT_EQ(readFile(opened), "file://" + program.desktop().string() + "\n");
+}
+
 // A server that takes the calls and never answers: the shot, the window's return and the next
 // shot go on as if there were none (a call that waited would hold the window for the bus's
 // whole timeout).
