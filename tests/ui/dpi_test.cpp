@@ -127,7 +127,7 @@ TEST(Dpi, MessageBoxesKeepTheWidthRuleEveryTime) {
                          QStringLiteral("\n") + QString(80, QChar(0x30C6));  // a long line
     const int half = QGuiApplication::primaryScreen()->geometry().width() / 2;
     QSize first;
-    for (int run = 0; run < 5; ++run) {
+    for (int run = 0; run < 10; ++run) {
         QSize size;
         int column = 0;
         whenShown<QMessageBox>([&](QMessageBox& box) {
