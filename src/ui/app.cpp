@@ -3,8 +3,8 @@
 #include <QFont>
 #include <QWidget>
 
-#include "base/texts.h"
 #include "access.h"
+#include "base/texts.h"
 #include "errorbox.h"
 #include "translate.h"
 
