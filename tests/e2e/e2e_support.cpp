@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -29,6 +30,8 @@ int spawn(const std::vector<std::string>& argv, const std::vector<std::string>& 
     if (pid < 0)
         throw std::runtime_error("fork failed");
     if (pid == 0) {
+        // A test that crashes or is killed takes the program and its helpers with it.
+        prctl(PR_SET_PDEATHSIG, SIGTERM);
         for (const auto& e : env)
             putenv(const_cast<char*>(e.c_str()));
         int out = outPipe >= 0 ? outPipe
