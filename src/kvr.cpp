@@ -3,24 +3,35 @@
 #include <QGuiApplication>
 #include <QIcon>
 #include <QWidget>
+#include <cstdio>
+#include <cstdlib>
 
 #include "base/texts.h"
 #include "core/settings.h"
+#include "platform/display_check.h"
 #include "platform/loader.h"
 #include "platform/session.h"
 #include "ui/app.h"
 #include "ui/main.h"
+#include "ui/translate.h"
 
 int main(int argc, char** argv) {
+    namespace platform = kvr::platform;
+    const platform::Environment env = platform::processEnvironment();
+    const char* qpa = std::getenv("QT_QPA_PLATFORM");
+    if (const auto problem = platform::unreachableDisplay(env, qpa ? qpa : "")) {
+        std::fprintf(stderr, "%s\n", problem->c_str());
+        return 1;
+    }
     kvr::installQuietMessageHandler();
     kvr::KvrApplication app(argc, argv);
+    // Before the first window: the layouts are translated as they are made.
+    kvr::installTranslation(app);
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/icon.png")));
     // Ties the windows to the installed menu entry (taskbar icon; the Wayland app id).
     QGuiApplication::setDesktopFileName(QStringLiteral("org.example.kelvoro"));
     kvr::KvrApplication::setTitle(QString::fromUtf8(kvr::text::kTitle));
 
-    namespace platform = kvr::platform;
-    const platform::Environment env = platform::processEnvironment();
     const auto source = platform::makeScreenSource(platform::chooseSourceKind(env));
     platform::ToolkitHooks toolkit;
     if (auto* x11 = app.nativeInterface<QNativeInterface::QX11Application>())

@@ -1,12 +1,14 @@
 // Makes the About box's pictures: resources/logo.bmp (the product name as a 130 x 30 logo, 24 bits
 // per pixel; its bottom-left colour is the one the box shows through) and resources/maker.jpg (the
-// maker's 60 x 30 mark). Usage: kvr_about_pictures <resources folder>
+// maker's 60 x 30 mark), each also drawn at 1.5x and 2x (logo@2x.bmp, ...) for 144 and 192 dpi.
+// Usage: kvr_about_pictures <resources folder>
 #include <QGuiApplication>
 #include <QImage>
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
 #include <cstdio>
+#include <utility>
 
 namespace {
 
@@ -21,11 +23,13 @@ QPainterPath textPath(const QString& text, const QFont& font, const QRectF& box)
     return path;
 }
 
-QImage logo() {
-    QImage image(130, 30, QImage::Format_RGB888);
+// scale: device pixels per layout pixel; drawn, not resized, so edges stay sharp.
+QImage logo(double scale) {
+    QImage image(int(130 * scale), int(30 * scale), QImage::Format_RGB888);
     image.fill(kKey);
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing);
+    p.scale(scale, scale);
     QFont font(QStringLiteral("DejaVu Serif"));
     font.setPixelSize(25);
     font.setBold(true);
@@ -47,14 +51,15 @@ QImage logo() {
     return image;
 }
 
-QImage makerMark() {
-    QImage image(60, 30, QImage::Format_RGB32);
+QImage makerMark(double scale) {
+    QImage image(int(60 * scale), int(30 * scale), QImage::Format_RGB32);
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing);
+    p.scale(scale, scale);
     QLinearGradient plate(0, 0, 0, 30);
     plate.setColorAt(0.0, QColor(70, 74, 86));
     plate.setColorAt(1.0, QColor(28, 30, 38));
-    p.fillRect(image.rect(), plate);
+    p.fillRect(QRectF(0, 0, 60, 30), plate);
     // A lens-like ring on the left, the project's initials on the right.
     QRadialGradient lens(QPointF(14, 13), 11);
     lens.setColorAt(0.0, QColor(255, 230, 150));
@@ -85,8 +90,12 @@ int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
     const QString folder = QString::fromLocal8Bit(argv[1]);
-    const bool ok = logo().save(folder + QStringLiteral("/logo.bmp"), "BMP") &&
-                    makerMark().save(folder + QStringLiteral("/maker.jpg"), "JPEG", 90);
+    bool ok = true;
+    for (const auto& [scale, tag] : {std::pair{1.0, ""}, {1.5, "@1.5x"}, {2.0, "@2x"}}) {
+        const QString suffix = QLatin1String(tag);
+        ok = ok && logo(scale).save(folder + "/logo" + suffix + ".bmp", "BMP") &&
+             makerMark(scale).save(folder + "/maker" + suffix + ".jpg", "JPEG", 90);
+    }
     if (!ok) {
         std::fprintf(stderr, "%s: could not write the pictures into %s\n", argv[0], argv[1]);
         return 1;

@@ -1,6 +1,7 @@
-// Makes the main window's pictures: resources/background.jpg (238 x 139 grey brushed metal) and
-// resources/icon.png (32 x 32, 16 colours). Deterministic, so running it again gives the same
-// files. Usage: kvr_main_pictures <resources folder>
+// Makes the main window's pictures: resources/background.jpg (238 x 139 grey brushed metal, and
+// background@1.5x.jpg and background@2x.jpg drawn at those pixel densities for 144 and 192 dpi)
+// and resources/icon.png (32 x 32, 16 colours). Deterministic, so running it again gives the
+// same files. Usage: kvr_main_pictures <resources folder>
 #include <QColor>
 #include <QGuiApplication>
 #include <QImage>
@@ -26,10 +27,13 @@ private:
     uint64_t state_ = 0x4b656c766f726fULL;
 };
 
-QImage brushedMetal(int width, int height) {
+// scale: device pixels per layout pixel; the streaks keep their length on screen.
+QImage brushedMetal(int width, int height, double scale) {
     Noise noise;
+    width = int(std::lround(width * scale));
+    height = int(std::lround(height * scale));
     // Streaks: noise smeared along x, wrapping so the texture has no seam at the edges.
-    constexpr int kSmear = 31;
+    const int kSmear = int(std::lround(31 * scale)) | 1;
     QImage image(width, height, QImage::Format_RGB32);
     std::vector<double> row(width);
     for (int y = 0; y < height; ++y) {
@@ -91,7 +95,9 @@ int main(int argc, char** argv) {
         return 2;
     }
     const QString folder = QString::fromLocal8Bit(argv[1]);
-    if (!brushedMetal(238, 139).save(folder + "/background.jpg", "JPG", 90) ||
+    if (!brushedMetal(238, 139, 1.0).save(folder + "/background.jpg", "JPG", 90) ||
+        !brushedMetal(238, 139, 1.5).save(folder + "/background@1.5x.jpg", "JPG", 90) ||
+        !brushedMetal(238, 139, 2.0).save(folder + "/background@2x.jpg", "JPG", 90) ||
         !icon().save(folder + "/icon.png", "PNG")) {
         std::fprintf(stderr, "cannot write the pictures into %s\n", argv[1]);
         return 1;

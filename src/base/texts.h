@@ -56,6 +56,18 @@ inline constexpr char kNotInteger[] = "'%1' は整数ではありません";
 inline constexpr char kChooseFolder[] = "出力場所の指定";
 inline constexpr char kIncrease[] = "増やす";
 inline constexpr char kDecrease[] = "減らす";
+// The self-timer's value as a screen reader says it.
+inline constexpr char kSeconds[] = "%1秒";
+
+// The word after a shot (a desktop notification): the file's name, then its folder.
+inline constexpr char kSavedSummary[] = "撮影しました";
+inline constexpr char kSavedBody[] = "%1 を %2 に保存しました";
+inline constexpr char kOpenFolder[] = "フォルダを開く";
+
+// Printed when the display cannot be reached, before any window exists.
+inline constexpr char kNoDisplay[] = "cannot connect to X display %1";
+inline constexpr char kNoDisplaySet[] = "cannot connect to X display (DISPLAY is not set)";
+inline constexpr char kNoWaylandDisplay[] = "cannot connect to Wayland display %1";
 
 }  // namespace kvr::text
 

@@ -3,8 +3,10 @@
 #include <QFont>
 #include <QWidget>
 
+#include "access.h"
 #include "base/texts.h"
 #include "errorbox.h"
+#include "translate.h"
 
 namespace kvr {
 
@@ -15,6 +17,7 @@ KvrApplication::KvrApplication(int& argc, char** argv) : QApplication(argc, argv
     // Qt would append " — <display name>" to every window title on X11; the taskbar must read
     // exactly "3秒前", "撮影中" or "Kelvoro", so no display name is set.
     installFontSubstitutes();
+    installAccessibleRoles();
 }
 
 void KvrApplication::setTitle(const QString& title) {
@@ -45,16 +48,8 @@ bool KvrApplication::notify(QObject* receiver, QEvent* event) {
 }
 
 void KvrApplication::showException(std::exception_ptr error) {
-    QString message;
-    try {
-        std::rethrow_exception(error);
-    } catch (const std::exception& e) {
-        message = QString::fromUtf8(e.what());
-        message.replace(QStringLiteral("\r\n"),
-                        QStringLiteral("\n"));  // line breaks as written here
-    } catch (...) {
-        message = QString::fromUtf8(text::kUnknownError);
-    }
+    QString message = errorMessage(error);
+    message.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));  // line breaks as written here
     showStopBox(title_, message);
 }
 

@@ -10,6 +10,7 @@
 
 #include "base/texts.h"
 #include "dialog_place.h"
+#include "translate.h"
 
 namespace kvr {
 namespace {
@@ -80,7 +81,7 @@ void showBox(const QString& caption, const QString& text) {
 }  // namespace
 
 void showErrorBox(const QString& message) {
-    showBox(QString::fromUtf8(text::kErrorCaption), message);
+    showBox(translated(text::kErrorCaption), message);
 }
 
 void showStopBox(const QString& caption, const QString& message) {

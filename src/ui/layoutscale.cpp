@@ -1,8 +1,15 @@
 #include "layoutscale.h"
 
+#include <QAbstractButton>
+#include <QCheckBox>
 #include <QFontInfo>
+#include <QFrame>
+#include <QGroupBox>
 #include <QLabel>
+#include <QRadioButton>
+#include <QToolButton>
 #include <QWidget>
+#include <algorithm>
 #include <cmath>
 
 #include "updown.h"
@@ -41,7 +48,64 @@ void applyToChildren(QWidget& parent, double factor) {
     }
 }
 
+// The smallest text a caption is shrunk to; below it, it is left to clip.
+constexpr int kSmallestText = 7;
+
+// The width a caption may take: a free-standing label may run to the edge of the frame under it,
+// or of its parent.
+int roomFor(const QLabel& label) {
+    const QWidget* parent = label.parentWidget();
+    if (!parent)
+        return label.width();
+    int right = parent->contentsRect().right();
+    for (const QFrame* frame : parent->findChildren<QFrame*>(Qt::FindDirectChildrenOnly)) {
+        if (frame == &label || qobject_cast<const QLabel*>(frame))
+            continue;
+        const QRect g = frame->geometry();
+        if (g.contains(label.geometry().topLeft()))
+            right = std::min(right, g.right() - frame->frameWidth() - 1);
+    }
+    return right - label.x() + 1;
+}
+
+// How wide the control wants to be for its caption.
+int captionWidth(const QWidget& widget) {
+    if (const auto* label = qobject_cast<const QLabel*>(&widget))
+        return label->text().isEmpty() || label->wordWrap()
+                   ? 0
+                   : label->fontMetrics().horizontalAdvance(label->text()) + 2 * label->margin() +
+                         2 * label->frameWidth();
+    if (const auto* box = qobject_cast<const QGroupBox*>(&widget))
+        return box->fontMetrics().horizontalAdvance(box->title()) + 2 * box->fontMetrics().height();
+    if (qobject_cast<const QCheckBox*>(&widget) || qobject_cast<const QRadioButton*>(&widget))
+        return widget.sizeHint().width();
+    if (const auto* tool = qobject_cast<const QToolButton*>(&widget))
+        return tool->text().isEmpty() ? 0 : tool->fontMetrics().horizontalAdvance(tool->text()) + 4;
+    return 0;
+}
+
+void shrinkToFit(QWidget& widget) {
+    auto* label = qobject_cast<QLabel*>(&widget);
+    const bool autoSize = label && widget.property("autoSize").toBool();
+    const int room = autoSize ? roomFor(*label) : widget.width();
+    while (captionWidth(widget) > room) {
+        QFont font = widget.font();
+        const int pixels = font.pixelSize() > 0 ? font.pixelSize() : QFontInfo(font).pixelSize();
+        if (pixels <= kSmallestText)
+            break;
+        font.setPixelSize(pixels - 1);
+        widget.setFont(font);
+    }
+    if (autoSize)
+        label->adjustSize();
+}
+
 }  // namespace
+
+void fitCaptions(QWidget& root) {
+    for (QWidget* widget : root.findChildren<QWidget*>())
+        shrinkToFit(*widget);
+}
 
 double layoutScale() {
     QFont font;

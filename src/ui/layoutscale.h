@@ -13,4 +13,9 @@ double layoutScale();
 // to their text.
 void applyLayout(QWidget& root, double factor);
 
+// After the layout (and the language) is in place: a caption wider than its room gets a smaller
+// text until it fits. Room is the control's own width, and for a label marked "autoSize" the
+// inside of the frame it sits on (or its parent).
+void fitCaptions(QWidget& root);
+
 }  // namespace kvr

@@ -1,13 +1,18 @@
 #include "main.h"
 
+#include <QAccessible>
+#include <QCloseEvent>
 #include <QGuiApplication>
 #include <QIcon>
+#include <QKeyEvent>
 #include <QMouseEvent>
+#include <QSessionManager>
 #include <QTimer>
 #include <QWindow>
 #include <algorithm>
 #include <string>
 
+#include "access.h"
 #include "app.h"
 #include "base/texts.h"
 #include "core/desktop.h"
@@ -17,7 +22,10 @@
 #include "dialog_place.h"
 #include "errorbox.h"
 #include "layoutscale.h"
+#include "notify.h"
 #include "opt.h"
+#include "pictures.h"
+#include "translate.h"
 #include "ui_main.h"
 #include "ver.h"
 
@@ -29,18 +37,23 @@ constexpr int kComeBackChecks = 8;
 constexpr int kComeBackCheckMs = 250;
 
 QString countdownTitle(int seconds) {
-    return QString::fromStdString(kvr::fillText(kvr::text::kCountdown, {std::to_string(seconds)}));
+    return kvr::fillTranslated(kvr::text::kCountdown, {QString::number(seconds)});
 }
 
 // The message of the 100-name limit, with its line break as this platform writes it.
 QString noFreeNameText() {
-    return QString::fromUtf8(kvr::text::kNoFreeName).replace(QStringLiteral("\r\n"), "\n");
+    return kvr::translated(kvr::text::kNoFreeName).replace(QStringLiteral("\r\n"), "\n");
 }
+
+// Page Up and Page Down move the timer this many seconds.
+constexpr int kTimerPage = 5;
 
 }  // namespace
 
 TForm1::TForm1(const kvr::MainWindowServices& services, QWidget* parent)
     : QWidget(parent), Timer1(new QTimer(this)), services_(services), ui_(new Ui::TForm1) {
+    // Before the controls exist: a screen reader may ask for them as soon as they are made.
+    kvr::installAccessibleRoles();
     ui_->setupUi(this);
     setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
     setWindowIcon(QIcon(QStringLiteral(":/icon.png")));
@@ -60,8 +73,28 @@ TForm1::TForm1(const kvr::MainWindowServices& services, QWidget* parent)
             [this](int position) { runHandler([this, position] { UpDown1Click(position); }); });
     connect(Timer1, &QTimer::timeout, this, [this] { runHandler([this] { Timer1Timer(); }); });
     ui_->Image2->installEventFilter(this);
+    ui_->Edit1->installEventFilter(this);
+    // Closed by the session: the choices are kept as "×" keeps them.
+    connect(qApp, &QGuiApplication::commitDataRequest, this, [this](QSessionManager& manager) {
+        if (manager.allowsErrorInteraction())
+            kvr::runHandler([this] { saveChoices(); });
+        else
+            try {
+                saveChoices();
+            } catch (...) {
+            }
+    });
 
     kvr::applyLayout(*this, kvr::layoutScale());
+    kvr::fitCaptions(*this);
+    kvr::setSharpPicture(*ui_->Image2, QStringLiteral(":/background.jpg"));
+    // Tab goes through the controls as they are read: the choices, the timer, then the buttons.
+    QWidget* order[] = {ui_->SpeedButtonACT, ui_->SpeedButtonALL,  ui_->Edit1,
+                        ui_->SpeedButtonJPG, ui_->SpeedButtonBMP,  ui_->SpeedButtonOpt,
+                        ui_->SpeedButtonInf, ui_->SpeedButtonSHOT, ui_->SpeedButtonEXIT};
+    for (size_t i = 1; i < std::size(order); ++i)
+        setTabOrder(order[i - 1], order[i]);
+    kvr::enableKeyboard(*this);
     // A fixed size: tiling compositors float such a window at its own size instead of stretching
     // it over the screen.
     setFixedSize(size());
@@ -76,7 +109,7 @@ TForm1::~TForm1() = default;
 void TForm1::FormCreate() {
     OptFlag = true;
     if (!kvr::isSupportedKernel(kvr::kernelName())) {
-        kvr::showErrorBox(QString::fromUtf8(kvr::text::kUnsupportedOs));
+        kvr::showErrorBox(kvr::translated(kvr::text::kUnsupportedOs));
         // Ends the program once the message loop runs; creation goes on meanwhile.
         QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
     }
@@ -95,6 +128,31 @@ void TForm1::FormCreate() {
 }
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == ui_->Edit1 && event->type() == QEvent::KeyPress) {
+        // The timer box is read-only: the keys move it as its arrows do, within their range.
+        int steps = 0;
+        switch (static_cast<QKeyEvent*>(event)->key()) {
+            case Qt::Key_Up:
+                steps = 1;
+                break;
+            case Qt::Key_Down:
+                steps = -1;
+                break;
+            case Qt::Key_PageUp:
+                steps = kTimerPage;
+                break;
+            case Qt::Key_PageDown:
+                steps = -kTimerPage;
+                break;
+            default:
+                break;
+        }
+        if (steps != 0) {
+            for (int i = 0; i < std::abs(steps); ++i)
+                ui_->UpDown1->step(steps > 0);
+            return true;
+        }
+    }
     // Only a mouse event is one: the picture also gets font, paint and other events.
     if (watched == ui_->Image2 &&
         (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseMove)) {
@@ -132,18 +190,31 @@ void TForm1::UpDown1Click(int position) {
 
 void TForm1::setTimerText(int32_t seconds) {
     ui_->Edit1->setText(QString::number(seconds));
+    // Screen readers say the new value.
+    QAccessibleValueChangeEvent changed(ui_->Edit1, seconds);
+    QAccessible::updateAccessibility(&changed);
+}
+
+void TForm1::saveChoices() {
+    kvr::Settings settings(services_.settingsPath);
+    kvr::writeExitSettings(
+        settings,
+        ui_->SpeedButtonACT->isChecked() ? kvr::ShotMode::ActiveWindow : kvr::ShotMode::AllScreen,
+        ui_->SpeedButtonJPG->isChecked() ? kvr::SaveFormat::Jpeg : kvr::SaveFormat::Bmp,
+        ui_->Edit1->text().toStdString());
 }
 
 void TForm1::ExitBtnClick() {
-    {
-        kvr::Settings settings(services_.settingsPath);
-        kvr::writeExitSettings(
-            settings,
-            ui_->SpeedButtonACT->isChecked() ? kvr::ShotMode::ActiveWindow
-                                             : kvr::ShotMode::AllScreen,
-            ui_->SpeedButtonJPG->isChecked() ? kvr::SaveFormat::Jpeg : kvr::SaveFormat::Bmp,
-            ui_->Edit1->text().toStdString());
-    }
+    saveChoices();  // a refused write keeps the program open
+    QCoreApplication::quit();
+}
+
+void TForm1::closeEvent(QCloseEvent* event) {
+    // The window manager asked (Alt+F4, a taskbar's close): the choices are kept as "×" keeps
+    // them; a refused write is shown, and the program still ends.
+    Timer1->stop();
+    kvr::runHandler([this] { saveChoices(); });
+    event->accept();
     QCoreApplication::quit();
 }
 
@@ -175,13 +246,15 @@ void TForm1::Timer1Timer() {
         kvr::KvrApplication::setTitle(countdownTitle(TimerCount));
         return;
     }
-    kvr::KvrApplication::setTitle(QString::fromUtf8(kvr::text::kShooting));
+    kvr::KvrApplication::setTitle(kvr::translated(kvr::text::kShooting));
     Timer1->stop();
     // Back to idle whatever the shot did; its error is shown after, by the top-level handler.
     struct BackToIdle {
         TForm1& form;
         ~BackToIdle() {
             form.ui_->SpeedButtonSHOT->setEnabled(true);
+            // Disabling it moved the focus on (to "×"); the next Space takes another shot.
+            form.ui_->SpeedButtonSHOT->setFocus(Qt::OtherFocusReason);
             form.comeBackAfterCountdown();
             kvr::KvrApplication::setTitle(kIdleTitle);
         }
@@ -280,6 +353,11 @@ void TForm1::ShotNow() {
     const kvr::JpegOptions jpeg = kvr::readJpegOptions(kvr::Settings(services_.settingsPath));
     const kvr::ShotOutcome outcome = kvr::shotNow(services_.source, shotChoices(), jpeg);
     // Shown while the program is still minimised during a shot; the box has no parent.
-    if (outcome.result == kvr::ShotResult::NoFreeName)
+    if (outcome.result == kvr::ShotResult::NoFreeName) {
         kvr::showErrorBox(noFreeNameText());
+        return;
+    }
+    // Told once the window is back: the notification never holds up the shot or the return.
+    QTimer::singleShot(0, this,
+                       [path = QString::fromStdString(outcome.path)] { kvr::announceShot(path); });
 }

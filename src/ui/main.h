@@ -67,9 +67,13 @@ public:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    // Closed by the window manager or the session: saves the choices as "×" does, then ends.
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     void setTimerText(int32_t seconds);
+    // Writes type, save and timer to kvr.ini; raises KvrError when the write is refused.
+    void saveChoices();
     void leaveScreenForCountdown();
     void comeBackAfterCountdown();
     void ensureBackOnScreen(int checksLeft);

@@ -3,11 +3,14 @@
 #include <QButtonGroup>
 #include <QDir>
 #include <QFileDialog>
+#include <QKeyEvent>
 #include <QMouseEvent>
+#include <QTabBar>
 #include <QWindow>
 #include <algorithm>
 #include <optional>
 
+#include "access.h"
 #include "app.h"
 #include "base/texts.h"
 #include "core/desktop.h"
@@ -15,6 +18,7 @@
 #include "dialog_place.h"
 #include "layoutscale.h"
 #include "prefixedit.h"
+#include "translate.h"
 #include "ui_opt.h"
 
 namespace {
@@ -44,7 +48,7 @@ const QString kInactiveCaption = QStringLiteral(
 
 // The output folder chooser: folders only, starting at the root. Empty when cancelled.
 std::optional<std::string> chooseOutputFolder(QWidget* parent) {
-    QFileDialog chooser(parent, QString::fromUtf8(kvr::text::kChooseFolder), QStringLiteral("/"));
+    QFileDialog chooser(parent, kvr::translated(kvr::text::kChooseFolder), QStringLiteral("/"));
     chooser.setAcceptMode(QFileDialog::AcceptOpen);
     chooser.setFileMode(QFileDialog::Directory);
     chooser.setOption(QFileDialog::ShowDirsOnly);
@@ -68,9 +72,24 @@ TForm2::TForm2(QWidget& owner, kvr::OptionsTarget target)
       owner_(std::move(target)),
       ui_(std::make_unique<Ui::TForm2>()),
       radioGroup_(new QButtonGroup(this)) {
+    // Before the controls exist: a screen reader may ask for them as soon as they are made.
+    kvr::installAccessibleRoles();
     ui_->setupUi(this);
     kvr::applyLayout(*this, kvr::layoutScale());
+    kvr::fitCaptions(*this);
     setFixedSize(size());
+    // The tab bar, each page's controls, then "閉じる" (pages not shown are skipped).
+    QWidget* order[] = {ui_->PageControl1->tabBar(),
+                        ui_->RadioGroup1Item0,
+                        ui_->RadioGroup1Item1,
+                        ui_->ComboBox1,
+                        ui_->TrackBar1,
+                        ui_->CheckBox1,
+                        ui_->Edit1,
+                        ui_->SpeedButton1};
+    for (size_t i = 1; i < std::size(order); ++i)
+        setTabOrder(order[i - 1], order[i]);
+    kvr::enableKeyboard(*this);
 
     // The caption strip is ours: window managers keep their own system buttons on any title
     // bar they draw, and this dialog has none.
@@ -111,6 +130,22 @@ void TForm2::loadSettings() {
     ui_->ComboBox1->setCurrentIndex(itemForSlider(ui_->TrackBar1->value()));
     ui_->CheckBox1->setChecked(settings.readBool("Save", "filenamecheck", false));
     ui_->Edit1->setText(QString::fromStdString(settings.readString("Save", "filename", "")));
+}
+
+void TForm2::reject() {
+    // Esc (and the window manager's close) does what "閉じる" does: the dialog has no cancel,
+    // and a folder chosen has already changed the main window.
+    kvr::runHandler([this] { SpeedButton1Click(); });
+}
+
+void TForm2::keyPressEvent(QKeyEvent* e) {
+    // "閉じる" is the default button: Enter on any control that has no use for it.
+    if ((e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter) &&
+        (e->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+        ui_->SpeedButton1->click();
+        return;
+    }
+    QDialog::keyPressEvent(e);
 }
 
 bool TForm2::event(QEvent* e) {

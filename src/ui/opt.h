@@ -46,8 +46,13 @@ public:
     // The radio group's selected item, -1 for none.
     int radioItemIndex() const;
 
+public slots:
+    // Esc and the window manager's close: as "閉じる".
+    void reject() override;
+
 protected:
     bool event(QEvent* e) override;
+    void keyPressEvent(QKeyEvent* e) override;
     bool eventFilter(QObject* watched, QEvent* e) override;
 
 private:

@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "base/texts.h"
+#include "translate.h"
 
 namespace kvr {
 
@@ -13,8 +14,8 @@ UpDown::UpDown(QWidget* parent)
     down_->setObjectName(QStringLiteral("UpDownDown"));
     up_->setArrowType(Qt::UpArrow);
     down_->setArrowType(Qt::DownArrow);
-    up_->setAccessibleName(QString::fromUtf8(kvr::text::kIncrease));
-    down_->setAccessibleName(QString::fromUtf8(kvr::text::kDecrease));
+    up_->setAccessibleName(translated(text::kIncrease));
+    down_->setAccessibleName(translated(text::kDecrease));
     for (QToolButton* b : {up_, down_}) {
         b->setAutoRepeat(true);
         b->setFocusPolicy(Qt::NoFocus);

@@ -3,12 +3,15 @@
 #include <QBitmap>
 #include <QDesktopServices>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QUrl>
 
+#include "access.h"
 #include "app.h"
 #include "dialog_place.h"
 #include "layoutscale.h"
+#include "pictures.h"
 #include "ui_ver.h"
 
 const char* const kContactMail = "kelvoro@example.org";
@@ -32,10 +35,21 @@ void makeTransparent(QLabel& picture) {
 TAboutBox::TAboutBox(QWidget& owner)
     : QDialog(&owner, Qt::Dialog | Qt::FramelessWindowHint),
       ui_(std::make_unique<Ui::TAboutBox>()) {
+    // Before the controls exist: a screen reader may ask for them as soon as they are made.
+    kvr::installAccessibleRoles();
     ui_->setupUi(this);
     kvr::applyLayout(*this, kvr::layoutScale());
+    kvr::fitCaptions(*this);
     setFixedSize(size());
+    kvr::setSharpPicture(*ui_->Image1, QStringLiteral(":/background.jpg"));
+    kvr::setSharpPicture(*ui_->Image2, QStringLiteral(":/maker.jpg"));
+    kvr::setSharpPicture(*ui_->Image3, QStringLiteral(":/logo.bmp"));
     makeTransparent(*ui_->Image3);
+    setTabOrder(ui_->SpeedButton1, ui_->Label1);
+    setTabOrder(ui_->Label1, ui_->Label2);
+    kvr::enableKeyboard(*this);
+    // Enter and Esc answer at once: "×" has the focus when the box opens.
+    ui_->SpeedButton1->setFocus(Qt::OtherFocusReason);
     for (QLabel* link : {ui_->Label1, ui_->Label2})
         link->installEventFilter(this);
     connect(ui_->SpeedButton1, &QToolButton::clicked, this,
@@ -52,6 +66,21 @@ bool TAboutBox::eventFilter(QObject* watched, QEvent* e) {
                 LabelMouseEnter(*label);
                 break;
             case QEvent::Leave:
+                LabelMouseLeave(*label);
+                break;
+            case QEvent::KeyPress: {
+                // A focused link opens with Enter or Space, as a click does.
+                const int key = static_cast<QKeyEvent*>(e)->key();
+                if (key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Space) {
+                    kvr::runHandler([&] { LabelClick(*label); });
+                    return true;
+                }
+                break;
+            }
+            case QEvent::FocusIn:
+                LabelMouseEnter(*label);  // the link's hover look shows where the focus is
+                break;
+            case QEvent::FocusOut:
                 LabelMouseLeave(*label);
                 break;
             case QEvent::MouseButtonRelease: {

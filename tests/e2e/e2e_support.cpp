@@ -1,5 +1,7 @@
 #include "e2e_support.h"
 
+#include <algorithm>
+#include <sstream>
 #include <stdexcept>
 
 #include <X11/Xatom.h>
@@ -39,22 +41,36 @@ Program::~Program() {
     server_.reset();
 }
 
-bool Program::start() {
-    running_.emplace(
-        test::Command{{program_.string()},
-                      {"DISPLAY=" + display(), "HOME=" + home_.string(),
-                       "XDG_CONFIG_HOME=" + configHome().string(), "QT_QPA_PLATFORM=xcb",
-                       "XDG_RUNTIME_DIR=" + root_.path().string()},
-                      root_ / "kvr.log"});
+bool Program::start(const std::vector<std::string>& extra) {
+    std::vector<std::string> env = {
+        "DISPLAY=" + display(), "HOME=" + home_.string(),
+        "XDG_CONFIG_HOME=" + configHome().string(), "QT_QPA_PLATFORM=xcb",
+        "XDG_RUNTIME_DIR=" + root_.path().string(),
+        // Japanese, as where no translation applies.
+        "LANG=C.UTF-8", "LC_ALL=", "LC_MESSAGES=", "LANGUAGE=",
+        // Never the developer's session bus: none unless given.
+        "DBUS_SESSION_BUS_ADDRESS=unix:path=" + (root_ / "no-bus").string()};
+    env.insert(env.end(), extra.begin(), extra.end());
+    running_.emplace(test::Command{{program_.string()}, env, root_ / "kvr.log"});
     const auto found = findWindow("^Kelvoro$", 10s);
     if (!found)
         return false;
     window_ = *found;
-    return true;
+    // Keys go to the active window: wait until the window manager has made it ours.
+    return pollUntil(10s, [&] {
+        const CommandResult r = run({"xdotool", "getactivewindow"});
+        return r.exitCode == 0 && std::stoul(r.output) == window_;
+    });
 }
 
 CommandResult Program::run(const std::vector<std::string>& argv) const {
     return test::run({argv, {"DISPLAY=" + display()}});
+}
+
+void Program::keys(const std::vector<std::string>& names) const {
+    std::vector<std::string> argv = {"xdotool", "key", "--delay", "60"};
+    argv.insert(argv.end(), names.begin(), names.end());
+    run(argv);
 }
 
 void Program::click(int x, int y, std::optional<unsigned long> window) const {
@@ -107,6 +123,135 @@ bool Program::waitForFile(const fs::path& path, std::chrono::milliseconds timeou
 
 std::optional<int> Program::waitForExit(std::chrono::milliseconds timeout) {
     return running_ ? running_->waitForExit(timeout) : std::nullopt;
+}
+
+namespace {
+
+// The bus's configuration: a session bus on a socket in folder, nothing activated on demand.
+std::string busConfig(const fs::path& socket) {
+    return "<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN\"\n"
+           " \"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
+           "<busconfig><type>session</type><listen>unix:path=" +
+           socket.string() +
+           "</listen><auth>EXTERNAL</auth><policy context=\"default\">"
+           "<allow send_destination=\"*\" eavesdrop=\"true\"/><allow eavesdrop=\"true\"/>"
+           "<allow own=\"*\"/></policy></busconfig>\n";
+}
+
+}  // namespace
+
+SessionBus::SessionBus(const fs::path& folder) : folder_(folder) {
+    fs::create_directories(folder_);
+    const fs::path socket = folder_ / "bus";
+    test::writeText(folder_ / "bus.conf", busConfig(socket));
+    address_ = "unix:path=" + socket.string();
+    daemon_.emplace(test::Command{
+        {"dbus-daemon", "--nofork", "--config-file=" + (folder_ / "bus.conf").string()},
+        {},
+        folder_ / "bus.log"});
+    if (!pollUntil(10s, [&] {
+            return run({"dbus-send", "--session", "--print-reply", "--dest=org.freedesktop.DBus",
+                        "/org/freedesktop/DBus", "org.freedesktop.DBus.ListNames"})
+                       .exitCode == 0;
+        }))
+        throw std::runtime_error("dbus-daemon did not start: " +
+                                 test::readText(folder_ / "bus.log"));
+}
+
+SessionBus::~SessionBus() {
+    helpers_.clear();
+    daemon_.reset();
+}
+
+std::vector<std::string> SessionBus::environment(const std::string& display) const {
+    std::vector<std::string> env = {
+        "DBUS_SESSION_BUS_ADDRESS=" + address_, "HOME=" + folder_.string(),
+        "XDG_RUNTIME_DIR=" + folder_.string(), "XDG_CONFIG_HOME=" + (folder_ / "config").string()};
+    if (!display.empty())
+        env.push_back("DISPLAY=" + display);
+    return env;
+}
+
+CommandResult SessionBus::run(const std::vector<std::string>& argv,
+                              const std::string& display) const {
+    return test::run({argv, environment(display)});
+}
+
+bool SessionBus::hasOwner(const std::string& name) const {
+    const CommandResult r =
+        run({"dbus-send", "--session", "--print-reply", "--dest=org.freedesktop.DBus",
+             "/org/freedesktop/DBus", "org.freedesktop.DBus.NameHasOwner", "string:" + name});
+    return r.exitCode == 0 && r.output.find("boolean true") != std::string::npos;
+}
+
+void SessionBus::startHelper(const std::vector<std::string>& argv, const std::string& display) {
+    helpers_.push_back(std::make_unique<test::Process>(
+        test::Command{argv, environment(display), folder_ / "helpers.log"}));
+}
+
+bool SessionBus::startAccessibility(const std::string& display) {
+    startHelper({"/usr/libexec/at-spi-bus-launcher", "--launch-immediately"}, display);
+    return pollUntil(10s, [&] { return hasOwner("org.a11y.Bus"); });
+}
+
+bool SessionBus::startNotifications(const std::string& display) {
+    startHelper({"dunst"}, display);
+    return pollUntil(10s, [&] { return hasOwner("org.freedesktop.Notifications"); });
+}
+
+namespace {
+
+std::vector<AccessibleNode> readTree(const SessionBus& bus) {
+    const CommandResult r = bus.run({"/usr/bin/python3", KVR_ATSPI_TREE});
+    std::vector<AccessibleNode> tree;
+    std::istringstream lines(r.output);
+    std::string line;
+    while (std::getline(lines, line)) {
+        // Seven fields, the last ones often empty.
+        std::vector<std::string> f(1);
+        for (char c : line) {
+            if (c == '\t')
+                f.emplace_back();
+            else
+                f.back() += c;
+        }
+        if (f.size() != 7)
+            continue;
+        AccessibleNode node;
+        node.depth = std::stoi(f[0]);
+        node.role = f[1];
+        node.name = f[2];
+        node.value = f[3];
+        node.parentName = f[4];
+        node.focused = f[5].find("focused") != std::string::npos;
+        node.checked = f[5].find("checked") != std::string::npos;
+        node.hasNumber = !f[6].empty();
+        if (node.hasNumber)
+            node.number = std::stod(f[6]);
+        tree.push_back(node);
+    }
+    return tree;
+}
+
+}  // namespace
+
+std::vector<AccessibleNode> accessibleTree(const SessionBus& bus) {
+    // A program registers with the accessibility bus a moment after its window shows.
+    std::vector<AccessibleNode> tree;
+    pollUntil(10s, [&] {
+        tree = readTree(bus);
+        return std::any_of(tree.begin(), tree.end(),
+                           [](const AccessibleNode& n) { return n.role == "push button"; });
+    });
+    return tree;
+}
+
+const AccessibleNode* findNode(const std::vector<AccessibleNode>& tree, const std::string& role,
+                               const std::string& name) {
+    for (const AccessibleNode& node : tree)
+        if (node.role == role && node.name == name)
+            return &node;
+    return nullptr;
 }
 
 }  // namespace kvr::e2e

@@ -27,6 +27,49 @@ using namespace std::chrono_literals;
 
 using test::CommandResult;
 
+// A private session bus (dbus-daemon) for one test, with no services to start on demand: what
+// runs on it is what the test starts. Optional helpers on it: the accessibility bus (AT-SPI)
+// and a notification server (dunst on the test's X server).
+class SessionBus {
+public:
+    explicit SessionBus(const fs::path& folder);
+    ~SessionBus();
+    SessionBus(const SessionBus&) = delete;
+    SessionBus& operator=(const SessionBus&) = delete;
+
+    const std::string& address() const { return address_; }
+    // at-spi-bus-launcher (which starts the registry); true once it answers.
+    bool startAccessibility(const std::string& display);
+    // dunst on display; true once it owns org.freedesktop.Notifications.
+    bool startNotifications(const std::string& display);
+    // Whether a name is owned on the bus now.
+    bool hasOwner(const std::string& name) const;
+    // A command with this bus (and display) in its environment; its standard output.
+    CommandResult run(const std::vector<std::string>& argv, const std::string& display = {}) const;
+
+    // Any other program on the bus, stopped with it.
+    void startHelper(const std::vector<std::string>& argv, const std::string& display = {});
+
+private:
+    std::vector<std::string> environment(const std::string& display) const;
+    fs::path folder_;
+    std::string address_;
+    std::optional<test::Process> daemon_;
+    std::vector<std::unique_ptr<test::Process>> helpers_;  // stopped before the bus
+};
+
+// The accessibility tree of every application on the bus, one node a line (see atspi_tree.py).
+struct AccessibleNode {
+    int depth = 0;
+    std::string role, name, value, parentName;
+    bool focused = false, checked = false;
+    double number = 0;  // the value interface's current value, when it has one
+    bool hasNumber = false;
+};
+std::vector<AccessibleNode> accessibleTree(const SessionBus& bus);
+const AccessibleNode* findNode(const std::vector<AccessibleNode>& tree, const std::string& role,
+                               const std::string& name);
+
 class Program {
 public:
     Program();  // temp folder with a copy of the program, temp home, X server; not started
@@ -44,8 +87,11 @@ public:
     fs::path configHome() const { return root_ / "config"; }
     const std::string& display() const { return server_->display(); }
 
-    // Starts the program and waits for its window titled "Kelvoro"; false if none showed.
-    bool start();
+    // Starts the program and waits for its window titled "Kelvoro"; false if none showed. It runs
+    // under the C locale and without a session bus unless env says otherwise ("NAME=value").
+    bool start(const std::vector<std::string>& env = {});
+    // Keys on the focused window, as the keyboard sends them (xdotool key names).
+    void keys(const std::vector<std::string>& names) const;
     // The program's main window (valid after start).
     unsigned long window() const { return window_; }
 
@@ -62,6 +108,8 @@ public:
     bool waitForFile(const fs::path& path, std::chrono::milliseconds timeout) const;
     // Waits for the program to end; its exit status, or nothing when it is still running.
     std::optional<int> waitForExit(std::chrono::milliseconds timeout);
+    // The temp folder of this run (for the test's own files).
+    const fs::path& root() const { return root_.path(); }
     // What the program printed (standard output and error).
     std::string log() const { return test::readText(root_.path() / "kvr.log"); }
 

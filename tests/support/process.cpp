@@ -30,7 +30,14 @@ std::vector<std::string> mergedEnvironment(const std::vector<std::string>& extra
         if (!replaced)
             out.push_back(entry);
     }
-    out.insert(out.end(), extra.begin(), extra.end());
+    // Within extra the last entry of a name wins, as one putenv after another would have it.
+    for (size_t i = 0; i < extra.size(); ++i) {
+        bool later = false;
+        for (size_t j = i + 1; j < extra.size(); ++j)
+            later = later || nameOf(extra[j]) == nameOf(extra[i]);
+        if (!later)
+            out.push_back(extra[i]);
+    }
     return out;
 }
 

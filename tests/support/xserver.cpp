@@ -63,11 +63,12 @@ void XServer::startServer() {
                          "x" + std::to_string(options_.depth);
     // -noreset: without it the server resets when its last client leaves and later grabs see a
     // blank screen.
-    server_.emplace(Command{{"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0", screen,
-                             "-noreset", "-nolisten", "tcp", "-ac"},
-                            {},
-                            {},
-                            fds[1]});
+    server_.emplace(
+        Command{{"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0", screen, "-dpi",
+                 std::to_string(options_.dpi), "-noreset", "-nolisten", "tcp", "-ac"},
+                {},
+                {},
+                fds[1]});
     close(fds[1]);
     std::string number;
     char c;
@@ -79,6 +80,21 @@ void XServer::startServer() {
         throw std::runtime_error("Xvfb did not start (is the xvfb package installed?)");
     }
     display_ = ":" + number;
+    announceDpi();
+}
+
+void XServer::announceDpi() {
+    // Desktops publish their scale in the resource database (what xrdb -merge does); the toolkit
+    // reads Xft.dpi from there when it connects.
+    Display* dpy = XOpenDisplay(display_.c_str());
+    if (!dpy)
+        throw std::runtime_error("cannot open " + display_);
+    const std::string resources = "Xft.dpi:\t" + std::to_string(options_.dpi) + "\n";
+    XChangeProperty(dpy, DefaultRootWindow(dpy), XA_RESOURCE_MANAGER, XA_STRING, 8, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(resources.data()),
+                    int(resources.size()));
+    XSync(dpy, False);
+    XCloseDisplay(dpy);
 }
 
 void XServer::startWindowManager() {

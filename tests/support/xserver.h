@@ -16,6 +16,8 @@ public:
         int height = 768;
         int depth = 24;
         bool windowManager = true;
+        // Dots per inch, told to the toolkit as the desktops do it (Xft.dpi), and to the server.
+        int dpi = 96;
     };
 
     XServer();
@@ -32,6 +34,7 @@ public:
 
 private:
     void startServer();
+    void announceDpi();
     void startWindowManager();
     Options options_;
     std::string display_;

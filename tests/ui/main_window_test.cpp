@@ -195,8 +195,11 @@ TEST_F(MainWindow, LayoutAt96DpiIsThePlacesOfTheTable) {
         {"SpeedButtonInf", {178, 67, 40, 17}},  {"Bevel5", {125, 95, 100, 34}},
         {"SpeedButtonSHOT", {131, 99, 88, 25}}, {"SpeedButtonEXIT", {224, 2, 15, 15}},
     };
-    for (const auto& [name, place] : places)
-        EXPECT_EQ(control<QWidget>(form, name.c_str()).geometry(), place) << name;
+    // Places in the window (the choices sit inside their frames, which group them).
+    for (const auto& [name, place] : places) {
+        const QWidget& widget = control<QWidget>(form, name.c_str());
+        EXPECT_EQ(QRect(widget.mapTo(&form, QPoint(0, 0)), widget.size()), place) << name;
+    }
     for (auto [name, x, y] : {std::tuple{"Label4", 21, 18},
                               {"Label1", 40, 90},
                               {"Label2", 83, 113},
@@ -209,8 +212,11 @@ TEST_F(MainWindow, OnA120DpiDisplayTheWholeWindowGrowsByAQuarter) {
                                          // display would have it
     kvr::applyLayout(form, 1.25);
     EXPECT_EQ(form.size(), QSize(303, 179));
-    EXPECT_EQ(button(form, "SpeedButtonSHOT").geometry(), QRect(164, 124, 110, 31));
-    EXPECT_EQ(control<kvr::UpDown>(form, "UpDown1").geometry(), QRect(74, 129, 21, 25));
+    const auto inWindow = [&](const QWidget& w) {
+        return QRect(w.mapTo(&form, QPoint()), w.size());
+    };
+    EXPECT_EQ(inWindow(button(form, "SpeedButtonSHOT")), QRect(164, 124, 110, 31));
+    EXPECT_EQ(inWindow(control<kvr::UpDown>(form, "UpDown1")), QRect(74, 129, 21, 25));
     EXPECT_EQ(QFontInfo(form.font()).pixelSize(), 15);
     EXPECT_EQ(QFontInfo(button(form, "SpeedButtonJPG").font()).pixelSize(), 14);
     EXPECT_EQ(QFontInfo(control<QLineEdit>(form, "Edit1").font()).pixelSize(), 15);
@@ -295,15 +301,51 @@ TEST_F(MainWindow, ScreenReadersGetEveryCaption) {
     TForm1 form{kvr::test::services()};
     form.show();
     ASSERT_TRUE(waitExposed(&form));
-    for (const char* text :
-         {"Kelvoro", "Screen Shot Type", "Active Form", "All Screen", "Self Timer", "sec",
-          "Save Type", "JPG", "BMP", "Opt", "Inf", "Shot", "×", "1"})
+    for (const char* text : {"Kelvoro", "Screen Shot Type", "Active Form", "All Screen",
+                             "Self Timer", "sec", "Save Type", "JPG", "BMP"})
         EXPECT_TRUE(hasAccessibleText(&form, QString::fromUtf8(text))) << text;
-    // The toggles tell which one is down.
-    auto* act = QAccessible::queryAccessibleInterface(&button(form, "SpeedButtonACT"));
-    ASSERT_NE(act, nullptr);
-    EXPECT_TRUE(act->state().checked);
-    EXPECT_TRUE(act->state().checkable);
+    // The buttons are named for what they do, not by their captions "Opt", "Inf", "Shot", "×".
+    for (const auto& [name, said] : {std::pair{"SpeedButtonOpt", "設定を開く"},
+                                     {"SpeedButtonInf", "バージョン情報を表示"},
+                                     {"SpeedButtonSHOT", "セルフタイマーの後に撮影"},
+                                     {"SpeedButtonEXIT", "選択を保存して終了"}}) {
+        auto* node = QAccessible::queryAccessibleInterface(&button(form, name));
+        ASSERT_NE(node, nullptr);
+        EXPECT_EQ(node->text(QAccessible::Name), QString::fromUtf8(said)) << name;
+        EXPECT_EQ(node->role(), QAccessible::Button) << name;
+    }
+    // The choices are radio buttons in groups named after their frames, telling which is down.
+    for (const auto& [name, group] : {std::pair{"SpeedButtonACT", "Screen Shot Type"},
+                                      {"SpeedButtonALL", "Screen Shot Type"},
+                                      {"SpeedButtonJPG", "Save Type"},
+                                      {"SpeedButtonBMP", "Save Type"}}) {
+        auto* node = QAccessible::queryAccessibleInterface(&button(form, name));
+        ASSERT_NE(node, nullptr);
+        EXPECT_EQ(node->role(), QAccessible::RadioButton) << name;
+        EXPECT_TRUE(node->state().checkable);
+        EXPECT_EQ(node->state().checked, button(form, name).isChecked()) << name;
+        ASSERT_NE(node->parent(), nullptr);
+        EXPECT_EQ(node->parent()->role(), QAccessible::Grouping) << name;
+        EXPECT_EQ(node->parent()->text(QAccessible::Name), group) << name;
+    }
+    // The timer is a spin box; its value is in seconds and follows the arrows.
+    auto* timer = QAccessible::queryAccessibleInterface(&control<QLineEdit>(form, "Edit1"));
+    ASSERT_NE(timer, nullptr);
+    EXPECT_EQ(timer->role(), QAccessible::SpinBox);
+    EXPECT_EQ(timer->text(QAccessible::Value), QStringLiteral("1秒"));
+    ASSERT_NE(timer->valueInterface(), nullptr);
+    EXPECT_EQ(timer->valueInterface()->minimumValue().toInt(), 1);
+    EXPECT_EQ(timer->valueInterface()->maximumValue().toInt(), 30);
+    control<kvr::UpDown>(form, "UpDown1").step(true);
+    EXPECT_EQ(timer->valueInterface()->currentValue().toInt(), 2);
+    // Set by a screen reader: as if the arrows were clicked, within their range.
+    timer->valueInterface()->setCurrentValue(40);
+    EXPECT_EQ(timerText(form), "30");
+    // The frames and the background are named.
+    for (const char* name : {"Bevel1", "Bevel2", "Bevel3", "Bevel4", "Bevel5", "Image2"}) {
+        auto* node = QAccessible::queryAccessibleInterface(&control<QWidget>(form, name));
+        EXPECT_FALSE(node->text(QAccessible::Name).isEmpty()) << name;
+    }
 }
 
 TEST(PlatformCheck, OnlyLinuxIsAccepted) {

@@ -1,5 +1,6 @@
 // "閉じる" of the options dialog: what it writes, in which order, what a refused write leaves
-// behind, and the handing over of the prefix settings; closing any other way writes nothing.
+// behind, and the handing over of the prefix settings; Esc and the window manager's close do the
+// same (the dialog has no cancel).
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
@@ -171,20 +172,52 @@ TEST_F(OptClose, RefusedWriteIsShownAndKeepsTheDialogOpen) {
     EXPECT_FALSE(iniExists());
 }
 
-TEST_F(OptClose, ClosingAnyOtherWayWritesNothing) {
+TEST_F(OptClose, EscAndTheWindowManagersCloseDoWhatCloseDoes) {
     open();
     typePrefix("trip");
     QTest::keyClick(form.get(), Qt::Key_Escape);
     EXPECT_FALSE(form->isVisible());
-    EXPECT_FALSE(iniExists());
-    EXPECT_TRUE(owner.FileName.empty());
+    EXPECT_NE(readIni().find("filename=trip"), std::string::npos) << readIni();
+    EXPECT_EQ(owner.FileName, "trip");
+    EXPECT_TRUE(owner.FileNameCheck);
 
+    removeIni();
     open();
-    typePrefix("trip");
+    typePrefix("tour");
     form->close();  // the window manager's close command
     EXPECT_FALSE(form->isVisible());
-    EXPECT_FALSE(iniExists());
-    EXPECT_FALSE(owner.FileNameCheck);
+    EXPECT_NE(readIni().find("filename=tour"), std::string::npos) << readIni();
+    EXPECT_EQ(owner.FileName, "tour");
+}
+
+TEST_F(OptClose, EscWithARefusedWriteShowsItAndKeepsTheDialogOpen) {
+    open();
+    typePrefix("trip");
+    QString shown;
+    kvr::test::whenShown<QMessageBox>([&](QMessageBox& box) {
+        shown = box.text();
+        box.accept();
+    });
+    {
+        FileSizeLimit limit(0);
+        QTest::keyClick(form.get(), Qt::Key_Escape);
+    }
+    EXPECT_TRUE(shown.contains(QStringLiteral(" に書き込めません"))) << shown.toStdString();
+    EXPECT_TRUE(form->isVisible());
+    EXPECT_TRUE(owner.FileName.empty());
+}
+
+TEST_F(OptClose, EnterOnAnyControlPressesClose) {
+    open();
+    auto& slider = find<QSlider>("TrackBar1");
+    find<QTabWidget>("PageControl1").setCurrentIndex(1);
+    slider.setFocus();
+    QTest::keyClick(&slider, Qt::Key_Right);
+    QTest::keyClick(&slider, Qt::Key_Right);
+    QTest::keyClick(&slider, Qt::Key_Return);
+    EXPECT_FALSE(form->isVisible());
+    EXPECT_NE(readIni().find("qualityrange=" + std::to_string(slider.value())), std::string::npos)
+        << readIni();
 }
 
 TEST_F(OptClose, OptButtonOpensAModalCentredDialogAndFreesIt) {

@@ -1,5 +1,6 @@
 // `make screenshots`: the main window (and, through the dialogs' hook, the options dialog and the
-// About box) as the user sees them, on a private 96 dpi X server with a window manager.
+// About box) as the user sees them, on a private X server with a window manager, at 96 dpi or
+// at the dpi given (the toolkit scales as it does for the program: by Xft.dpi).
 #include <QDir>
 #include <QGuiApplication>
 #include <QMessageBox>
@@ -8,10 +9,12 @@
 #include <QTest>
 #include <QTimer>
 #include <cstdio>
+#include <cstdlib>
 
 #include "app.h"
 #include "base/texts.h"
 #include "errorbox.h"
+#include "layoutscale.h"
 #include "main.h"
 #include "screenshots.h"
 #include "ui_session.h"
@@ -49,12 +52,24 @@ bool saveErrorBox(const QString& path) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: %s <output folder>\n", argv[0]);
+    if (argc != 2 && argc != 3) {
+        std::fprintf(stderr, "usage: %s <output folder> [dpi]\n", argv[0]);
         return 2;
     }
     const QString folder = QDir(QString::fromLocal8Bit(argv[1])).absolutePath();
-    kvr::test::UiSession session;
+    kvr::test::XServer::Options screen;
+    if (argc == 3)
+        screen.dpi = std::atoi(argv[2]);
+    if (screen.dpi < 48 || screen.dpi > 480) {
+        std::fprintf(stderr, "%s: dpi must be 48 to 480\n", argv[0]);
+        return 2;
+    }
+    // A larger screen for the larger windows.
+    screen.width = 1024 * screen.dpi / 96;
+    screen.height = 768 * screen.dpi / 96;
+    kvr::test::UiSession session(screen);
+    // As the program runs: the toolkit's own scaling from the desktop's dpi.
+    setenv("QT_ENABLE_HIGHDPI_SCALING", "1", 1);
     int rc = 0;
     {
         kvr::KvrApplication app(argc, argv);
@@ -65,7 +80,9 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "could not take the main window's picture\n");
             rc = 1;
         } else {
-            std::printf("%s/main.png (logical dpi %d)\n", qPrintable(folder), form.logicalDpiY());
+            std::printf("%s/main.png (%d dpi: device pixel ratio %.2g, layout scale %.2g)\n",
+                        qPrintable(folder), screen.dpi, form.devicePixelRatioF(),
+                        kvr::layoutScale());
             if (!saveErrorBox(folder + "/error_box.png")) {
                 std::fprintf(stderr, "could not take the error box's picture\n");
                 rc = 1;

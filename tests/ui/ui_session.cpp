@@ -26,6 +26,13 @@ UiSession::UiSession(XServer::Options screen) : server_(screen) {
     setenv("QT_ENABLE_HIGHDPI_SCALING", "0", 1);
     setenv("HOME", home_.path().c_str(), 1);
     unsetenv("XDG_CONFIG_HOME");
+    // The texts as written (Japanese), whatever the developer's locale; a test that wants
+    // another language installs it itself.
+    setenv("LANG", "C.UTF-8", 1);
+    for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANGUAGE"})
+        unsetenv(name);
+    // Never the developer's session bus: a shot here must not notify their desktop.
+    setenv("DBUS_SESSION_BUS_ADDRESS", ("unix:path=" + (home_ / "no-bus").string()).c_str(), 1);
     settingsPath_ = (home_ / "kvr.ini").string();
     running = this;
 }

@@ -13,7 +13,13 @@ int main(int argc, char** argv) {
     kvr::test::XServer::Options screen;
     if (const char* width = getenv("KVR_TEST_SCREEN_WIDTH"))
         screen.width = std::atoi(width);
+    // A denser screen when asked for (Xft.dpi, as desktops set it).
+    if (const char* dpi = getenv("KVR_TEST_DPI"))
+        screen.dpi = std::atoi(dpi);
     kvr::test::UiSession session(screen);
+    // The toolkit's own scaling, as the program runs, instead of the layout's.
+    if (getenv("KVR_TEST_TOOLKIT_SCALING"))
+        setenv("QT_ENABLE_HIGHDPI_SCALING", "1", 1);
     // Its top-level handler shows errors that escape a handler, as in the program.
     kvr::KvrApplication app(argc, argv);
     return RUN_ALL_TESTS();

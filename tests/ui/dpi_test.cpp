@@ -1,0 +1,149 @@
+// The windows on screens of 96, 144 and 192 dpi (ctest runs this binary at each, see
+// CMakeLists.txt): every caption inside its frame, the slider's ticks clear of their labels,
+// pictures drawn at the screen's own pixels, message boxes wrapped by the same rule each time.
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QMessageBox>
+#include <QRadioButton>
+#include <QScreen>
+#include <QSlider>
+#include <QTabWidget>
+#include <QTest>
+
+#include "base/texts.h"
+#include "dialog_test_support.h"
+#include "errorbox.h"
+#include "layoutscale.h"
+#include "main.h"
+#include "opt.h"
+#include "pictures.h"
+#include "ver.h"
+
+namespace {
+
+using namespace kvr::test;
+
+// Device pixels per layout pixel: the layout's own scale times the toolkit's.
+double deviceScale(const QWidget& w) {
+    return kvr::layoutScale() * w.devicePixelRatioF();
+}
+
+QRect inWindow(const QWidget& w) {
+    return QRect(w.mapTo(w.window(), QPoint()), w.size());
+}
+
+// The text of a control fits its width, and a free-standing caption stays inside the frame it
+// sits on.
+void expectCaptionsFit(QWidget& window) {
+    for (QLabel* label : window.findChildren<QLabel*>()) {
+        if (label->text().isEmpty() || label->wordWrap() || !label->isVisibleTo(&window))
+            continue;
+        EXPECT_LE(label->fontMetrics().horizontalAdvance(label->text()), label->width())
+            << label->objectName().toStdString();
+        const QWidget* parent = label->parentWidget();
+        for (const QFrame* frame : parent->findChildren<QFrame*>(Qt::FindDirectChildrenOnly)) {
+            if (qobject_cast<const QLabel*>(frame) || !frame->geometry().contains(label->pos()))
+                continue;
+            EXPECT_LE(label->geometry().right(), frame->geometry().right() - frame->frameWidth())
+                << label->objectName().toStdString() << " runs past "
+                << frame->objectName().toStdString();
+        }
+    }
+    for (QAbstractButton* button : window.findChildren<QAbstractButton*>()) {
+        if (button->text().isEmpty())
+            continue;
+        const int wanted = qobject_cast<QCheckBox*>(button) || qobject_cast<QRadioButton*>(button)
+                               ? button->sizeHint().width()
+                               : button->fontMetrics().horizontalAdvance(button->text());
+        EXPECT_LE(wanted, button->width()) << button->objectName().toStdString();
+    }
+    for (QGroupBox* box : window.findChildren<QGroupBox*>())
+        EXPECT_LE(box->fontMetrics().horizontalAdvance(box->title()), box->width())
+            << box->objectName().toStdString();
+}
+
+TEST(Dpi, EveryCaptionFitsItsFrame) {
+    TForm1 form{services()};
+    expectCaptionsFit(form);
+    TForm2 options(form, form.optionsTarget());
+    options.loadSettings();
+    expectCaptionsFit(options);
+    TAboutBox about(form);
+    expectCaptionsFit(about);
+}
+
+TEST(Dpi, TheSlidersTicksClearTheirLabels) {
+    TForm1 form{services()};
+    TForm2 options(form, form.optionsTarget());
+    const auto* slider = options.findChild<QSlider*>("TrackBar1");
+    ASSERT_NE(slider, nullptr);
+    for (const char* name : {"Label2", "Label3"}) {
+        const auto* label = options.findChild<QLabel*>(name);
+        ASSERT_NE(label, nullptr);
+        // The ticks are drawn along the slider's top edge.
+        EXPECT_GT(inWindow(*slider).top(), inWindow(*label).bottom()) << name;
+    }
+    const auto* group = options.findChild<QGroupBox*>("GroupBox1");
+    EXPECT_LE(inWindow(*slider).bottom(), inWindow(*group).bottom()) << "inside its group";
+}
+
+// A label's pixmap covers it pixel for pixel on the screen, and comes from the picture made for
+// that density, not from the 1x one blown up.
+void expectSharp(const QLabel& label, const QString& path, QSize logical) {
+    const QPixmap pixmap = label.pixmap();
+    ASSERT_FALSE(pixmap.isNull()) << label.objectName().toStdString();
+    const double ratio = label.devicePixelRatioF();
+    EXPECT_EQ(pixmap.size(), (QSizeF(logical) * ratio).toSize())
+        << label.objectName().toStdString();
+    EXPECT_DOUBLE_EQ(pixmap.devicePixelRatio(), ratio);
+    // The picture taken has at least the screen's density (a window that stretches a picture
+    // at 96 dpi stretches it as much at 192).
+    const QString variant =
+        kvr::pictureVariant(path, double(pixmap.width()) / QImage(path).width());
+    const double density = double(QImage(variant).width()) / QImage(path).width();
+    EXPECT_GE(density, deviceScale(label) - 0.01) << variant.toStdString() << " is blown up";
+}
+
+TEST(Dpi, PicturesAreDrawnAtTheScreensOwnPixels) {
+    TForm1 form{services()};
+    const auto* background = form.findChild<QLabel*>("Image2");
+    expectSharp(*background, ":/background.jpg", background->size());
+    TAboutBox about(form);
+    const auto* aboutBackground = about.findChild<QLabel*>("Image1");
+    expectSharp(*aboutBackground, ":/background.jpg", aboutBackground->size());
+    const double layout = kvr::layoutScale();
+    expectSharp(*about.findChild<QLabel*>("Image3"), ":/logo.bmp",
+                (QSizeF(130, 30) * layout).toSize());
+    expectSharp(*about.findChild<QLabel*>("Image2"), ":/maker.jpg",
+                (QSizeF(60, 30) * layout).toSize());
+}
+
+TEST(Dpi, MessageBoxesKeepTheWidthRuleEveryTime) {
+    const QString text = QString::fromUtf8(kvr::text::kNoFreeName).replace("\r\n", "\n") +
+                         QStringLiteral("\n") + QString(80, QChar(0x30C6));  // a long line
+    const int half = QGuiApplication::primaryScreen()->geometry().width() / 2;
+    QSize first;
+    for (int run = 0; run < 10; ++run) {
+        QSize size;
+        int column = 0;
+        whenShown<QMessageBox>([&](QMessageBox& box) {
+            (void)QTest::qWaitForWindowExposed(&box, kPatience);
+            QTest::qWait(50);
+            size = box.size();
+            column = box.findChild<QLabel*>("qt_msgbox_label")->width();
+            box.accept();
+        });
+        kvr::showErrorBox(text);
+        EXPECT_EQ(column, half) << "run " << run;
+        EXPECT_LT(size.width(), half + 200) << "run " << run;
+        if (run == 0)
+            first = size;
+        EXPECT_EQ(size, first) << "run " << run;
+    }
+}
+
+}  // namespace

@@ -1,0 +1,264 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="en" sourcelanguage="ja">
+<context>
+    <name>TAboutBox</name>
+    <message>
+        <source>バージョン情報</source>
+        <translation>About Kelvoro</translation>
+    </message>
+    <message>
+        <source>背景</source>
+        <translation>Background</translation>
+    </message>
+    <message>
+        <source>制作者のマーク</source>
+        <translation>Maker's mark</translation>
+    </message>
+    <message>
+        <source>メールを送る</source>
+        <translation>Send an email</translation>
+    </message>
+    <message>
+        <source>ホームページを開く</source>
+        <translation>Open the home page</translation>
+    </message>
+    <message>
+        <source>閉じる</source>
+        <translation>Close</translation>
+    </message>
+</context>
+<context>
+    <name>TForm1</name>
+    <message>
+        <source>背景 (ドラッグでウインドウを移動)</source>
+        <translation>Background (drag to move the window)</translation>
+    </message>
+    <message>
+        <source>アクティヴ ウインドウを撮影</source>
+        <translation>Capture the active window</translation>
+    </message>
+    <message>
+        <source>全画面撮影</source>
+        <translation>Capture the whole screen</translation>
+    </message>
+    <message>
+        <source>セルフタイマー秒数</source>
+        <translation>Self-timer seconds</translation>
+    </message>
+    <message>
+        <source>セルフタイマー秒数の変更</source>
+        <translation>Change the self-timer seconds</translation>
+    </message>
+    <message>
+        <source>jpeg形式で保存</source>
+        <translation>Save as JPEG</translation>
+    </message>
+    <message>
+        <source>bmp形式で保存</source>
+        <translation>Save as BMP</translation>
+    </message>
+    <message>
+        <source>設定と情報</source>
+        <translation>Options and information</translation>
+    </message>
+    <message>
+        <source>設定を開く</source>
+        <translation>Open the options</translation>
+    </message>
+    <message>
+        <source>設定</source>
+        <translation>Options</translation>
+    </message>
+    <message>
+        <source>バージョン情報を表示</source>
+        <translation>About Kelvoro</translation>
+    </message>
+    <message>
+        <source>Version情報</source>
+        <translation>Version information</translation>
+    </message>
+    <message>
+        <source>撮影</source>
+        <translation>Shot</translation>
+    </message>
+    <message>
+        <source>セルフタイマーの後に撮影</source>
+        <translation>Take the shot after the self-timer</translation>
+    </message>
+    <message>
+        <source>撮影カウントダウン開始ボタン</source>
+        <translation>Start the countdown to the shot</translation>
+    </message>
+    <message>
+        <source>選択を保存して終了</source>
+        <translation>Save the choices and exit</translation>
+    </message>
+    <message>
+        <source>プログラム終了ボタン</source>
+        <translation>Exit the program</translation>
+    </message>
+</context>
+<context>
+    <name>TForm2</name>
+    <message>
+        <source>設定</source>
+        <translation>Options</translation>
+    </message>
+    <message>
+        <source>出力</source>
+        <translation>Output</translation>
+    </message>
+    <message>
+        <source>画像ファイル出力場所</source>
+        <translation>Where pictures are saved</translation>
+    </message>
+    <message>
+        <source>デスクトップ</source>
+        <translation>Desktop</translation>
+    </message>
+    <message>
+        <source>その他</source>
+        <translation>Other</translation>
+    </message>
+    <message>
+        <source>出力場所</source>
+        <translation>Output folder</translation>
+    </message>
+    <message>
+        <source>圧縮率</source>
+        <translation>Compression</translation>
+    </message>
+    <message>
+        <source>画質</source>
+        <translation>Quality</translation>
+    </message>
+    <message>
+        <source>低画質(高圧縮率)</source>
+        <translation>Low (small file)</translation>
+    </message>
+    <message>
+        <source>標準</source>
+        <translation>Standard</translation>
+    </message>
+    <message>
+        <source>高画質</source>
+        <translation>High</translation>
+    </message>
+    <message>
+        <source>最高画質(低圧縮率)</source>
+        <translation>Best (large file)</translation>
+    </message>
+    <message>
+        <source>ファイル(小)</source>
+        <translation>Small file</translation>
+    </message>
+    <message>
+        <source>ファイル(大)</source>
+        <translation>Large file</translation>
+    </message>
+    <message>
+        <source>ファイル名</source>
+        <translation>File name</translation>
+    </message>
+    <message>
+        <source>ファイル名を指定する</source>
+        <translation>Use my own file name</translation>
+    </message>
+    <message>
+        <source>ファイル名の先頭</source>
+        <translation>File-name prefix</translation>
+    </message>
+    <message>
+        <source>閉じる</source>
+        <translation>Close</translation>
+    </message>
+</context>
+<context>
+    <name>kvr::text</name>
+    <message>
+        <source>%1秒前</source>
+        <translation>%1 s</translation>
+    </message>
+    <message>
+        <source>撮影中</source>
+        <translation>Shooting</translation>
+    </message>
+    <message>
+        <source>エラー</source>
+        <translation>Error</translation>
+    </message>
+    <message>
+        <source>このOSには対応していません</source>
+        <translation>This operating system is not supported</translation>
+    </message>
+    <message>
+        <source>９９個以上は連続保存できません&#xd;&#xa;ファイルを[リネーム]して下さい</source>
+        <translation>No more than 99 pictures can be saved in a row&#xd;&#xa;Please [rename] the files</translation>
+    </message>
+    <message>
+        <source>不明なエラーが発生しました</source>
+        <translation>An unknown error occurred</translation>
+    </message>
+    <message>
+        <source>Windowの取得に失敗しました</source>
+        <translation>Could not get the window</translation>
+    </message>
+    <message>
+        <source>システム リソースが足りません</source>
+        <translation>Not enough system resources</translation>
+    </message>
+    <message>
+        <source>ファイル "%1". %2 を作成できません</source>
+        <translation>Cannot create file "%1". %2</translation>
+    </message>
+    <message>
+        <source>ストリームへの書き込みエラー</source>
+        <translation>Error writing to the stream</translation>
+    </message>
+    <message>
+        <source>JPEG エラー #%1</source>
+        <translation>JPEG error #%1</translation>
+    </message>
+    <message>
+        <source>メモリストリームの拡大中にメモリが足りなくなりました</source>
+        <translation>Out of memory while growing the memory stream</translation>
+    </message>
+    <message>
+        <source>%1 に書き込めません</source>
+        <translation>Cannot write to %1</translation>
+    </message>
+    <message>
+        <source>'%1' は整数ではありません</source>
+        <translation>'%1' is not an integer</translation>
+    </message>
+    <message>
+        <source>出力場所の指定</source>
+        <translation>Choose the output folder</translation>
+    </message>
+    <message>
+        <source>増やす</source>
+        <translation>Increase</translation>
+    </message>
+    <message>
+        <source>減らす</source>
+        <translation>Decrease</translation>
+    </message>
+    <message>
+        <source>%1秒</source>
+        <translation>%1 seconds</translation>
+    </message>
+    <message>
+        <source>撮影しました</source>
+        <translation>Screenshot saved</translation>
+    </message>
+    <message>
+        <source>%1 を %2 に保存しました</source>
+        <translation>%1 saved in %2</translation>
+    </message>
+    <message>
+        <source>フォルダを開く</source>
+        <translation>Open folder</translation>
+    </message>
+</context>
+</TS>
