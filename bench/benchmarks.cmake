@@ -6,6 +6,16 @@ set_target_properties(kvr_oneshot PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BI
 
 # kvr_bench: paints photo-like content on the display, times each stage and whole shots in one
 # process, and races kvr_oneshot against scrot.
-add_executable(kvr_bench ${CMAKE_CURRENT_LIST_DIR}/bench.cpp ${CMAKE_CURRENT_LIST_DIR}/paint.cpp)
+add_executable(kvr_bench ${CMAKE_CURRENT_LIST_DIR}/bench.cpp ${CMAKE_CURRENT_LIST_DIR}/paint.cpp
+                         ${CMAKE_CURRENT_LIST_DIR}/photo.cpp)
 target_link_libraries(kvr_bench PRIVATE kvr_core kvr_platform)
 set_target_properties(kvr_bench PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
+
+# kvr_wl_bench: kvr_oneshot in headless sway (against grim), KWin and GNOME sessions, started by
+# the tests' own session fixture.
+add_executable(kvr_wl_bench ${CMAKE_CURRENT_LIST_DIR}/wayland_bench.cpp
+                            ${CMAKE_CURRENT_LIST_DIR}/photo.cpp)
+target_link_libraries(kvr_wl_bench PRIVATE kvr_wayland_testsupport Qt6::Gui)
+target_compile_definitions(kvr_wl_bench PRIVATE KVR_ONESHOT="$<TARGET_FILE:kvr_oneshot>")
+add_dependencies(kvr_wl_bench kvr_oneshot)
+set_target_properties(kvr_wl_bench PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})

@@ -7,16 +7,18 @@
 #include "platform/x11/x11_window_manager.h"
 
 namespace kvr::platform {
-namespace {}  // namespace
 
 std::unique_ptr<ScreenSource> makeScreenSource(SourceKind kind) {
     switch (kind) {
         case SourceKind::X11:
-        // Until the compositors' own sources exist, Wayland sessions keep the X11 grab (Xwayland).
-        case SourceKind::Wlroots:
-        case SourceKind::KWin:
-        case SourceKind::Portal:
             return std::make_unique<x11::X11ScreenSource>();
+        // Never an X11 grab in a Wayland session: under Xwayland the root is black.
+        case SourceKind::Wlroots:
+            return makeWlrootsSource();
+        case SourceKind::KWin:
+            return makeKWinSource();
+        case SourceKind::Portal:
+            return makePortalSource();
         case SourceKind::Null:
             break;
     }

@@ -1,5 +1,6 @@
 #include "app.h"
 
+#include <QAccessible>
 #include <QFont>
 #include <QWidget>
 
@@ -26,6 +27,10 @@ void KvrApplication::setTitle(const QString& title) {
         titleWindow_->setWindowTitle(title);
         // Some taskbars show the icon name of a minimised window instead of its title.
         titleWindow_->setWindowIconText(title);
+        // Qt tells assistive technology nothing of a new window title; a screen reader (and
+        // the countdown on a taskbar that reads the accessibility tree) would miss it.
+        QAccessibleEvent changed(titleWindow_.data(), QAccessible::NameChanged);
+        QAccessible::updateAccessibility(&changed);
     }
 }
 

@@ -1,0 +1,168 @@
+#!/usr/bin/env python3
+"""Drives the running program through the accessibility tree, as a screen reader would.
+
+    atspi_drive.py wait APP TITLE     waits until APP shows a frame titled TITLE
+    atspi_drive.py shot APP CHANGES   presses "Shot", reads the frame's title at each of its
+                                      CHANGES title changes, and prints one JSON line:
+                                      {"titles": [...], "showing": bool, "active": bool,
+                                       "dialogs": [texts of message boxes that opened]}
+
+Qt 6.4 names the object, not its new title, in a name-change event: the title is asked for
+at once, and an answer that waits for a busy program reads what the title is by then.
+
+Run inside the session as its user: the accessibility bus is the session's own.
+"""
+import json
+import warnings
+import sys
+import time
+
+import gi
+
+gi.require_version("Atspi", "2.0")
+from gi.repository import Atspi, GLib  # noqa: E402
+
+warnings.simplefilter("ignore", DeprecationWarning)
+
+IDLE = "Kelvoro"
+WINDOW_ROLES = (Atspi.Role.FRAME, Atspi.Role.FILLER, Atspi.Role.WINDOW)
+
+
+def frames(app_name):
+    desktop = Atspi.get_desktop(0)
+    for i in range(desktop.get_child_count()):
+        app = desktop.get_child_at_index(i)
+        if app is None or app.get_name() != app_name:
+            continue
+        for j in range(app.get_child_count()):
+            child = app.get_child_at_index(j)
+            if child is not None:
+                yield child
+
+
+def is_top_level(node):
+    # Qt gives a plain top-level widget the role of a client area (filler), not frame.
+    parent = node.get_parent()
+    return parent is not None and parent.get_role() == Atspi.Role.APPLICATION
+
+
+def find_frame(app_name, title=None):
+    for frame in frames(app_name):
+        if frame.get_role() in WINDOW_ROLES and (title is None or frame.get_name() == title):
+            return frame
+    return None
+
+
+def find_named(node, name, role, depth=0):
+    if node is None or depth > 12:
+        return None
+    if node.get_name() == name and node.get_role() == role:
+        return node
+    for i in range(node.get_child_count()):
+        found = find_named(node.get_child_at_index(i), name, role, depth + 1)
+        if found is not None:
+            return found
+    return None
+
+
+def texts_below(node, depth=0):
+    out = []
+    if node is None or depth > 12:
+        return out
+    if node.get_role() == Atspi.Role.LABEL and node.get_name():
+        out.append(node.get_name())
+    for i in range(node.get_child_count()):
+        out.extend(texts_below(node.get_child_at_index(i), depth + 1))
+    return out
+
+
+def states(node):
+    s = node.get_state_set()
+    return {
+        "showing": s.contains(Atspi.StateType.SHOWING),
+        "active": s.contains(Atspi.StateType.ACTIVE),
+    }
+
+
+def wait(app_name, title, limit=30.0):
+    end = time.monotonic() + limit
+    while time.monotonic() < end:
+        frame = find_frame(app_name, title)
+        if frame is not None and states(frame)["showing"]:
+            print("ready")
+            return 0
+        time.sleep(0.1)
+    print("no frame %r of %r" % (title, app_name), file=sys.stderr)
+    return 1
+
+
+def shot(app_name, changes, limit=60.0):
+    frame = find_frame(app_name, IDLE)
+    if frame is None:
+        print("no idle frame", file=sys.stderr)
+        return 1
+    button = find_named(frame, "Shot", Atspi.Role.PUSH_BUTTON)
+    if button is None:
+        print("no Shot button", file=sys.stderr)
+        return 1
+    pid = frame.get_process_id()
+    titles = []
+    dialogs = []
+    loop = GLib.MainLoop()
+
+    def on_event(event):
+        source = event.source
+        try:
+            if source is None or source.get_process_id() != pid:
+                return
+            role = source.get_role()
+        except GLib.Error:
+            return
+        if event.type.startswith("object:property-change:accessible-name"):
+            if role in WINDOW_ROLES and is_top_level(source):
+                titles.append(source.get_name())
+                if len(titles) == changes:
+                    # Back to idle; the window's road settles a moment later.
+                    GLib.timeout_add(1500, loop.quit)
+        elif event.type.startswith("window:activate") or event.type.startswith("window:create"):
+            if role in (Atspi.Role.DIALOG, Atspi.Role.ALERT):
+                dialogs.append(" ".join(texts_below(source)))
+
+    listener = Atspi.EventListener.new(on_event)
+    for kind in ("object:property-change:accessible-name", "window:activate", "window:create"):
+        listener.register(kind)
+    action = button.get_action_iface()
+    index = 0
+    for i in range(action.get_n_actions()):
+        if action.get_action_name(i).lower() in ("press", "click"):
+            index = i
+    GLib.timeout_add(int(limit * 1000), loop.quit)
+    GLib.idle_add(lambda: action.do_action(index) and False)
+    loop.run()
+    for kind in ("object:property-change:accessible-name", "window:activate", "window:create"):
+        listener.deregister(kind)
+    # The window after the shot: the frame again (it may be a new one once shown afresh).
+    after = {"showing": False, "active": False}
+    end = time.monotonic() + 5
+    while time.monotonic() < end:
+        now = find_frame(app_name, IDLE)
+        if now is not None:
+            after = states(now)
+            if after["showing"] and after["active"]:
+                break
+        time.sleep(0.1)
+    print(json.dumps({"titles": titles, "dialogs": dialogs, **after}, ensure_ascii=False))
+    return 0
+
+
+def main(argv):
+    if len(argv) >= 4 and argv[1] == "wait":
+        return wait(argv[2], argv[3])
+    if len(argv) >= 4 and argv[1] == "shot":
+        return shot(argv[2], int(argv[3]))
+    print(__doc__, file=sys.stderr)
+    return 2
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv))

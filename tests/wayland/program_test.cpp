@@ -1,0 +1,407 @@
+// The program itself in a headless Wayland session, one compositor per binary (KVR_COMPOSITOR):
+// kvr_oneshot takes the source the session calls for, and its JPEG and BMP files hold the
+// screen's pixels (never a black picture reported as written); the active window is its frame
+// where the compositor tells it, a clear message where not. Then the real window on Qt's wayland
+// platform, driven through the accessibility tree: "Shot" counts down in the title, the file lands
+// on the desktop of the session's HOME without the program's own window in it, and the window is
+// back on screen afterwards. No picture is left in ~/Pictures or /tmp.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <thread>
+
+#include "base/texts.h"
+#include "file_support.h"
+#include "grab_check.h"
+#include "jpeg_support.h"
+#include "wayland_session.h"
+
+#ifndef KVR_COMPOSITOR
+#error "KVR_COMPOSITOR: Sway, KWin or Gnome"
+#endif
+
+namespace kvr::test {
+namespace {
+
+using namespace std::chrono_literals;
+namespace fs = std::filesystem;
+
+constexpr Compositor kCompositor = Compositor::KVR_COMPOSITOR;
+// Where the compositor can say which window is active (GNOME gives programs no way).
+constexpr bool kActiveWindowKnown = kCompositor != Compositor::Gnome;
+
+struct Shot {
+    ProcessResult process;
+    std::vector<uint8_t> file;  // empty when none was written
+};
+
+// A BMP file of ours: its pixels, and its bits per pixel from the header.
+struct Bmp {
+    QImage image;
+    int bitsPerPixel = 0;
+};
+Bmp readBmp(const std::vector<uint8_t>& file) {
+    Bmp bmp;
+    if (file.size() < 30 || file[0] != 'B' || file[1] != 'M')
+        return bmp;
+    bmp.bitsPerPixel = file[28] | file[29] << 8;
+    bmp.image = QImage::fromData(file.data(), int(file.size()), "BMP")
+                    .convertToFormat(QImage::Format_RGB32);
+    return bmp;
+}
+
+QImage decodeToImage(const std::vector<uint8_t>& file) {
+    const Decoded d = decodeJpeg(file);
+    if (d.components != 3)
+        return {};
+    QImage image(d.width, d.height, QImage::Format_RGB32);
+    for (int y = 0; y < d.height; ++y)
+        for (int x = 0; x < d.width; ++x) {
+            const uint8_t* p = &d.pixels[(size_t(y) * d.width + x) * 3];
+            image.setPixel(x, y, qRgb(p[0], p[1], p[2]));
+        }
+    return image;
+}
+
+// Every bar of the pattern whole and exact at `content`.
+bool barsWhole(const QImage& img, Area content) {
+    const int bar = WaylandSession::kPatternBarWidth;
+    for (int i = 0; i < 8; ++i)
+        if (!filledWith(img, {content.x + i * bar, content.y, bar, content.height},
+                        WaylandSession::kPatternColours[i]))
+            return false;
+    return true;
+}
+
+// A JPEG of the same screen as an exact picture: every pixel within `tolerance` a channel
+// away, away from the sharp edges where quality 30 rings (within a 16 px block, as colour is
+// kept at half resolution, of any change).
+::testing::AssertionResult closeTo(const QImage& jpeg, const QImage& exact, int tolerance) {
+    if (jpeg.size() != exact.size())
+        return ::testing::AssertionFailure() << "size differs";
+    auto flatAround = [&](int x, int y) {
+        const QRgb c = exact.pixel(x, y);
+        for (int dy = -16; dy <= 16; dy += 4)
+            for (int dx = -16; dx <= 16; dx += 4) {
+                const int px = std::clamp(x + dx, 0, exact.width() - 1);
+                const int py = std::clamp(y + dy, 0, exact.height() - 1);
+                if (exact.pixel(px, py) != c)
+                    return false;
+            }
+        return true;
+    };
+    int compared = 0;
+    for (int y = 0; y < exact.height(); y += 2)
+        for (int x = 0; x < exact.width(); x += 2) {
+            if (!flatAround(x, y))
+                continue;
+            ++compared;
+            const QRgb a = jpeg.pixel(x, y), b = exact.pixel(x, y);
+            const int d = std::max({std::abs(qRed(a) - qRed(b)), std::abs(qGreen(a) - qGreen(b)),
+                                    std::abs(qBlue(a) - qBlue(b))});
+            if (d > tolerance)
+                return ::testing::AssertionFailure()
+                       << "pixel " << x << "," << y << " is " << std::hex << (a & 0xffffff)
+                       << ", the screen " << (b & 0xffffff);
+        }
+    if (compared < exact.width() * exact.height() / 8)
+        return ::testing::AssertionFailure() << "too few flat pixels compared: " << compared;
+    return ::testing::AssertionSuccess();
+}
+
+class ProgramTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        session_ = WaylandSession::start(kCompositor).release();
+        session_->showPattern();
+        oneshot_ = session_->installProgram(KVR_ONESHOT);
+        program_ = session_->installProgram(KVR_PROGRAM);
+        drive_ = session_->installProgram(KVR_ATSPI_DRIVE);
+        shots_ = session_->home() + "/shots";
+        ASSERT_EQ(session_->run({"mkdir", "-p", shots_}).exitCode, 0);
+        if (kCompositor == Compositor::KWin) {
+            // What an installed menu entry gives the program: KWin's leave to take pixels.
+            authorise(oneshot_, "kvr-test-oneshot.desktop");
+            authorise(program_, "org.example.kelvoro.desktop");
+            // KWin reads new entries a moment after they appear.
+            for (int i = 0; i < 20 && oneshot("first.bmp").process.exitCode != 0; ++i)
+                std::this_thread::sleep_for(500ms);
+        }
+        if (kCompositor == Compositor::Gnome)
+            allowGnomeScreenshots();
+        const Shot first = oneshot("first.bmp");
+        ASSERT_EQ(first.process.exitCode, 0) << first.process.err;
+        before_ = leftovers();
+    }
+    static void TearDownTestSuite() {
+        delete session_;
+        session_ = nullptr;
+    }
+    void TearDown() override {
+        stopProgram();
+        EXPECT_EQ(leftovers(), before_) << "a picture was left behind";
+    }
+
+    static void authorise(const std::string& program, const std::string& name) {
+        const std::string entry =
+            "[Desktop Entry]\nType=Application\nName=Kelvoro\nExec=" + program +
+            "\nNoDisplay=true\nX-KDE-DBUS-Restricted-Interfaces=org.kde.KWin.ScreenShot2\n";
+        const ProcessResult r =
+            session_->run({"sh", "-c", "mkdir -p \"$1\" && printf '%s' \"$2\" > \"$1/$3\"", "sh",
+                           session_->home() + "/.local/share/applications", entry, name});
+        ASSERT_EQ(r.exitCode, 0) << r.err;
+    }
+    // The answer GNOME keeps after its one-time question, given beforehand (the question itself
+    // is the portal source's own test).
+    static void allowGnomeScreenshots() {
+        const ProcessResult r = session_->run(
+            {"gdbus", "call", "--session", "--dest", "org.freedesktop.impl.portal.PermissionStore",
+             "--object-path", "/org/freedesktop/impl/portal/PermissionStore", "--method",
+             "org.freedesktop.impl.portal.PermissionStore.SetPermission", "screenshot", "true",
+             "screenshot", "", "['yes']"},
+            20s);
+        ASSERT_EQ(r.exitCode, 0) << r.err;
+    }
+
+    // kvr_oneshot [--window] into ~/shots/NAME; the file's bytes, removed afterwards.
+    static Shot oneshot(const std::string& name, bool window = false) {
+        const std::string path = shots_ + "/" + name;
+        std::vector<std::string> argv = {oneshot_};
+        if (window)
+            argv.push_back("--window");
+        argv.push_back(path);
+        Shot shot;
+        shot.process = session_->run(argv, 60s);
+        shot.file = readFile(path);
+        fs::remove(path);
+        return shot;
+    }
+    static QImage screen() {
+        const Shot shot = oneshot("screen.bmp");
+        EXPECT_EQ(shot.process.exitCode, 0) << shot.process.err;
+        return readBmp(shot.file).image;
+    }
+
+    // Pictures of the session's user where screenshot tools leave them.
+    static std::set<std::string> leftovers() {
+        std::set<std::string> files;
+        for (const std::string& dir :
+             {session_->home() + "/Pictures", session_->home(), std::string("/tmp")}) {
+            std::error_code ec;
+            for (const auto& e : fs::directory_iterator(dir, ec)) {
+                struct stat st {};
+                const std::string ext = e.path().extension().string();
+                if ((ext == ".png" || ext == ".jpg" || ext == ".bmp" || ext == ".ppm") &&
+                    lstat(e.path().c_str(), &st) == 0 && st.st_uid == session_->uid())
+                    files.insert(e.path().string());
+            }
+        }
+        return files;
+    }
+
+    // The program as a user starts it: Qt picks its platform itself, accessibility on.
+    void startProgram(int type, int save, int timer) {
+        const std::string ini = "[CreatFlg]\ntype=" + std::to_string(type) +
+                                "\nsave=" + std::to_string(save) +
+                                "\ntimer=" + std::to_string(timer) + "\n";
+        const ProcessResult w =
+            session_->run({"sh", "-c",
+                           "mkdir -p \"$HOME/.config/kelvoro\" && "
+                           "printf '%s' \"$1\" > \"$HOME/.config/kelvoro/kvr.ini\"",
+                           "sh", ini});
+        ASSERT_EQ(w.exitCode, 0) << w.err;
+        programPid_ = session_->spawn("kvr", {program_}, {"QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1"});
+        const ProcessResult ready =
+            session_->run({"python3", drive_, "wait", "kvr", text::kTitle}, 60s);
+        ASSERT_EQ(ready.exitCode, 0) << ready.err << session_->log("kvr");
+        // Qt's own choice in a Wayland session is its wayland platform.
+        std::ifstream maps("/proc/" + std::to_string(programPid_) + "/maps");
+        const std::string mapped{std::istreambuf_iterator<char>(maps), {}};
+        ASSERT_NE(mapped.find("libqwayland"), std::string::npos) << "not on Qt's wayland platform";
+    }
+    void stopProgram() {
+        if (programPid_ <= 0)
+            return;
+        kill(programPid_, SIGTERM);
+        waitpid(programPid_, nullptr, 0);
+        programPid_ = -1;
+    }
+
+    // The program's window lies over part of the pattern (both are placed by the compositor,
+    // near the output's centre): a picture with the bars whole has no window of ours in it.
+    static bool windowOverPattern(const QImage& img) {
+        const auto content = findPattern(img);
+        return content && !barsWhole(img, *content);
+    }
+    static bool waitForWindowOverPattern() {
+        for (int i = 0; i < 40; ++i) {
+            if (windowOverPattern(screen()))
+                return true;
+            std::this_thread::sleep_for(250ms);
+        }
+        return false;
+    }
+
+    struct Drive {
+        ProcessResult process;
+        QJsonObject report;
+        std::vector<std::string> titles;
+    };
+    static Drive pressShot(int seconds) {
+        Drive d;
+        d.process =
+            session_->run({"python3", drive_, "shot", "kvr", std::to_string(seconds + 2)}, 120s);
+        d.report = QJsonDocument::fromJson(QByteArray::fromStdString(d.process.out)).object();
+        for (const QJsonValue& t : d.report.value("titles").toArray())
+            d.titles.push_back(t.toString().toStdString());
+        return d;
+    }
+    // The titles a countdown of `seconds` shows, as read through the accessibility tree at each
+    // change. "撮影中" stands while the grab runs; the program answers the question for it only
+    // where the grab waits in an event loop (for the portal's answer); elsewhere its answer
+    // comes after the grab, when the title is back to idle.
+    static std::vector<std::string> titlesRead(int seconds, bool grabWaitsForThePortal) {
+        std::vector<std::string> titles;
+        for (int s = seconds; s > 0; --s)
+            titles.push_back(fillText(text::kCountdown, {std::to_string(s)}));
+        titles.push_back(grabWaitsForThePortal ? text::kShooting : text::kTitle);
+        titles.push_back(text::kTitle);
+        return titles;
+    }
+    // The program's file on the desktop of the session's HOME; read and removed.
+    static std::vector<uint8_t> takeDesktopFile(const std::string& name) {
+        const fs::path path = fs::path(session_->home()) / "Desktop" / name;
+        std::vector<uint8_t> bytes = readFile(path);
+        fs::remove(path);
+        return bytes;
+    }
+    static std::vector<std::string> desktopFiles() {
+        std::vector<std::string> names;
+        std::error_code ec;
+        for (const auto& e : fs::directory_iterator(session_->home() + "/Desktop", ec))
+            names.push_back(e.path().filename().string());
+        return names;
+    }
+    // After the shot: the window is back over the pattern, and active where that can be told.
+    static void expectBackOnScreen(const Drive& d) {
+        EXPECT_TRUE(d.report.value("showing").toBool()) << d.process.out;
+        EXPECT_TRUE(waitForWindowOverPattern()) << "the window did not come back on screen";
+        if (kActiveWindowKnown) {
+            const auto frame = session_->windowFrame(text::kTitle);
+            ASSERT_TRUE(frame) << "the compositor lists no window of the program";
+            EXPECT_TRUE(frame->active);
+        }
+        EXPECT_TRUE(d.report.value("active").toBool()) << d.process.out;
+    }
+
+    static WaylandSession* session_;
+    static std::string oneshot_, program_, drive_, shots_;
+    static std::set<std::string> before_;
+    pid_t programPid_ = -1;
+};
+WaylandSession* ProgramTest::session_ = nullptr;
+std::string ProgramTest::oneshot_, ProgramTest::program_, ProgramTest::drive_, ProgramTest::shots_;
+std::set<std::string> ProgramTest::before_;
+
+TEST_F(ProgramTest, OneshotWritesTheScreensPixelsAsBmpAndJpeg) {
+    const Shot bmpShot = oneshot("all.bmp");
+    ASSERT_EQ(bmpShot.process.exitCode, 0) << bmpShot.process.err;
+    const Bmp bmp = readBmp(bmpShot.file);
+    EXPECT_EQ(bmp.bitsPerPixel, 32);
+    ASSERT_EQ(bmp.image.size(), QSize(WaylandSession::kOutputWidth, WaylandSession::kOutputHeight));
+    // The bars, exact: the compositor's pixels, not Xwayland's black root.
+    const auto content = findPattern(bmp.image);
+    ASSERT_TRUE(content) << "no pattern in the picture";
+    expectBars(bmp.image, *content);
+
+    const Shot jpegShot = oneshot("all.jpg");
+    ASSERT_EQ(jpegShot.process.exitCode, 0) << jpegShot.process.err;
+    const QImage jpeg = decodeToImage(jpegShot.file);
+    EXPECT_TRUE(closeTo(jpeg, bmp.image, 24));
+}
+
+TEST_F(ProgramTest, OneshotActiveWindowIsItsFrameOrAClearMessage) {
+    if (kCompositor == Compositor::Sway)
+        session_->run({"swaymsg", "[title=\"^kvr-test-pattern$\"] focus"});
+    const Shot shot = oneshot("active.bmp", true);
+    if (!kActiveWindowKnown) {
+        EXPECT_EQ(shot.process.exitCode, 1);
+        EXPECT_EQ(shot.process.err, std::string(text::kActiveWindowUnsupported) + "\n");
+        EXPECT_TRUE(shot.file.empty()) << "a file written for a refused grab";
+        return;
+    }
+    ASSERT_EQ(shot.process.exitCode, 0) << shot.process.err;
+    const auto frame = session_->windowFrame("kvr-test-pattern");
+    ASSERT_TRUE(frame);
+    ASSERT_TRUE(frame->active);
+    const Bmp bmp = readBmp(shot.file);
+    EXPECT_EQ(bmp.bitsPerPixel, 32);
+    ASSERT_EQ(bmp.image.size(), QSize(frame->width, frame->height));
+    const auto content = findPattern(bmp.image);
+    ASSERT_TRUE(content);
+    expectBars(bmp.image, *content);
+    EXPECT_GT(content->y, 0) << "no title bar above the content";
+    EXPECT_EQ(bmp.image, screen().copy(frame->x, frame->y, frame->width, frame->height));
+}
+
+TEST_F(ProgramTest, ShotOfTheWholeScreenLeavesTheWindowOutAndBringsItBack) {
+    startProgram(1, 1, 2);  // All Screen, BMP, 2 seconds
+    ASSERT_TRUE(waitForWindowOverPattern()) << "the window is not over the pattern: this test "
+                                               "could not tell it from the picture";
+    const Drive d = pressShot(2);
+    ASSERT_EQ(d.process.exitCode, 0) << d.process.err;
+    EXPECT_EQ(d.titles, titlesRead(2, kCompositor == Compositor::Gnome)) << d.process.out;
+
+    const Bmp bmp = readBmp(takeDesktopFile("ALL_B00.bmp"));
+    EXPECT_EQ(bmp.bitsPerPixel, 32);
+    ASSERT_EQ(bmp.image.size(), QSize(WaylandSession::kOutputWidth, WaylandSession::kOutputHeight))
+        << "no picture on the desktop; there: " << ::testing::PrintToString(desktopFiles());
+    const auto content = findPattern(bmp.image);
+    ASSERT_TRUE(content) << "no pattern in the picture";
+    EXPECT_TRUE(barsWhole(bmp.image, *content)) << "the program's window is in its picture";
+    expectBackOnScreen(d);
+}
+
+TEST_F(ProgramTest, ShotOfTheActiveWindowTakesTheWindowBelowOrSaysItCannot) {
+    if (kCompositor == Compositor::Sway)
+        session_->run({"swaymsg", "[title=\"^kvr-test-pattern$\"] focus"});
+    startProgram(0, 1, 1);  // Active Form, BMP, 1 second
+    ASSERT_TRUE(waitForWindowOverPattern());
+    const Drive d = pressShot(1);
+    ASSERT_EQ(d.process.exitCode, 0) << d.process.err;
+    EXPECT_EQ(d.titles, titlesRead(1, false)) << d.process.out;
+    if (!kActiveWindowKnown) {
+        const QJsonArray dialogs = d.report.value("dialogs").toArray();
+        ASSERT_EQ(dialogs.size(), 1) << d.process.out;
+        // As every error box says it: with a full stop.
+        EXPECT_EQ(dialogs[0].toString().toStdString(),
+                  std::string(text::kActiveWindowUnsupported) + ".");
+        EXPECT_TRUE(desktopFiles().empty()) << "a file written for a refused grab";
+        // Back on screen, the box in front of it.
+        EXPECT_TRUE(d.report.value("showing").toBool()) << d.process.out;
+        EXPECT_TRUE(waitForWindowOverPattern()) << "the window did not come back on screen";
+        return;
+    }
+    // With the program out of the way, the pattern window is the active one.
+    const auto frame = session_->windowFrame("kvr-test-pattern");
+    ASSERT_TRUE(frame);
+    const Bmp bmp = readBmp(takeDesktopFile("Act_B00.bmp"));
+    ASSERT_EQ(bmp.image.size(), QSize(frame->width, frame->height))
+        << "there: " << ::testing::PrintToString(desktopFiles());
+    const auto content = findPattern(bmp.image);
+    ASSERT_TRUE(content);
+    EXPECT_TRUE(barsWhole(bmp.image, *content)) << "the program's window is in its picture";
+    expectBackOnScreen(d);
+}
+
+}  // namespace
+}  // namespace kvr::test
