@@ -248,6 +248,8 @@ void TForm1::Timer1Timer() {
     }
     kvr::KvrApplication::setTitle(kvr::translated(kvr::text::kShooting));
     Timer1->stop();
+    // The taskbar shows "撮影中" during the grab, not after it: the title goes out now.
+    services_.windowManager.flush();
     // Back to idle whatever the shot did; its error is shown after, by the top-level handler.
     struct BackToIdle {
         TForm1& form;

@@ -96,12 +96,18 @@ def wait(app_name, title, limit=30.0):
     return 1
 
 
+SHOT_NAMES = ("セルフタイマーの後に撮影", "Take the shot after the self-timer")
+
+
 def shot(app_name, changes, limit=60.0):
     frame = find_frame(app_name, IDLE)
     if frame is None:
         print("no idle frame", file=sys.stderr)
         return 1
-    button = find_named(frame, "Shot", Atspi.Role.PUSH_BUTTON)
+    # "Shot" is named for what it does, in the program's language.
+    button = None
+    for name in SHOT_NAMES:
+        button = button or find_named(frame, name, Atspi.Role.PUSH_BUTTON)
     if button is None:
         print("no Shot button", file=sys.stderr)
         return 1
