@@ -10,6 +10,8 @@
 #include <cstdio>
 #include <utility>
 
+#include "picture_tool.h"
+
 namespace {
 
 // The logo's see-through colour: the silver of the metal, so soft text edges blend into it.
@@ -82,23 +84,13 @@ QImage makerMark(double scale) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: %s <resources folder>\n", argv[0]);
-        return 2;
-    }
-    // Pictures only: no display needed.
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication app(argc, argv);
-    const QString folder = QString::fromLocal8Bit(argv[1]);
-    bool ok = true;
-    for (const auto& [scale, tag] : {std::pair{1.0, ""}, {1.5, "@1.5x"}, {2.0, "@2x"}}) {
-        const QString suffix = QLatin1String(tag);
-        ok = ok && logo(scale).save(folder + "/logo" + suffix + ".bmp", "BMP") &&
-             makerMark(scale).save(folder + "/maker" + suffix + ".jpg", "JPEG", 90);
-    }
-    if (!ok) {
-        std::fprintf(stderr, "%s: could not write the pictures into %s\n", argv[0], argv[1]);
-        return 1;
-    }
-    return 0;
+    return runPictureTool(argc, argv, [](const QString& folder) {
+        for (const auto& [scale, tag] : {std::pair{1.0, ""}, {1.5, "@1.5x"}, {2.0, "@2x"}}) {
+            const QString suffix = QLatin1String(tag);
+            if (!logo(scale).save(folder + "/logo" + suffix + ".bmp", "BMP") ||
+                !makerMark(scale).save(folder + "/maker" + suffix + ".jpg", "JPEG", 90))
+                return false;
+        }
+        return true;
+    });
 }

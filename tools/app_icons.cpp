@@ -12,6 +12,8 @@
 #include <cmath>
 #include <cstdio>
 
+#include "picture_tool.h"
+
 namespace {
 
 constexpr int kSizes[] = {16, 22, 24, 32, 48, 64, 128, 256, 512};
@@ -112,22 +114,13 @@ QImage icon(int size) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: %s <resources folder>\n", argv[0]);
-        return 2;
-    }
-    // Pictures only: no display needed.
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication app(argc, argv);
-    const QString folder = QString::fromLocal8Bit(argv[1]);
-    for (const int size : kSizes) {
-        const QString dir = folder + QStringLiteral("/hicolor/%1x%1/apps").arg(size);
-        if (!QDir().mkpath(dir) ||
-            !icon(size).save(dir + QStringLiteral("/org.example.kelvoro.png"), "PNG")) {
-            std::fprintf(stderr, "%s: could not write the %d px icon into %s\n", argv[0], size,
-                         argv[1]);
-            return 1;
+    return runPictureTool(argc, argv, [](const QString& folder) {
+        for (const int size : kSizes) {
+            const QString dir = folder + QStringLiteral("/hicolor/%1x%1/apps").arg(size);
+            if (!QDir().mkpath(dir) ||
+                !icon(size).save(dir + QStringLiteral("/org.example.kelvoro.png"), "PNG"))
+                return false;
         }
-    }
-    return 0;
+        return true;
+    });
 }

@@ -13,6 +13,8 @@
 #include <cstdio>
 #include <vector>
 
+#include "picture_tool.h"
+
 namespace {
 
 // A fixed-seed generator keeps the pictures identical from run to run.
@@ -89,18 +91,10 @@ QImage icon() {
 }  // namespace
 
 int main(int argc, char** argv) {
-    QGuiApplication app(argc, argv);
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: %s <resources folder>\n", argv[0]);
-        return 2;
-    }
-    const QString folder = QString::fromLocal8Bit(argv[1]);
-    if (!brushedMetal(238, 139, 1.0).save(folder + "/background.jpg", "JPG", 90) ||
-        !brushedMetal(238, 139, 1.5).save(folder + "/background@1.5x.jpg", "JPG", 90) ||
-        !brushedMetal(238, 139, 2.0).save(folder + "/background@2x.jpg", "JPG", 90) ||
-        !icon().save(folder + "/icon.png", "PNG")) {
-        std::fprintf(stderr, "cannot write the pictures into %s\n", argv[1]);
-        return 1;
-    }
-    return 0;
+    return runPictureTool(argc, argv, [](const QString& folder) {
+        return brushedMetal(238, 139, 1.0).save(folder + "/background.jpg", "JPG", 90) &&
+               brushedMetal(238, 139, 1.5).save(folder + "/background@1.5x.jpg", "JPG", 90) &&
+               brushedMetal(238, 139, 2.0).save(folder + "/background@2x.jpg", "JPG", 90) &&
+               icon().save(folder + "/icon.png", "PNG");
+    });
 }
