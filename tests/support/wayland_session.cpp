@@ -766,11 +766,20 @@ std::optional<WaylandSession::WindowFrame> WaylandSession::windowFrame(const std
         std::function<void(const QJsonObject&)> walk = [&](const QJsonObject& node) {
             if (node.value("name").toString().toStdString() == title &&
                 (node.value("type") == "con" || node.value("type") == "floating_con")) {
-                const QJsonObject r = node.value("rect").toObject();
-                const int deco = node.value("deco_rect").toObject().value("height").toInt();
-                found = WindowFrame{r.value("x").toInt(), r.value("y").toInt() - deco,
-                                    r.value("width").toInt(), r.value("height").toInt() + deco,
-                                    node.value("focused").toBool()};
+                auto box = [&](const char* key) {
+                    const QJsonObject r = node.value(key).toObject();
+                    return Box{r.value("x").toInt(), r.value("y").toInt(), r.value("width").toInt(),
+                               r.value("height").toInt()};
+                };
+                // sway's rect leaves the title bar out; window_rect is relative to rect.
+                const Box outer = box("rect"), inner = box("window_rect"), deco = box("deco_rect");
+                found = WindowFrame{
+                    outer.x,
+                    outer.y - deco.height,
+                    outer.width,
+                    outer.height + deco.height,
+                    node.value("focused").toBool(),
+                    Box{outer.x + inner.x, outer.y + inner.y, inner.width, inner.height}};
             }
             for (const char* key : {"nodes", "floating_nodes"})
                 for (const QJsonValue& child : node.value(key).toArray())

@@ -93,10 +93,14 @@ public:
     // A window's frame as the compositor has it (layout coordinates, title bar included, no
     // shadow), and whether it is the active one: sway's tree (`rect` + `deco_rect`), KWin's
     // `frameGeometry` through a script. GNOME offers no way: nothing there, nor for a title not
-    // found.
+    // found. On sway also the window's content (`rect` + `window_rect`, layout coordinates).
+    struct Box {
+        int x = 0, y = 0, width = 0, height = 0;
+    };
     struct WindowFrame {
         int x = 0, y = 0, width = 0, height = 0;
         bool active = false;
+        std::optional<Box> content;
     };
     std::optional<WindowFrame> windowFrame(const std::string& title);
 

@@ -62,6 +62,22 @@ protected:
         QTest::keyClicks(&edit, prefix);
     }
     void clickClose() { QTest::mouseClick(&find<QToolButton>("SpeedButton1"), Qt::LeftButton); }
+
+    // Opens the dialog, types a prefix, and closes it with `close` while the file system refuses
+    // every write; returns the message box's text.
+    template <class Close>
+    QString closeRefused(Close close) {
+        open();
+        typePrefix("trip");
+        QString shown;
+        kvr::test::whenShown<QMessageBox>([&](QMessageBox& box) {
+            shown = box.text();
+            box.accept();
+        });
+        FileSizeLimit limit(0);
+        close();
+        return shown;
+    }
 };
 
 TEST_F(OptClose, ClosingWritesEveryOptionAndHandsThePrefixOver) {
@@ -153,17 +169,7 @@ TEST_F(OptClose, WritesStopAtTheFirstRefusedOneInTheirOrder) {
 }
 
 TEST_F(OptClose, RefusedWriteIsShownAndKeepsTheDialogOpen) {
-    open();
-    typePrefix("trip");
-    QString shown;
-    kvr::test::whenShown<QMessageBox>([&](QMessageBox& box) {
-        shown = box.text();
-        box.accept();
-    });
-    {
-        FileSizeLimit limit(0);
-        clickClose();
-    }
+    const QString shown = closeRefused([&] { clickClose(); });
     EXPECT_TRUE(shown.contains(QString::fromStdString(kvr::test::iniPath()) +
                                QStringLiteral(" に書き込めません")))
         << shown.toStdString();
@@ -191,17 +197,7 @@ TEST_F(OptClose, EscAndTheWindowManagersCloseDoWhatCloseDoes) {
 }
 
 TEST_F(OptClose, EscWithARefusedWriteShowsItAndKeepsTheDialogOpen) {
-    open();
-    typePrefix("trip");
-    QString shown;
-    kvr::test::whenShown<QMessageBox>([&](QMessageBox& box) {
-        shown = box.text();
-        box.accept();
-    });
-    {
-        FileSizeLimit limit(0);
-        QTest::keyClick(form.get(), Qt::Key_Escape);
-    }
+    const QString shown = closeRefused([&] { QTest::keyClick(form.get(), Qt::Key_Escape); });
     EXPECT_TRUE(shown.contains(QStringLiteral(" に書き込めません"))) << shown.toStdString();
     EXPECT_TRUE(form->isVisible());
     EXPECT_TRUE(owner.FileName.empty());

@@ -10,27 +10,13 @@
 
 #include "base/texts.h"
 #include "grab_check.h"
-#include "base/texts.h"
+#include "session_suite.h"
 #include "wayland_session.h"
 
 namespace kvr::test {
 namespace {
 
 using namespace std::chrono_literals;
-
-// What KWin asks of a program before it hands out pixels: an installed desktop entry whose Exec=
-// is the program's real path and which names the interface.
-void authorise(WaylandSession& session, const std::string& program) {
-    const std::string dir = session.home() + "/.local/share/applications";
-    const std::string entry =
-        "[Desktop Entry]\nType=Application\nName=Kelvoro test grab\nExec=" + program +
-        "\nNoDisplay=true\n"
-        "X-KDE-DBUS-Restricted-Interfaces=org.kde.KWin.ScreenShot2\n";
-    const ProcessResult r =
-        session.run({"sh", "-c", "mkdir -p \"$1\" && printf '%s' \"$2\" > \"$1/$3\"", "sh", dir,
-                     entry, "kvr-test-grab.desktop"});
-    ASSERT_EQ(r.exitCode, 0) << r.err;
-}
 
 // KWin reads new desktop entries a moment after they appear: the first grab may still be refused.
 Grab firstGrab(WaylandSession& session, const std::string& program) {
@@ -44,25 +30,22 @@ Grab firstGrab(WaylandSession& session, const std::string& program) {
     return grab;
 }
 
-class KWinSourceTest : public ::testing::Test {
+// A KWin session of `Outputs` outputs, the grab program authorised and KWin already handing it
+// pixels.
+template <int Outputs>
+class KWinSuite : public SessionSuite {
 protected:
     static void SetUpTestSuite() {
-        session_ = WaylandSession::start(Compositor::KWin).release();
-        session_->showPattern();
+        startSession(Compositor::KWin, Outputs);
         grab_ = session_->installProgram(KVR_WL_GRAB);
-        authorise(*session_, grab_);
+        authoriseForKWin(*session_, grab_, "kvr-test-grab.desktop");
         const Grab first = firstGrab(*session_, grab_);
         ASSERT_EQ(first.process.exitCode, 0) << first.process.err;
     }
-    static void TearDownTestSuite() {
-        delete session_;
-        session_ = nullptr;
-    }
-    static WaylandSession* session_;
-    static std::string grab_;
+    static inline std::string grab_;
 };
-WaylandSession* KWinSourceTest::session_ = nullptr;
-std::string KWinSourceTest::grab_;
+
+class KWinSourceTest : public KWinSuite<1> {};
 
 TEST_F(KWinSourceTest, WholeScreenIsThePrimaryOutputsPixels) {
     const Grab grab = runGrab(*session_, grab_, "kwin", "all");
@@ -110,31 +93,15 @@ TEST_F(KWinSourceTest, AProgramKWinHasNotAuthorisedIsToldTheFix) {
 
 // Two outputs: KWin's output priority, not the first output, is the screen; a scaled output
 // gives its real pixels.
-class KWinTwoOutputsTest : public ::testing::Test {
+class KWinTwoOutputsTest : public KWinSuite<2> {
 protected:
-    static void SetUpTestSuite() {
-        session_ = WaylandSession::start(Compositor::KWin, 2).release();
-        session_->showPattern();
-        grab_ = session_->installProgram(KVR_WL_GRAB);
-        authorise(*session_, grab_);
-        const Grab first = firstGrab(*session_, grab_);
-        ASSERT_EQ(first.process.exitCode, 0) << first.process.err;
-    }
-    static void TearDownTestSuite() {
-        delete session_;
-        session_ = nullptr;
-    }
     static void kscreen(const std::string& setting) {
         const ProcessResult r =
             session_->run({"kscreen-doctor", setting}, 30s, {"QT_QPA_PLATFORM=wayland"});
         ASSERT_EQ(r.exitCode, 0) << setting << ": " << r.out << r.err;
         std::this_thread::sleep_for(500ms);  // KWin applies it after answering
     }
-    static WaylandSession* session_;
-    static std::string grab_;
 };
-WaylandSession* KWinTwoOutputsTest::session_ = nullptr;
-std::string KWinTwoOutputsTest::grab_;
 
 TEST_F(KWinTwoOutputsTest, ThePriorityOutputIsTheScreenAtItsRealPixels) {
     // First the first output: the pattern is there.

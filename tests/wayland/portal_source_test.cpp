@@ -13,7 +13,8 @@
 
 #include "base/texts.h"
 #include "grab_check.h"
-#include "base/texts.h"
+#include "polling.h"
+#include "session_suite.h"
 #include "wayland_session.h"
 
 namespace kvr::test {
@@ -27,74 +28,25 @@ constexpr int kAllowX = 1115, kDenyX = 800, kButtonsY = 635;
 // The question's top edge there (its shadow included).
 constexpr int kQuestionTop = 440;
 
-class PortalSourceTest : public ::testing::Test {
+class PortalSourceTest : public SessionSuite {
 protected:
     static void SetUpTestSuite() {
-        session_ = WaylandSession::start(Compositor::Gnome).release();
-        session_->showPattern();
+        startSession(Compositor::Gnome);
         grab_ = session_->installProgram(KVR_WL_GRAB);
         click_ = session_->installProgram(KVR_WL_MUTTER_CLICK);
     }
-    static void TearDownTestSuite() {
-        delete session_;
-        session_ = nullptr;
-    }
 
-    // The answer to "Allow Applications to Take Screenshots?" that the permission store keeps
-    // for programs outside a sandbox: "yes", "no", or none (GNOME asks).
-    static void setPermission(const char* answer) {
-        const std::vector<std::string> base = {"gdbus",
-                                               "call",
-                                               "--session",
-                                               "--dest",
-                                               "org.freedesktop.impl.portal.PermissionStore",
-                                               "--object-path",
-                                               "/org/freedesktop/impl/portal/PermissionStore",
-                                               "--method"};
-        std::vector<std::string> argv = base;
-        if (answer) {
-            argv.insert(argv.end(),
-                        {"org.freedesktop.impl.portal.PermissionStore.SetPermission", "screenshot",
-                         "true", "screenshot", "", std::string("['") + answer + "']"});
-        } else {
-            argv.insert(argv.end(), {"org.freedesktop.impl.portal.PermissionStore.DeletePermission",
-                                     "screenshot", "screenshot", ""});
-        }
-        const ProcessResult r = session_->run(argv, 20s);
-        // Deleting what is not there fails, and is what was wanted.
-        if (answer) {
-            ASSERT_EQ(r.exitCode, 0) << r.err;
-        }
-    }
+    static void setPermission(const char* answer) { setScreenshotPermission(*session_, answer); }
     static void click(int x, int y) {
         const ProcessResult r = session_->run({click_, std::to_string(x), std::to_string(y)}, 20s);
         ASSERT_EQ(r.exitCode, 0) << r.err;
     }
-    // The pictures of the session's user in the folders where portals leave them.
-    static std::set<std::string> leftovers() {
-        std::set<std::string> files;
-        for (const std::string& dir :
-             {session_->home() + "/Pictures", session_->home(), std::string("/tmp")}) {
-            std::error_code ec;
-            for (const auto& e : fs::directory_iterator(dir, ec)) {
-                struct stat st {};
-                if (e.path().extension() == ".png" && lstat(e.path().c_str(), &st) == 0 &&
-                    st.st_uid == session_->uid() && S_ISREG(st.st_mode))
-                    files.insert(e.path().string());
-            }
-        }
-        return files;
-    }
+    // The pictures the portal may have left.
+    static std::set<std::string> leftovers() { return picturesLeft(*session_, {".png"}); }
     // Waits until `pred` holds, up to `limit`.
     template <class Pred>
     static bool waitUntil(Pred pred, std::chrono::milliseconds limit) {
-        const auto end = std::chrono::steady_clock::now() + limit;
-        while (std::chrono::steady_clock::now() < end) {
-            if (pred())
-                return true;
-            std::this_thread::sleep_for(100ms);
-        }
-        return pred();
+        return pollUntil(limit, pred, 100ms);
     }
     // Whether a program started with spawn() still runs (reaping it once it has ended).
     static bool alive(pid_t pid) {
@@ -102,11 +54,8 @@ protected:
         return waitpid(pid, &status, WNOHANG) == 0;
     }
 
-    static WaylandSession* session_;
-    static std::string grab_, click_;
+    static inline std::string grab_, click_;
 };
-WaylandSession* PortalSourceTest::session_ = nullptr;
-std::string PortalSourceTest::grab_, PortalSourceTest::click_;
 
 TEST_F(PortalSourceTest, WaitsWhileGnomeAsksAndTakesThePictureOnceAllowed) {
     setPermission(nullptr);
@@ -191,8 +140,7 @@ TEST_F(PortalSourceTest, ActiveWindowIsRefusedWithAClearMessage) {
 class PortalTwoMonitorsTest : public PortalSourceTest {
 protected:
     static void SetUpTestSuite() {
-        session_ = WaylandSession::start(Compositor::Gnome, 2).release();
-        session_->showPattern();
+        startSession(Compositor::Gnome, 2);
         grab_ = session_->installProgram(KVR_WL_GRAB);
         setPermission("yes");
     }

@@ -23,6 +23,7 @@
 #include "file_support.h"
 #include "grab_check.h"
 #include "jpeg_support.h"
+#include "session_suite.h"
 #include "wayland_session.h"
 
 #ifndef KVR_COMPOSITOR
@@ -118,11 +119,10 @@ bool barsWhole(const QImage& img, Area content) {
     return ::testing::AssertionSuccess();
 }
 
-class ProgramTest : public ::testing::Test {
+class ProgramTest : public SessionSuite {
 protected:
     static void SetUpTestSuite() {
-        session_ = WaylandSession::start(kCompositor).release();
-        session_->showPattern();
+        startSession(kCompositor);
         oneshot_ = session_->installProgram(KVR_ONESHOT);
         program_ = session_->installProgram(KVR_PROGRAM);
         drive_ = session_->installProgram(KVR_ATSPI_DRIVE);
@@ -130,46 +130,24 @@ protected:
         ASSERT_EQ(session_->run({"mkdir", "-p", shots_}).exitCode, 0);
         if (kCompositor == Compositor::KWin) {
             // What an installed menu entry gives the program: KWin's leave to take pixels.
-            authorise(oneshot_, "kvr-test-oneshot.desktop");
-            authorise(program_, "org.example.kelvoro.desktop");
+            authoriseForKWin(*session_, oneshot_, "kvr-test-oneshot.desktop");
+            authoriseForKWin(*session_, program_, "org.example.kelvoro.desktop");
             // KWin reads new entries a moment after they appear.
             for (int i = 0; i < 20 && oneshot("first.bmp").process.exitCode != 0; ++i)
                 std::this_thread::sleep_for(500ms);
         }
-        if (kCompositor == Compositor::Gnome)
-            allowGnomeScreenshots();
+        if (kCompositor == Compositor::Gnome) {
+            // The answer GNOME keeps after its one-time question, given beforehand (the question
+            // itself is the portal source's own test).
+            setScreenshotPermission(*session_, "yes");
+        }
         const Shot first = oneshot("first.bmp");
         ASSERT_EQ(first.process.exitCode, 0) << first.process.err;
         before_ = leftovers();
     }
-    static void TearDownTestSuite() {
-        delete session_;
-        session_ = nullptr;
-    }
     void TearDown() override {
         stopProgram();
         EXPECT_EQ(leftovers(), before_) << "a picture was left behind";
-    }
-
-    static void authorise(const std::string& program, const std::string& name) {
-        const std::string entry =
-            "[Desktop Entry]\nType=Application\nName=Kelvoro\nExec=" + program +
-            "\nNoDisplay=true\nX-KDE-DBUS-Restricted-Interfaces=org.kde.KWin.ScreenShot2\n";
-        const ProcessResult r =
-            session_->run({"sh", "-c", "mkdir -p \"$1\" && printf '%s' \"$2\" > \"$1/$3\"", "sh",
-                           session_->home() + "/.local/share/applications", entry, name});
-        ASSERT_EQ(r.exitCode, 0) << r.err;
-    }
-    // The answer GNOME keeps after its one-time question, given beforehand (the question itself
-    // is the portal source's own test).
-    static void allowGnomeScreenshots() {
-        const ProcessResult r = session_->run(
-            {"gdbus", "call", "--session", "--dest", "org.freedesktop.impl.portal.PermissionStore",
-             "--object-path", "/org/freedesktop/impl/portal/PermissionStore", "--method",
-             "org.freedesktop.impl.portal.PermissionStore.SetPermission", "screenshot", "true",
-             "screenshot", "", "['yes']"},
-            20s);
-        ASSERT_EQ(r.exitCode, 0) << r.err;
     }
 
     // kvr_oneshot [--window] into ~/shots/NAME; the file's bytes, removed afterwards.
@@ -193,19 +171,7 @@ protected:
 
     // Pictures of the session's user where screenshot tools leave them.
     static std::set<std::string> leftovers() {
-        std::set<std::string> files;
-        for (const std::string& dir :
-             {session_->home() + "/Pictures", session_->home(), std::string("/tmp")}) {
-            std::error_code ec;
-            for (const auto& e : fs::directory_iterator(dir, ec)) {
-                struct stat st {};
-                const std::string ext = e.path().extension().string();
-                if ((ext == ".png" || ext == ".jpg" || ext == ".bmp" || ext == ".ppm") &&
-                    lstat(e.path().c_str(), &st) == 0 && st.st_uid == session_->uid())
-                    files.insert(e.path().string());
-            }
-        }
-        return files;
+        return picturesLeft(*session_, {".png", ".jpg", ".bmp", ".ppm"});
     }
 
     // The program as a user starts it: Qt picks its platform itself, accessibility on.
@@ -303,14 +269,10 @@ protected:
         EXPECT_TRUE(d.report.value("active").toBool()) << d.process.out;
     }
 
-    static WaylandSession* session_;
-    static std::string oneshot_, program_, drive_, shots_;
-    static std::set<std::string> before_;
+    static inline std::string oneshot_, program_, drive_, shots_;
+    static inline std::set<std::string> before_;
     pid_t programPid_ = -1;
 };
-WaylandSession* ProgramTest::session_ = nullptr;
-std::string ProgramTest::oneshot_, ProgramTest::program_, ProgramTest::drive_, ProgramTest::shots_;
-std::set<std::string> ProgramTest::before_;
 
 TEST_F(ProgramTest, OneshotWritesTheScreensPixelsAsBmpAndJpeg) {
     const Shot bmpShot = oneshot("all.bmp");

@@ -4,18 +4,17 @@
 // sway's IPC (another wlroots compositor) there is no active window, and a clear message says so.
 #include <gtest/gtest.h>
 
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <cstdint>
 #include <fstream>
 #include <optional>
 #include <sstream>
 
+#include "session_suite.h"
 #include "wayland_session.h"
 
 using kvr::test::Compositor;
 using kvr::test::ProcessResult;
+using kvr::test::SessionSuite;
 using kvr::test::WaylandSession;
 
 namespace {
@@ -77,16 +76,11 @@ void expectBars(const Image& img, Rect content, int scale) {
             << "bar " << i;
 }
 
-class WlrootsSourceTest : public ::testing::Test {
+class WlrootsSourceTest : public SessionSuite {
 protected:
     static void SetUpTestSuite() {
-        session_ = WaylandSession::start(Compositor::Sway).release();
-        session_->showPattern();
+        startSession(Compositor::Sway);
         shot_ = session_->installProgram(KVR_WL_SHOT);
-    }
-    static void TearDownTestSuite() {
-        delete session_;
-        session_ = nullptr;
     }
 
     struct Shot {
@@ -114,36 +108,17 @@ protected:
         bool focused = false;
     };
     static std::optional<Placement> pattern() {
-        const ProcessResult tree = session_->run({"swaymsg", "-t", "get_tree", "-r"});
-        std::optional<Placement> found;
-        std::function<void(const QJsonObject&)> walk = [&](const QJsonObject& node) {
-            if (node.value("name").toString() == "kvr-test-pattern") {
-                auto rect = [&](const char* key) {
-                    const QJsonObject r = node.value(key).toObject();
-                    return Rect{r.value("x").toInt(), r.value("y").toInt(),
-                                r.value("width").toInt(), r.value("height").toInt()};
-                };
-                const Rect outer = rect("rect"), inner = rect("window_rect"),
-                           deco = rect("deco_rect");
-                found = Placement{
-                    {outer.x, outer.y - deco.height, outer.width, outer.height + deco.height},
-                    {outer.x + inner.x, outer.y + inner.y, inner.width, inner.height},
-                    node.value("focused").toBool()};
-            }
-            for (const char* key : {"nodes", "floating_nodes"})
-                for (const QJsonValue& child : node.value(key).toArray())
-                    walk(child.toObject());
-        };
-        walk(QJsonDocument::fromJson(QByteArray::fromStdString(tree.out)).object());
-        return found;
+        const auto frame = session_->windowFrame("kvr-test-pattern");
+        if (!frame || !frame->content)
+            return std::nullopt;
+        const WaylandSession::Box& c = *frame->content;
+        return Placement{{frame->x, frame->y, frame->width, frame->height},
+                         {c.x, c.y, c.width, c.height},
+                         frame->active};
     }
 
-    static WaylandSession* session_;
-    static std::string shot_;
+    static inline std::string shot_;
 };
-
-WaylandSession* WlrootsSourceTest::session_ = nullptr;
-std::string WlrootsSourceTest::shot_;
 
 TEST_F(WlrootsSourceTest, WholeScreenIsTheOutputsRealPixels) {
     const auto place = pattern();

@@ -1,0 +1,95 @@
+#pragma once
+// One headless session for all the tests of a suite (a session takes seconds to come up), and
+// what several suites ask of one: KWin's leave to take pixels, the portal's stored answer, the
+// pictures left behind.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <chrono>
+#include <filesystem>
+#include <initializer_list>
+#include <set>
+#include <string>
+#include <string_view>
+
+#include "wayland_session.h"
+
+namespace kvr::test {
+
+// The suite's session: started by the suite's SetUpTestSuite through startSession(), ended
+// after its last test.
+class SessionSuite : public ::testing::Test {
+protected:
+    // The compositor with `outputs` outputs, the pattern window on screen.
+    static void startSession(Compositor compositor, int outputs = 1) {
+        session_ = WaylandSession::start(compositor, outputs).release();
+        session_->showPattern();
+    }
+    static void TearDownTestSuite() {
+        delete session_;
+        session_ = nullptr;
+    }
+    static inline WaylandSession* session_ = nullptr;
+};
+
+// What KWin asks of a program before it hands out pixels: an installed desktop entry (file name
+// `entryName`) whose Exec= is the program's real path and which names the interface.
+inline void authoriseForKWin(WaylandSession& session, const std::string& program,
+                             const std::string& entryName) {
+    const std::string entry =
+        "[Desktop Entry]\nType=Application\nName=Kelvoro\nExec=" + program +
+        "\nNoDisplay=true\nX-KDE-DBUS-Restricted-Interfaces=org.kde.KWin.ScreenShot2\n";
+    const ProcessResult r =
+        session.run({"sh", "-c", "mkdir -p \"$1\" && printf '%s' \"$2\" > \"$1/$3\"", "sh",
+                     session.home() + "/.local/share/applications", entry, entryName});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+}
+
+// The answer to "Allow Applications to Take Screenshots?" that the permission store keeps for
+// programs outside a sandbox: "yes", "no", or none (GNOME asks).
+inline void setScreenshotPermission(WaylandSession& session, const char* answer) {
+    std::vector<std::string> argv = {"gdbus",
+                                     "call",
+                                     "--session",
+                                     "--dest",
+                                     "org.freedesktop.impl.portal.PermissionStore",
+                                     "--object-path",
+                                     "/org/freedesktop/impl/portal/PermissionStore",
+                                     "--method"};
+    if (answer) {
+        argv.insert(argv.end(),
+                    {"org.freedesktop.impl.portal.PermissionStore.SetPermission", "screenshot",
+                     "true", "screenshot", "", std::string("['") + answer + "']"});
+    } else {
+        argv.insert(argv.end(), {"org.freedesktop.impl.portal.PermissionStore.DeletePermission",
+                                 "screenshot", "screenshot", ""});
+    }
+    const ProcessResult r = session.run(argv, std::chrono::seconds(20));
+    // Deleting what is not there fails, and is what was wanted.
+    if (answer) {
+        ASSERT_EQ(r.exitCode, 0) << r.err;
+    }
+}
+
+// Files of the session's user ending in one of `extensions` where screenshot tools and portals
+// leave their pictures.
+inline std::set<std::string> picturesLeft(const WaylandSession& session,
+                                          std::initializer_list<std::string_view> extensions) {
+    std::set<std::string> files;
+    for (const std::string& dir :
+         {session.home() + "/Pictures", session.home(), std::string("/tmp")}) {
+        std::error_code ec;
+        for (const auto& e : std::filesystem::directory_iterator(dir, ec)) {
+            const std::string ext = e.path().extension().string();
+            bool wanted = false;
+            for (std::string_view x : extensions)
+                wanted = wanted || ext == x;
+            struct stat st {};
+            if (wanted && lstat(e.path().c_str(), &st) == 0 && st.st_uid == session.uid())
+                files.insert(e.path().string());
+        }
+    }
+    return files;
+}
+
+}  // namespace kvr::test
