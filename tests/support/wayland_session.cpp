@@ -27,6 +27,8 @@
 #include <stdexcept>
 #include <thread>
 
+#include "polling.h"
+
 namespace fs = std::filesystem;
 
 namespace kvr::test {
@@ -280,13 +282,9 @@ void WaylandSession::prepareFolders() {
 
 void WaylandSession::waitFor(const std::string& what, std::chrono::milliseconds timeout,
                              const std::function<bool()>& ready) {
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (!ready()) {
-        if (std::chrono::steady_clock::now() > deadline)
-            throw std::runtime_error(std::string(compositorName(compositor_)) + " session: " +
-                                     what + " did not happen; logs in " + base_ + "/logs");
-        std::this_thread::sleep_for(50ms);
-    }
+    if (!pollUntil(timeout, ready, 50ms))
+        throw std::runtime_error(std::string(compositorName(compositor_)) + " session: " + what +
+                                 " did not happen; logs in " + base_ + "/logs");
 }
 
 void WaylandSession::fail(const std::string& what, const std::string& logName) {
