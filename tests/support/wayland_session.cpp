@@ -828,9 +828,9 @@ std::optional<WaylandSession::WindowFrame> WaylandSession::windowFrame(const std
                 const QJsonObject w =
                     QJsonDocument::fromJson(QByteArray::fromStdString(line)).object();
                 if (w.value("caption").toString().toStdString() == title)
-                    found = WindowFrame{w.value("x").toInt(), w.value("y").toInt(),
-                                        w.value("width").toInt(), w.value("height").toInt(),
-                                        w.value("active").toBool()};
+                    found = WindowFrame{w.value("x").toInt(),       w.value("y").toInt(),
+                                        w.value("width").toInt(),   w.value("height").toInt(),
+                                        w.value("active").toBool(), std::nullopt};
             }
             run({"gdbus", "call", "--session", "--dest", "org.kde.KWin", "--object-path",
                  "/Scripting", "--method", "org.kde.kwin.Scripting.unloadScript", tag},
