@@ -69,6 +69,9 @@ struct AccessibleNode {
 std::vector<AccessibleNode> accessibleTree(const SessionBus& bus);
 const AccessibleNode* findNode(const std::vector<AccessibleNode>& tree, const std::string& role,
                                const std::string& name);
+// Not on a temporary tree: the node would not outlive it.
+const AccessibleNode* findNode(std::vector<AccessibleNode>&& tree, const std::string& role,
+                               const std::string& name) = delete;
 
 class Program {
 public:

@@ -25,6 +25,12 @@ protected:
         return program_.start(env);
     }
     std::vector<AccessibleNode> tree() const { return accessibleTree(*bus_); }
+    // The self-timer's value in seconds, as a screen reader reads it; -1 without the control.
+    double timerValue() const {
+        const auto nodes = tree();
+        const AccessibleNode* timer = findNode(nodes, "spin button", "Self Timer");
+        return timer && timer->hasNumber ? timer->number : -1;
+    }
     // The name of the control that has the keyboard focus. A tab bar's current tab (and the tab
     // widget around it) stay "focused" beside the control inside the page; they count only
     // when nothing else is.
@@ -119,17 +125,13 @@ TEST_F(Accessible, KeyboardAloneTakesTwoShotsAndAltF4KeepsTheChoices) {
     program_.keys({"Tab"});
     ASSERT_TRUE(focusComesTo("Self Timer"));
     program_.keys({"Up", "Up", "Prior", "Down"});  // 1 +1 +1 +5 -1 = 7
-    for (int attempt = 0; attempt < 50; ++attempt) {
-        const AccessibleNode* timer = findNode(tree(), "spin button", "Self Timer");
-        if (timer && timer->number == 7.0)
-            break;
+    for (int attempt = 0; attempt < 50 && timerValue() != 7.0; ++attempt)
         std::this_thread::sleep_for(100ms);
-    }
-    EXPECT_EQ(findNode(tree(), "spin button", "Self Timer")->number, 7.0);
+    EXPECT_EQ(timerValue(), 7.0);
     program_.keys({"Next", "Next"});  // Page Down twice: held at the bottom of the range
     program_.keys({"Tab", "Tab", "Tab", "Tab"});
     ASSERT_TRUE(focusComesTo("セルフタイマーの後に撮影"));
-    EXPECT_EQ(findNode(tree(), "spin button", "Self Timer")->number, 1.0);
+    EXPECT_EQ(timerValue(), 1.0);
 
     // Space on "Shot": one shot, and the focus back on "Shot", so the next Space shoots again
     // instead of quitting.
@@ -162,7 +164,8 @@ TEST_F(Accessible, OptionsAndAboutByKeyboardAlone) {
     ASSERT_TRUE(tabTo("画質"));
     program_.keys({"Right", "Right", "Escape"});
     ASSERT_TRUE(program_.waitForFile(program_.settingsFile(), 5s));
-    EXPECT_NE(kvr::test::readText(program_.settingsFile()).find("qualityrange=5"), std::string::npos)
+    EXPECT_NE(kvr::test::readText(program_.settingsFile()).find("qualityrange=5"),
+              std::string::npos)
         << kvr::test::readText(program_.settingsFile());
     // Again: Tab reaches "閉じる", the default button; Enter presses it.
     ASSERT_TRUE(focusComesTo("設定を開く"));
