@@ -4,7 +4,6 @@
 //
 // Input: 6 bytes of format (depth, orders, layout, size, quality), then palette and pixel bytes.
 #include <algorithm>
-#include <csetjmp>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -13,12 +12,10 @@
 #include <iterator>
 #include <vector>
 
-// jpeglib.h needs size_t and FILE declared before it.
-#include <jpeglib.h>
-
 #include "core/bmp.h"
 #include "core/jpeg.h"
 #include "fuzz_check.h"
+#include "jpeg_support.h"
 
 using namespace kvr;
 
@@ -105,46 +102,6 @@ void setMasks(Picture& p, const uint8_t* format) {
     }
 }
 
-struct Decoded {
-    int width = 0, height = 0, components = 0;
-    std::vector<uint8_t> pixels;
-};
-
-struct JpegError {
-    jpeg_error_mgr pub;
-    std::jmp_buf jump;
-};
-
-Decoded decode(const uint8_t* data, size_t size) {
-    Decoded out;
-    jpeg_decompress_struct cinfo;
-    JpegError error;
-    cinfo.err = jpeg_std_error(&error.pub);
-    error.pub.error_exit = [](j_common_ptr c) {
-        std::longjmp(reinterpret_cast<JpegError*>(c->err)->jump, 1);
-    };
-    if (setjmp(error.jump)) {
-        jpeg_destroy_decompress(&cinfo);
-        FUZZ_CHECK(!"libjpeg cannot read what we wrote");
-    }
-    jpeg_create_decompress(&cinfo);
-    jpeg_mem_src(&cinfo, data, static_cast<unsigned long>(size));
-    jpeg_read_header(&cinfo, TRUE);
-    jpeg_start_decompress(&cinfo);
-    out.width = int(cinfo.output_width);
-    out.height = int(cinfo.output_height);
-    out.components = cinfo.output_components;
-    out.pixels.resize(size_t(out.width) * out.height * out.components);
-    while (cinfo.output_scanline < cinfo.output_height) {
-        JSAMPROW row =
-            out.pixels.data() + size_t(cinfo.output_scanline) * out.width * out.components;
-        jpeg_read_scanlines(&cinfo, &row, 1);
-    }
-    jpeg_finish_decompress(&cinfo);
-    jpeg_destroy_decompress(&cinfo);
-    return out;
-}
-
 uint32_t le32(const uint8_t* p) {
     return p[0] | p[1] << 8 | p[2] << 16 | uint32_t(p[3]) << 24;
 }
@@ -214,7 +171,12 @@ void checkBmp(const Picture& p) {
 
 void checkJpeg(const Picture& p, uint8_t quality, bool grey) {
     const JpegBytes bytes = encodeJpeg(p, quality, grey);
-    const Decoded d = decode(bytes.data(), bytes.size());
+    test::Decoded d;
+    try {
+        d = test::decodeJpeg(std::vector<uint8_t>(bytes.data(), bytes.data() + bytes.size()));
+    } catch (const std::runtime_error&) {
+        FUZZ_CHECK(!"libjpeg cannot read what we wrote");
+    }
     FUZZ_CHECK(d.width == p.width && d.height == p.height);
     FUZZ_CHECK(d.components == (grey ? 1 : 3));
     // One colour all over (the fuzzer finds these): it must come back close to that colour.
