@@ -248,8 +248,6 @@ void TForm1::Timer1Timer() {
     }
     kvr::KvrApplication::setTitle(kvr::translated(kvr::text::kShooting));
     Timer1->stop();
-    // The taskbar shows "撮影中" during the grab, not after it: the title goes out now.
-    services_.windowManager.flush();
     // Back to idle whatever the shot did; its error is shown after, by the top-level handler.
     struct BackToIdle {
         TForm1& form;
@@ -287,7 +285,6 @@ void TForm1::hideForCountdown() {
     if (isMinimized())
         setWindowState(windowState() & ~Qt::WindowMinimized);
     hide();
-    services_.windowManager.flush();
 }
 
 void TForm1::keepOutOfPicture() {
@@ -351,9 +348,15 @@ kvr::OptionsTarget TForm1::optionsTarget() {
 
 void TForm1::ShotNow() {
     keepOutOfPicture();
-    // Quality and grey are read now, so a hand edit shows at the next shot.
-    const kvr::JpegOptions jpeg = kvr::readJpegOptions(kvr::Settings(services_.settingsPath));
-    const kvr::ShotOutcome outcome = kvr::shotNow(services_.source, shotChoices(), jpeg);
+    // One round trip before the grab: the window is gone from the screen, and the taskbar shows
+    // "撮影中" during the grab, not after it.
+    services_.windowManager.flush();
+    const kvr::ShotChoices choices = shotChoices();
+    // Quality and grey are read at each JPEG shot, so a hand edit shows at the next one.
+    kvr::JpegOptions jpeg;
+    if (choices.format == kvr::SaveFormat::Jpeg)
+        jpeg = kvr::readJpegOptions(kvr::Settings(services_.settingsPath));
+    const kvr::ShotOutcome outcome = kvr::shotNow(services_.source, choices, jpeg);
     // Shown while the program is still minimised during a shot; the box has no parent.
     if (outcome.result == kvr::ShotResult::NoFreeName) {
         kvr::showErrorBox(noFreeNameText());
