@@ -14,8 +14,10 @@ int hexDigitValue(char c) {
     return -1;
 }
 
-std::string fillText(std::string_view text, std::initializer_list<std::string_view> values) {
-    const std::vector<std::string_view> args(values);
+namespace {
+
+template <typename Values>
+std::string fill(std::string_view text, const Values& args) {
     std::string out;
     out.reserve(text.size());
     for (size_t i = 0; i < text.size(); ++i) {
@@ -30,6 +32,16 @@ std::string fillText(std::string_view text, std::initializer_list<std::string_vi
         out += text[i];
     }
     return out;
+}
+
+}  // namespace
+
+std::string fillText(std::string_view text, std::initializer_list<std::string_view> values) {
+    return fill(text, std::vector<std::string_view>(values));
+}
+
+std::string fillText(std::string_view text, const std::vector<std::string>& values) {
+    return fill(text, values);
 }
 
 }  // namespace kvr

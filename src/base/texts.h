@@ -4,6 +4,7 @@
 #include <initializer_list>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace kvr::text {
 
@@ -78,5 +79,6 @@ int hexDigitValue(char c);
 
 // Puts the values in place of %1, %2, ... in one pass (a value that holds "%2" stays as it is).
 std::string fillText(std::string_view text, std::initializer_list<std::string_view> values);
+std::string fillText(std::string_view text, const std::vector<std::string>& values);
 
 }  // namespace kvr

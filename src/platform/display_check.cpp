@@ -10,14 +10,9 @@
 namespace kvr::platform {
 namespace {
 
-std::string_view get(const Environment& env, std::string_view name) {
-    const auto it = env.find(name);
-    return it == env.end() ? std::string_view() : std::string_view(it->second);
-}
-
 // The Wayland display's socket: WAYLAND_DISPLAY, a name in XDG_RUNTIME_DIR or a full path.
 bool waylandReachable(const Environment& env) {
-    const std::string name(get(env, "WAYLAND_DISPLAY"));
+    const std::string name(envValue(env, "WAYLAND_DISPLAY"));
     if (name.empty())
         return false;
     const char* runtime = std::getenv("XDG_RUNTIME_DIR");
@@ -28,7 +23,7 @@ bool waylandReachable(const Environment& env) {
 }
 
 std::optional<std::string> x11Problem(const Environment& env) {
-    const std::string name(get(env, "DISPLAY"));
+    const std::string name(envValue(env, "DISPLAY"));
     if (name.empty())
         return std::string(text::kNoDisplaySet);
     Display* display = XOpenDisplay(name.c_str());
@@ -50,15 +45,15 @@ std::optional<std::string> unreachableDisplay(const Environment& env, std::strin
     // The toolkit goes to Wayland in a Wayland session (or when asked), and falls back to X11
     // when that fails unless it was asked for Wayland alone.
     const bool waylandSession =
-        get(env, "XDG_SESSION_TYPE") == "wayland" ||
-        (!get(env, "WAYLAND_DISPLAY").empty() && get(env, "DISPLAY").empty());
+        envValue(env, "XDG_SESSION_TYPE") == "wayland" ||
+        (!envValue(env, "WAYLAND_DISPLAY").empty() && envValue(env, "DISPLAY").empty());
     if (waylandAsked || waylandSession) {
         if (waylandReachable(env))
             return std::nullopt;
         if (waylandAsked && qpa.find(';') == std::string_view::npos)
-            return fillText(text::kNoWaylandDisplay, {get(env, "WAYLAND_DISPLAY")});
-        if (get(env, "DISPLAY").empty())
-            return fillText(text::kNoWaylandDisplay, {get(env, "WAYLAND_DISPLAY")});
+            return fillText(text::kNoWaylandDisplay, {envValue(env, "WAYLAND_DISPLAY")});
+        if (envValue(env, "DISPLAY").empty())
+            return fillText(text::kNoWaylandDisplay, {envValue(env, "WAYLAND_DISPLAY")});
     }
     return x11Problem(env);
 }

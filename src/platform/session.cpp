@@ -11,11 +11,6 @@ constexpr const char* kVariables[] = {
     "XDG_SESSION_TYPE", "WAYLAND_DISPLAY",     "DISPLAY",
     "SWAYSOCK",         "XDG_CURRENT_DESKTOP", "KVR_SCREEN_SOURCE"};
 
-std::string_view get(const Environment& env, std::string_view name) {
-    const auto it = env.find(name);
-    return it == env.end() ? std::string_view() : std::string_view(it->second);
-}
-
 std::string lower(std::string_view text) {
     std::string out(text);
     std::transform(out.begin(), out.end(), out.begin(),
@@ -25,7 +20,7 @@ std::string lower(std::string_view text) {
 
 // XDG_CURRENT_DESKTOP is a colon-separated list ("ubuntu:GNOME", "KDE").
 bool desktopIs(const Environment& env, std::string_view name) {
-    const std::string list = lower(get(env, "XDG_CURRENT_DESKTOP"));
+    const std::string list = lower(envValue(env, "XDG_CURRENT_DESKTOP"));
     size_t start = 0;
     while (start <= list.size()) {
         const size_t end = std::min(list.find(':', start), list.size());
@@ -37,7 +32,7 @@ bool desktopIs(const Environment& env, std::string_view name) {
 }
 
 Session waylandCompositor(const Environment& env) {
-    if (!get(env, "SWAYSOCK").empty() || desktopIs(env, "sway"))
+    if (!envValue(env, "SWAYSOCK").empty() || desktopIs(env, "sway"))
         return Session::Wlroots;
     for (const char* name : {"wlroots", "hyprland", "river", "wayfire", "labwc", "dwl"})
         if (desktopIs(env, name))
@@ -51,6 +46,11 @@ Session waylandCompositor(const Environment& env) {
 
 }  // namespace
 
+std::string_view envValue(const Environment& env, std::string_view name) {
+    const auto it = env.find(name);
+    return it == env.end() ? std::string_view() : std::string_view(it->second);
+}
+
 Environment processEnvironment() {
     Environment env;
     for (const char* name : kVariables)
@@ -60,9 +60,9 @@ Environment processEnvironment() {
 }
 
 Session detectSession(const Environment& env) {
-    const bool wayland = !get(env, "WAYLAND_DISPLAY").empty();
-    const bool x11 = !get(env, "DISPLAY").empty();
-    const std::string type = lower(get(env, "XDG_SESSION_TYPE"));
+    const bool wayland = !envValue(env, "WAYLAND_DISPLAY").empty();
+    const bool x11 = !envValue(env, "DISPLAY").empty();
+    const std::string type = lower(envValue(env, "XDG_SESSION_TYPE"));
     if (type == "wayland" && wayland)
         return waylandCompositor(env);
     if (type == "x11" && x11)
@@ -101,7 +101,7 @@ const char* sourceKindName(SourceKind kind) {
 }
 
 SourceKind chooseSourceKind(const Environment& env) {
-    if (const auto chosen = parseSourceKind(get(env, "KVR_SCREEN_SOURCE")))
+    if (const auto chosen = parseSourceKind(envValue(env, "KVR_SCREEN_SOURCE")))
         return *chosen;
     switch (detectSession(env)) {
         case Session::X11:

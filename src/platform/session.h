@@ -14,6 +14,9 @@ using Environment = std::map<std::string, std::string, std::less<>>;
 // The variables below, as this process has them (unset ones are absent).
 Environment processEnvironment();
 
+// A variable's value, empty when unset.
+std::string_view envValue(const Environment& env, std::string_view name);
+
 enum class Session {
     None,          // no display at all
     X11,           // an X server (also one nested in a Wayland desktop, when only DISPLAY is set)

@@ -190,10 +190,7 @@ protected:
 }  // namespace
 
 void installAccessibleRoles() {
-    static bool installed = false;
-    if (!installed)
-        QAccessible::installFactory(factory);
-    installed = true;
+    QAccessible::installFactory(factory);
 }
 
 void enableKeyboard(QWidget& window) {

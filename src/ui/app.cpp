@@ -53,9 +53,7 @@ bool KvrApplication::notify(QObject* receiver, QEvent* event) {
 }
 
 void KvrApplication::showException(std::exception_ptr error) {
-    QString message = errorMessage(error);
-    message.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));  // line breaks as written here
-    showStopBox(title_, message);
+    showStopBox(title_, errorMessage(error));
 }
 
 void runHandler(const std::function<void()>& handler) {

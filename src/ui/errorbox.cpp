@@ -71,7 +71,10 @@ private:
 
 void showBox(const QString& caption, const QString& text) {
     // No parent: a box that hangs on a minimised main window could be hidden with it.
-    CentredBox box(QMessageBox::Critical, caption, text, QMessageBox::Ok);
+    // The fixed texts break their lines as Windows does (CR LF); here a line ends with LF.
+    QString shown = text;
+    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    CentredBox box(QMessageBox::Critical, caption, shown, QMessageBox::Ok);
     box.setTextFormat(Qt::PlainText);
     box.setDefaultButton(QMessageBox::Ok);
     box.setEscapeButton(QMessageBox::Ok);

@@ -40,11 +40,6 @@ QString countdownTitle(int seconds) {
     return kvr::fillTranslated(kvr::text::kCountdown, {QString::number(seconds)});
 }
 
-// The message of the 100-name limit, with its line break as this platform writes it.
-QString noFreeNameText() {
-    return kvr::translated(kvr::text::kNoFreeName).replace(QStringLiteral("\r\n"), "\n");
-}
-
 // Page Up and Page Down move the timer this many seconds.
 constexpr int kTimerPage = 5;
 
@@ -52,8 +47,6 @@ constexpr int kTimerPage = 5;
 
 TForm1::TForm1(const kvr::MainWindowServices& services, QWidget* parent)
     : QWidget(parent), Timer1(new QTimer(this)), services_(services), ui_(new Ui::TForm1) {
-    // Before the controls exist: a screen reader may ask for them as soon as they are made.
-    kvr::installAccessibleRoles();
     ui_->setupUi(this);
     setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
     setWindowIcon(QIcon(QStringLiteral(":/icon.png")));
@@ -205,7 +198,8 @@ void TForm1::saveChoices() {
 }
 
 void TForm1::ExitBtnClick() {
-    saveChoices();  // a refused write keeps the program open
+    saveChoices();      // a refused write keeps the program open
+    exitSaved_ = true;  // quitting closes the window: no second write then
     QCoreApplication::quit();
 }
 
@@ -213,7 +207,8 @@ void TForm1::closeEvent(QCloseEvent* event) {
     // The window manager asked (Alt+F4, a taskbar's close): the choices are kept as "×" keeps
     // them; a refused write is shown, and the program still ends.
     Timer1->stop();
-    kvr::runHandler([this] { saveChoices(); });
+    if (!exitSaved_)
+        kvr::runHandler([this] { saveChoices(); });
     event->accept();
     QCoreApplication::quit();
 }
@@ -359,7 +354,7 @@ void TForm1::ShotNow() {
     const kvr::ShotOutcome outcome = kvr::shotNow(services_.source, choices, jpeg);
     // Shown while the program is still minimised during a shot; the box has no parent.
     if (outcome.result == kvr::ShotResult::NoFreeName) {
-        kvr::showErrorBox(noFreeNameText());
+        kvr::showErrorBox(kvr::translated(kvr::text::kNoFreeName));
         return;
     }
     // Told once the window is back: the notification never holds up the shot or the return.

@@ -85,5 +85,6 @@ private:
     std::unique_ptr<Ui::TForm1> ui_;
     bool hiddenForCountdown_ = false;     // hidden instead of minimised (no window manager)
     bool minimisedForCountdown_ = false;  // minimised by us for this countdown
+    bool exitSaved_ = false;              // "×" has saved the choices and is ending the program
     bool quitOnLastWindowClosed_ = true;
 };

@@ -72,8 +72,6 @@ TForm2::TForm2(QWidget& owner, kvr::OptionsTarget target)
       owner_(std::move(target)),
       ui_(std::make_unique<Ui::TForm2>()),
       radioGroup_(new QButtonGroup(this)) {
-    // Before the controls exist: a screen reader may ask for them as soon as they are made.
-    kvr::installAccessibleRoles();
     ui_->setupUi(this);
     kvr::applyLayout(*this, kvr::layoutScale());
     kvr::fitCaptions(*this);

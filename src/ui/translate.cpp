@@ -3,6 +3,8 @@
 #include <QCoreApplication>
 #include <QTranslator>
 #include <cstdlib>
+#include <string>
+#include <vector>
 
 #include "base/error.h"
 #include "base/texts.h"
@@ -51,23 +53,19 @@ QString translated(const char* text) {
     return QCoreApplication::translate(kTextContext, text);
 }
 
+namespace {
+
+QString fillTranslatedUtf8(const char* text, const std::vector<std::string>& values) {
+    return QString::fromStdString(fillText(translated(text).toStdString(), values));
+}
+
+}  // namespace
+
 QString fillTranslated(const char* text, std::initializer_list<QString> values) {
-    // One pass, as fillText does: a value holding "%2" stays as it is.
-    const QString pattern = translated(text);
-    QString out;
-    for (qsizetype i = 0; i < pattern.size(); ++i) {
-        if (pattern[i] == QLatin1Char('%') && i + 1 < pattern.size() &&
-            pattern[i + 1] >= QLatin1Char('1') && pattern[i + 1] <= QLatin1Char('9')) {
-            const int index = pattern[i + 1].digitValue() - 1;
-            if (index < int(values.size())) {
-                out += *(values.begin() + index);
-                ++i;
-                continue;
-            }
-        }
-        out += pattern[i];
-    }
-    return out;
+    std::vector<std::string> utf8;
+    for (const QString& v : values)
+        utf8.push_back(v.toStdString());
+    return fillTranslatedUtf8(text, utf8);
 }
 
 QString errorMessage(std::exception_ptr error) {
@@ -76,11 +74,7 @@ QString errorMessage(std::exception_ptr error) {
     } catch (const KvrError& e) {
         if (!e.text())
             return QString::fromUtf8(e.what());
-        QStringList values;
-        for (const std::string& v : e.values())
-            values << QString::fromStdString(v);
-        // Up to the two values a fixed text has.
-        return fillTranslated(e.text(), {values.value(0), values.value(1)});
+        return fillTranslatedUtf8(e.text(), e.values());
     } catch (const std::exception& e) {
         return QString::fromUtf8(e.what());
     } catch (...) {

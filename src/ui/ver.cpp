@@ -35,8 +35,6 @@ void makeTransparent(QLabel& picture) {
 TAboutBox::TAboutBox(QWidget& owner)
     : QDialog(&owner, Qt::Dialog | Qt::FramelessWindowHint),
       ui_(std::make_unique<Ui::TAboutBox>()) {
-    // Before the controls exist: a screen reader may ask for them as soon as they are made.
-    kvr::installAccessibleRoles();
     ui_->setupUi(this);
     kvr::applyLayout(*this, kvr::layoutScale());
     kvr::fitCaptions(*this);

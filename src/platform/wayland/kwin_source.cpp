@@ -22,6 +22,7 @@
 #include "base/error.h"
 #include "base/screen.h"
 #include "base/texts.h"
+#include "platform/wayland/qimage_picture.h"
 #include "platform/wayland/wayland_outputs.h"
 
 namespace kvr {
@@ -171,30 +172,19 @@ Picture toPicture(Capture&& cap) {
         format >= QImage::NImageFormats || allZero(cap.pixels)) {
         throw KvrError(text::kNoResources, {});
     }
-    Picture picture;
-    picture.width = width;
-    picture.height = height;
-    picture.bitsPerPixel = 32;
-    picture.byteOrder = ByteOrder::LsbFirst;
-    picture.redMask = 0xff0000;
-    picture.greenMask = 0x00ff00;
-    picture.blueMask = 0x0000ff;
     if (isXrgbWord(format)) {
         // Already the writers' fastest layout: hand the pipe's bytes over as they are.
         auto buffer = std::make_shared<std::vector<uint8_t>>(std::move(cap.pixels));
+        Picture picture;  // the Picture defaults are this 32-bit layout
+        picture.width = width;
+        picture.height = height;
         picture.stride = size_t(stride);
         picture.pixels = buffer->data();
         picture.owner = buffer;
         return picture;
     }
     const QImage wrapped(cap.pixels.data(), width, height, stride, QImage::Format(format));
-    auto image = std::make_shared<QImage>(wrapped.convertToFormat(QImage::Format_RGB32));
-    if (image->isNull())
-        throw KvrError(text::kNoResources, {});
-    picture.stride = size_t(image->bytesPerLine());
-    picture.pixels = image->constBits();
-    picture.owner = image;
-    return picture;
+    return pictureOfRgb32(std::make_shared<QImage>(wrapped.convertToFormat(QImage::Format_RGB32)));
 }
 
 QVariantMap shotOptions() {

@@ -20,6 +20,7 @@
 #include "base/error.h"
 #include "base/texts.h"
 #include "platform/wayland/portal_file.h"
+#include "platform/wayland/qimage_picture.h"
 #include "platform/wayland/wayland_outputs.h"
 
 namespace kvr {
@@ -331,21 +332,8 @@ public:
             if (area->width != image.width() || area->height != image.height())
                 image = image.copy(area->x, area->y, area->width, area->height);
         }
-        auto owned = std::make_shared<QImage>(image.convertToFormat(QImage::Format_RGB32));
-        if (owned->isNull())
-            throw KvrError(text::kNoResources, {});
-        Picture picture;
-        picture.width = owned->width();
-        picture.height = owned->height();
-        picture.bitsPerPixel = 32;
-        picture.byteOrder = ByteOrder::LsbFirst;
-        picture.redMask = 0xff0000;
-        picture.greenMask = 0x00ff00;
-        picture.blueMask = 0x0000ff;
-        picture.stride = size_t(owned->bytesPerLine());
-        picture.pixels = owned->constBits();
-        picture.owner = owned;
-        return picture;
+        return pictureOfRgb32(
+            std::make_shared<QImage>(image.convertToFormat(QImage::Format_RGB32)));
     }
 
 private:

@@ -1,6 +1,5 @@
 #include "platform/wayland/wayland_outputs.h"
 
-#include <poll.h>
 #include <wayland-client.h>
 
 #include <algorithm>
@@ -10,6 +9,7 @@
 
 #include "base/error.h"
 #include "kde-output-order-v1-client-protocol.h"
+#include "platform/wayland/wayland_dispatch.h"
 #include "xdg-output-unstable-v1-client-protocol.h"
 
 namespace kvr {
@@ -78,39 +78,6 @@ void global(void* data, wl_registry* registry, uint32_t name, const char* interf
         kde_output_order_v1_add_listener(r->order, &kOrderListener, r);
     }
 }
-void syncDone(void* data, wl_callback*, uint32_t) {
-    *static_cast<bool*>(data) = true;
-}
-const wl_callback_listener kSyncListener = {syncDone};
-
-// wl_display_roundtrip with a time limit: a compositor that stops answering must not hold the
-// program for good.
-bool roundtrip(wl_display* display, std::chrono::milliseconds limit) {
-    bool done = false;
-    wl_callback* sync = wl_display_sync(display);
-    wl_callback_add_listener(sync, &kSyncListener, &done);
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    bool ok = true;
-    while (ok && !done) {
-        if (wl_display_prepare_read(display) != 0) {
-            ok = wl_display_dispatch_pending(display) >= 0;
-            continue;
-        }
-        wl_display_flush(display);
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-            deadline - std::chrono::steady_clock::now());
-        pollfd p{wl_display_get_fd(display), POLLIN, 0};
-        if (left.count() <= 0 || ::poll(&p, 1, int(left.count())) <= 0) {
-            wl_display_cancel_read(display);
-            ok = false;
-            break;
-        }
-        ok = wl_display_read_events(display) >= 0 && wl_display_dispatch_pending(display) >= 0;
-    }
-    wl_callback_destroy(sync);
-    return ok && done;
-}
-
 void globalRemove(void*, wl_registry*, uint32_t) {}
 const wl_registry_listener kRegistryListener = {global, globalRemove};
 
@@ -149,7 +116,7 @@ std::vector<WaylandOutput> listWaylandOutputs() {
     wl_registry* registry = wl_display_get_registry(display);
     wl_registry_add_listener(registry, &kRegistryListener, &r);
     // First the globals, then the output details and the order they announce on binding.
-    if (!roundtrip(display, kAnswerLimit))
+    if (!wayland::roundtrip(display, kAnswerLimit))
         throw KvrError(text::kNoResources, {});
     if (r.xdgManager) {
         for (auto& e : r.outputs) {
@@ -157,7 +124,8 @@ std::vector<WaylandOutput> listWaylandOutputs() {
             zxdg_output_v1_add_listener(e->xdgOutput, &kXdgOutputListener, e.get());
         }
     }
-    const bool ok = roundtrip(display, kAnswerLimit) && roundtrip(display, kAnswerLimit);
+    const bool ok =
+        wayland::roundtrip(display, kAnswerLimit) && wayland::roundtrip(display, kAnswerLimit);
 
     std::vector<WaylandOutput> outputs;
     for (auto& e : r.outputs) {

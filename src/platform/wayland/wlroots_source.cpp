@@ -1,6 +1,5 @@
 #include "wlroots_source.h"
 
-#include <poll.h>
 #include <sys/mman.h>
 #include <unistd.h>
 #include <wayland-client.h>
@@ -20,6 +19,7 @@
 #include "base/texts.h"
 #include "platform/wayland/shm_picture.h"
 #include "platform/wayland/sway_ipc.h"
+#include "platform/wayland/wayland_dispatch.h"
 #include "wlr-screencopy-unstable-v1-client-protocol.h"
 
 namespace kvr {
@@ -76,45 +76,10 @@ struct Connection {
             wl_display_disconnect(display);
     }
 
-    // Dispatches events until done() holds; false on a timeout or a broken connection.
     bool dispatchUntil(const std::function<bool()>& done) {
-        const auto deadline =
-            std::chrono::steady_clock::now() + std::chrono::milliseconds(kTimeoutMs);
-        while (!done()) {
-            while (wl_display_prepare_read(display) != 0)
-                if (wl_display_dispatch_pending(display) < 0)
-                    return false;
-            if (done()) {
-                wl_display_cancel_read(display);
-                break;
-            }
-            wl_display_flush(display);
-            const int left = int(std::chrono::duration_cast<std::chrono::milliseconds>(
-                                     deadline - std::chrono::steady_clock::now())
-                                     .count());
-            pollfd pfd{wl_display_get_fd(display), POLLIN, 0};
-            if (left <= 0 || poll(&pfd, 1, left) <= 0) {
-                wl_display_cancel_read(display);
-                return false;
-            }
-            if (wl_display_read_events(display) < 0 || wl_display_dispatch_pending(display) < 0)
-                return false;
-        }
-        return wl_display_get_error(display) == 0;
+        return wayland::dispatchUntil(display, done, std::chrono::milliseconds(kTimeoutMs));
     }
-
-    // wl_display_roundtrip with a time limit: a compositor that stops answering fails the grab
-    // rather than hanging it.
-    bool roundtrip() {
-        bool done = false;
-        static const wl_callback_listener listener = {
-            [](void* data, wl_callback*, uint32_t) { *static_cast<bool*>(data) = true; }};
-        wl_callback* callback = wl_display_sync(display);
-        wl_callback_add_listener(callback, &listener, &done);
-        const bool ok = dispatchUntil([&] { return done; });
-        wl_callback_destroy(callback);
-        return ok;
-    }
+    bool roundtrip() { return wayland::roundtrip(display, std::chrono::milliseconds(kTimeoutMs)); }
 };
 
 // --- listeners -------------------------------------------------------------------------------
