@@ -6,7 +6,6 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "base/texts.h"
 #include "core/settings.h"
 #include "platform/display_check.h"
 #include "platform/loader.h"
@@ -30,7 +29,6 @@ int main(int argc, char** argv) {
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/icon.png")));
     // Ties the windows to the installed menu entry (taskbar icon; the Wayland app id).
     QGuiApplication::setDesktopFileName(QStringLiteral("org.example.kelvoro"));
-    kvr::KvrApplication::setTitle(QString::fromUtf8(kvr::text::kTitle));
 
     const auto source = platform::makeScreenSource(platform::chooseSourceKind(env));
     platform::ToolkitHooks toolkit;

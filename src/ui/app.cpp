@@ -11,7 +11,7 @@
 
 namespace kvr {
 
-QString KvrApplication::title_ = QStringLiteral("Kelvoro");
+QString KvrApplication::title_ = QString::fromUtf8(text::kTitle);
 QPointer<QWidget> KvrApplication::titleWindow_;
 
 KvrApplication::KvrApplication(int& argc, char** argv) : QApplication(argc, argv) {

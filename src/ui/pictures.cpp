@@ -27,16 +27,17 @@ QString pictureVariant(const QString& path, double scale) {
 
 void setSharpPicture(QLabel& label, const QString& path) {
     const double ratio = label.devicePixelRatioF();
-    const QImage plain(path);  // its own size is the 1x size
-    if (plain.isNull())
+    // The 1x file's size, from its header: only the variant shown is decoded.
+    const QSize plain = QImageReader(path).size();
+    if (plain.isEmpty())
         return;
     QSize logical =
-        label.hasScaledContents() ? label.size() : (QSizeF(plain.size()) * layoutScale()).toSize();
+        label.hasScaledContents() ? label.size() : (QSizeF(plain) * layoutScale()).toSize();
     const QSize device = (QSizeF(logical) * ratio).toSize();
     const double scale = double(device.width()) / plain.width();
     QImage image(pictureVariant(path, scale));
     if (image.isNull())
-        image = plain;
+        image = QImage(path);
     if (image.size() != device)
         image = image.scaled(device, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     QPixmap pixmap = QPixmap::fromImage(image);

@@ -113,11 +113,26 @@ struct Capture {
     throw KvrError(text::kNoResources, {});
 }
 
+// Asks KWin for a picture; with wantPixels false only its description (the window's id) is
+// kept, and KWin writes the pixels to /dev/null instead of through a pipe we would read.
 Capture capture(const QString& method, const QVariantList& leadingArgs, const QVariantMap& options,
-                ShotMode mode) {
+                ShotMode mode, bool wantPixels = true) {
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected())
         throw KvrError(text::kNoResources, {});
+    if (!wantPixels) {
+        const int sink = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+        if (sink < 0)
+            throw KvrError(text::kNoResources, {});
+        const QDBusUnixFileDescriptor writeEnd(sink);  // keeps its own copy
+        ::close(sink);
+        QDBusMessage call = QDBusMessage::createMethodCall(kService, kPath, kInterface, method);
+        call.setArguments(QVariantList(leadingArgs) << options << QVariant::fromValue(writeEnd));
+        const QDBusMessage reply = bus.call(call, QDBus::Block, kCallTimeoutMs);
+        if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
+            throwFor(reply, mode);
+        return {qdbus_cast<QVariantMap>(reply.arguments().constFirst()), {}};
+    }
     int fds[2];
     if (::pipe2(fds, O_CLOEXEC) != 0)
         throw KvrError(text::kNoResources, {});
@@ -230,11 +245,11 @@ public:
         }
         // The window's own picture either lacks the title bar or carries the shadow, whose
         // width KWin does not tell; so ask which window is active (its small undecorated
-        // picture is thrown away), take its frame, and capture that area of the screen.
+        // picture goes to /dev/null), take its frame, and capture that area of the screen.
         const Capture active = capture(QStringLiteral("CaptureActiveWindow"), {},
                                        {{QStringLiteral("include-decoration"), false},
                                         {QStringLiteral("include-cursor"), false}},
-                                       mode);
+                                       mode, false);
         const QString uuid = active.meta.value(QStringLiteral("windowId")).toString();
         const std::optional<ScreenRect> frame = windowFrame(uuid);
         if (!frame)
