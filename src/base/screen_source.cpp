@@ -4,7 +4,7 @@
 
 namespace kvr {
 
-Picture NullScreenSource::grab(ShotMode) {
+Picture NullScreenSource::grab(const ShotRequest&) {
     throw KvrError(text::kNoResources, {});
 }
 

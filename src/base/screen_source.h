@@ -1,11 +1,24 @@
 #pragma once
 // Where the pixels of a shot come from. One source is chosen for the session at start-up (X11,
 // a Wayland compositor's own way, the desktop portal); the core only sees this interface.
+#include <string>
+
 #include "base/picture.h"
 
 namespace kvr {
 
 enum class ShotMode { ActiveWindow, AllScreen };
+
+// Which monitors a whole-screen shot covers.
+enum class MonitorChoice { Primary, UnderPointer, All };
+
+// Everything a source needs to know for one grab; travels with the call, never in globals.
+struct ShotRequest {
+    ShotMode mode = ShotMode::AllScreen;
+    MonitorChoice monitor = MonitorChoice::Primary;  // whole screen only
+    std::string output;    // a monitor by its output name; when set, monitor is not read
+    bool pointer = false;  // the mouse pointer drawn into the picture
+};
 
 class ScreenSource {
 public:
@@ -21,7 +34,13 @@ public:
     // primary screen. Raises KvrError with the user's message: text::kNoWindow when no window
     // qualifies, text::kNoResources when the display gives no pixels. The picture's pixels stay
     // valid at least until the next grab from the same source.
-    virtual Picture grab(ShotMode mode) = 0;
+    virtual Picture grab(const ShotRequest& request) = 0;
+    // The default request of that mode: the primary monitor, no pointer.
+    Picture grab(ShotMode mode) {
+        ShotRequest request;
+        request.mode = mode;
+        return grab(request);
+    }
 };
 
 // The source of a session where none works (no display): every grab fails with kNoResources.
@@ -29,7 +48,8 @@ class NullScreenSource final : public ScreenSource {
 public:
     const char* name() const override { return "null"; }
     bool supports(ShotMode) const override { return false; }
-    Picture grab(ShotMode mode) override;
+    using ScreenSource::grab;
+    Picture grab(const ShotRequest& request) override;
 };
 
 }  // namespace kvr

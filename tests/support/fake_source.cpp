@@ -39,8 +39,8 @@ Picture bgrx(int width, int height) {
     return patterned(width, height, 32, ByteOrder::LsbFirst, 0xff0000, 0xff00, 0xff);
 }
 
-Picture FakeScreenSource::grab(ShotMode mode) {
-    grabs_.push_back(mode);
+Picture FakeScreenSource::grab(const ShotRequest& request) {
+    grabs_.push_back(request);
     if (failure_)
         throw *failure_;
     return picture_;

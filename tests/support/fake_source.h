@@ -32,15 +32,16 @@ public:
     const char* name() const override { return "fake"; }
     bool supports(ShotMode) const override { return true; }
     // The picture, whatever the mode; or the failure when one was set.
-    Picture grab(ShotMode mode) override;
+    using ScreenSource::grab;
+    Picture grab(const ShotRequest& request) override;
 
     void failWith(KvrError error) { failure_ = std::move(error); }
-    const std::vector<ShotMode>& grabs() const { return grabs_; }
+    const std::vector<ShotRequest>& grabs() const { return grabs_; }
 
 private:
     Picture picture_;
     std::optional<KvrError> failure_;
-    std::vector<ShotMode> grabs_;
+    std::vector<ShotRequest> grabs_;
 };
 
 }  // namespace kvr::test

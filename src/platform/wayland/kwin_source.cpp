@@ -236,7 +236,9 @@ public:
     const char* name() const override { return "kwin"; }
     bool supports(ShotMode) const override { return true; }
 
-    Picture grab(ShotMode mode) override {
+    using ScreenSource::grab;
+    Picture grab(const ShotRequest& request) override {
+        const ShotMode mode = request.mode;
         const std::vector<WaylandOutput> outputs = listWaylandOutputs();
         const WaylandOutput& screen = primaryOutput(outputs);
         if (mode == ShotMode::AllScreen) {

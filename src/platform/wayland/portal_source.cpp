@@ -314,7 +314,9 @@ public:
     const char* name() const override { return "portal"; }
     bool supports(ShotMode mode) const override { return mode == ShotMode::AllScreen; }
 
-    Picture grab(ShotMode mode) override {
+    using ScreenSource::grab;
+    Picture grab(const ShotRequest& request) override {
+        const ShotMode mode = request.mode;
         if (mode != ShotMode::AllScreen)
             throw KvrError(text::kActiveWindowUnsupported, {});
         const std::string uri = requestScreenshotUri(waits_);

@@ -168,7 +168,9 @@ public:
         return mode == ShotMode::AllScreen || !swaySocket_.empty();
     }
 
-    Picture grab(ShotMode mode) override {
+    using ScreenSource::grab;
+    Picture grab(const ShotRequest& request) override {
+        const ShotMode mode = request.mode;
         if (mode == ShotMode::ActiveWindow && swaySocket_.empty())
             throw KvrError(text::kActiveWindowUnsupported, {});
         Connection c;

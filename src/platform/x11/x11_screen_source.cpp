@@ -7,7 +7,8 @@
 
 namespace kvr::x11 {
 
-Picture X11ScreenSource::grab(ShotMode mode) {
+Picture X11ScreenSource::grab(const ShotRequest& request) {
+    const ShotMode mode = request.mode;
     Connection& c = connection();
     Display* dpy = c.display();
     const ScreenRect screen = primaryMonitor(dpy);

@@ -11,7 +11,8 @@ class X11ScreenSource final : public ScreenSource {
 public:
     const char* name() const override { return "x11"; }
     bool supports(ShotMode) const override { return true; }
-    Picture grab(ShotMode mode) override;
+    using ScreenSource::grab;
+    Picture grab(const ShotRequest& request) override;
 };
 
 }  // namespace kvr::x11
