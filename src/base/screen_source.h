@@ -12,6 +12,9 @@ enum class ShotMode { ActiveWindow, AllScreen };
 // Which monitors a whole-screen shot covers.
 enum class MonitorChoice { Primary, UnderPointer, All };
 
+// The choices beyond the mode that a source may or may not be able to honour.
+enum class CaptureChoice { MonitorUnderPointer, AllMonitors, NamedOutput, Pointer };
+
 // Everything a source needs to know for one grab; travels with the call, never in globals.
 struct ShotRequest {
     ShotMode mode = ShotMode::AllScreen;
@@ -29,6 +32,11 @@ public:
 
     // Whether this source can give the pixels of that mode at all in this session.
     virtual bool supports(ShotMode mode) const = 0;
+
+    // Why this source cannot honour a capture choice in this session (a fixed text of
+    // base/texts.h, for the options dialog's tooltip), or nullptr when it can. A choice a source
+    // cannot honour is shown disabled, never silently ignored.
+    virtual const char* refusal(CaptureChoice) const { return nullptr; }
 
     // The pixels of the whole primary screen, or of the active window's frame clipped to the
     // primary screen. Raises KvrError with the user's message: text::kNoWindow when no window
