@@ -1,7 +1,8 @@
 # kvr_oneshot: one shot through the code shotNow runs, from the session's source, to PATH (.jpg
 # or .bmp); the one-process side of the comparison with other tools. Not part of the product.
 add_executable(kvr_oneshot ${CMAKE_CURRENT_LIST_DIR}/oneshot.cpp)
-target_link_libraries(kvr_oneshot PRIVATE kvr_core kvr_platform Qt6::Core)
+target_link_libraries(kvr_oneshot PRIVATE kvr_core kvr_platform)
+add_dependencies(kvr_oneshot kvr_dbus_module)
 set_target_properties(kvr_oneshot PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
 
 # kvr_bench: paints photo-like content on the display, times each stage and whole shots in one

@@ -1,8 +1,8 @@
 // kvr_oneshot [--window] PATH: one shot of the current session from the source the program would
 // use (KVR_SCREEN_SOURCE overrides it), written to PATH as JPEG (quality 30) or, for a name ending
 // in .bmp, as BMP. The whole primary screen, or with --window the active window. A benchmark and
-// test helper.
-#include <QCoreApplication>
+// test helper. No toolkit: KWin's and the portal's sources come as the module kvr-dbus, found
+// beside this program.
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -13,8 +13,6 @@
 #include "platform/session.h"
 
 int main(int argc, char** argv) {
-    // The D-Bus sources (KWin, the portal) need an application object and its event loop.
-    QCoreApplication app(argc, argv);
     const bool window = argc == 3 && std::strcmp(argv[1], "--window") == 0;
     if (argc != 2 && !window) {
         std::fprintf(stderr, "usage: kvr_oneshot [--window] PATH.jpg|PATH.bmp\n");

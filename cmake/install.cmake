@@ -27,17 +27,25 @@ add_custom_target(kvr_documents ALL DEPENDS ${KVR_MAN_PAGE} ${KVR_CHANGELOG})
 
 # Debian's hardening for what gets installed: checked string and memory calls (needs the
 # optimiser), and every symbol bound at start so that the relocations can be made read-only.
-foreach(target kvr kvr_ui kvr_core kvr_base kvr_platform)
+foreach(target kvr kvr_ui kvr_core kvr_base kvr_platform kvr_cli kvr_wayland kvr_dbus_sources
+               kvr_window kvr_dbus_module)
   if(TARGET ${target})
     target_compile_definitions(${target} PRIVATE $<$<NOT:$<CONFIG:Debug>>:_FORTIFY_SOURCE=2>)
   endif()
 endforeach()
-target_link_options(kvr PRIVATE LINKER:-z,relro,-z,now)
+foreach(target kvr kvr_window kvr_dbus_module)
+  target_link_options(${target} PRIVATE LINKER:-z,relro,-z,now)
+endforeach()
 
 install(TARGETS kvr RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+# The window and the D-Bus sources, loaded by kvr when needed (platform/module.h).
+install(TARGETS kvr_window kvr_dbus_module LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}/kelvoro)
 install(FILES resources/${KVR_APP_ID}.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 install(DIRECTORY resources/icons/hicolor DESTINATION ${CMAKE_INSTALL_DATADIR}/icons)
 install(FILES ${KVR_MAN_PAGE} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+# bash completion of the command line (kvr --shot ...), loaded on demand by bash-completion.
+install(FILES resources/kvr.bash-completion DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions
+        RENAME kvr)
 install(FILES packaging/copyright ${KVR_CHANGELOG} DESTINATION ${CMAKE_INSTALL_DOCDIR})
 
 # The menu entry names the installed program by its full path (KWin matches the caller's path
@@ -78,6 +86,10 @@ set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://kelvoro.example.org/")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # The window's Japanese texts need a Japanese font; the About box's links open through xdg-open.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-ipafont-gothic | fonts-noto-cjk, xdg-utils")
+# The command line: its notification loads libdbus when it sends one (not seen by shlibdeps);
+# on Wayland its clipboard is served by wl-copy.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libdbus-1-3")
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS "wl-clipboard")
 set(CPACK_STRIP_FILES ON)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_INSTALL_PREFIX /usr)

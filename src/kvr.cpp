@@ -1,47 +1,27 @@
-// Program entry: makes the pieces and wires them. The session decides the source of pixels and
-// the window-manager actions; the application object carries the top-level error handler.
-#include <QGuiApplication>
-#include <QIcon>
-#include <QWidget>
+// Program entry. With shot options it is the command line: one shot through the core and the
+// session's source, no toolkit loaded. Without, it loads the window (the module kvr-window) and
+// runs it in this same process, so the program's path stays this file's (the settings' place
+// and KWin's authorisation go by it).
 #include <cstdio>
-#include <cstdlib>
+#include <string>
+#include <vector>
 
-#include "core/settings.h"
-#include "platform/display_check.h"
-#include "platform/loader.h"
-#include "platform/session.h"
-#include "ui/app.h"
-#include "ui/main.h"
-#include "ui/translate.h"
+#include "base/error.h"
+#include "cli/shot_command.h"
+#include "cli/texts_table.h"
+#include "platform/module.h"
 
 int main(int argc, char** argv) {
-    namespace platform = kvr::platform;
-    const platform::Environment env = platform::processEnvironment();
-    const char* qpa = std::getenv("QT_QPA_PLATFORM");
-    if (const auto problem = platform::unreachableDisplay(env, qpa ? qpa : "")) {
-        std::fprintf(stderr, "%s\n", problem->c_str());
+    if (argc > 1)
+        return kvr::cli::runCommandLine(std::vector<std::string>(argv + 1, argv + argc));
+    try {
+        using Entry = int (*)(int, char**);
+        const auto window =
+            reinterpret_cast<Entry>(kvr::platform::moduleEntry("kvr-window.so", "kvr_window_main"));
+        return window(argc, argv);
+    } catch (const kvr::KvrError& e) {
+        std::fprintf(stderr, "kvr: %s\n",
+                     kvr::fillText(kvr::cli::translate(e.text()), e.values()).c_str());
         return 1;
     }
-    kvr::installQuietMessageHandler();
-    kvr::KvrApplication app(argc, argv);
-    // Before the first window: the layouts are translated as they are made.
-    kvr::installTranslation(app);
-    QApplication::setWindowIcon(QIcon(QStringLiteral(":/icon.png")));
-    // Ties the windows to the installed menu entry (taskbar icon; the Wayland app id).
-    QGuiApplication::setDesktopFileName(QStringLiteral("org.example.kelvoro"));
-
-    const auto source = platform::makeScreenSource(platform::chooseSourceKind(env));
-    platform::ToolkitHooks toolkit;
-    if (auto* x11 = app.nativeInterface<QNativeInterface::QX11Application>())
-        toolkit.x11Display = x11->display();
-    toolkit.wayland.minimised = [](kvr::WindowManager::WindowId id) {
-        const QWidget* window = QWidget::find(WId(id));
-        return window && window->isMinimized();
-    };
-    toolkit.wayland.sync = [] { QGuiApplication::sync(); };
-    const auto windowManager = platform::makeWindowManager(platform::detectSession(env), toolkit);
-
-    TForm1 Form1({*source, *windowManager, kvr::settingsFilePath()});  // FormCreate runs here
-    Form1.show();
-    return app.exec();
 }

@@ -5,6 +5,7 @@ set(rules
   "base|#include [<\"](X11/|Q|qt|core/|platform/|ui/|wayland)"
   "core|#include [<\"](X11/|Q|qt|platform/|ui/|wayland)"
   "ui|#include [<\"](X11/|platform/|wayland)"
+  "cli|#include [<\"](Q|qt|ui/)"
   "platform|#include [<\"](core/|ui/|Qt?Widgets|QWidget|QApplication)")
 set(broken "")
 foreach(rule ${rules})

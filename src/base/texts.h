@@ -49,6 +49,9 @@ inline constexpr char kPortalDenied[] = "画面の取得が許可されません
 inline constexpr char kPortalFailed[] = "デスクトップ ポータルが画面を取得できませんでした";
 inline constexpr char kPortalNoAnswer[] = "デスクトップ ポータルが %1 秒以内に応答しませんでした";
 
+// A part of the program that needs the toolkit could not be loaded (%1: its file, %2: why).
+inline constexpr char kCannotLoadModule[] = "モジュール %1 を読み込めません: %2";
+
 // Errors of the settings file and of number conversion.
 inline constexpr char kCannotWrite[] = "%1 に書き込めません";
 inline constexpr char kNotInteger[] = "'%1' は整数ではありません";
@@ -64,6 +67,42 @@ inline constexpr char kSeconds[] = "%1秒";
 inline constexpr char kSavedSummary[] = "撮影しました";
 inline constexpr char kSavedBody[] = "%1 を %2 に保存しました";
 inline constexpr char kOpenFolder[] = "フォルダを開く";
+
+// The command line (kvr --shot): usage errors (%1: the word at fault), the hint after them,
+// what a copy to the clipboard says, and the help.
+inline constexpr char kCliUnknownOption[] = "不明なオプション '%1'";
+inline constexpr char kCliValueMissing[] = "オプション '%1' には値が必要です";
+inline constexpr char kCliNoValueWanted[] = "オプション '%1' は値を取りません";
+inline constexpr char kCliUnexpectedArgument[] = "余分な引数 '%1'";
+inline constexpr char kCliBadDelay[] = "待ち時間 '%1' は 0 から 3600 までの秒数で指定して下さい";
+inline constexpr char kCliBadMonitor[] =
+    "モニター '%1' は primary、pointer、all または出力名で指定して下さい";
+inline constexpr char kCliBadType[] = "形式 '%1' は jpeg、png、bmp のいずれかで指定して下さい";
+inline constexpr char kCliBadQuality[] = "品質 '%1' は 1 から 100 までで指定して下さい";
+inline constexpr char kCliWindowAndMonitor[] = "--window と --monitor は同時に指定できません";
+inline constexpr char kCliStdoutTerminal[] =
+    "画像を端末には書き出しません (-o - はパイプかファイルへ向けて下さい)";
+inline constexpr char kCliTryHelp[] = "使い方は 'kvr --help' で表示されます";
+inline constexpr char kCliNoClipboard[] = "クリップボードにコピーできません: %1";
+inline constexpr char kCopiedSummary[] = "クリップボードにコピーしました";
+inline constexpr char kCliUsage[] =
+    "使い方: kvr                     ウィンドウを開きます\n"
+    "        kvr --shot [オプション...]  ウィンドウなしで 1 枚撮影して終了します\n"
+    "  -d, --delay=秒数          先に待ちます (0〜3600、既定 0)。端末ならカウントダウンを表示\n"
+    "  -w, --window              アクティブ ウィンドウ (既定: 画面)\n"
+    "  -m, --monitor=対象        primary (既定)、pointer、all、または出力名\n"
+    "  -t, --type=jpeg|png|bmp   既定: 出力の拡張子、なければ保存された選択\n"
+    "  -o, --output=パス         ファイル、フォルダ (ウィンドウと同じ連番の名前)、- で標準出力\n"
+    "  -q, --quality=1..100      JPEG の品質 (既定: 設定の段階 × 10)\n"
+    "      --grey                グレースケールの JPEG\n"
+    "  -p, --pointer             マウス ポインタを含めます\n"
+    "  -c, --clipboard           画像をクリップボードにコピーします\n"
+    "  -n, --no-notify           デスクトップ通知を出しません\n"
+    "  -h, --help                この説明を表示します\n"
+    "  -V, --version             版を表示します\n"
+    "-h と -V 以外のオプションは --shot を含みます。-o がなければ、設定の出力場所に\n"
+    "ウィンドウと同じ名前で保存し、そのパスを標準出力に書きます。\n"
+    "終了コード: 0 保存しました、1 撮影か書き込みに失敗しました、2 使い方の誤り\n";
 
 // Printed when the display cannot be reached, before any window exists.
 inline constexpr char kNoDisplay[] = "cannot connect to X display %1";

@@ -1,12 +1,21 @@
 #include "platform/loader.h"
 
-#include "platform/wayland/kwin_source.h"
-#include "platform/wayland/portal_source.h"
+#include "platform/module.h"
 #include "platform/wayland/wlroots_source.h"
 #include "platform/x11/x11_screen_source.h"
 #include "platform/x11/x11_window_manager.h"
 
 namespace kvr::platform {
+namespace {
+
+// KWin's and the portal's sources live in the module kvr-dbus: only their sessions load Qt.
+std::unique_ptr<ScreenSource> makeDbusSource(bool kwin) {
+    using Entry = ScreenSource* (*)(int);
+    const auto entry = reinterpret_cast<Entry>(moduleEntry("kvr-dbus.so", "kvr_dbus_source"));
+    return std::unique_ptr<ScreenSource>(entry(kwin ? 1 : 0));
+}
+
+}  // namespace
 
 std::unique_ptr<ScreenSource> makeScreenSource(SourceKind kind) {
     switch (kind) {
@@ -16,9 +25,9 @@ std::unique_ptr<ScreenSource> makeScreenSource(SourceKind kind) {
         case SourceKind::Wlroots:
             return makeWlrootsSource();
         case SourceKind::KWin:
-            return makeKWinSource();
+            return makeDbusSource(true);
         case SourceKind::Portal:
-            return makePortalSource();
+            return makeDbusSource(false);
         case SourceKind::Null:
             break;
     }

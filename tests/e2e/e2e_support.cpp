@@ -26,6 +26,9 @@ Program::Program(fs::path installed) {
         program_ = folder_ / "kvr";
         fs::create_directories(folder_);
         fs::copy_file(KVR_PROGRAM, program_);
+        // The window and the D-Bus sources are modules found beside the program.
+        for (const char* module : {"kvr-window.so", "kvr-dbus.so"})
+            fs::copy_file(fs::path(KVR_PROGRAM).parent_path() / module, folder_ / module);
         const fs::path marker = fs::path(KVR_PROGRAM).parent_path() / "kvr.build-tree";
         fs::copy_file(marker, folder_ / marker.filename());
     } else {

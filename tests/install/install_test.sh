@@ -41,6 +41,8 @@ entry)
     grep -qx "X-KDE-DBUS-Restricted-Interfaces=org.kde.KWin.ScreenShot2" "$entry" ||
       fail "the KWin ScreenShot2 grant is missing"
     grep -qx "Icon=org.example.kelvoro" "$entry" || fail "Icon= is not the installed icon's name"
+    grep -qx "Exec=$prefix/bin/kvr --shot -d 5 -w" "$entry" ||
+      fail "the delayed window shot's action does not run $prefix/bin/kvr"
   done
   echo "entry: valid for ${prefixes[*]}"
   ;;

@@ -416,6 +416,13 @@ std::string WaylandSession::installProgram(const std::string& path) {
     if (!fs::exists(copy)) {
         fs::copy_file(path, copy);
         chmod(copy.c_str(), 0755);
+        // Kelvoro's programs find their modules (the window, the D-Bus sources) beside them.
+        for (const char* module : {"kvr-window.so", "kvr-dbus.so"}) {
+            const fs::path built = fs::path(path).parent_path() / module;
+            const fs::path beside = fs::path(copy).parent_path() / module;
+            if (fs::exists(built) && !fs::exists(beside))
+                fs::copy_file(built, beside);
+        }
     }
     return copy;
 }

@@ -3,7 +3,7 @@
 
 # The program the tests run inside a session as its user: one grab, written as PNG.
 add_executable(kvr_wl_grab ${CMAKE_CURRENT_LIST_DIR}/wl_grab.cpp)
-target_link_libraries(kvr_wl_grab PRIVATE kvr_wayland)
+target_link_libraries(kvr_wl_grab PRIVATE kvr_dbus_sources)
 # A click in a GNOME session, to answer its screenshot question.
 add_executable(kvr_wl_mutter_click ${CMAKE_CURRENT_LIST_DIR}/mutter_click.cpp)
 target_link_libraries(kvr_wl_mutter_click PRIVATE Qt6::Core Qt6::DBus)
@@ -16,7 +16,7 @@ gtest_discover_tests(wayland_source_unit_tests DISCOVERY_TIMEOUT 30)
 
 # On a headless KWin (one session of one output, one of two).
 add_executable(kwin_source_tests ${CMAKE_CURRENT_LIST_DIR}/kwin_source_test.cpp)
-target_link_libraries(kwin_source_tests PRIVATE kvr_wayland_testsupport kvr_wayland Qt6::Gui
+target_link_libraries(kwin_source_tests PRIVATE kvr_wayland_testsupport kvr_dbus_sources Qt6::Gui
                       GTest::gtest_main)
 target_compile_definitions(kwin_source_tests PRIVATE KVR_WL_GRAB="$<TARGET_FILE:kvr_wl_grab>")
 add_dependencies(kwin_source_tests kvr_wl_grab)
@@ -25,7 +25,7 @@ set_tests_properties(kwin_source_tests PROPERTIES TIMEOUT 300)
 
 # On a headless GNOME Shell, through its screenshot portal.
 add_executable(portal_source_tests ${CMAKE_CURRENT_LIST_DIR}/portal_source_test.cpp)
-target_link_libraries(portal_source_tests PRIVATE kvr_wayland_testsupport kvr_wayland Qt6::Gui
+target_link_libraries(portal_source_tests PRIVATE kvr_wayland_testsupport kvr_dbus_sources Qt6::Gui
                       GTest::gtest_main)
 target_compile_definitions(portal_source_tests PRIVATE
                            KVR_WL_GRAB="$<TARGET_FILE:kvr_wl_grab>"

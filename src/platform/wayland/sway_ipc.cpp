@@ -4,11 +4,11 @@
 #include <sys/un.h>
 #include <unistd.h>
 
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
+#include <json-c/json_tokener.h>
+
 #include <cstdint>
 #include <cstring>
+#include <memory>
 
 namespace kvr::sway {
 namespace {
@@ -41,24 +41,59 @@ bool readAll(int fd, char* data, size_t size) {
     return true;
 }
 
-QJsonDocument parse(std::string_view json) {
-    return QJsonDocument::fromJson(QByteArray(json.data(), qsizetype(json.size())));
+// A parsed reply, freed with its last reference.
+struct JsonFree {
+    void operator()(json_object* o) const { json_object_put(o); }
+};
+using Json = std::unique_ptr<json_object, JsonFree>;
+
+Json parse(std::string_view json) {
+    json_tokener* tokener = json_tokener_new_ex(JSON_TOKENER_DEFAULT_DEPTH);
+    if (!tokener)
+        return nullptr;
+    Json root(json_tokener_parse_ex(tokener, json.data(), int(json.size())));
+    json_tokener_free(tokener);
+    return root;
 }
 
-ScreenRect rectOf(const QJsonValue& value) {
-    const QJsonObject r = value.toObject();
-    return {r.value("x").toInt(), r.value("y").toInt(), r.value("width").toInt(),
-            r.value("height").toInt()};
+json_object* member(json_object* o, const char* key) {
+    json_object* value = nullptr;
+    return json_object_is_type(o, json_type_object) && json_object_object_get_ex(o, key, &value)
+               ? value
+               : nullptr;
 }
 
-std::optional<QJsonObject> findFocused(const QJsonObject& node) {
-    if (node.value("focused").toBool())
+int intOf(json_object* o, const char* key) {
+    json_object* v = member(o, key);
+    return json_object_is_type(v, json_type_int) ? json_object_get_int(v) : 0;
+}
+
+bool boolOf(json_object* o, const char* key) {
+    json_object* v = member(o, key);
+    return json_object_is_type(v, json_type_boolean) && json_object_get_boolean(v);
+}
+
+std::string stringOf(json_object* o, const char* key) {
+    json_object* v = member(o, key);
+    return json_object_is_type(v, json_type_string) ? json_object_get_string(v) : "";
+}
+
+ScreenRect rectOf(json_object* r) {
+    return {intOf(r, "x"), intOf(r, "y"), intOf(r, "width"), intOf(r, "height")};
+}
+
+json_object* findFocused(json_object* node) {
+    if (boolOf(node, "focused"))
         return node;
-    for (const char* children : {"nodes", "floating_nodes"})
-        for (const QJsonValue& child : node.value(children).toArray())
-            if (auto found = findFocused(child.toObject()))
+    for (const char* children : {"nodes", "floating_nodes"}) {
+        json_object* list = member(node, children);
+        if (!json_object_is_type(list, json_type_array))
+            continue;
+        for (size_t i = 0, n = json_object_array_length(list); i < n; ++i)
+            if (json_object* found = findFocused(json_object_array_get_idx(list, i)))
                 return found;
-    return std::nullopt;
+    }
+    return nullptr;
 }
 
 }  // namespace
@@ -98,14 +133,21 @@ std::optional<std::string> request(const std::string& socketPath, unsigned type)
 
 std::vector<Output> parseOutputs(std::string_view json) {
     std::vector<Output> outputs;
-    for (const QJsonValue& value : parse(json).array()) {
-        const QJsonObject o = value.toObject();
-        if (!o.value("active").toBool())
+    const Json root = parse(json);
+    if (!json_object_is_type(root.get(), json_type_array))
+        return outputs;
+    for (size_t i = 0, n = json_object_array_length(root.get()); i < n; ++i) {
+        json_object* o = json_object_array_get_idx(root.get(), i);
+        if (!boolOf(o, "active"))
             continue;
         Output out;
-        out.name = o.value("name").toString().toStdString();
-        out.rect = rectOf(o.value("rect"));
-        out.scale = o.value("scale").toDouble(1.0);
+        out.name = stringOf(o, "name");
+        out.rect = rectOf(member(o, "rect"));
+        json_object* scale = member(o, "scale");
+        out.scale = json_object_is_type(scale, json_type_double) ||
+                            json_object_is_type(scale, json_type_int)
+                        ? json_object_get_double(scale)
+                        : 1.0;
         if (out.scale <= 0)
             out.scale = 1.0;
         outputs.push_back(out);
@@ -114,15 +156,15 @@ std::vector<Output> parseOutputs(std::string_view json) {
 }
 
 std::optional<ScreenRect> focusedWindowFrame(std::string_view json) {
-    const QJsonObject root = parse(json).object();
-    const std::optional<QJsonObject> focused = findFocused(root);
+    const Json root = parse(json);
+    json_object* focused = findFocused(root.get());
     if (!focused)
         return std::nullopt;
-    const QString type = focused->value("type").toString();
+    const std::string type = stringOf(focused, "type");
     if (type != "con" && type != "floating_con")
         return std::nullopt;
-    ScreenRect frame = rectOf(focused->value("rect"));
-    const int title = rectOf(focused->value("deco_rect")).height;
+    ScreenRect frame = rectOf(member(focused, "rect"));
+    const int title = rectOf(member(focused, "deco_rect")).height;
     if (title > 0) {
         frame.y -= title;
         frame.height += title;

@@ -1,8 +1,10 @@
-# The Wayland screen sources (wlroots screencopy with sway's IPC; KWin and the desktop portal over
-# D-Bus), as the static library kvr_wayland. Included from the top-level CMakeLists.txt.
+# The Wayland screen sources: wlroots screencopy with sway's IPC (kvr_wayland, no Qt: a shot on
+# sway pays for no toolkit), and KWin and the desktop portal over D-Bus (kvr_dbus_sources, Qt,
+# loaded as the module kvr-dbus only in the sessions that need them). Included from the
+# top-level CMakeLists.txt.
 find_package(PkgConfig REQUIRED)
 pkg_check_modules(WAYLAND_CLIENT REQUIRED IMPORTED_TARGET wayland-client)
-find_package(Qt6 REQUIRED COMPONENTS Core DBus)
+pkg_check_modules(JSONC REQUIRED IMPORTED_TARGET json-c)
 find_program(WAYLAND_SCANNER wayland-scanner REQUIRED)
 
 # Client code of the protocols Debian ships no XML for; the XML is kept in protocols/.
@@ -25,7 +27,9 @@ endforeach()
 enable_language(C)
 
 file(GLOB KVR_WAYLAND_SOURCES CONFIGURE_DEPENDS ${CMAKE_CURRENT_LIST_DIR}/*.cpp)
+list(REMOVE_ITEM KVR_WAYLAND_SOURCES ${CMAKE_CURRENT_LIST_DIR}/kwin_source.cpp
+     ${CMAKE_CURRENT_LIST_DIR}/portal_source.cpp ${CMAKE_CURRENT_LIST_DIR}/dbus_module.cpp)
 add_library(kvr_wayland STATIC ${KVR_WAYLAND_SOURCES} ${KVR_WL_GENERATED})
 target_include_directories(kvr_wayland PRIVATE ${KVR_WL_GEN_DIR})
-target_link_libraries(kvr_wayland PUBLIC kvr_base PkgConfig::WAYLAND_CLIENT Qt6::Core Qt6::DBus)
+target_link_libraries(kvr_wayland PUBLIC kvr_base PkgConfig::WAYLAND_CLIENT PkgConfig::JSONC)
 include(${CMAKE_CURRENT_LIST_DIR}/kwin_portal.cmake)

@@ -1,0 +1,232 @@
+#include "cli/options.h"
+
+#include <charconv>
+#include <string_view>
+
+#include "base/texts.h"
+
+namespace kvr::cli {
+namespace {
+
+std::string lower(std::string_view s) {
+    std::string out(s);
+    for (char& c : out)
+        if (c >= 'A' && c <= 'Z')
+            c = char(c - 'A' + 'a');
+    return out;
+}
+
+// A whole decimal number in [low, high], nothing else.
+std::optional<int> numberIn(std::string_view text, int low, int high) {
+    int value = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (text.empty() || ec != std::errc() || end != text.data() + text.size() || value < low ||
+        value > high)
+        return std::nullopt;
+    return value;
+}
+
+struct OptionSpec {
+    char shortName;
+    const char* longName;
+    bool takesValue;
+};
+
+constexpr OptionSpec kOptions[] = {
+    {'d', "delay", true},      {'w', "window", false},  {'m', "monitor", true},
+    {'t', "type", true},       {'o', "output", true},   {'q', "quality", true},
+    {'\0', "grey", false},     {'p', "pointer", false}, {'c', "clipboard", false},
+    {'n', "no-notify", false}, {'h', "help", false},    {'V', "version", false},
+    {'\0', "shot", false},
+};
+
+const OptionSpec* findShort(char c) {
+    for (const OptionSpec& o : kOptions)
+        if (o.shortName == c)
+            return &o;
+    return nullptr;
+}
+
+const OptionSpec* findLong(std::string_view name) {
+    for (const OptionSpec& o : kOptions)
+        if (name == o.longName)
+            return &o;
+    return nullptr;
+}
+
+class Parser {
+public:
+    explicit Parser(bool stdoutIsTerminal) : terminal_(stdoutIsTerminal) {}
+
+    ParsedLine run(const std::vector<std::string>& args) {
+        if (args.empty())
+            return line_;
+        line_.action = Action::Shot;
+        bool monitorGiven = false;
+        for (size_t i = 0; i < args.size() && !failed(); ++i) {
+            const std::string& arg = args[i];
+            if (arg.size() > 2 && arg.compare(0, 2, "--") == 0) {
+                const size_t eq = arg.find('=');
+                const std::string name = arg.substr(2, eq == std::string::npos ? eq : eq - 2);
+                const OptionSpec* spec = findLong(name);
+                if (!spec)
+                    return fail(text::kCliUnknownOption, arg);
+                std::optional<std::string> value;
+                if (eq != std::string::npos) {
+                    if (!spec->takesValue)
+                        return fail(text::kCliNoValueWanted, "--" + name);
+                    value = arg.substr(eq + 1);
+                } else if (spec->takesValue) {
+                    if (++i == args.size())
+                        return fail(text::kCliValueMissing, arg);
+                    value = args[i];
+                }
+                apply(*spec, value, monitorGiven);
+            } else if (arg.size() > 1 && arg[0] == '-' && arg != "--") {
+                // Short options may be grouped (-wp); a value follows its letter or the next word.
+                for (size_t k = 1; k < arg.size() && !failed(); ++k) {
+                    const OptionSpec* spec = findShort(arg[k]);
+                    if (!spec)
+                        return fail(text::kCliUnknownOption, std::string("-") + arg[k]);
+                    std::optional<std::string> value;
+                    if (spec->takesValue) {
+                        if (k + 1 < arg.size())
+                            value = arg.substr(k + 1);
+                        else if (++i < args.size())
+                            value = args[i];
+                        else
+                            return fail(text::kCliValueMissing, std::string("-") + arg[k]);
+                        k = arg.size();
+                    }
+                    apply(*spec, value, monitorGiven);
+                }
+            } else {
+                return fail(text::kCliUnexpectedArgument, arg);
+            }
+        }
+        if (failed())
+            return line_;
+        if (help_)
+            line_.action = Action::Help;
+        else if (version_)
+            line_.action = Action::Version;
+        else if (monitorGiven && line_.shot.request.mode == ShotMode::ActiveWindow)
+            return fail(text::kCliWindowAndMonitor, "");
+        else if (line_.shot.output == "-" && terminal_)
+            return fail(text::kCliStdoutTerminal, "");
+        return line_;
+    }
+
+private:
+    bool failed() const { return line_.action == Action::UsageError; }
+
+    ParsedLine fail(const char* error, std::string value) {
+        if (!failed()) {
+            line_.action = Action::UsageError;
+            line_.error = error;
+            line_.errorValue = std::move(value);
+        }
+        return line_;
+    }
+
+    void apply(const OptionSpec& spec, const std::optional<std::string>& value,
+               bool& monitorGiven) {
+        ShotOptions& shot = line_.shot;
+        const std::string v = value.value_or("");
+        switch (spec.shortName) {
+            case 'd':
+                if (const auto seconds = numberIn(v, 0, 3600))
+                    shot.delay = *seconds;
+                else
+                    fail(text::kCliBadDelay, v);
+                return;
+            case 'w':
+                shot.request.mode = ShotMode::ActiveWindow;
+                return;
+            case 'm':
+                monitorGiven = true;
+                shot.request.output.clear();
+                if (v == "primary")
+                    shot.request.monitor = MonitorChoice::Primary;
+                else if (v == "pointer")
+                    shot.request.monitor = MonitorChoice::UnderPointer;
+                else if (v == "all")
+                    shot.request.monitor = MonitorChoice::All;
+                else if (!v.empty())
+                    shot.request.output = v;
+                else
+                    fail(text::kCliBadMonitor, v);
+                return;
+            case 't':
+                if (const auto type = imageTypeNamed(v))
+                    shot.type = type;
+                else
+                    fail(text::kCliBadType, v);
+                return;
+            case 'o':
+                if (v.empty())
+                    fail(text::kCliValueMissing, "--output");
+                else
+                    shot.output = v;
+                return;
+            case 'q':
+                if (const auto quality = numberIn(v, 1, 100))
+                    shot.quality = quality;
+                else
+                    fail(text::kCliBadQuality, v);
+                return;
+            case 'p':
+                shot.request.pointer = true;
+                return;
+            case 'c':
+                shot.clipboard = true;
+                return;
+            case 'n':
+                shot.notify = false;
+                return;
+            case 'h':
+                help_ = true;
+                return;
+            case 'V':
+                version_ = true;
+                return;
+            default:
+                break;
+        }
+        if (std::string_view(spec.longName) == "grey")
+            shot.grey = true;
+        // --shot itself only says: no window.
+    }
+
+    bool terminal_;
+    bool help_ = false;
+    bool version_ = false;
+    ParsedLine line_;
+};
+
+}  // namespace
+
+std::optional<ImageType> imageTypeNamed(std::string_view name) {
+    const std::string n = lower(name);
+    if (n == "jpeg" || n == "jpg")
+        return ImageType::Jpeg;
+    if (n == "png")
+        return ImageType::Png;
+    if (n == "bmp")
+        return ImageType::Bmp;
+    return std::nullopt;
+}
+
+std::optional<ImageType> imageTypeOfPath(std::string_view path) {
+    const size_t dot = path.rfind('.');
+    const size_t slash = path.rfind('/');
+    if (dot == std::string_view::npos || (slash != std::string_view::npos && dot < slash))
+        return std::nullopt;
+    return imageTypeNamed(path.substr(dot + 1));
+}
+
+ParsedLine parseCommandLine(const std::vector<std::string>& args, bool stdoutIsTerminal) {
+    return Parser(stdoutIsTerminal).run(args);
+}
+
+}  // namespace kvr::cli

@@ -1,0 +1,48 @@
+// The window's entry, in the module kvr-window that kvr loads when it is started without shot
+// options: makes the pieces and wires them. The session decides the source of pixels and the
+// window-manager actions; the application object carries the top-level error handler.
+#include <QGuiApplication>
+#include <QIcon>
+#include <QWidget>
+#include <cstdio>
+#include <cstdlib>
+
+#include "core/settings.h"
+#include "platform/display_check.h"
+#include "platform/loader.h"
+#include "platform/session.h"
+#include "ui/app.h"
+#include "ui/main.h"
+#include "ui/translate.h"
+
+extern "C" __attribute__((visibility("default"))) int kvr_window_main(int argc, char** argv) {
+    namespace platform = kvr::platform;
+    const platform::Environment env = platform::processEnvironment();
+    const char* qpa = std::getenv("QT_QPA_PLATFORM");
+    if (const auto problem = platform::unreachableDisplay(env, qpa ? qpa : "")) {
+        std::fprintf(stderr, "%s\n", problem->c_str());
+        return 1;
+    }
+    kvr::installQuietMessageHandler();
+    kvr::KvrApplication app(argc, argv);
+    // Before the first window: the layouts are translated as they are made.
+    kvr::installTranslation(app);
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/icon.png")));
+    // Ties the windows to the installed menu entry (taskbar icon; the Wayland app id).
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.example.kelvoro"));
+
+    const auto source = platform::makeScreenSource(platform::chooseSourceKind(env));
+    platform::ToolkitHooks toolkit;
+    if (auto* x11 = app.nativeInterface<QNativeInterface::QX11Application>())
+        toolkit.x11Display = x11->display();
+    toolkit.wayland.minimised = [](kvr::WindowManager::WindowId id) {
+        const QWidget* window = QWidget::find(WId(id));
+        return window && window->isMinimized();
+    };
+    toolkit.wayland.sync = [] { QGuiApplication::sync(); };
+    const auto windowManager = platform::makeWindowManager(platform::detectSession(env), toolkit);
+
+    TForm1 Form1({*source, *windowManager, kvr::settingsFilePath()});  // FormCreate runs here
+    Form1.show();
+    return app.exec();
+}

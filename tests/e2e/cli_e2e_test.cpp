@@ -1,0 +1,90 @@
+// `kvr --shot` on an X server: files, folders with the window's names, stdout, exit statuses,
+// and the clipboard read back with xclip.
+#include <gtest/gtest.h>
+
+#include "e2e_support.h"
+#include "file_support.h"
+#include "jpeg_support.h"
+
+namespace {
+
+using namespace kvr::e2e;
+using namespace kvr::test;
+
+struct Result {
+    int status;
+    std::string out, err;
+};
+
+class CommandLine : public ::testing::Test {
+protected:
+    // The program with these words, in the given language; stdout a pipe.
+    Result shot(const std::vector<std::string>& words, const std::string& lang = "C.UTF-8") {
+        const fs::path err = program_.root() / "stderr.txt";
+        fs::remove(err);
+        std::vector<std::string> argv = {(program_.folder() / "kvr").string()};
+        argv.insert(argv.end(), words.begin(), words.end());
+        const CommandResult r = run(
+            Command(argv,
+                    {"DISPLAY=" + program_.display(), "HOME=" + program_.home().string(),
+                     "XDG_CONFIG_HOME=" + program_.configHome().string(), "LANG=" + lang,
+                     "LC_ALL=", "LC_MESSAGES=", "DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent"},
+                    err));
+        return {r.exitCode, r.output, readText(err)};
+    }
+    Program program_;
+};
+
+TEST_F(CommandLine, WritesFilesFoldersAndStdoutWithTheirStatuses) {
+    const fs::path file = program_.root() / "shot.jpg";
+    Result r = shot({"--shot", "-o", file.string()});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, file.string() + "\n");
+    const Decoded picture = decodeJpeg(readFile(file));
+    EXPECT_EQ(picture.width, 1024);
+    EXPECT_EQ(picture.height, 768);
+
+    // A folder: the saved prefix and the next free number, as the window names them.
+    writeText(program_.settingsFile(), "[Save]\nfilenamecheck=1\nfilename=mine_\n");
+    const fs::path folder = program_.root() / "out";
+    fs::create_directory(folder);
+    r = shot({"-n", "-t", "bmp", "-o", folder.string()});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, (folder / "mine_00.bmp").string() + "\n");
+    r = shot({"-n", "-o", folder.string() + "/"});
+    EXPECT_EQ(r.out, (folder / "mine_00.jpg").string() + "\n");
+    EXPECT_EQ(entries(folder), (std::vector<std::string>{"mine_00.bmp", "mine_00.jpg"}));
+
+    // Stdout: the picture's bytes, nothing else.
+    r = shot({"-o", "-", "--grey", "-q", "90"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(decodeJpeg(std::vector<uint8_t>(r.out.begin(), r.out.end())).components, 1);
+
+    // 1: the write failed, and no file is left; 2: a usage error, in the locale's language.
+    r = shot({"-n", "-o", (program_.root() / "no" / "such" / "x.jpg").string()});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("を作成できません"), std::string::npos) << r.err;
+    EXPECT_FALSE(fs::exists(program_.root() / "no"));
+    r = shot({"--quality=0"}, "en_GB.UTF-8");
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.err, "kvr: Quality '0': give 1 to 100\nTry 'kvr --help' for more information\n");
+}
+
+TEST_F(CommandLine, ClipboardServedAfterTheCommandReturns) {
+    const fs::path file = program_.root() / "copied.bmp";
+    const Result r = shot({"-c", "-n", "-o", file.string()});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const auto paste = [&](const std::string& target) {
+        return program_.run({"xclip", "-selection", "clipboard", "-t", target, "-o"}).output;
+    };
+    const std::string targets = paste("TARGETS");
+    EXPECT_NE(targets.find("image/bmp"), std::string::npos) << targets;
+    // Several megabytes: read in pieces (INCR), the same bytes as the file.
+    EXPECT_EQ(paste("image/bmp"), readText(file));
+    EXPECT_EQ(paste("text/uri-list"), "file://" + file.string() + "\r\n");
+    // Someone else takes the clipboard: ours lets go (its server ends).
+    program_.run({"sh", "-c", "echo other | xclip -selection clipboard -i >/dev/null 2>&1"});
+    EXPECT_EQ(paste("UTF8_STRING"), "other\n");
+}
+
+}  // namespace
