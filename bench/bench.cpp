@@ -1,6 +1,7 @@
-// kvr_bench paint | stages [N] | compare N ONESHOT
+// kvr_bench paint | stages [N] | compare N ONESHOT KVR
 // Times on the current DISPLAY: each stage of a shot and whole shots through shotNow, kept in one
-// process; then kvr_oneshot against scrot as whole processes. Prints medians; asserts nothing.
+// process; then kvr_oneshot and `kvr --shot` against scrot as whole processes, with their peak
+// memory. Prints medians; asserts nothing.
 #include <spawn.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -140,8 +141,13 @@ int stages(int n) {
     return 0;
 }
 
-// Wall time of one whole process, in milliseconds.
-double runProcess(const std::vector<std::string>& argv) {
+struct Run {
+    double ms = -1;      // wall time of the whole process
+    double peakMiB = 0;  // its peak resident memory
+};
+
+// One whole process: its wall time and peak memory.
+Run runProcess(const std::vector<std::string>& argv) {
     std::vector<char*> args;
     for (const auto& a : argv)
         args.push_back(const_cast<char*>(a.c_str()));
@@ -149,37 +155,64 @@ double runProcess(const std::vector<std::string>& argv) {
     const auto start = Clock::now();
     pid_t pid;
     if (posix_spawnp(&pid, args[0], nullptr, nullptr, args.data(), environ) != 0)
-        return -1;
+        return {};
     int status = 0;
-    waitpid(pid, &status, 0);
+    rusage usage{};
+    wait4(pid, &status, 0, &usage);
     const double ms = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
     if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
         std::fprintf(stderr, "%s failed\n", args[0]);
-        return -1;
+        return {};
     }
-    return ms;
+    return {ms, usage.ru_maxrss / 1024.0};
 }
 
-int compare(int n, const std::string& oneshot) {
+// kvr_oneshot and `kvr --shot` against scrot, interleaved so that all see the same machine load.
+int compare(int n, const std::string& oneshot, const std::string& kvr) {
     char tmpl[] = "/tmp/kvr-race-XXXXXX";
     const fs::path dir = mkdtemp(tmpl);
-    std::printf("one process each, median of %d, same display:\n", n);
+    std::printf("one process each, median of %d, same display (time; peak memory):\n", n);
     for (const char* format : {"jpg", "bmp"}) {
+        const bool jpeg = std::string(format) == "jpg";
         const std::string ours = (dir / (std::string("ours.") + format)).string();
+        const std::string cli = (dir / (std::string("cli.") + format)).string();
         const std::string theirs = (dir / (std::string("scrot.") + format)).string();
         std::vector<std::string> scrot = {"scrot", "-o"};
-        if (std::string(format) == "jpg")
+        if (jpeg)
             scrot.insert(scrot.end(), {"-q", "30"});
         scrot.push_back(theirs);
-        std::vector<double> a, b;
-        for (int i = 0; i < n; ++i) {  // interleaved, so both see the same machine load
-            a.push_back(runProcess({oneshot, ours}));
-            b.push_back(runProcess(scrot));
+        // The command line as a shortcut runs it; quality 30 whatever the kvr.ini beside it says.
+        std::vector<std::string> shot = {kvr, "--shot", "-n", "-o", cli};
+        if (jpeg)
+            shot.insert(shot.end(), {"-q", "30"});
+        std::vector<double> a, am, c, cm, b, bm;
+        for (int i = 0; i < n; ++i) {
+            const Run ra = runProcess({oneshot, ours}), rc = runProcess(shot),
+                      rb = runProcess(scrot);
+            a.push_back(ra.ms), am.push_back(ra.peakMiB);
+            c.push_back(rc.ms), cm.push_back(rc.peakMiB);
+            b.push_back(rb.ms), bm.push_back(rb.peakMiB);
         }
-        const double ma = median(a), mb = median(b);
-        std::printf(
-            "  %s: kvr_oneshot %7.2f ms, scrot %7.2f ms, ratio %.2f (%.0f KiB vs %.0f KiB)\n",
-            format, ma, mb, ma / mb, fs::file_size(ours) / 1024.0, fs::file_size(theirs) / 1024.0);
+        const double mb = median(b), mbm = median(bm);
+        std::printf("  %s: scrot %7.2f ms, %5.1f MiB (%.0f KiB)\n", format, mb, mbm,
+                    fs::file_size(theirs) / 1024.0);
+        const auto line = [&](const char* who, double ms, double mib, double goal, double goalMiB,
+                              const fs::path& file) {
+            std::printf(
+                "  %s: %-12s %7.2f ms, %5.1f MiB (%.0f KiB): %.2f x scrot's time %s, "
+                "memory %s\n",
+                format, who, ms, mib, fs::file_size(file) / 1024.0, ms / mb,
+                !jpeg             ? ""
+                : ms / mb <= goal ? "(goal met)"
+                                  : "(goal MISSED)",
+                !jpeg            ? ""
+                : mib <= goalMiB ? "(goal met)"
+                                 : "(goal MISSED)");
+        };
+        // Goals: the one-shot at most 0.75 x scrot's time and 13 MiB; the command line at most
+        // 0.8 x scrot's time and scrot's memory.
+        line("kvr_oneshot", median(a), median(am), 0.75, 13.0, ours);
+        line("kvr --shot", median(c), median(cm), 0.8, mbm, cli);
     }
     fs::remove_all(dir);
     return 0;
@@ -200,12 +233,12 @@ int main(int argc, char** argv) {
         }
         if (command == "stages")
             return stages(argc > 2 ? std::atoi(argv[2]) : 30);
-        if (command == "compare" && argc > 3)
-            return compare(std::atoi(argv[2]), argv[3]);
+        if (command == "compare" && argc > 4)
+            return compare(std::atoi(argv[2]), argv[3], argv[4]);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "kvr_bench: %s\n", e.what());
         return 1;
     }
-    std::fprintf(stderr, "usage: kvr_bench paint | stages [N] | compare N ONESHOT\n");
+    std::fprintf(stderr, "usage: kvr_bench paint | stages [N] | compare N ONESHOT KVR\n");
     return 2;
 }

@@ -3,6 +3,8 @@
 add_executable(kvr_oneshot ${CMAKE_CURRENT_LIST_DIR}/oneshot.cpp)
 target_link_libraries(kvr_oneshot PRIVATE kvr_core kvr_platform)
 add_dependencies(kvr_oneshot kvr_dbus_module)
+# Linked as kvr is, so that both measure the same process.
+target_link_options(kvr_oneshot PRIVATE -static-libstdc++)
 set_target_properties(kvr_oneshot PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
 
 # kvr_bench: paints photo-like content on the display, times each stage and whole shots in one
@@ -17,6 +19,7 @@ set_target_properties(kvr_bench PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINA
 add_executable(kvr_wl_bench ${CMAKE_CURRENT_LIST_DIR}/wayland_bench.cpp
                             ${CMAKE_CURRENT_LIST_DIR}/photo.cpp)
 target_link_libraries(kvr_wl_bench PRIVATE kvr_wayland_testsupport Qt6::Gui)
-target_compile_definitions(kvr_wl_bench PRIVATE KVR_ONESHOT="$<TARGET_FILE:kvr_oneshot>")
-add_dependencies(kvr_wl_bench kvr_oneshot)
+target_compile_definitions(kvr_wl_bench PRIVATE KVR_ONESHOT="$<TARGET_FILE:kvr_oneshot>"
+                           KVR_PROGRAM="$<TARGET_FILE:kvr>")
+add_dependencies(kvr_wl_bench kvr_oneshot kvr)
 set_target_properties(kvr_wl_bench PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})

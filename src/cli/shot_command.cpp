@@ -27,8 +27,11 @@
 namespace kvr::cli {
 namespace {
 
+// The texts break lines as message boxes do ("\r\n"); a terminal wants "\n".
 void printLine(FILE* to, const std::string& line) {
-    std::fputs(line.c_str(), to);
+    for (char c : line)
+        if (c != '\r')
+            std::fputc(c, to);
     std::fputc('\n', to);
 }
 
@@ -53,7 +56,7 @@ void wait(int seconds) {
     const bool terminal = isatty(STDERR_FILENO);
     for (int left = seconds; left > 0; --left) {
         if (terminal)
-            std::fprintf(stderr, "\r%s \b",
+            std::fprintf(stderr, "\r%s\033[K",
                          message(text::kCountdown, {std::to_string(left)}).c_str());
         until.tv_sec += 1;
         while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &until, nullptr) == EINTR) {

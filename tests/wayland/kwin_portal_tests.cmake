@@ -11,7 +11,7 @@ target_link_libraries(kvr_wl_mutter_click PRIVATE Qt6::Core Qt6::DBus)
 # What needs no session: the portal file's handling, the output choice, the portal picture's cut.
 add_executable(wayland_source_unit_tests ${CMAKE_CURRENT_LIST_DIR}/portal_file_test.cpp
                                          ${CMAKE_CURRENT_LIST_DIR}/output_layout_test.cpp)
-target_link_libraries(wayland_source_unit_tests PRIVATE kvr_wayland kvr_testsupport GTest::gtest_main)
+target_link_libraries(wayland_source_unit_tests PRIVATE kvr_dbus_sources kvr_testsupport GTest::gtest_main)
 gtest_discover_tests(wayland_source_unit_tests DISCOVERY_TIMEOUT 30)
 
 # On a headless KWin (one session of one output, one of two).

@@ -315,6 +315,19 @@ TEST_F(ProgramTest, OneshotActiveWindowIsItsFrameOrAClearMessage) {
     EXPECT_EQ(bmp.image, screen().copy(frame->x, frame->y, frame->width, frame->height));
 }
 
+TEST_F(ProgramTest, CommandLineShotWritesTheScreensPixels) {
+    const std::string path = shots_ + "/cli.bmp";
+    const ProcessResult r = session_->run({program_, "--shot", "-n", "-o", path}, 60s);
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, path + "\n");
+    const Bmp bmp = readBmp(readFile(path));
+    fs::remove(path);
+    ASSERT_EQ(bmp.image.size(), QSize(WaylandSession::kOutputWidth, WaylandSession::kOutputHeight));
+    const auto content = findPattern(bmp.image);
+    ASSERT_TRUE(content) << "no pattern in the picture";
+    expectBars(bmp.image, *content);
+}
+
 TEST_F(ProgramTest, ShotOfTheWholeScreenLeavesTheWindowOutAndBringsItBack) {
     startProgram(1, 1, 2);  // All Screen, BMP, 2 seconds
     ASSERT_TRUE(waitForWindowOverPattern()) << "the window is not over the pattern: this test "
