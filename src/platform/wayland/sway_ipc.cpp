@@ -148,6 +148,7 @@ std::vector<Output> parseOutputs(std::string_view json) {
                             json_object_is_type(scale, json_type_int)
                         ? json_object_get_double(scale)
                         : 1.0;
+        out.focused = boolOf(o, "focused");
         if (out.scale <= 0)
             out.scale = 1.0;
         outputs.push_back(out);
