@@ -2,6 +2,7 @@
 // Times on the current DISPLAY: each stage of a shot and whole shots through shotNow, kept in one
 // process; then kvr_oneshot and `kvr --shot` against scrot as whole processes, with their peak
 // memory. Prints medians; asserts nothing.
+#include <fcntl.h>
 #include <spawn.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -153,8 +154,14 @@ Run runProcess(const std::vector<std::string>& argv) {
         args.push_back(const_cast<char*>(a.c_str()));
     args.push_back(nullptr);
     const auto start = Clock::now();
+    // What a tool prints (kvr --shot: the file's path) is not the bench's output.
+    posix_spawn_file_actions_t quiet;
+    posix_spawn_file_actions_init(&quiet);
+    posix_spawn_file_actions_addopen(&quiet, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
     pid_t pid;
-    if (posix_spawnp(&pid, args[0], nullptr, nullptr, args.data(), environ) != 0)
+    const int spawned = posix_spawnp(&pid, args[0], &quiet, nullptr, args.data(), environ);
+    posix_spawn_file_actions_destroy(&quiet);
+    if (spawned != 0)
         return {};
     int status = 0;
     rusage usage{};
