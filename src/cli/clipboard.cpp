@@ -5,45 +5,59 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cerrno>
 #include <cstring>
+#include <functional>
 #include <vector>
 
 #include "base/error.h"
 #include "base/texts.h"
 #include "cli/detach.h"
-#include "cli/x11_selection.h"
+#include "platform/wayland/data_control.h"
+#include "platform/x11/clipboard_owner.h"
 
 extern char** environ;
 
 namespace kvr::cli {
 namespace {
 
-// The child's word to the parent: one byte once it owns the clipboard, nothing when it could
-// not (it ends, the pipe closes).
-bool awaitOwner(int readEnd) {
-    char ok = 0;
-    ssize_t n;
-    while ((n = read(readEnd, &ok, 1)) < 0 && errno == EINTR) {
+// "file:///path%20with%20spaces\r\n": the file as file managers take it from the clipboard.
+std::string uriListOf(const std::string& path) {
+    if (path.empty())
+        return {};
+    static const char kHex[] = "0123456789ABCDEF";
+    std::string uri = "file://";
+    for (unsigned char c : path) {
+        if (std::isalnum(c) || std::strchr("/-._~", c)) {
+            uri += char(c);
+        } else {
+            uri += '%';
+            uri += kHex[c >> 4];
+            uri += kHex[c & 15];
+        }
     }
-    close(readEnd);
-    return n == 1;
+    return uri + "\r\n";
 }
 
-void serveX11(const EncodedPicture& picture, const std::string& filePath) {
+// Runs serve(readyFd) in a detached child and waits for its first word: kClipboardOwned,
+// kClipboardNoProtocol, or 0 when it ended without a word.
+char serveInChild(const std::function<int(int)>& serve) {
     int ready[2];
     if (pipe2(ready, O_CLOEXEC) != 0)
         throw KvrError(text::kCliNoClipboard, {std::strerror(errno)});
-    if (detach(ready[1])) {
-        close(ready[1]);
-        if (!awaitOwner(ready[0]))
-            throw KvrError(text::kCliNoClipboard, {"CLIPBOARD"});
-        return;
+    if (!detach(ready[1]))
+        _exit(serve(ready[1]));
+    close(ready[1]);
+    char word = 0;
+    while (read(ready[0], &word, 1) < 0 && errno == EINTR) {
     }
-    _exit(serveX11Selection(picture.bytes, mimeTypeOf(picture.type), filePath, ready[1]));
+    close(ready[0]);
+    return word;
 }
 
-void serveWayland(const EncodedPicture& picture) {
+// wl-copy (wl-clipboard) where the compositor has no data-control: it knows other ways.
+void serveWithWlCopy(const EncodedPicture& picture) {
     int input[2];
     if (pipe2(input, O_CLOEXEC) != 0)
         throw KvrError(text::kCliNoClipboard, {std::strerror(errno)});
@@ -86,10 +100,17 @@ void serveWayland(const EncodedPicture& picture) {
 
 void serveClipboard(const platform::Environment& env, const EncodedPicture& picture,
                     const std::string& filePath) {
-    if (platform::detectSession(env) == platform::Session::X11)
-        serveX11(picture, filePath);
-    else
-        serveWayland(picture);
+    const std::string uriList = uriListOf(filePath);
+    const char* mimeType = mimeTypeOf(picture.type);
+    const bool x11 = platform::detectSession(env) == platform::Session::X11;
+    const char word = serveInChild([&](int readyFd) {
+        return x11 ? x11::serveClipboard(picture.bytes, mimeType, uriList, readyFd)
+                   : wayland::serveDataControl(picture.bytes, mimeType, uriList, readyFd);
+    });
+    if (word == kClipboardNoProtocol)
+        serveWithWlCopy(picture);
+    else if (word != kClipboardOwned)
+        throw KvrError(text::kCliNoClipboard, {x11 ? "CLIPBOARD" : "data-control"});
 }
 
 }  // namespace kvr::cli

@@ -8,10 +8,11 @@
 
 namespace kvr::cli {
 
-// On X11 a child of ours owns CLIPBOARD; on Wayland wl-copy (wl-clipboard) serves it, through
-// the compositor's data-control protocol where it has one. filePath: the file written, offered
-// as text/uri-list too (empty: none). Returns once the clipboard is ours; raises
-// text::kCliNoClipboard when it cannot be taken.
+// A child of ours owns CLIPBOARD on X11, and the selection through the compositor's
+// data-control protocol on Wayland (sway and other wlroots compositors, KWin); elsewhere (GNOME)
+// wl-copy (wl-clipboard) serves it. filePath: the file written, offered as text/uri-list too
+// (empty: none). Returns once the clipboard is ours; raises text::kCliNoClipboard when it
+// cannot be taken.
 void serveClipboard(const platform::Environment& env, const EncodedPicture& picture,
                     const std::string& filePath);
 

@@ -320,12 +320,22 @@ TEST_F(ProgramTest, CommandLineShotWritesTheScreensPixels) {
     const ProcessResult r = session_->run({program_, "--shot", "-n", "-o", path}, 60s);
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(r.out, path + "\n");
-    const Bmp bmp = readBmp(readFile(path));
+    const std::vector<uint8_t> file = readFile(path);
     fs::remove(path);
+    const Bmp bmp = readBmp(file);
     ASSERT_EQ(bmp.image.size(), QSize(WaylandSession::kOutputWidth, WaylandSession::kOutputHeight));
     const auto content = findPattern(bmp.image);
     ASSERT_TRUE(content) << "no pattern in the picture";
     expectBars(bmp.image, *content);
+    if (kCompositor != Compositor::Sway)
+        return;
+    // The clipboard through sway's data-control, served after the command has returned.
+    const ProcessResult copied = session_->run({program_, "-c", "-n", "-t", "bmp"}, 60s);
+    ASSERT_EQ(copied.exitCode, 0) << copied.err;
+    EXPECT_EQ(copied.out, "");
+    const ProcessResult pasted = session_->run({"wl-paste", "-n", "-t", "image/bmp"}, 60s);
+    ASSERT_EQ(pasted.exitCode, 0) << pasted.err;
+    EXPECT_EQ(readBmp(std::vector<uint8_t>(pasted.out.begin(), pasted.out.end())).image, bmp.image);
 }
 
 TEST_F(ProgramTest, ShotOfTheWholeScreenLeavesTheWindowOutAndBringsItBack) {

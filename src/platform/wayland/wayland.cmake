@@ -12,7 +12,7 @@ set(KVR_WL_PROTOCOL_DIR ${CMAKE_CURRENT_LIST_DIR}/protocols)
 set(KVR_WL_GEN_DIR ${CMAKE_CURRENT_BINARY_DIR}/wayland-protocols)
 file(MAKE_DIRECTORY ${KVR_WL_GEN_DIR})
 set(KVR_WL_GENERATED)
-foreach(protocol wlr-screencopy-unstable-v1)
+foreach(protocol wlr-screencopy-unstable-v1 wlr-data-control-unstable-v1)
   set(xml ${KVR_WL_PROTOCOL_DIR}/${protocol}.xml)
   add_custom_command(
     OUTPUT ${KVR_WL_GEN_DIR}/${protocol}-client-protocol.h ${KVR_WL_GEN_DIR}/${protocol}-protocol.c

@@ -1,15 +1,13 @@
-#include "cli/x11_selection.h"
+#include "platform/x11/clipboard_owner.h"
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <cctype>
-#include <cstring>
 #include <list>
 
-namespace kvr::cli {
+namespace kvr::x11 {
 namespace {
 
 // A picture larger than one request goes in pieces, each sent when the requestor has read
@@ -20,25 +18,10 @@ struct Transfer {
     size_t offset = 0;
 };
 
-std::string fileUri(const std::string& path) {
-    static const char kHex[] = "0123456789ABCDEF";
-    std::string uri = "file://";
-    for (unsigned char c : path) {
-        if (std::isalnum(c) || std::strchr("/-._~", c)) {
-            uri += char(c);
-        } else {
-            uri += '%';
-            uri += kHex[c >> 4];
-            uri += kHex[c & 15];
-        }
-    }
-    return uri + "\r\n";
-}
-
 }  // namespace
 
-int serveX11Selection(const std::vector<uint8_t>& data, const char* mimeType,
-                      const std::string& filePath, int readyFd) {
+int serveClipboard(const std::vector<uint8_t>& data, const char* mimeType, const std::string& uri,
+                   int readyFd) {
     Display* dpy = XOpenDisplay(nullptr);
     if (!dpy)
         return 1;
@@ -49,7 +32,6 @@ int serveX11Selection(const std::vector<uint8_t>& data, const char* mimeType,
     const Atom incr = XInternAtom(dpy, "INCR", False);
     const Atom image = XInternAtom(dpy, mimeType, False);
     const Atom uriList = XInternAtom(dpy, "text/uri-list", False);
-    const std::string uri = filePath.empty() ? std::string() : fileUri(filePath);
 
     // A timestamp for the ownership: a zero-length property change on our own window.
     XChangeProperty(dpy, owner, XA_WM_NAME, XA_STRING, 8, PropModeAppend, nullptr, 0);
@@ -59,8 +41,7 @@ int serveX11Selection(const std::vector<uint8_t>& data, const char* mimeType,
     XSetSelectionOwner(dpy, clipboard, owner, since);
     if (XGetSelectionOwner(dpy, clipboard) != owner)
         return 1;
-    const char ok = 1;
-    if (write(readyFd, &ok, 1) != 1)
+    if (write(readyFd, &kClipboardOwned, 1) != 1)
         return 1;
     close(readyFd);
 
@@ -130,4 +111,4 @@ int serveX11Selection(const std::vector<uint8_t>& data, const char* mimeType,
     }
 }
 
-}  // namespace kvr::cli
+}  // namespace kvr::x11
