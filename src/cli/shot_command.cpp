@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <optional>
 
@@ -133,49 +134,51 @@ int shoot(const ShotOptions& options) {
         }
     }
 
-    const auto source = platform::makeScreenSource(kind);
-    if (const auto choice = choiceOf(options.request))
-        if (const char* refusal = source->refusal(*choice))
-            throw KvrError(refusal, {});
-    if (options.request.pointer)
-        if (const char* refusal = source->refusal(CaptureChoice::Pointer))
-            throw KvrError(refusal, {});
+    std::optional<EncodedPicture> copy;
+    {
+        const auto source = platform::makeScreenSource(kind);
+        if (const auto choice = choiceOf(options.request))
+            if (const char* refusal = source->refusal(*choice))
+                throw KvrError(refusal, {});
+        if (options.request.pointer)
+            if (const char* refusal = source->refusal(CaptureChoice::Pointer))
+                throw KvrError(refusal, {});
 
-    wait(options.delay);
-    const Picture picture = source->grab(options.request);
+        wait(options.delay);
+        const Picture picture = source->grab(options.request);
 
-    if (to.kind == Destination::File && to.path.empty()) {
-        const auto name = nextFileName(choices);
-        if (!name) {
-            printLine(stderr, message(text::kNoFreeName));
-            return kExitFailed;
+        if (to.kind == Destination::File && to.path.empty()) {
+            const auto name = nextFileName(choices);
+            if (!name) {
+                printLine(stderr, message(text::kNoFreeName));
+                return kExitFailed;
+            }
+            to.path = joinPath(to.folder, *name);
         }
-        to.path = joinPath(to.folder, *name);
-    }
-    std::optional<EncodedPicture> encoded;
-    if (to.kind == Destination::File) {
-        writeShot(picture, choices.format, to.folder, to.path, jpeg);
-    } else if (to.kind == Destination::Stdout) {
-        encoded = encodePicture(picture, *type, jpeg);
-        writeToStdout(*encoded);
-    }
+        if (to.kind == Destination::File)
+            writeShot(picture, choices.format, to.folder, to.path, jpeg);
+        else if (to.kind == Destination::Stdout)
+            writeToStdout(encodePicture(picture, *type, jpeg));
+        if (options.clipboard)
+            copy = encodePicture(picture, clipboardType(*type), jpeg);
+    }  // the picture and the source's connection go: the clipboard's server keeps only a copy
     if (to.kind == Destination::File)
         printLine(stdout, to.path);
     std::fflush(stdout);
 
-    if (options.clipboard) {
-        const ImageType clipType = clipboardType(*type);
-        if (!encoded || encoded->type != clipType)
-            encoded = encodePicture(picture, clipType, jpeg);
-        serveClipboard(env, *encoded, to.kind == Destination::File ? to.path : std::string());
-    }
+    if (copy)
+        serveClipboard(env, *copy, to.kind == Destination::File ? to.path : std::string());
     if (options.notify && to.kind != Destination::Stdout) {
-        if (to.kind == Destination::File)
+        if (to.kind == Destination::File) {
+            char* where = realpath(to.folder.c_str(), nullptr);
+            const std::string folder = where ? where : to.folder;
+            std::free(where);
             announceFile(
                 to.path, message(text::kSavedSummary),
-                message(text::kSavedBody, {to.path.substr(to.path.rfind('/') + 1), to.folder}));
-        else
+                message(text::kSavedBody, {to.path.substr(to.path.rfind('/') + 1), folder}));
+        } else {
             announceFile({}, message(text::kCopiedSummary), {});
+        }
     }
     return kExitWritten;
 }
