@@ -1,6 +1,7 @@
 #include "cli/clipboard.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -76,23 +77,14 @@ void serveWithWlCopy(const EncodedPicture& picture) {
         close(input[1]);
         throw KvrError(text::kCliNoClipboard, {std::string("wl-copy: ") + std::strerror(spawned)});
     }
-    const uint8_t* data = picture.bytes.data();
-    size_t left = picture.bytes.size();
-    while (left > 0) {
-        const ssize_t n = write(input[1], data, left);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            break;
-        data += n;
-        left -= size_t(n);
-    }
+    signal(SIGPIPE, SIG_IGN);  // a wl-copy that ended early is its failure, reported below
+    const bool written = writeFully(input[1], picture.bytes.data(), picture.bytes.size());
     close(input[1]);
     // wl-copy leaves its own server behind and ends once it holds the selection.
     int status = 0;
     while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
     }
-    if (left > 0 || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
+    if (!written || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
         throw KvrError(text::kCliNoClipboard, {"wl-copy"});
 }
 

@@ -66,20 +66,24 @@ EncodedPicture encodePicture(const Picture& picture, ImageType type, const JpegO
     return out;
 }
 
-void writeToStdout(const EncodedPicture& encoded) {
-    // A reader that went away is a failed write (status 1), not a silent death by SIGPIPE.
-    signal(SIGPIPE, SIG_IGN);
-    const uint8_t* data = encoded.bytes.data();
-    size_t left = encoded.bytes.size();
-    while (left > 0) {
-        const ssize_t n = write(STDOUT_FILENO, data, left);
+bool writeFully(int fd, const uint8_t* data, size_t size) {
+    while (size > 0) {
+        const ssize_t n = write(fd, data, size);
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
-            throw KvrError(text::kWriteError, {});
+            return false;
         data += n;
-        left -= size_t(n);
+        size -= size_t(n);
     }
+    return true;
+}
+
+void writeToStdout(const EncodedPicture& encoded) {
+    // A reader that went away is a failed write (status 1), not a silent death by SIGPIPE.
+    signal(SIGPIPE, SIG_IGN);
+    if (!writeFully(STDOUT_FILENO, encoded.bytes.data(), encoded.bytes.size()))
+        throw KvrError(text::kWriteError, {});
 }
 
 }  // namespace kvr::cli

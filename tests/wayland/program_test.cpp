@@ -327,8 +327,9 @@ TEST_F(ProgramTest, CommandLineShotWritesTheScreensPixels) {
     const auto content = findPattern(bmp.image);
     ASSERT_TRUE(content) << "no pattern in the picture";
     expectBars(bmp.image, *content);
+    // GNOME has no data-control; wl-copy's way there needs a keyboard the headless seat lacks.
     if (kCompositor == Compositor::Gnome)
-        return;  // no data-control: wl-copy's, not ours
+        return;
     // The clipboard through the compositor's data-control, served after the command returned.
     const ProcessResult copied = session_->run({program_, "-c", "-n", "-t", "bmp"}, 60s);
     ASSERT_EQ(copied.exitCode, 0) << copied.err;
