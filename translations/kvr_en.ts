@@ -260,5 +260,77 @@
         <source>フォルダを開く</source>
         <translation>Open folder</translation>
     </message>
+    <message>
+        <source>このデスクトップではアクティブウィンドウを取得できません</source>
+        <translation>This desktop gives no way to capture the active window</translation>
+    </message>
+    <message>
+        <source>画面の画素形式 (%1) には対応していません</source>
+        <translation>The screen's pixel format (%1) is not supported</translation>
+    </message>
+    <message>
+        <source>KWin が画面の取得を許可していません&#xd;&#xa;Exec=%1 と X-KDE-DBUS-Restricted-Interfaces=org.kde.KWin.ScreenShot2 を持つデスクトップ エントリを ~/.local/share/applications に置いて下さい</source>
+        <translation>KWin does not allow capturing the screen&#xd;&#xa;Put a desktop entry with Exec=%1 and X-KDE-DBUS-Restricted-Interfaces=org.kde.KWin.ScreenShot2 in ~/.local/share/applications</translation>
+    </message>
+    <message>
+        <source>デスクトップ ポータル (xdg-desktop-portal) の Screenshot が見つかりません</source>
+        <translation>The desktop portal's Screenshot (xdg-desktop-portal) was not found</translation>
+    </message>
+    <message>
+        <source>画面の取得が許可されませんでした</source>
+        <translation>Capturing the screen was not allowed</translation>
+    </message>
+    <message>
+        <source>デスクトップ ポータルが画面を取得できませんでした</source>
+        <translation>The desktop portal could not capture the screen</translation>
+    </message>
+    <message>
+        <source>デスクトップ ポータルが %1 秒以内に応答しませんでした</source>
+        <translation>The desktop portal did not answer within %1 seconds</translation>
+    </message>
+    <message>
+        <source>通常のファイルではありません</source>
+        <translation>Not a regular file</translation>
+    </message>
+    <message>
+        <source>アクセスが拒否されました</source>
+        <translation>Permission denied</translation>
+    </message>
+    <message>
+        <source>読み取り専用のファイル システムです</source>
+        <translation>Read-only file system</translation>
+    </message>
+    <message>
+        <source>ディスクに空きがありません</source>
+        <translation>No space left on the disk</translation>
+    </message>
+    <message>
+        <source>ディスクの使用量が上限を超えました</source>
+        <translation>Disk quota exceeded</translation>
+    </message>
+    <message>
+        <source>フォルダが見つかりません</source>
+        <translation>The folder does not exist</translation>
+    </message>
+    <message>
+        <source>パスの途中にフォルダでないものがあります</source>
+        <translation>A part of the path is not a folder</translation>
+    </message>
+    <message>
+        <source>同じ名前のフォルダがあります</source>
+        <translation>A folder of that name exists</translation>
+    </message>
+    <message>
+        <source>名前が長すぎます</source>
+        <translation>The name is too long</translation>
+    </message>
+    <message>
+        <source>同じ名前のファイルがあります</source>
+        <translation>A file of that name exists</translation>
+    </message>
+    <message>
+        <source>シンボリック リンクです (リンクの先には書き込みません)</source>
+        <translation>It is a symbolic link (links are not written through)</translation>
+    </message>
 </context>
 </TS>
