@@ -52,18 +52,24 @@ void applyToChildren(QWidget& parent, double factor) {
 constexpr int kSmallestText = 7;
 
 // The width a caption may take: a free-standing label may run to the edge of the frame under it,
-// or of its parent.
+// or of its parent, and never into the next control on its row.
 int roomFor(const QLabel& label) {
     const QWidget* parent = label.parentWidget();
     if (!parent)
         return label.width();
     int right = parent->contentsRect().right();
-    for (const QFrame* frame : parent->findChildren<QFrame*>(Qt::FindDirectChildrenOnly)) {
-        if (frame == &label || qobject_cast<const QLabel*>(frame))
+    const QRect own = label.geometry();
+    for (const QWidget* sibling : parent->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        if (sibling == &label || sibling->isHidden())
             continue;
-        const QRect g = frame->geometry();
-        if (g.contains(label.geometry().topLeft()))
-            right = std::min(right, g.right() - frame->frameWidth() - 1);
+        const QRect g = sibling->geometry();
+        const auto* frame = qobject_cast<const QFrame*>(sibling);
+        if (frame && !qobject_cast<const QLabel*>(frame)) {
+            if (g.contains(own.topLeft()))
+                right = std::min(right, g.right() - frame->frameWidth() - 1);
+        } else if (g.left() > own.left() && g.top() <= own.bottom() && g.bottom() >= own.top()) {
+            right = std::min(right, g.left() - 2);
+        }
     }
     return right - label.x() + 1;
 }
