@@ -135,7 +135,7 @@
     </message>
     <message>
         <source>低画質(高圧縮率)</source>
-        <translation>Low (small file)</translation>
+        <translation>Low</translation>
     </message>
     <message>
         <source>標準</source>
@@ -147,7 +147,7 @@
     </message>
     <message>
         <source>最高画質(低圧縮率)</source>
-        <translation>Best (large file)</translation>
+        <translation>Best</translation>
     </message>
     <message>
         <source>ファイル(小)</source>

@@ -11,6 +11,7 @@
 #include <QWidget>
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 #include "updown.h"
 
@@ -90,9 +91,41 @@ int captionWidth(const QWidget& widget) {
     return 0;
 }
 
+// A caption wider than the room before the next control on its row moves that row's later
+// controls right, taking the width from the last of them as far as it can spare it (beyond what
+// its own content needs); only what is still missing makes the text smaller.
+void makeRoom(QLabel& label) {
+    const int need = captionWidth(label) - roomFor(label);
+    QWidget* parent = label.parentWidget();
+    if (need <= 0 || !parent)
+        return;
+    const QRect own = label.geometry();
+    std::vector<QWidget*> row;
+    for (QWidget* sibling : parent->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        const QRect g = sibling->geometry();
+        const auto* frame = qobject_cast<const QFrame*>(sibling);
+        if (sibling != &label && !sibling->isHidden() &&
+            (!frame || qobject_cast<QLabel*>(sibling)) && g.left() > own.left() &&
+            g.top() <= own.bottom() && g.bottom() >= own.top())
+            row.push_back(sibling);
+    }
+    if (row.empty())
+        return;
+    QWidget* last = *std::max_element(row.begin(), row.end(),
+                                      [](QWidget* a, QWidget* b) { return a->x() < b->x(); });
+    const int shift = std::min(need, last->width() - last->sizeHint().width());
+    if (shift <= 0)
+        return;
+    for (QWidget* w : row)
+        w->move(w->x() + shift, w->y());
+    last->resize(last->width() - shift, last->height());
+}
+
 void shrinkToFit(QWidget& widget) {
     auto* label = qobject_cast<QLabel*>(&widget);
     const bool autoSize = label && widget.property("autoSize").toBool();
+    if (autoSize)
+        makeRoom(*label);
     const int room = autoSize ? roomFor(*label) : widget.width();
     while (captionWidth(widget) > room) {
         QFont font = widget.font();
