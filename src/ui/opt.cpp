@@ -109,7 +109,7 @@ TForm2::TForm2(QWidget& owner, kvr::OptionsTarget target)
     radioGroup_->addButton(ui_->RadioGroup1Item0, 0);
     radioGroup_->addButton(ui_->RadioGroup1Item1, 1);
     // A prefix becomes part of a file name: no folder separators or control characters are
-    // taken from the keyboard or a paste; a loaded value is never locked.
+    // taken from the keyboard or a paste (nor from kvr.ini, see loadSettings).
     new kvr::PrefixTyping(*ui_->Edit1);
 
     // Errors of a handler go to the top-level handler, not through the toolkit's frames.
