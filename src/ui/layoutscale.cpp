@@ -52,6 +52,26 @@ void applyToChildren(QWidget& parent, double factor) {
 // The smallest text a caption is shrunk to; below it, it is left to clip.
 constexpr int kSmallestText = 7;
 
+// A frame drawn under controls (a label is a frame too, but one that shows something).
+const QFrame* plainFrame(const QWidget& widget) {
+    const auto* frame = qobject_cast<const QFrame*>(&widget);
+    return frame && !qobject_cast<const QLabel*>(frame) ? frame : nullptr;
+}
+
+// The controls beside the label further along its row.
+std::vector<QWidget*> laterOnRow(const QLabel& label) {
+    std::vector<QWidget*> row;
+    const QRect own = label.geometry();
+    if (QWidget* parent = label.parentWidget())
+        for (QWidget* sibling : parent->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+            const QRect g = sibling->geometry();
+            if (!sibling->isHidden() && !plainFrame(*sibling) && g.left() > own.left() &&
+                g.top() <= own.bottom() && g.bottom() >= own.top())
+                row.push_back(sibling);
+        }
+    return row;
+}
+
 // The width a caption may take: a free-standing label may run to the edge of the frame under it,
 // or of its parent, and never into the next control on its row.
 int roomFor(const QLabel& label) {
@@ -59,19 +79,13 @@ int roomFor(const QLabel& label) {
     if (!parent)
         return label.width();
     int right = parent->contentsRect().right();
-    const QRect own = label.geometry();
     for (const QWidget* sibling : parent->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
-        if (sibling == &label || sibling->isHidden())
-            continue;
-        const QRect g = sibling->geometry();
-        const auto* frame = qobject_cast<const QFrame*>(sibling);
-        if (frame && !qobject_cast<const QLabel*>(frame)) {
-            if (g.contains(own.topLeft()))
-                right = std::min(right, g.right() - frame->frameWidth() - 1);
-        } else if (g.left() > own.left() && g.top() <= own.bottom() && g.bottom() >= own.top()) {
-            right = std::min(right, g.left() - 2);
-        }
+        const QFrame* frame = plainFrame(*sibling);
+        if (frame && frame->geometry().contains(label.geometry().topLeft()))
+            right = std::min(right, frame->geometry().right() - frame->frameWidth() - 1);
     }
+    for (const QWidget* next : laterOnRow(label))
+        right = std::min(right, next->x() - 2);
     return right - label.x() + 1;
 }
 
@@ -96,20 +110,8 @@ int captionWidth(const QWidget& widget) {
 // its own content needs); only what is still missing makes the text smaller.
 void makeRoom(QLabel& label) {
     const int need = captionWidth(label) - roomFor(label);
-    QWidget* parent = label.parentWidget();
-    if (need <= 0 || !parent)
-        return;
-    const QRect own = label.geometry();
-    std::vector<QWidget*> row;
-    for (QWidget* sibling : parent->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
-        const QRect g = sibling->geometry();
-        const auto* frame = qobject_cast<const QFrame*>(sibling);
-        if (sibling != &label && !sibling->isHidden() &&
-            (!frame || qobject_cast<QLabel*>(sibling)) && g.left() > own.left() &&
-            g.top() <= own.bottom() && g.bottom() >= own.top())
-            row.push_back(sibling);
-    }
-    if (row.empty())
+    const std::vector<QWidget*> row = laterOnRow(label);
+    if (need <= 0 || row.empty())
         return;
     QWidget* last = *std::max_element(row.begin(), row.end(),
                                       [](QWidget* a, QWidget* b) { return a->x() < b->x(); });
