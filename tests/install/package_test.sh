@@ -27,9 +27,11 @@ contents)
   [ "$(field Version)" = "$version" ] || fail "Version: $(field Version), not $version"
   unpacked() { dpkg-deb --fsys-tarfile "$package" | tar -xO "./usr/share/$1"; }
   changelog=$(unpacked doc/kelvoro/changelog.gz | gunzip)
-  [[ ${changelog%%$'\n'*} == "kelvoro ($version) "* ]] || fail "the changelog's top entry is not $version"
+  [[ ${changelog%%$'\n'*} == "kelvoro ($version) "* ]] ||
+    fail "the changelog's top entry is not $version"
   releases=$(unpacked metainfo/org.example.kelvoro.metainfo.xml | grep '<release ')
-  [[ ${releases%%$'\n'*} == *"version=\"$version\""* ]] || fail "the metainfo's newest release is not $version"
+  [[ ${releases%%$'\n'*} == *"version=\"$version\""* ]] ||
+    fail "the metainfo's newest release is not $version"
   man=$(unpacked man/man1/kvr.1.gz | gunzip)
   [[ $man == *"\"Kelvoro $version\""* ]] || fail "the man page is not of $version"
   # shlibdeps found the libraries the program links.
