@@ -5,7 +5,7 @@ JOBS ?= $(shell nproc)
 PREFIX ?= /usr/local
 DESTDIR ?=
 
-.PHONY: all deps configure build run check-display test sanitize fuzz bench screenshots install uninstall deb clean
+.PHONY: all deps configure build program run check-display test sanitize fuzz bench screenshots install uninstall deb clean
 
 all: build
 
@@ -20,12 +20,16 @@ configure: deps $(BUILD)/CMakeCache.txt
 build: configure
 	cmake --build $(BUILD) -j $(JOBS)
 
+# The program and what its package installs, without the test suite.
+program: configure
+	cmake --build $(BUILD) -j $(JOBS) --target kvr kvr_documents
+
 # A display first: without one, building (minutes) would only end in that message.
 check-display:
 	@bash scripts/check-display
 
 run: check-display
-	@$(MAKE) --no-print-directory build
+	@$(MAKE) --no-print-directory program
 	./$(BUILD)/kvr
 
 test: build
@@ -73,7 +77,7 @@ uninstall: build
 	@BUILD="$(BUILD)" PREFIX="$(PREFIX)" DESTDIR="$(DESTDIR)" bash scripts/uninstall
 
 # The Debian package, copied here so that `apt install ./kelvoro_*.deb` finds it.
-deb: build
+deb: program
 	rm -rf $(BUILD)/package
 	cd $(BUILD) && cpack -G DEB -B "$(abspath $(BUILD))/package"
 	rm -f kelvoro_*.deb

@@ -65,7 +65,9 @@ install(CODE "
 add_executable(kvr_app_icons EXCLUDE_FROM_ALL tools/app_icons.cpp)
 target_link_libraries(kvr_app_icons PRIVATE Qt6::Gui)
 
-# `make deb`: a Debian package from the rules above.
+# `make deb`: a Debian package from the rules above. Installing (and so cpack) builds nothing
+# itself: `make deb` builds the program first, not the whole test suite.
+set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY ON)
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME kelvoro)
 set(CPACK_PACKAGE_VENDOR "Kelvoro Project")
@@ -74,20 +76,25 @@ set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
     "capture the screen or the window in front, after a self-timer")
 # The summary above is the synopsis line; this is the extended description under it.
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-    "Kelvoro is a small screen-capture utility for the X11 desktop: one compact
-window where you choose what to capture (the whole primary screen or the
-window in front), the format (JPEG or BMP) and a self-timer of 1 to 30
-seconds. “Shot” minimises the program, counts down in its taskbar title,
-writes a numbered picture into the output folder and brings the program back.")
+    "Kelvoro is a small screen-capture utility for X11 and Wayland desktops
+(sway and other wlroots compositors, KDE Plasma, GNOME): one compact window
+where you choose what to capture (the whole primary screen or the window in
+front), the format (JPEG or BMP) and a self-timer of 1 to 30 seconds.
+“Shot” minimises the program, counts down in its taskbar title, writes a
+numbered picture into the output folder and brings the program back.")
+set(CPACK_RESOURCE_FILE_LICENSE ${CMAKE_CURRENT_SOURCE_DIR}/LICENSE)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://kelvoro.example.org/")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# The window's Japanese texts need a Japanese font; the About box's links open through xdg-open.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-ipafont-gothic | fonts-noto-cjk, xdg-utils")
+# The window's Japanese texts need a Japanese font; the About box's links open through xdg-open;
+# the folder chooser speaks Japanese with Qt's translations and is the desktop's through the
+# portal theme.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS
+    "fonts-ipafont-gothic | fonts-noto-cjk, xdg-utils, qt6-translations-l10n, qt6-xdgdesktopportal-platformtheme")
 # The command line: its notification loads libdbus when it sends one (not seen by shlibdeps);
-# on Wayland its clipboard is served by wl-copy.
+# on GNOME its clipboard is served by wl-copy.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "libdbus-1-3")
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "wl-clipboard")
 set(CPACK_STRIP_FILES ON)

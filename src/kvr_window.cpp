@@ -24,6 +24,9 @@ extern "C" __attribute__((visibility("default"))) int kvr_window_main(int argc, 
         return 1;
     }
     kvr::installQuietMessageHandler();
+    // The desktop's own folder chooser (the portal's) where the session offers one: Qt's portal
+    // theme keeps the usual look otherwise, and its own chooser where no portal answers.
+    setenv("QT_QPA_PLATFORMTHEME", "xdgdesktopportal", 0);
     kvr::KvrApplication app(argc, argv);
     // Before the first window: the layouts are translated as they are made.
     kvr::installTranslation(app);

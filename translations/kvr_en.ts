@@ -135,7 +135,7 @@
     </message>
     <message>
         <source>低画質(高圧縮率)</source>
-        <translation>Low (small file)</translation>
+        <translation>Low</translation>
     </message>
     <message>
         <source>標準</source>
@@ -147,7 +147,7 @@
     </message>
     <message>
         <source>最高画質(低圧縮率)</source>
-        <translation>Best (large file)</translation>
+        <translation>Best</translation>
     </message>
     <message>
         <source>ファイル(小)</source>
@@ -319,6 +319,78 @@
     <message>
         <source>使い方: kvr                     ウィンドウを開きます&#xa;        kvr --shot [オプション...]  ウィンドウなしで 1 枚撮影して終了します&#xa;  -d, --delay=秒数          先に待ちます (0〜3600、既定 0)。端末ならカウントダウンを表示&#xa;  -w, --window              アクティブ ウィンドウ (既定: 画面)&#xa;  -m, --monitor=対象        primary (既定)、pointer、all、または出力名&#xa;  -t, --type=jpeg|png|bmp   既定: 出力の拡張子、なければ保存された選択&#xa;  -o, --output=パス         ファイル、フォルダ (ウィンドウと同じ連番の名前)、- で標準出力&#xa;  -q, --quality=1..100      JPEG の品質 (既定: 設定の段階 × 10)&#xa;      --grey                グレースケールの JPEG&#xa;  -p, --pointer             マウス ポインタを含めます&#xa;  -c, --clipboard           画像をクリップボードにコピーします&#xa;  -n, --no-notify           デスクトップ通知を出しません&#xa;  -h, --help                この説明を表示します&#xa;  -V, --version             版を表示します&#xa;-h と -V 以外のオプションは --shot を含みます。-o がなければ、設定の出力場所に&#xa;ウィンドウと同じ名前で保存し、そのパスを標準出力に書きます。&#xa;終了コード: 0 保存しました、1 撮影か書き込みに失敗しました、2 使い方の誤り&#xa;</source>
         <translation>Usage: kvr                       open the window&#xa;       kvr --shot [OPTION...]     take one shot without the window, then exit&#xa;  -d, --delay=SECONDS        wait first (0-3600, default 0); a countdown when on a terminal&#xa;  -w, --window               the active window (default: the screen)&#xa;  -m, --monitor=WHICH        primary (default), pointer, all, or an output&apos;s name&#xa;  -t, --type=jpeg|png|bmp    default: from the output&apos;s extension, else the saved choice&#xa;  -o, --output=PATH          a file, a folder (numbered name as the window makes it), or - for stdout&#xa;  -q, --quality=1..100       JPEG quality (default: the saved step x 10)&#xa;      --grey                 grey JPEG&#xa;  -p, --pointer              include the mouse pointer&#xa;  -c, --clipboard            copy the picture to the clipboard&#xa;  -n, --no-notify            no desktop notification&#xa;  -h, --help                 show this help&#xa;  -V, --version              show the version&#xa;Any option but -h and -V implies --shot. Without -o the picture goes to the saved output&#xa;folder under the name the window would give it, and its path is printed on stdout.&#xa;Exit status: 0 written, 1 the shot or the write failed, 2 a usage error&#xa;</translation>
+    </message>
+    <message>
+        <source>このデスクトップではアクティブウィンドウを取得できません</source>
+        <translation>This desktop gives no way to capture the active window</translation>
+    </message>
+    <message>
+        <source>画面の画素形式 (%1) には対応していません</source>
+        <translation>The screen's pixel format (%1) is not supported</translation>
+    </message>
+    <message>
+        <source>KWin が画面の取得を許可していません&#xd;&#xa;Exec=%1 と X-KDE-DBUS-Restricted-Interfaces=org.kde.KWin.ScreenShot2 を持つデスクトップ エントリを ~/.local/share/applications に置いて下さい</source>
+        <translation>KWin does not allow capturing the screen&#xd;&#xa;Put a desktop entry with Exec=%1 and X-KDE-DBUS-Restricted-Interfaces=org.kde.KWin.ScreenShot2 in ~/.local/share/applications</translation>
+    </message>
+    <message>
+        <source>デスクトップ ポータル (xdg-desktop-portal) の Screenshot が見つかりません</source>
+        <translation>The desktop portal's Screenshot (xdg-desktop-portal) was not found</translation>
+    </message>
+    <message>
+        <source>画面の取得が許可されませんでした</source>
+        <translation>Capturing the screen was not allowed</translation>
+    </message>
+    <message>
+        <source>デスクトップ ポータルが画面を取得できませんでした</source>
+        <translation>The desktop portal could not capture the screen</translation>
+    </message>
+    <message>
+        <source>デスクトップ ポータルが %1 秒以内に応答しませんでした</source>
+        <translation>The desktop portal did not answer within %1 seconds</translation>
+    </message>
+    <message>
+        <source>通常のファイルではありません</source>
+        <translation>Not a regular file</translation>
+    </message>
+    <message>
+        <source>アクセスが拒否されました</source>
+        <translation>Permission denied</translation>
+    </message>
+    <message>
+        <source>読み取り専用のファイル システムです</source>
+        <translation>Read-only file system</translation>
+    </message>
+    <message>
+        <source>ディスクに空きがありません</source>
+        <translation>No space left on the disk</translation>
+    </message>
+    <message>
+        <source>ディスクの使用量が上限を超えました</source>
+        <translation>Disk quota exceeded</translation>
+    </message>
+    <message>
+        <source>フォルダが見つかりません</source>
+        <translation>The folder does not exist</translation>
+    </message>
+    <message>
+        <source>パスの途中にフォルダでないものがあります</source>
+        <translation>A part of the path is not a folder</translation>
+    </message>
+    <message>
+        <source>同じ名前のフォルダがあります</source>
+        <translation>A folder of that name exists</translation>
+    </message>
+    <message>
+        <source>名前が長すぎます</source>
+        <translation>The name is too long</translation>
+    </message>
+    <message>
+        <source>同じ名前のファイルがあります</source>
+        <translation>A file of that name exists</translation>
+    </message>
+    <message>
+        <source>シンボリック リンクです (リンクの先には書き込みません)</source>
+        <translation>It is a symbolic link (links are not written through)</translation>
     </message>
 </context>
 </TS>

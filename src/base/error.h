@@ -20,14 +20,22 @@ public:
         : std::runtime_error(fillText(text, values)),
           text_(text),
           values_(values.begin(), values.end()) {}
+    // The same, where the last value is itself a fixed text (a failure's reason), so it is
+    // translated with the message.
+    KvrError(const char* text, std::string_view value, const char* reason)
+        : KvrError(text, {value, reason}) {
+        lastValueIsText_ = true;
+    }
 
     // The fixed text before filling, or null for a message made elsewhere.
     const char* text() const { return text_; }
     const std::vector<std::string>& values() const { return values_; }
+    bool lastValueIsText() const { return lastValueIsText_; }
 
 private:
     const char* text_ = nullptr;
     std::vector<std::string> values_;
+    bool lastValueIsText_ = false;
 };
 
 }  // namespace kvr

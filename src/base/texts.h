@@ -24,8 +24,20 @@ inline constexpr char kUnknownError[] = "不明なエラーが発生しました
 inline constexpr char kNoWindow[] = "Windowの取得に失敗しました";
 inline constexpr char kNoResources[] = "システム リソースが足りません";
 inline constexpr char kCannotCreateFile[] = "ファイル \"%1\". %2 を作成できません";
-// The reason, in the system's own words, when the output name is a pipe or a device.
-inline constexpr char kNotRegularFile[] = "Not a regular file";
+// Reasons for kCannotCreateFile (%2): the usual ones in the user's language; any other is the
+// system's own strerror text.
+inline constexpr char kNotRegularFile[] = "通常のファイルではありません";  // a pipe or a device
+inline constexpr char kReasonAccess[] = "アクセスが拒否されました";
+inline constexpr char kReasonReadOnly[] = "読み取り専用のファイル システムです";
+inline constexpr char kReasonNoSpace[] = "ディスクに空きがありません";
+inline constexpr char kReasonQuota[] = "ディスクの使用量が上限を超えました";
+inline constexpr char kReasonNoFolder[] = "フォルダが見つかりません";
+inline constexpr char kReasonNotFolder[] = "パスの途中にフォルダでないものがあります";
+inline constexpr char kReasonIsFolder[] = "同じ名前のフォルダがあります";
+inline constexpr char kReasonNameTooLong[] = "名前が長すぎます";
+inline constexpr char kReasonExists[] = "同じ名前のファイルがあります";
+inline constexpr char kReasonSymbolicLink[] =
+    "シンボリック リンクです (リンクの先には書き込みません)";
 inline constexpr char kWriteError[] = "ストリームへの書き込みエラー";
 inline constexpr char kJpegError[] = "JPEG エラー #%1";
 inline constexpr char kJpegNoMemory[] = "メモリストリームの拡大中にメモリが足りなくなりました";

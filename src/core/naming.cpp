@@ -26,6 +26,19 @@ bool fileExists(const std::string& path) {
 
 }  // namespace
 
+bool allowedPrefixByte(char c) {
+    const auto u = static_cast<unsigned char>(c);
+    return c != '/' && u >= 0x20 && u != 0x7f;
+}
+
+std::string prefixAsTyped(std::string_view prefix) {
+    std::string kept;
+    for (const char c : prefix)
+        if (allowedPrefixByte(c))
+            kept += c;
+    return kept;
+}
+
 std::string joinPath(const std::string& folder, const std::string& name) {
     return folder + "/" + name;
 }

@@ -11,6 +11,13 @@ namespace kvr {
 // The bare file name (e.g. "ALL_J00.jpg"), or nothing when 00 to 99 all exist.
 std::optional<std::string> nextFileName(const ShotChoices& choices);
 
+// A prefix character the user may enter: no "/", no control characters (one byte of UTF-8; the
+// bytes of other characters are all above 0x7f).
+bool allowedPrefixByte(char c);
+// The prefix with what the options dialog would not have taken dropped, so a hand-edited
+// kvr.ini cannot send the file out of the output folder.
+std::string prefixAsTyped(std::string_view prefix);
+
 // Joins the output folder and a bare name with "/", as text.
 std::string joinPath(const std::string& folder, const std::string& name);
 

@@ -36,14 +36,40 @@ std::string reasonText(int code) {
 
 namespace {
 
-KvrError createError(const std::string& path, const std::string& reason) {
-    return KvrError(text::kCannotCreateFile, {fullPath(path), reason});
+// The usual reasons a picture cannot be written, in the user's language.
+const char* reasonFixedText(int code) {
+    switch (code) {
+        case EACCES:
+            return text::kReasonAccess;
+        case EROFS:
+            return text::kReasonReadOnly;
+        case ENOSPC:
+            return text::kReasonNoSpace;
+        case EDQUOT:
+            return text::kReasonQuota;
+        case ENOENT:
+            return text::kReasonNoFolder;
+        case ENOTDIR:
+            return text::kReasonNotFolder;
+        case EISDIR:
+            return text::kReasonIsFolder;
+        case ENAMETOOLONG:
+            return text::kReasonNameTooLong;
+        case EEXIST:
+            return text::kReasonExists;
+        case ELOOP:  // what O_NOFOLLOW gives for a link in the file's place
+            return text::kReasonSymbolicLink;
+        default:
+            return nullptr;
+    }
 }
 
 }  // namespace
 
 KvrError fileCreateError(const std::string& path, int code) {
-    return createError(path, reasonText(code));
+    if (const char* reason = reasonFixedText(code))
+        return KvrError(text::kCannotCreateFile, fullPath(path), reason);
+    return KvrError(text::kCannotCreateFile, {fullPath(path), reasonText(code)});
 }
 
 OutputFile::OutputFile(const std::string& path) : path_(path) {
@@ -60,7 +86,7 @@ OutputFile::OutputFile(const std::string& path) : path_(path) {
     if (fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) {
         ::close(fd_);
         fd_ = -1;
-        throw createError(path, text::kNotRegularFile);
+        throw KvrError(text::kCannotCreateFile, fullPath(path), text::kNotRegularFile);
     }
     device_ = st.st_dev;
     inode_ = st.st_ino;

@@ -8,6 +8,7 @@
 #include "base/error.h"
 #include "base/texts.h"
 #include "core/jpeg.h"
+#include "core/naming.h"
 #include "core/profile.h"
 #include "core/settings_location.h"
 
@@ -141,7 +142,10 @@ StartupSettings readStartupSettings(const Settings& settings) {
     s.save = settings.readInteger("CreatFlg", "save", 0);
     s.timer = settings.readInteger("CreatFlg", "timer", 1);
     s.Place = settings.readString("Save", "place", "Error");
-    s.FileName = settings.readString("Save", "filename", "");
+    // No folder at all would put the pictures in "/": empty means unset, as "Error" does.
+    if (s.Place.empty())
+        s.Place = "Error";
+    s.FileName = prefixAsTyped(settings.readString("Save", "filename", ""));
     s.FileNameCheck = settings.readBool("Save", "filenamecheck", false);
     return s;
 }

@@ -11,6 +11,7 @@
 #include <QWidget>
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 #include "updown.h"
 
@@ -51,20 +52,40 @@ void applyToChildren(QWidget& parent, double factor) {
 // The smallest text a caption is shrunk to; below it, it is left to clip.
 constexpr int kSmallestText = 7;
 
+// A frame drawn under controls (a label is a frame too, but one that shows something).
+const QFrame* plainFrame(const QWidget& widget) {
+    const auto* frame = qobject_cast<const QFrame*>(&widget);
+    return frame && !qobject_cast<const QLabel*>(frame) ? frame : nullptr;
+}
+
+// The controls beside the label further along its row.
+std::vector<QWidget*> laterOnRow(const QLabel& label) {
+    std::vector<QWidget*> row;
+    const QRect own = label.geometry();
+    if (QWidget* parent = label.parentWidget())
+        for (QWidget* sibling : parent->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+            const QRect g = sibling->geometry();
+            if (!sibling->isHidden() && !plainFrame(*sibling) && g.left() > own.left() &&
+                g.top() <= own.bottom() && g.bottom() >= own.top())
+                row.push_back(sibling);
+        }
+    return row;
+}
+
 // The width a caption may take: a free-standing label may run to the edge of the frame under it,
-// or of its parent.
+// or of its parent, and never into the next control on its row.
 int roomFor(const QLabel& label) {
     const QWidget* parent = label.parentWidget();
     if (!parent)
         return label.width();
     int right = parent->contentsRect().right();
-    for (const QFrame* frame : parent->findChildren<QFrame*>(Qt::FindDirectChildrenOnly)) {
-        if (frame == &label || qobject_cast<const QLabel*>(frame))
-            continue;
-        const QRect g = frame->geometry();
-        if (g.contains(label.geometry().topLeft()))
-            right = std::min(right, g.right() - frame->frameWidth() - 1);
+    for (const QWidget* sibling : parent->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        const QFrame* frame = plainFrame(*sibling);
+        if (frame && frame->geometry().contains(label.geometry().topLeft()))
+            right = std::min(right, frame->geometry().right() - frame->frameWidth() - 1);
     }
+    for (const QWidget* next : laterOnRow(label))
+        right = std::min(right, next->x() - 2);
     return right - label.x() + 1;
 }
 
@@ -84,9 +105,29 @@ int captionWidth(const QWidget& widget) {
     return 0;
 }
 
+// A caption wider than the room before the next control on its row moves that row's later
+// controls right, taking the width from the last of them as far as it can spare it (beyond what
+// its own content needs); only what is still missing makes the text smaller.
+void makeRoom(QLabel& label) {
+    const int need = captionWidth(label) - roomFor(label);
+    const std::vector<QWidget*> row = laterOnRow(label);
+    if (need <= 0 || row.empty())
+        return;
+    QWidget* last = *std::max_element(row.begin(), row.end(),
+                                      [](QWidget* a, QWidget* b) { return a->x() < b->x(); });
+    const int shift = std::min(need, last->width() - last->sizeHint().width());
+    if (shift <= 0)
+        return;
+    for (QWidget* w : row)
+        w->move(w->x() + shift, w->y());
+    last->resize(last->width() - shift, last->height());
+}
+
 void shrinkToFit(QWidget& widget) {
     auto* label = qobject_cast<QLabel*>(&widget);
     const bool autoSize = label && widget.property("autoSize").toBool();
+    if (autoSize)
+        makeRoom(*label);
     const int room = autoSize ? roomFor(*label) : widget.width();
     while (captionWidth(widget) > room) {
         QFont font = widget.font();

@@ -14,6 +14,7 @@
 #include "app.h"
 #include "base/texts.h"
 #include "core/desktop.h"
+#include "core/naming.h"
 #include "core/settings.h"
 #include "dialog_place.h"
 #include "layoutscale.h"
@@ -46,9 +47,20 @@ const QString kInactiveCaption = QStringLiteral(
     "QLabel { color: #d4d0c8; font-weight: bold; padding-left: 3px; background: "
     "qlineargradient(x1:0, y1:0, x2:1, y2:0, stop:0 #808080, stop:1 #b5b5b5); }");
 
-// The output folder chooser: folders only, starting at the root. Empty when cancelled.
-std::optional<std::string> chooseOutputFolder(QWidget* parent) {
-    QFileDialog chooser(parent, kvr::translated(kvr::text::kChooseFolder), QStringLiteral("/"));
+// Where the chooser opens: the output folder, or the nearest folder above it that exists.
+QString startFolder(const std::string& place) {
+    QFileInfo folder(QDir::cleanPath(QString::fromStdString(place)));
+    if (folder.isRelative())
+        return QStringLiteral("/");
+    while (!folder.isDir() && !folder.isRoot())
+        folder.setFile(folder.path());  // its parent
+    return folder.absoluteFilePath();
+}
+
+// The output folder chooser: folders only, opening at the current output folder. Empty when
+// cancelled. It is the desktop's own chooser where Qt's platform theme offers one (the portal).
+std::optional<std::string> chooseOutputFolder(QWidget* parent, const std::string& place) {
+    QFileDialog chooser(parent, kvr::translated(kvr::text::kChooseFolder), startFolder(place));
     chooser.setAcceptMode(QFileDialog::AcceptOpen);
     chooser.setFileMode(QFileDialog::Directory);
     chooser.setOption(QFileDialog::ShowDirsOnly);
@@ -97,7 +109,7 @@ TForm2::TForm2(QWidget& owner, kvr::OptionsTarget target)
     radioGroup_->addButton(ui_->RadioGroup1Item0, 0);
     radioGroup_->addButton(ui_->RadioGroup1Item1, 1);
     // A prefix becomes part of a file name: no folder separators or control characters are
-    // taken from the keyboard or a paste; a loaded value is never locked.
+    // taken from the keyboard or a paste (nor from kvr.ini, see loadSettings).
     new kvr::PrefixTyping(*ui_->Edit1);
 
     // Errors of a handler go to the top-level handler, not through the toolkit's frames.
@@ -127,7 +139,8 @@ void TForm2::loadSettings() {
     ui_->TrackBar1->setValue(std::clamp(settings.readInteger("JPEG", "qualityrange", 3), 0, 10));
     ui_->ComboBox1->setCurrentIndex(itemForSlider(ui_->TrackBar1->value()));
     ui_->CheckBox1->setChecked(settings.readBool("Save", "filenamecheck", false));
-    ui_->Edit1->setText(QString::fromStdString(settings.readString("Save", "filename", "")));
+    ui_->Edit1->setText(
+        QString::fromStdString(kvr::prefixAsTyped(settings.readString("Save", "filename", ""))));
 }
 
 void TForm2::reject() {
@@ -187,7 +200,7 @@ void TForm2::RadioGroup1Click(int itemIndex) {
     if (!owner_.OptFlag)
         return;
     if (itemIndex == 1) {
-        if (const auto folder = chooseOutputFolder(this))
+        if (const auto folder = chooseOutputFolder(this, owner_.Place))
             setPlace(*folder);
         else
             selectRadioItem(0);  // runs this handler again, for the desktop

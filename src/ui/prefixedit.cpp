@@ -3,10 +3,12 @@
 #include <QLineEdit>
 #include <algorithm>
 
+#include "core/naming.h"
+
 namespace kvr {
 
 bool allowedPrefixCharacter(QChar c) {
-    return c != QLatin1Char('/') && c.unicode() >= 0x20 && c.unicode() != 0x7f;
+    return c.unicode() > 0x7f || kvr::allowedPrefixByte(char(c.unicode()));
 }
 
 PrefixTyping::PrefixTyping(QLineEdit& edit) : QObject(&edit), edit_(edit), before_(edit.text()) {

@@ -1,7 +1,6 @@
 #pragma once
 // The file-name prefix box: what the user types or pastes loses folder separators and control
-// characters, while a value already in the box (one loaded from a hand-edited kvr.ini) stays as
-// it is and can still be edited.
+// characters (a value loaded from kvr.ini has lost them when read, core/naming.h).
 #include <QObject>
 #include <QString>
 

@@ -1,6 +1,7 @@
 #include "translate.h"
 
 #include <QCoreApplication>
+#include <QLibraryInfo>
 #include <QTranslator>
 #include <cstdlib>
 #include <string>
@@ -36,8 +37,26 @@ QString translationLanguage(const QString& localeName) {
     return language == QLatin1String("en") ? language : QString();
 }
 
+namespace {
+
+// Qt's own texts (the folder chooser's buttons and columns, ...) in the program's language. Qt
+// speaks English itself; Japanese comes from its translation files, when they are installed.
+void installToolkitTranslation(QCoreApplication& app, const QString& language) {
+    if (language == QLatin1String("en"))
+        return;
+    auto* translator = new QTranslator(&app);
+    if (translator->load(QStringLiteral("qtbase_ja"),
+                         QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QCoreApplication::installTranslator(translator);
+    else
+        delete translator;
+}
+
+}  // namespace
+
 QString installTranslation(QCoreApplication& app) {
     const QString language = translationLanguage(messageLocale());
+    installToolkitTranslation(app, language);
     if (language.isEmpty())
         return {};
     auto* translator = new QTranslator(&app);
@@ -74,7 +93,10 @@ QString errorMessage(std::exception_ptr error) {
     } catch (const KvrError& e) {
         if (!e.text())
             return QString::fromUtf8(e.what());
-        return fillTranslatedUtf8(e.text(), e.values());
+        std::vector<std::string> values = e.values();
+        if (e.lastValueIsText() && !values.empty())
+            values.back() = translated(values.back().c_str()).toStdString();
+        return fillTranslatedUtf8(e.text(), values);
     } catch (const std::exception& e) {
         return QString::fromUtf8(e.what());
     } catch (...) {

@@ -36,6 +36,7 @@ TAboutBox::TAboutBox(QWidget& owner)
     : QDialog(&owner, Qt::Dialog | Qt::FramelessWindowHint),
       ui_(std::make_unique<Ui::TAboutBox>()) {
     ui_->setupUi(this);
+    ui_->Label4->setText(QStringLiteral("Version  " KVR_VERSION));
     kvr::applyLayout(*this, kvr::layoutScale());
     kvr::fitCaptions(*this);
     setFixedSize(size());

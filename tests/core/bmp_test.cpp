@@ -208,13 +208,31 @@ TEST(BmpFile, CreateErrorNamesTheFullPathAndTheReason) {
         ADD_FAILURE() << "no error";
     } catch (const KvrError& e) {
         EXPECT_EQ(std::string(e.what()), "ファイル \"" + (dir.path() / "missing/p.bmp").string() +
-                                             "\". No such file or directory を作成できません");
+                                             "\". フォルダが見つかりません を作成できません");
     }
     fs::current_path(cwd);
     fs::create_directory(dir / "d.bmp");
     EXPECT_THROW(saveBmp(makeOwnedPicture(1, 1, 32, 4), dir / "d.bmp"), KvrError);
     EXPECT_TRUE(fs::is_directory(dir / "d.bmp"));
     EXPECT_EQ(reasonText(EISDIR), "Is a directory");
+}
+
+// The usual reasons have the program's own text (translated with the message); any other is
+// the system's.
+TEST(BmpFile, CreateErrorReasonsTable) {
+    const std::pair<int, const char*> table[] = {
+        {EACCES, text::kReasonAccess},   {EROFS, text::kReasonReadOnly},
+        {ENOSPC, text::kReasonNoSpace},  {EDQUOT, text::kReasonQuota},
+        {ENOENT, text::kReasonNoFolder}, {ENOTDIR, text::kReasonNotFolder},
+        {EISDIR, text::kReasonIsFolder}, {ENAMETOOLONG, text::kReasonNameTooLong},
+        {EEXIST, text::kReasonExists},   {ELOOP, text::kReasonSymbolicLink},
+        {EIO, "Input/output error"},
+    };
+    for (const auto& [code, reason] : table) {
+        const KvrError e = fileCreateError("/x/p.bmp", code);
+        EXPECT_EQ(std::string(e.what()), fillText(text::kCannotCreateFile, {"/x/p.bmp", reason}));
+        EXPECT_EQ(e.lastValueIsText(), code != EIO) << code;
+    }
 }
 
 }  // namespace

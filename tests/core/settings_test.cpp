@@ -118,7 +118,11 @@ TEST_F(SettingsTest, ValuesThatDoNotConvertGiveTheDefault) {
     EXPECT_EQ(s.timer, 1);
     EXPECT_EQ(s.type, 0);
     EXPECT_TRUE(s.FileNameCheck);
-    EXPECT_EQ(s.Place, "");  // present but empty: not the "Error" default
+    EXPECT_EQ(s.Place, "Error");  // empty: unset, as the default (never "/")
+
+    // A hand-written prefix keeps only what the options dialog takes: it cannot leave the folder.
+    put("[Save]\nflg=1\nplace=\nfilename=../../trav_\x01ü\nfilenamecheck=1\n");
+    expectStartup(readStartupSettings(Settings(ini)), 0, 0, 1, "Error", "....trav_ü", true);
 
     put("[CreatFlg]\ntimer=\n[Save]\nfilenamecheck=yes\n");
     s = readStartupSettings(Settings(ini));

@@ -118,7 +118,8 @@ TEST_F(ShotFiles, NamesFollowModeFormatAndPrefixAndTheOutcomeNamesTheFile) {
         EXPECT_EQ(outcome.result, ShotResult::Written);
         EXPECT_EQ(outcome.path, (dir_ / row.name).string());
         EXPECT_GT(fs::file_size(dir_ / row.name), 1000u);
-        EXPECT_EQ(source_.grabs().back().mode, row.mode) << "the source is asked for the chosen mode";
+        EXPECT_EQ(source_.grabs().back().mode, row.mode)
+            << "the source is asked for the chosen mode";
     }
 }
 
@@ -130,19 +131,20 @@ TEST_F(ShotFiles, JpegCreatesOneMissingFolderLevel) {
 
 TEST_F(ShotFiles, JpegTwoMissingLevelsFailsAndCreatesNoFolder) {
     const fs::path place = dir_ / "a" / "b";
-    expectCreateError(SaveFormat::Jpeg, place, place / "ALL_J00.jpg", "No such file or directory");
+    expectCreateError(SaveFormat::Jpeg, place, place / "ALL_J00.jpg", "フォルダが見つかりません");
     EXPECT_FALSE(fs::exists(dir_ / "a"));
 }
 
 TEST_F(ShotFiles, BmpMissingFolderFailsAndCreatesNothing) {
     const fs::path place = dir_ / "new";
-    expectCreateError(SaveFormat::Bmp, place, place / "ALL_B00.bmp", "No such file or directory");
+    expectCreateError(SaveFormat::Bmp, place, place / "ALL_B00.bmp", "フォルダが見つかりません");
     EXPECT_FALSE(fs::exists(place));
 }
 
 TEST_F(ShotFiles, FolderWithTheFilesNameFailsAndStaysAFolder) {
     fs::create_directory(dir_ / "ALL_J00.jpg");
-    expectCreateError(SaveFormat::Jpeg, dir_.path(), dir_ / "ALL_J00.jpg", "Is a directory");
+    expectCreateError(SaveFormat::Jpeg, dir_.path(), dir_ / "ALL_J00.jpg",
+                      "同じ名前のフォルダがあります");
     EXPECT_TRUE(fs::is_directory(dir_ / "ALL_J00.jpg"));
 }
 
@@ -152,8 +154,8 @@ TEST_F(ShotFiles, ReadOnlyFolderFailsWithTheReasonAndLeavesItEmpty) {
     const fs::path place = dir_ / "ro";
     fs::create_directory(place);
     chmod(place.c_str(), 0555);
-    const std::string message =
-        "ファイル \"" + (place / "ALL_B00.bmp").string() + "\". Permission denied を作成できません";
+    const std::string message = "ファイル \"" + (place / "ALL_B00.bmp").string() +
+                                "\". アクセスが拒否されました を作成できません";
     if (geteuid() == 0) {
         chmod(dir_.path().c_str(), 0755);
         EXPECT_EQ(childRaises(message,
@@ -163,7 +165,8 @@ TEST_F(ShotFiles, ReadOnlyFolderFailsWithTheReasonAndLeavesItEmpty) {
                               }),
                   0);
     } else {
-        expectCreateError(SaveFormat::Bmp, place, place / "ALL_B00.bmp", "Permission denied");
+        expectCreateError(SaveFormat::Bmp, place, place / "ALL_B00.bmp",
+                          "アクセスが拒否されました");
     }
     EXPECT_TRUE(fs::is_empty(place));
 }

@@ -197,8 +197,9 @@ TEST_F(WriteFaults, PipeOrDeviceInPlaceOfTheFileIsRefusedAtOnce) {
                 saveBmp(makeOwnedPicture(2, 2, 32, 8), fifo);
                 ADD_FAILURE() << "a pipe with a reader was written";
             } catch (const KvrError& e) {
-                EXPECT_EQ(std::string(e.what()), "ファイル \"" + fifo.string() +
-                                                     "\". Not a regular file を作成できません");
+                EXPECT_EQ(std::string(e.what()),
+                          "ファイル \"" + fifo.string() +
+                              "\". 通常のファイルではありません を作成できません");
             }
             ::close(fd);
             break;
@@ -221,15 +222,16 @@ TEST_F(WriteFaults, FolderThatCannotBeMadeGivesItsOwnReason) {
     fs::permissions(locked, fs::perms(0555));
     const fs::path folder = locked / "shots";
     const fs::path file = folder / "ALL_J00.jpg";
-    EXPECT_EQ(childRaises("ファイル \"" + file.string() + "\". Permission denied を作成できません",
-                          [&] {
-                              // root may write anywhere: take the rights of an ordinary user.
-                              if (geteuid() == 0)
-                                  test::becomeOrdinaryUser();
-                              writeShot(makeOwnedPicture(2, 2, 32, 8), SaveFormat::Jpeg, folder,
-                                        file, JpegOptions{});
-                          }),
-              0);
+    EXPECT_EQ(
+        childRaises("ファイル \"" + file.string() + "\". アクセスが拒否されました を作成できません",
+                    [&] {
+                        // root may write anywhere: take the rights of an ordinary user.
+                        if (geteuid() == 0)
+                            test::becomeOrdinaryUser();
+                        writeShot(makeOwnedPicture(2, 2, 32, 8), SaveFormat::Jpeg, folder, file,
+                                  JpegOptions{});
+                    }),
+        0);
     EXPECT_FALSE(fs::exists(folder));
 }
 

@@ -159,9 +159,14 @@ TEST_F(Accessible, OptionsAndAboutByKeyboardAlone) {
     ASSERT_TRUE(focusComesTo("設定を開く"));
     program_.keys({"space"});
     ASSERT_TRUE(program_.findWindow("^設定$", 5s).has_value());
+    // Labels that show data read as that data: the folder, the quality.
+    const auto options = tree();
+    EXPECT_NE(findNode(options, "label", program_.desktop().string()), nullptr);
     // The JPEG page, its quality slider 3 -> 5, and Esc: kept as "閉じる" keeps it.
     program_.keys({"ctrl+Tab"});
     ASSERT_TRUE(tabTo("画質"));
+    const auto jpegPage = tree();
+    EXPECT_NE(findNode(jpegPage, "label", "3"), nullptr);
     program_.keys({"Right", "Right", "Escape"});
     ASSERT_TRUE(program_.waitForFile(program_.settingsFile(), 5s));
     EXPECT_NE(kvr::test::readText(program_.settingsFile()).find("qualityrange=5"),

@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # The Debian package, as `make deb` makes it.
-# Usage: package_test.sh <step> <build folder> <source folder> <package folder>
+# Usage: package_test.sh <step> <build folder> <source folder> <package folder> <version>
 #   build     cpack into the package folder: exactly one kelvoro_<version>_<arch>.deb
-#   contents  its files are the install rules' under /usr, owned by root; control fields
+#   contents  its files are the install rules' under /usr, owned by root; control fields; the
+#             project's version in the package, its changelog, metainfo and man page
 #   lintian   no errors (warnings and notes are printed, not fatal)
 set -euo pipefail
-step=$1 build=$2 source=$3 out=$4
+step=$1 build=$2 source=$3 out=$4 version=${5:-}
 fail() { echo "FAIL: $*" >&2; exit 1; }
 deb() {
   local found=("$out"/kelvoro_*.deb)
@@ -23,7 +24,16 @@ contents)
   package=$(deb)
   field() { dpkg-deb -f "$package" "$1"; }
   [ "$(field Package)" = kelvoro ] || fail "Package: $(field Package)"
-  [ "$(field Version)" = 1.30 ] || fail "Version: $(field Version)"
+  [ "$(field Version)" = "$version" ] || fail "Version: $(field Version), not $version"
+  unpacked() { dpkg-deb --fsys-tarfile "$package" | tar -xO "./usr/share/$1"; }
+  changelog=$(unpacked doc/kelvoro/changelog.gz | gunzip)
+  [[ ${changelog%%$'\n'*} == "kelvoro ($version) "* ]] ||
+    fail "the changelog's top entry is not $version"
+  releases=$(unpacked metainfo/org.example.kelvoro.metainfo.xml | grep '<release ')
+  [[ ${releases%%$'\n'*} == *"version=\"$version\""* ]] ||
+    fail "the metainfo's newest release is not $version"
+  man=$(unpacked man/man1/kvr.1.gz | gunzip)
+  [[ $man == *"\"Kelvoro $version\""* ]] || fail "the man page is not of $version"
   # shlibdeps found the libraries the program links.
   for lib in libqt6widgets6 libqt6gui6 libqt6core6 libjpeg62-turbo libx11-6 libc6; do
     field Depends | grep -q "\b$lib\b" || fail "Depends lacks $lib: $(field Depends)"

@@ -5,14 +5,21 @@
 
 #include <QAbstractButton>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QRadioButton>
 #include <QScreen>
 #include <QSlider>
 #include <QTabWidget>
 #include <QTest>
+#include <QTranslator>
+#include <cstdlib>
+#include <set>
+#include <string>
+#include <vector>
 
 #include "base/texts.h"
 #include "dialog_test_support.h"
@@ -21,6 +28,7 @@
 #include "main.h"
 #include "opt.h"
 #include "pictures.h"
+#include "translate.h"
 #include "ver.h"
 
 namespace {
@@ -74,6 +82,59 @@ TEST(Dpi, EveryCaptionFitsItsFrame) {
     expectCaptionsFit(options);
     TAboutBox about(form);
     expectCaptionsFit(about);
+}
+
+// The pairs of controls the user reads or works that share pixels (a picture or a frame under
+// them is meant to), by name; each window as it is laid out on screen, each page of the options.
+std::set<std::string> overlaps() {
+    std::set<std::string> found;
+    const auto check = [&](QWidget& window) {
+        window.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&window, kPatience));
+        std::vector<QWidget*> controls;
+        for (QWidget* w : window.findChildren<QWidget*>()) {
+            const auto* label = qobject_cast<QLabel*>(w);
+            const bool control = (label && !label->text().isEmpty()) ||
+                                 qobject_cast<QAbstractButton*>(w) || qobject_cast<QComboBox*>(w) ||
+                                 qobject_cast<QLineEdit*>(w) || qobject_cast<QSlider*>(w);
+            if (control && w->isVisibleTo(&window))
+                controls.push_back(w);
+        }
+        for (QWidget* a : controls)
+            for (QWidget* b : controls)
+                if (a < b && !a->isAncestorOf(b) && !b->isAncestorOf(a) &&
+                    inWindow(*a).intersects(inWindow(*b)))
+                    found.insert(std::min(a->objectName(), b->objectName()).toStdString() +
+                                 " and " +
+                                 std::max(a->objectName(), b->objectName()).toStdString());
+    };
+    TForm1 form{services()};
+    check(form);
+    TForm2 options(form, form.optionsTarget());
+    options.loadSettings();
+    auto* pages = options.findChild<QTabWidget*>("PageControl1");
+    for (int page = 0; page < pages->count(); ++page) {
+        pages->setCurrentIndex(page);
+        check(options);
+    }
+    TAboutBox about(form);
+    check(about);
+    return found;
+}
+
+// The longer English captions run into nothing: the only overlaps are the layout's own (the
+// arrows riding the timer box, a caption on its frame's edge), there in Japanese too.
+TEST(Dpi, InEnglishNoControlsOverlap) {
+    const std::set<std::string> designed = overlaps();
+    setenv("LANG", "en_GB.UTF-8", 1);
+    ASSERT_EQ(kvr::installTranslation(*qApp), "en");
+    for (const std::string& pair : overlaps())
+        EXPECT_TRUE(designed.contains(pair)) << pair << " overlap";
+    for (QTranslator* t : qApp->findChildren<QTranslator*>()) {
+        QCoreApplication::removeTranslator(t);
+        delete t;
+    }
+    setenv("LANG", "C.UTF-8", 1);
 }
 
 TEST(Dpi, TheSlidersTicksClearTheirLabels) {

@@ -40,6 +40,13 @@ TEST(FocusRing, FollowsTheFocusAndLeavesWithIt) {
         QTest::qWait(20);
         expectRingAround(form, *control);
     }
+    // A click on a choice takes the focus, and the ring, with it.
+    for (const char* name : {"SpeedButtonALL", "SpeedButtonBMP"}) {
+        auto* choice = form.findChild<QToolButton*>(name);
+        QTest::mouseClick(choice, Qt::LeftButton);
+        QTest::qWait(20);
+        expectRingAround(form, *choice);
+    }
     // In the About box, around its "×"; the main window's ring is gone meanwhile.
     TAboutBox about(form);
     about.show();

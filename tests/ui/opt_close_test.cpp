@@ -97,13 +97,13 @@ TEST_F(OptClose, ClosingWritesEveryOptionAndHandsThePrefixOver) {
     EXPECT_TRUE(owner.FileNameCheck);
 }
 
-TEST_F(OptClose, HandEditedPrefixIsWrittenBackAsItIs) {
+TEST_F(OptClose, HandEditedPrefixIsWrittenBackAsTheDialogShowsIt) {
     writeIni("[Save]\nfilenamecheck=1\nfilename=a/b\n");
     open();
     clickClose();
     EXPECT_EQ(form->result(), QDialog::Accepted);
-    EXPECT_EQ(kvr::Settings(kvr::test::iniPath()).readString("Save", "filename", ""), "a/b");
-    EXPECT_EQ(owner.FileName, "a/b");
+    EXPECT_EQ(kvr::Settings(kvr::test::iniPath()).readString("Save", "filename", ""), "ab");
+    EXPECT_EQ(owner.FileName, "ab");
 }
 
 TEST_F(OptClose, TypedPrefixIsUsedByTheNextShotOnlyAfterClosing) {

@@ -8,10 +8,15 @@
 #include <QTabWidget>
 #include <QToolButton>
 #include <QTranslator>
+#include <cerrno>
 #include <cstdlib>
+#include <string_view>
+#include <utility>
+#include <vector>
 
 #include "base/error.h"
 #include "base/texts.h"
+#include "core/outfile.h"
 #include "dialog_test_support.h"
 #include "errorbox.h"
 #include "main.h"
@@ -23,16 +28,20 @@ namespace {
 
 using namespace kvr::test;
 
-// Every fixed text the user reads in a window, a box or the notification.
-const char* const kUserTexts[] = {
-    kvr::text::kCountdown,     kvr::text::kShooting,    kvr::text::kErrorCaption,
-    kvr::text::kUnsupportedOs, kvr::text::kNoFreeName,  kvr::text::kUnknownError,
-    kvr::text::kNoWindow,      kvr::text::kNoResources, kvr::text::kCannotCreateFile,
-    kvr::text::kWriteError,    kvr::text::kJpegError,   kvr::text::kJpegNoMemory,
-    kvr::text::kCannotWrite,   kvr::text::kNotInteger,  kvr::text::kChooseFolder,
-    kvr::text::kIncrease,      kvr::text::kDecrease,    kvr::text::kSeconds,
-    kvr::text::kSavedSummary,  kvr::text::kSavedBody,   kvr::text::kOpenFolder,
+// Every fixed text of base/texts.h, by name (listed from the header by the build).
+const std::pair<std::string_view, const char*> kAllTexts[] = {
+#include "all_texts.inc"
 };
+
+// The texts the user reads in a window, a box or the notification: all but the program's name
+// and the lines printed before any window, in the words of the display tools.
+std::vector<const char*> userTexts() {
+    std::vector<const char*> texts;
+    for (const auto& [name, text] : kAllTexts)
+        if (name != "kTitle" && !name.starts_with("kNoDisplay") && name != "kNoWaylandDisplay")
+            texts.push_back(text);
+    return texts;
+}
 
 TEST(Language, ComesFromTheLocaleName) {
     for (const char* english : {"en", "en_US", "en_GB.UTF-8", "en_IE@euro", "EN_us.utf8"})
@@ -61,18 +70,21 @@ TEST(Language, JapaneseAndCKeepTheTextsAsWritten) {
                                {"POSIX", "en_US.UTF-8"},  // LC_ALL wins over LANG
                                {nullptr, "de_DE.UTF-8"}}) {
         EXPECT_EQ(installFor(lcAll, lang), "") << lang;
-        for (const char* text : kUserTexts)
+        for (const char* text : userTexts())
             EXPECT_EQ(kvr::translated(text), QString::fromUtf8(text));
         TForm1 form{services()};
         EXPECT_EQ(form.findChild<QToolButton*>("SpeedButtonOpt")->toolTip(), "設定");
+        // The toolkit's own texts too (the folder chooser's buttons).
+        EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "Cancel"), "キャンセル");
         removeTranslations();
     }
 }
 
 TEST(Language, EnglishLocalesSpeakEnglish) {
     ASSERT_EQ(installFor(nullptr, "en_GB.UTF-8"), "en");
+    ASSERT_GT(userTexts().size(), 30u);  // the list was made
     // Every fixed text has its English, with its values in the same places.
-    for (const char* text : kUserTexts) {
+    for (const char* text : userTexts()) {
         const QString english = kvr::translated(text);
         EXPECT_NE(english, QString::fromUtf8(text)) << text;
         for (const char* place : {"%1", "%2"})
@@ -84,6 +96,10 @@ TEST(Language, EnglishLocalesSpeakEnglish) {
     const auto error =
         std::make_exception_ptr(kvr::KvrError(kvr::text::kCannotWrite, {"/x/kvr.ini"}));
     EXPECT_EQ(kvr::errorMessage(error), "Cannot write to /x/kvr.ini");
+    // The system's reason too, when it is one of the usual ones.
+    EXPECT_EQ(kvr::errorMessage(std::make_exception_ptr(kvr::fileCreateError("/x/a.bmp", ELOOP))),
+              "Cannot create file \"/x/a.bmp\". It is a symbolic link (links are not written "
+              "through)");
 
     // The main window: English hints and names, its English captions as they are.
     TForm1 form{services()};
@@ -110,6 +126,7 @@ TEST(Language, EnglishLocalesSpeakEnglish) {
     kvr::showErrorBox(kvr::translated(kvr::text::kUnsupportedOs));
     EXPECT_EQ(caption, "Error");
     EXPECT_EQ(text, "This operating system is not supported");
+    EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "Cancel"), "Cancel");
     removeTranslations();
     unsetenv("LC_ALL");
     setenv("LANG", "C.UTF-8", 1);

@@ -68,7 +68,7 @@ TEST_F(AboutBox, LayoutAndTexts) {
     EXPECT_TRUE(box->windowFlags() & Qt::FramelessWindowHint);
     EXPECT_EQ(box->windowTitle(), QStringLiteral("バージョン情報"));
     EXPECT_EQ(label("Label6").text(), "Kelvoro");
-    EXPECT_EQ(label("Label4").text(), "Version  1.30");
+    EXPECT_EQ(label("Label4").text(), "Version  " KVR_VERSION);
     EXPECT_TRUE(label("Label4").font().bold());
     EXPECT_EQ(label("Label1").text(), QStringLiteral("Email　") + kContactMail);
     EXPECT_EQ(label("Label2").text(), QStringLiteral("URL    ") + kContactWeb);
