@@ -5,6 +5,7 @@
 #include "e2e_support.h"
 #include "file_support.h"
 #include "jpeg_support.h"
+#include "polling.h"
 
 namespace {
 
@@ -19,17 +20,18 @@ struct Result {
 class CommandLine : public ::testing::Test {
 protected:
     // The program with these words, in the given language; stdout a pipe.
-    Result shot(const std::vector<std::string>& words, const std::string& lang = "C.UTF-8") {
+    Result shot(const std::vector<std::string>& words, const std::string& lang = "C.UTF-8",
+                const std::string& bus = "unix:path=/nonexistent") {
         const fs::path err = program_.root() / "stderr.txt";
         fs::remove(err);
         std::vector<std::string> argv = {(program_.folder() / "kvr").string()};
         argv.insert(argv.end(), words.begin(), words.end());
-        const CommandResult r = run(
-            Command(argv,
-                    {"DISPLAY=" + program_.display(), "HOME=" + program_.home().string(),
-                     "XDG_CONFIG_HOME=" + program_.configHome().string(), "LANG=" + lang,
-                     "LC_ALL=", "LC_MESSAGES=", "DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent"},
-                    err));
+        const CommandResult r =
+            run(Command(argv,
+                        {"DISPLAY=" + program_.display(), "HOME=" + program_.home().string(),
+                         "XDG_CONFIG_HOME=" + program_.configHome().string(), "LANG=" + lang,
+                         "LC_ALL=", "LC_MESSAGES=", "DBUS_SESSION_BUS_ADDRESS=" + bus},
+                        err));
         return {r.exitCode, r.output, readText(err)};
     }
     Program program_;
@@ -85,6 +87,37 @@ TEST_F(CommandLine, ClipboardServedAfterTheCommandReturns) {
     // Someone else takes the clipboard: ours lets go (its server ends).
     program_.run({"sh", "-c", "echo other | xclip -selection clipboard -i >/dev/null 2>&1"});
     EXPECT_EQ(paste("UTF8_STRING"), "other\n");
+}
+
+// The notification, from its own process, reaches a real server (dunst) with the file's name and
+// its folder; the countdown shows on a terminal (script(1) gives the program one).
+TEST_F(CommandLine, NotifiesAndCountsDownOnATerminal) {
+    SessionBus bus(program_.root() / "bus");
+    ASSERT_TRUE(bus.startNotifications(program_.display()));
+    const fs::path folder = program_.root() / "shots";
+    fs::create_directory(folder);
+    const Result r = shot({"-o", folder.string()}, "C.UTF-8", bus.address());
+    ASSERT_EQ(r.status, 0) << r.err;
+    std::string history;
+    pollUntil(10s, [&] {
+        bus.run({"dunstctl", "close-all"}, program_.display());
+        history = bus.run({"dunstctl", "history"}, program_.display()).output;
+        return history.find("ALL_J00.jpg") != std::string::npos;
+    });
+    EXPECT_NE(history.find("ALL_J00.jpg"), std::string::npos) << history;
+    EXPECT_NE(history.find(folder.string()), std::string::npos) << history;
+
+    const fs::path typescript = program_.root() / "typescript";
+    const std::string line = (program_.folder() / "kvr").string() + " -n -d 2 -o " +
+                             (program_.root() / "later.jpg").string();
+    const CommandResult s =
+        run(Command({"script", "-qec", line, typescript.string()},
+                    {"DISPLAY=" + program_.display(), "HOME=" + program_.home().string(),
+                     "LANG=C.UTF-8", "LC_ALL="}));
+    EXPECT_EQ(s.exitCode, 0) << s.output;
+    EXPECT_NE(s.output.find("2秒前"), std::string::npos) << s.output;
+    EXPECT_NE(s.output.find("1秒前"), std::string::npos) << s.output;
+    EXPECT_TRUE(fs::exists(program_.root() / "later.jpg"));
 }
 
 }  // namespace
