@@ -143,6 +143,7 @@ StartupSettings readStartupSettings(const Settings& settings) {
     s.Place = settings.readString("Save", "place", "Error");
     s.FileName = settings.readString("Save", "filename", "");
     s.FileNameCheck = settings.readBool("Save", "filenamecheck", false);
+    s.png = settings.readBool("Save", "png", false);
     return s;
 }
 
@@ -166,6 +167,7 @@ void writeOptionSettings(Settings& settings, const OptionSettings& options) {
     settings.writeInteger("JPEG", "qualityrange", options.qualityrange);
     settings.writeBool("Save", "filenamecheck", options.filenamecheck);
     settings.writeString("Save", "filename", options.filename);
+    settings.writeBool("Save", "png", options.png);
 }
 
 }  // namespace kvr

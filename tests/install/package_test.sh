@@ -25,7 +25,7 @@ contents)
   [ "$(field Package)" = kelvoro ] || fail "Package: $(field Package)"
   [ "$(field Version)" = 1.30 ] || fail "Version: $(field Version)"
   # shlibdeps found the libraries the program links.
-  for lib in libqt6widgets6 libqt6gui6 libqt6core6 libjpeg62-turbo libx11-6 libc6; do
+  for lib in libqt6widgets6 libqt6gui6 libqt6core6 libjpeg62-turbo libisal2 zlib1g libx11-6 libc6; do
     field Depends | grep -q "\b$lib\b" || fail "Depends lacks $lib: $(field Depends)"
   done
   listing=$(dpkg-deb -c "$package")
