@@ -118,8 +118,7 @@ TEST_F(ShotFiles, NamesFollowModeFormatAndPrefixAndTheOutcomeNamesTheFile) {
         EXPECT_EQ(outcome.result, ShotResult::Written);
         EXPECT_EQ(outcome.path, (dir_ / row.name).string());
         EXPECT_GT(fs::file_size(dir_ / row.name), 1000u);
-        EXPECT_EQ(source_.grabs().back().mode, row.mode)
-            << "the source is asked for the chosen mode";
+        EXPECT_EQ(source_.grabs().back().mode, row.mode) << "the source is asked for the chosen mode";
     }
 }
 
