@@ -123,19 +123,19 @@ TEST(PngFile, DecodesToTheScreenExactlyAtEveryDepth) {
 }
 
 TEST(PngFile, ManyRowsOfNoiseAndTheScreensDensity) {
-    // More rows than one batch and more bytes than one IDAT chunk, in noise that does not
-    // compress: every row must come back.
-    Picture p = makeOwnedPicture(700, 300, 32, 700 * 4);
+    // Several bands of rows, more than there are cores, in noise that does not compress: every
+    // row must come back, and libpng checks the stream's checksum.
+    Picture p = makeOwnedPicture(700, 800, 32, 700 * 4);
     p.dotsPerInch = 96;
     uint32_t seed = 1;
     uint8_t* px = mutablePixels(p);
-    for (size_t i = 0; i < p.stride * 300; ++i) {
+    for (size_t i = 0; i < p.stride * 800; ++i) {
         seed = seed * 1103515245 + 12345;
         px[i] = uint8_t(seed >> 16);
     }
     const test::DecodedPng d = written(p);
-    ASSERT_EQ(d.rgb.size(), size_t(700) * 300 * 3);
-    for (int y = 0; y < 300; y += 7)
+    ASSERT_EQ(d.rgb.size(), size_t(700) * 800 * 3);
+    for (int y = 0; y < 800; y += 7)
         for (int x = 0; x < 700; x += 3) {
             const uint8_t* q = p.row(y) + x * 4;
             const uint16_t* got = &d.rgb[(size_t(y) * 700 + x) * 3];
