@@ -27,8 +27,6 @@ namespace {
 // libdeflate's) on screen pictures, with files about as small as zlib's default. The chunks are
 // written here because libpng and libspng compress only through zlib (or miniz).
 constexpr int kLevel = 2;
-// Compressed smaller than this many times, a band is taken for flat and zlib gets a try.
-constexpr size_t kFlatRatio = 64;
 
 void put32(uint8_t* p, uint32_t v) {
     p[0] = uint8_t(v >> 24), p[1] = uint8_t(v >> 16), p[2] = uint8_t(v >> 8), p[3] = uint8_t(v);
@@ -248,37 +246,10 @@ private:
                 out_.resize(out_.size() * 2);
         }
         out_.resize(used);
-        if (out_.size() * kFlatRatio < raw_.size())
-            tryZlib(endsStream);
-    }
-
-    // Where the band is nearly flat (a plain background, a window of flat colours), ISA-L's fast
-    // levels leave files three times the size of zlib's; zlib's lazy matching, still quick on such
-    // rows, takes its place when it does better.
-    void tryZlib(bool endsStream) {
-        z_stream z{};
-        if (deflateInit2(&z, 4, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY) != Z_OK)
-            throw std::bad_alloc();
-        struct End {
-            z_stream& z;
-            ~End() { deflateEnd(&z); }
-        } end{z};
-        other_.resize(deflateBound(&z, uLong(raw_.size())) + 16);
-        z.next_in = raw_.data();
-        z.avail_in = uInt(raw_.size());
-        z.next_out = other_.data();
-        z.avail_out = uInt(other_.size());
-        const int result = deflate(&z, endsStream ? Z_FINISH : Z_SYNC_FLUSH);
-        const bool complete = endsStream ? result == Z_STREAM_END
-                                         : result == Z_OK && z.avail_in == 0 && z.avail_out > 0;
-        if (complete && z.total_out < out_.size()) {
-            other_.resize(z.total_out);
-            out_.swap(other_);
-        }
     }
 
     isal_zstream stream_{};
-    std::vector<uint8_t> levelBuffer_, raw_, previous_, current_, out_, other_;
+    std::vector<uint8_t> levelBuffer_, raw_, previous_, current_, out_;
     uint32_t checksum_ = 1;
 };
 
