@@ -1,4 +1,4 @@
-// kvr_bench paint | stages [N] | compare N ONESHOT
+// kvr_bench paint [plain] | stages [N] | compare N ONESHOT [png]
 // Times on the current DISPLAY: each stage of a shot and whole shots through shotNow, kept in one
 // process; then kvr_oneshot against scrot as whole processes. Prints medians; asserts nothing.
 #include <spawn.h>
@@ -103,6 +103,11 @@ int stages(int n) {
     const double jpegShot = median(timeRuns(
         n, [&] { kvr::shotNow(source, choices, jpeg); }, [&] { fs::remove(dir / "ALL_J00.jpg"); }));
     const long jpegPeak = peakKiB();
+    // PNG before the BMP stages below: those hold a whole BMP file and would hide its peak.
+    choices.format = kvr::SaveFormat::Png;
+    const double pngShot = median(timeRuns(
+        n, [&] { kvr::shotNow(source, choices, jpeg); }, [&] { fs::remove(dir / "ALL_P00.png"); }));
+    const long pngPeak = peakKiB();
 
     std::printf("JPEG, quality 30 (%.0f KiB a file):\n", jpegBytes / 1024.0);
     row("grab (XShmGetImage)", grab);
@@ -131,6 +136,14 @@ int stages(int n) {
     row("convert (file's pixel array)", bmpConvert);
     row("write (four writes)", bmpWrite);
     row("whole shot (shotNow)", bmpShot);
+    std::printf("PNG:\n");
+    row("whole shot (shotNow)", pngShot);
+    std::printf("  %-34s %8.2f     %s\n", "PNG shot / JPEG shot", pngShot / jpegShot,
+                pngShot <= 2 * jpegShot ? "met (goal at most 2)" : "MISSED (goal at most 2)");
+    std::printf(
+        "  peak after the PNG shots %.1f MiB: %.1f MiB over the start, picture %.1f MiB "
+        "(goal: picture + 10 MiB)\n",
+        pngPeak / 1024.0, (pngPeak - startKiB) / 1024.0, screenMiB);
 
     std::printf(
         "peak memory: %.1f MiB at start, %.1f MiB after the JPEG shots (screen image "
@@ -140,8 +153,8 @@ int stages(int n) {
     return 0;
 }
 
-// Wall time of one whole process, in milliseconds.
-double runProcess(const std::vector<std::string>& argv) {
+// Wall time of one whole process, in milliseconds; its peak memory in KiB to peak.
+double runProcess(const std::vector<std::string>& argv, long* peak = nullptr) {
     std::vector<char*> args;
     for (const auto& a : argv)
         args.push_back(const_cast<char*>(a.c_str()));
@@ -151,7 +164,10 @@ double runProcess(const std::vector<std::string>& argv) {
     if (posix_spawnp(&pid, args[0], nullptr, nullptr, args.data(), environ) != 0)
         return -1;
     int status = 0;
-    waitpid(pid, &status, 0);
+    rusage usage{};
+    wait4(pid, &status, 0, &usage);
+    if (peak)
+        *peak = usage.ru_maxrss;
     const double ms = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
     if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
         std::fprintf(stderr, "%s failed\n", args[0]);
@@ -160,26 +176,36 @@ double runProcess(const std::vector<std::string>& argv) {
     return ms;
 }
 
-int compare(int n, const std::string& oneshot) {
+int compare(int n, const std::string& oneshot, bool pngOnly) {
     char tmpl[] = "/tmp/kvr-race-XXXXXX";
     const fs::path dir = mkdtemp(tmpl);
     std::printf("one process each, median of %d, same display:\n", n);
-    for (const char* format : {"jpg", "bmp"}) {
+    const std::vector<std::string> formats =
+        pngOnly ? std::vector<std::string>{"png"} : std::vector<std::string>{"jpg", "bmp", "png"};
+    for (const std::string& format : formats) {
         const std::string ours = (dir / (std::string("ours.") + format)).string();
         const std::string theirs = (dir / (std::string("scrot.") + format)).string();
         std::vector<std::string> scrot = {"scrot", "-o"};
-        if (std::string(format) == "jpg")
+        if (format == "jpg")
             scrot.insert(scrot.end(), {"-q", "30"});
         scrot.push_back(theirs);
         std::vector<double> a, b;
+        long peak = 0, theirPeak = 0;
         for (int i = 0; i < n; ++i) {  // interleaved, so both see the same machine load
-            a.push_back(runProcess({oneshot, ours}));
-            b.push_back(runProcess(scrot));
+            a.push_back(runProcess({oneshot, ours}, &peak));
+            b.push_back(runProcess(scrot, &theirPeak));
         }
         const double ma = median(a), mb = median(b);
+        const double size = double(fs::file_size(ours)), theirSize = double(fs::file_size(theirs));
         std::printf(
-            "  %s: kvr_oneshot %7.2f ms, scrot %7.2f ms, ratio %.2f (%.0f KiB vs %.0f KiB)\n",
-            format, ma, mb, ma / mb, fs::file_size(ours) / 1024.0, fs::file_size(theirs) / 1024.0);
+            "  %s: kvr_oneshot %7.2f ms, scrot %7.2f ms, ratio %.2f (%.0f KiB vs %.0f KiB, "
+            "%.2f x); peak %.1f MiB vs %.1f MiB\n",
+            format.c_str(), ma, mb, ma / mb, size / 1024.0, theirSize / 1024.0, size / theirSize,
+            peak / 1024.0, theirPeak / 1024.0);
+        if (format == "png")
+            std::printf("  png goals: time at most 0.50 x scrot's: %s; file at most 1.10 x: %s\n",
+                        ma <= 0.5 * mb ? "met" : "MISSED",
+                        size <= 1.1 * theirSize ? "met" : "MISSED");
     }
     fs::remove_all(dir);
     return 0;
@@ -194,18 +220,18 @@ int main(int argc, char** argv) {
             Display* dpy = XOpenDisplay(nullptr);
             if (!dpy)
                 return 1;
-            kvr::bench::paintRoot(dpy);
+            kvr::bench::paintRoot(dpy, argc > 2 && std::string(argv[2]) == "plain");
             XCloseDisplay(dpy);
             return 0;
         }
         if (command == "stages")
             return stages(argc > 2 ? std::atoi(argv[2]) : 30);
         if (command == "compare" && argc > 3)
-            return compare(std::atoi(argv[2]), argv[3]);
+            return compare(std::atoi(argv[2]), argv[3], argc > 4 && std::string(argv[4]) == "png");
     } catch (const std::exception& e) {
         std::fprintf(stderr, "kvr_bench: %s\n", e.what());
         return 1;
     }
-    std::fprintf(stderr, "usage: kvr_bench paint | stages [N] | compare N ONESHOT\n");
+    std::fprintf(stderr, "usage: kvr_bench paint [plain] | stages [N] | compare N ONESHOT [png]\n");
     return 2;
 }
