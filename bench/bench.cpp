@@ -1,4 +1,4 @@
-// kvr_bench paint | stages [N] | compare N ONESHOT KVR
+// kvr_bench paint [plain] | stages [N] | compare N ONESHOT KVR [png]
 // Times on the current DISPLAY: each stage of a shot and whole shots through shotNow, kept in one
 // process; then kvr_oneshot and `kvr --shot` against scrot as whole processes, with their peak
 // memory. Prints medians; asserts nothing.
@@ -105,6 +105,11 @@ int stages(int n) {
     const double jpegShot = median(timeRuns(
         n, [&] { kvr::shotNow(source, choices, jpeg); }, [&] { fs::remove(dir / "ALL_J00.jpg"); }));
     const long jpegPeak = peakKiB();
+    // PNG before the BMP stages below: those hold a whole BMP file and would hide its peak.
+    choices.format = kvr::SaveFormat::Png;
+    const double pngShot = median(timeRuns(
+        n, [&] { kvr::shotNow(source, choices, jpeg); }, [&] { fs::remove(dir / "ALL_P00.png"); }));
+    const long pngPeak = peakKiB();
 
     std::printf("JPEG, quality 30 (%.0f KiB a file):\n", jpegBytes / 1024.0);
     row("grab (XShmGetImage)", grab);
@@ -133,6 +138,14 @@ int stages(int n) {
     row("convert (file's pixel array)", bmpConvert);
     row("write (four writes)", bmpWrite);
     row("whole shot (shotNow)", bmpShot);
+    std::printf("PNG:\n");
+    row("whole shot (shotNow)", pngShot);
+    std::printf("  %-34s %8.2f     %s\n", "PNG shot / JPEG shot", pngShot / jpegShot,
+                pngShot <= 2 * jpegShot ? "met (goal at most 2)" : "MISSED (goal at most 2)");
+    std::printf(
+        "  peak after the PNG shots %.1f MiB: %.1f MiB over the start, picture %.1f MiB "
+        "(goal: picture + 10 MiB)\n",
+        pngPeak / 1024.0, (pngPeak - startKiB) / 1024.0, screenMiB);
 
     std::printf(
         "peak memory: %.1f MiB at start, %.1f MiB after the JPEG shots (screen image "
@@ -175,7 +188,7 @@ Run runProcess(const std::vector<std::string>& argv) {
 }
 
 // kvr_oneshot and `kvr --shot` against scrot, interleaved so that all see the same machine load.
-int compare(int n, const std::string& oneshot, const std::string& kvr) {
+int compare(int n, const std::string& oneshot, const std::string& kvr, bool pngOnly) {
     bool fullHd = false;
     if (Display* dpy = XOpenDisplay(nullptr)) {
         fullHd = DisplayWidth(dpy, DefaultScreen(dpy)) == 1920 &&
@@ -185,8 +198,10 @@ int compare(int n, const std::string& oneshot, const std::string& kvr) {
     char tmpl[] = "/tmp/kvr-race-XXXXXX";
     const fs::path dir = mkdtemp(tmpl);
     std::printf("one process each, median of %d, same display (time; peak memory):\n", n);
-    for (const char* format : {"jpg", "bmp"}) {
-        const bool jpeg = std::string(format) == "jpg";
+    const std::vector<std::string> formats =
+        pngOnly ? std::vector<std::string>{"png"} : std::vector<std::string>{"jpg", "bmp", "png"};
+    for (const std::string& format : formats) {
+        const bool jpeg = format == "jpg";
         const std::string ours = (dir / (std::string("ours.") + format)).string();
         const std::string cli = (dir / (std::string("cli.") + format)).string();
         const std::string theirs = (dir / (std::string("scrot.") + format)).string();
@@ -207,14 +222,14 @@ int compare(int n, const std::string& oneshot, const std::string& kvr) {
             b.push_back(rb.ms), bm.push_back(rb.peakMiB);
         }
         const double mb = median(b), mbm = median(bm);
-        std::printf("  %s: scrot %7.2f ms, %5.1f MiB (%.0f KiB)\n", format, mb, mbm,
+        std::printf("  %s: scrot %7.2f ms, %5.1f MiB (%.0f KiB)\n", format.c_str(), mb, mbm,
                     fs::file_size(theirs) / 1024.0);
         const auto line = [&](const char* who, double ms, double mib, double goal, double goalMiB,
                               const fs::path& file) {
             std::printf(
                 "  %s: %-12s %7.2f ms, %5.1f MiB (%.0f KiB): %.2f x scrot's time %s, "
                 "memory %s\n",
-                format, who, ms, mib, fs::file_size(file) / 1024.0, ms / mb,
+                format.c_str(), who, ms, mib, fs::file_size(file) / 1024.0, ms / mb,
                 !jpeg             ? ""
                 : ms / mb <= goal ? "(goal met)"
                                   : "(goal MISSED)",
@@ -226,6 +241,13 @@ int compare(int n, const std::string& oneshot, const std::string& kvr) {
         // line at most 0.8 x scrot's time and scrot's memory.
         line("kvr_oneshot", median(a), median(am), 0.75, fullHd ? 13.0 : 1e9, ours);
         line("kvr --shot", median(c), median(cm), 0.8, mbm, cli);
+        if (format == "png") {
+            const double size = double(fs::file_size(ours)),
+                         theirSize = double(fs::file_size(theirs));
+            std::printf("  png goals: time at most 0.50 x scrot's: %s; file at most 1.10 x: %s\n",
+                        median(a) <= 0.5 * mb ? "met" : "MISSED",
+                        size <= 1.1 * theirSize ? "met" : "MISSED");
+        }
     }
     fs::remove_all(dir);
     return 0;
@@ -240,18 +262,20 @@ int main(int argc, char** argv) {
             Display* dpy = XOpenDisplay(nullptr);
             if (!dpy)
                 return 1;
-            kvr::bench::paintRoot(dpy);
+            kvr::bench::paintRoot(dpy, argc > 2 && std::string(argv[2]) == "plain");
             XCloseDisplay(dpy);
             return 0;
         }
         if (command == "stages")
             return stages(argc > 2 ? std::atoi(argv[2]) : 30);
         if (command == "compare" && argc > 4)
-            return compare(std::atoi(argv[2]), argv[3], argv[4]);
+            return compare(std::atoi(argv[2]), argv[3], argv[4],
+                           argc > 5 && std::string(argv[5]) == "png");
     } catch (const std::exception& e) {
         std::fprintf(stderr, "kvr_bench: %s\n", e.what());
         return 1;
     }
-    std::fprintf(stderr, "usage: kvr_bench paint | stages [N] | compare N ONESHOT KVR\n");
+    std::fprintf(stderr,
+                 "usage: kvr_bench paint [plain] | stages [N] | compare N ONESHOT KVR [png]\n");
     return 2;
 }

@@ -27,7 +27,7 @@ unsigned long toPixel(double r, double g, double b, const Visual* v) {
 
 }  // namespace
 
-void paintRoot(Display* dpy) {
+void paintRoot(Display* dpy, bool plain) {
     const int screen = DefaultScreen(dpy);
     const int w = DisplayWidth(dpy, screen), h = DisplayHeight(dpy, screen);
     Visual* visual = DefaultVisual(dpy, screen);
@@ -35,7 +35,7 @@ void paintRoot(Display* dpy) {
     XImage* image =
         XCreateImage(dpy, visual, depth, ZPixmap, 0, nullptr, unsigned(w), unsigned(h), 32, 0);
     image->data = static_cast<char*>(std::calloc(size_t(image->bytes_per_line), size_t(h)));
-    const std::vector<uint32_t> photo = photoLike(w, h);
+    const std::vector<uint32_t> photo = plain ? plainDesktop(w, h) : photoLike(w, h);
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x) {
             const uint32_t rgb = photo[size_t(y) * size_t(w) + size_t(x)];

@@ -5,6 +5,7 @@
 
 namespace kvr::bench {
 
-void paintRoot(Display* display);
+// The photo-like picture, or with plain a plain desktop, as the root window's background.
+void paintRoot(Display* display, bool plain = false);
 
 }  // namespace kvr::bench

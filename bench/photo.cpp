@@ -60,4 +60,34 @@ std::vector<uint32_t> photoLike(int w, int h) {
     return out;
 }
 
+std::vector<uint32_t> plainDesktop(int w, int h) {
+    std::vector<uint32_t> out(size_t(w) * size_t(h), 0x3c6e9e);
+    auto fill = [&](int x0, int y0, int x1, int y1, uint32_t colour) {
+        for (int y = std::max(y0, 0); y < std::min(y1, h); ++y)
+            for (int x = std::max(x0, 0); x < std::min(x1, w); ++x)
+                out[size_t(y) * size_t(w) + size_t(x)] = colour;
+    };
+    fill(0, 0, w, 28, 0x2b2b2b);  // the panel
+    static const uint32_t kInk[] = {0x202020, 0x5a5a5a, 0x9a9a9a, 0xd0d0d0};
+    for (int i = 0; i < 3; ++i) {
+        const int x0 = w / 10 + i * w / 5, y0 = h / 8 + i * h / 10;
+        const int x1 = x0 + w / 2, y1 = y0 + h / 2;
+        fill(x0, y0, x1, y1, 0xf6f6f6);
+        fill(x0, y0, x1, y0 + 30, 0xdedede);  // title bar
+        // Rows of glyph-like marks, edges in grey as anti-aliased text has them.
+        for (int y = y0 + 44; y + 14 < y1; y += 20)
+            for (int x = x0 + 12; x < x1 - 12; ++x) {
+                const uint32_t word = hash(uint32_t(x / 7 + y * 131)) % 9;
+                if (word == 0)
+                    continue;  // a space
+                for (int dy = 0; dy < 12; ++dy) {
+                    const uint32_t mark = hash(uint32_t(x * 31 + (y + dy) * 977)) % 11;
+                    if (mark < 4 && y + dy < h && x < w)
+                        out[size_t(y + dy) * size_t(w) + size_t(x)] = kInk[mark];
+                }
+            }
+    }
+    return out;
+}
+
 }  // namespace kvr::bench

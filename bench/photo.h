@@ -7,5 +7,7 @@
 namespace kvr::bench {
 
 std::vector<uint32_t> photoLike(int width, int height);
+// A plain desktop: a flat background, a panel and windows of text-like glyph rows.
+std::vector<uint32_t> plainDesktop(int width, int height);
 
 }  // namespace kvr::bench

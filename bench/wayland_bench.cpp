@@ -65,6 +65,27 @@ void race(WaylandSession& session, std::vector<Series>& series, int runs) {
     }
 }
 
+// PNG side by side with grim's default PNG (level 6): time and size of the files.
+int racePng(WaylandSession& session, const std::string& oneshot, const std::string& out,
+            const char* what, int runs) {
+    std::vector<Series> series = {
+        {std::string("kvr_oneshot PNG, ") + what, {oneshot, out + "-kvr.png"}},
+        {std::string("grim -t png, ") + what, {"grim", "-t", "png", out + "-grim.png"}},
+    };
+    race(session, series, runs);
+    const auto size = [&](const std::string& path) {
+        const auto r = session.run({"stat", "-c", "%s", path});
+        return std::atof(r.out.c_str()) / 1024.0;
+    };
+    const double ours = size(out + "-kvr.png"), grims = size(out + "-grim.png");
+    std::printf(
+        "  PNG %s: time %.2f x grim's (goal at most 0.50), file %.0f KiB vs %.0f KiB, "
+        "%.2f x (goal at most 1.10)\n",
+        what, median(series[0].ms) / std::max(median(series[1].ms), 1e-9), ours, grims,
+        ours / std::max(grims, 1e-9));
+    return series[0].failures + series[1].failures;
+}
+
 std::unique_ptr<WaylandSession> start(Compositor compositor) {
     try {
         return WaylandSession::start(compositor);
@@ -112,6 +133,11 @@ int main(int argc, char** argv) {
                     median(series[4].ms) / grim);
         for (auto& s : series)
             failures += s.failures;
+        failures += racePng(*session, oneshot, out, "photo-like", runs);
+        session->run({"swaymsg", "output * bg #3c6e9e solid_color"}, 20s);
+        std::this_thread::sleep_for(1s);
+        session->showPattern();  // a plain desktop: one flat colour and a window on it
+        failures += racePng(*session, oneshot, out, "plain desktop", runs);
     }
 
     std::printf("\n=== KWin 1920x1080 (ScreenShot2) ===\n");

@@ -1,6 +1,7 @@
-// The BMP and JPEG writers on made-up pictures of every depth, byte and bit order and channel
-// layout the display can have. The BMP is checked pixel by pixel against colours worked out here
-// from the masks and the palette; the JPEG is decoded back with libjpeg.
+// The BMP, PNG and JPEG writers on made-up pictures of every depth, byte and bit order and
+// channel layout the display can have. The BMP is checked pixel by pixel against colours worked
+// out here from the masks and the palette; the PNG is decoded back with libpng and checked the
+// same way; the JPEG is decoded back with libjpeg.
 //
 // Input: 6 bytes of format (depth, orders, layout, size, quality), then palette and pixel bytes.
 #include <algorithm>
@@ -9,13 +10,17 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <iterator>
+#include <string>
 #include <vector>
 
 #include "core/bmp.h"
 #include "core/jpeg.h"
+#include "core/png.h"
 #include "fuzz_check.h"
 #include "jpeg_support.h"
+#include "png_support.h"
 
 using namespace kvr;
 
@@ -134,7 +139,7 @@ void checkBmp(const Picture& p) {
                 const uint8_t* q = row + size_t(x) * (bpp / 8);
                 got = {q[2], q[1], q[0]};
                 if (bpp == 32)
-                    FUZZ_CHECK(q[3] == 0);
+                    FUZZ_CHECK(q[3] == 0xff);
             } else if (bpp == 16) {
                 const unsigned w = row[x * 2] | row[x * 2 + 1] << 8;
                 FUZZ_CHECK(!(w & 0x8000));
@@ -167,6 +172,54 @@ void checkBmp(const Picture& p) {
         static const uint8_t kBlackWhite[8] = {0, 0, 0, 0, 255, 255, 255, 0};
         FUZZ_CHECK(std::memcmp(bmp.colourTable.data(), kBlackWhite, 8) == 0);
     }
+}
+
+// A channel's value spread over 0..65535, as 16-bit PNG files keep it.
+uint16_t channel16(uint32_t v, uint32_t mask) {
+    if (mask == 0)
+        return 0;
+    const int shift = __builtin_ctz(mask);
+    const uint64_t max = (uint64_t(1) << __builtin_popcount(mask)) - 1;
+    return uint16_t((((v & mask) >> shift) * 65535 + max / 2) / max);
+}
+
+void checkPng(const Picture& p) {
+    static const std::string path = [] {
+        char tmpl[] = "/tmp/kvr-fuzz-png-XXXXXX";
+        const std::string dir = mkdtemp(tmpl);
+        std::atexit([] { std::filesystem::remove_all(std::filesystem::path(path).parent_path()); });
+        return dir + "/p.png";
+    }();
+    savePng(p, path);
+    test::DecodedPng d;
+    try {
+        d = test::decodePng(path);
+    } catch (const std::runtime_error&) {
+        FUZZ_CHECK(!"libpng cannot read what we wrote");
+    }
+    FUZZ_CHECK(d.width == p.width && d.height == p.height);
+    const bool wide = p.bitsPerPixel > 8 &&
+                      std::max({__builtin_popcount(p.redMask), __builtin_popcount(p.greenMask),
+                                __builtin_popcount(p.blueMask)}) > 8;
+    FUZZ_CHECK(d.bitDepth == (wide ? 16 : p.bitsPerPixel <= 8 ? p.bitsPerPixel : 8));
+    for (int y = 0; y < p.height; ++y)
+        for (int x = 0; x < p.width; ++x) {
+            const uint16_t* got = &d.rgb[(size_t(y) * p.width + x) * 3];
+            if (wide) {
+                const uint32_t v = pixelValue(p, x, y);
+                FUZZ_CHECK(got[0] == channel16(v, p.redMask) &&
+                           got[1] == channel16(v, p.greenMask) &&
+                           got[2] == channel16(v, p.blueMask));
+                continue;
+            }
+            Colour want = colourOf(p, x, y);
+            if (p.bitsPerPixel == 1) {  // black or white, as in the BMP
+                const uint8_t level =
+                    (want.r * 299 + want.g * 587 + want.b * 114 + 500) / 1000 >= 128 ? 255 : 0;
+                want = {level, level, level};
+            }
+            FUZZ_CHECK((Colour{uint8_t(got[0]), uint8_t(got[1]), uint8_t(got[2])}) == want);
+        }
 }
 
 void checkJpeg(const Picture& p, uint8_t quality, bool grey) {
@@ -229,6 +282,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         pixels[i] = data[i % size];
 
     checkBmp(p);
+    checkPng(p);
     checkJpeg(p, format[1] & 0x10 ? 100 : uint8_t(data[0] % 101), format[0] & 0x80);
     return 0;
 }

@@ -59,6 +59,10 @@
         <translation>Save as BMP</translation>
     </message>
     <message>
+        <source>png形式で保存</source>
+        <translation>Save as PNG</translation>
+    </message>
+    <message>
         <source>設定と情報</source>
         <translation>Options and information</translation>
     </message>
@@ -172,6 +176,14 @@
     <message>
         <source>閉じる</source>
         <translation>Close</translation>
+    </message>
+    <message>
+        <source>形式</source>
+        <translation>Format</translation>
+    </message>
+    <message>
+        <source>可逆圧縮の保存形式</source>
+        <translation>Lossless format</translation>
     </message>
 </context>
 <context>

@@ -16,6 +16,16 @@ Picture makeOwnedPicture(int width, int height, int bitsPerPixel, size_t stride)
     return p;
 }
 
+uint16_t wholeDotsPerInch(const Picture& picture) {
+    const double dpi = picture.dotsPerInch;
+    return dpi >= 0.5 && dpi < 65535 ? uint16_t(dpi + 0.5) : 0;
+}
+
+uint32_t pixelsPerMetre(const Picture& picture) {
+    const double dpi = picture.dotsPerInch;
+    return dpi >= 0.5 && dpi < 65535 ? uint32_t(dpi / 0.0254 + 0.5) : 0;
+}
+
 uint8_t* mutablePixels(Picture& picture) {
     return const_cast<uint8_t*>(picture.pixels);
 }

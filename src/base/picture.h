@@ -31,10 +31,15 @@ struct Picture {
     const uint8_t* pixels = nullptr;    // top row first
     std::shared_ptr<const void> owner;  // keeps the pixel memory alive (owned buffer or X image)
     std::vector<PaletteEntry> palette;  // colour of each index at 8 bits per pixel or fewer
+    double dotsPerInch = 0;             // the screen's density; 0 when the source cannot tell
 
     const uint8_t* row(int y) const { return pixels + size_t(y) * stride; }
     bool empty() const { return width <= 0 || height <= 0; }
 };
+
+// The density as the files record it, rounded; 0 when unknown or beyond what a file can say.
+uint16_t wholeDotsPerInch(const Picture& picture);
+uint32_t pixelsPerMetre(const Picture& picture);
 
 // A picture with its own zero-filled buffer (tests, and grabs that need a reordered copy).
 Picture makeOwnedPicture(int width, int height, int bitsPerPixel, size_t stride);

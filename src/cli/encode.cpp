@@ -4,21 +4,56 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <exception>
+#include <fstream>
+#include <iterator>
 
 #include "base/error.h"
 #include "base/texts.h"
 #include "core/bmp.h"
 #include "core/jpeg.h"
+#include "core/png.h"
 
 namespace kvr::cli {
+namespace {
+
+// The core writes PNG straight to a file as it compresses; for a pipe or the clipboard the file
+// is a private one in a folder of our own, read back and removed.
+std::vector<uint8_t> pngBytes(const Picture& picture) {
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    std::string folder = std::string(runtime && *runtime == '/' ? runtime : "/tmp") + "/kvr-XXXXXX";
+    if (!mkdtemp(folder.data()))
+        throw KvrError(text::kCannotCreateFile, {folder, std::strerror(errno)});
+    const std::string path = folder + "/shot.png";
+    std::vector<uint8_t> bytes;
+    std::exception_ptr failed;
+    try {
+        savePng(picture, path);
+        std::ifstream in(path, std::ios::binary);
+        bytes.assign(std::istreambuf_iterator<char>(in), {});
+        if (!in.eof() && in.fail())
+            throw KvrError(text::kWriteError, {});
+    } catch (...) {
+        failed = std::current_exception();
+    }
+    std::remove(path.c_str());
+    rmdir(folder.c_str());
+    if (failed)
+        std::rethrow_exception(failed);
+    return bytes;
+}
+
+}  // namespace
 
 SaveFormat saveFormatOf(ImageType type) {
     switch (type) {
         case ImageType::Bmp:
             return SaveFormat::Bmp;
         case ImageType::Png:
-            // TODO(png): SaveFormat::Png once the core has its writer.
-            throw KvrError(text::kCliBadType, {"png"});
+            return SaveFormat::Png;
         case ImageType::Jpeg:
             break;
     }
@@ -37,8 +72,9 @@ const char* mimeTypeOf(ImageType type) {
     return "image/jpeg";
 }
 
-ImageType clipboardType(ImageType shotType) {
-    return shotType;
+ImageType clipboardType(ImageType) {
+    // What image viewers, editors and browsers all take from the clipboard, lossless.
+    return ImageType::Png;
 }
 
 EncodedPicture encodePicture(const Picture& picture, ImageType type, const JpegOptions& jpeg) {
@@ -57,6 +93,9 @@ EncodedPicture encodePicture(const Picture& picture, ImageType type, const JpegO
                 out.bytes.insert(out.bytes.end(), data, data + size);
             break;
         }
+        case SaveFormat::Png:
+            out.bytes = pngBytes(picture);
+            break;
         case SaveFormat::Jpeg: {
             const JpegBytes bytes = encodeJpeg(picture, jpeg.quality, jpeg.grey);
             out.bytes.assign(bytes.data(), bytes.data() + bytes.size());

@@ -102,7 +102,7 @@ int shoot(const ShotOptions& options) {
     if (!type && options.output && *options.output != "-")
         type = imageTypeOfPath(*options.output);
     if (!type)
-        type = saved.save == 0 ? ImageType::Jpeg : ImageType::Bmp;
+        type = saved.save == 0 ? ImageType::Jpeg : saved.png ? ImageType::Png : ImageType::Bmp;
     JpegOptions jpeg = readJpegOptions(settings);
     if (options.quality)
         jpeg.quality = uint8_t(*options.quality);

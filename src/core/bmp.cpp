@@ -1,5 +1,6 @@
 #include "core/bmp.h"
 
+#include <algorithm>
 #include <cstring>
 #include <new>
 
@@ -21,67 +22,40 @@ void put32(uint8_t* p, uint32_t v) {
     put16(p + 2, v >> 16);
 }
 
-// Colour-table indices, repacked so that the leftmost pixel sits in the most significant bits.
-void packIndices(const Picture& picture, const RowConverter& converter, int y, uint8_t* out) {
-    const int bpp = picture.bitsPerPixel;
-    const uint8_t* row = picture.row(y);
-    if (bpp == 8) {
-        std::memcpy(out, row, size_t(picture.width));
-        return;
-    }
-    if (picture.bitOrder == ByteOrder::MsbFirst && bpp == 4) {
-        std::memcpy(out, row, (size_t(picture.width) * 4 + 7) / 8);
-        if (picture.width & 1)
-            out[picture.width / 2] &= 0xf0;
-        return;
-    }
-    // 1 bit per pixel goes through the black/white mapping; LSB-first 4-bit rows need swapping.
-    const int perByte = 8 / bpp;
-    for (int x = 0; x < picture.width; ++x) {
-        const int shift = 8 - bpp * (x % perByte + 1);
-        out[x / perByte] |= uint8_t(converter.index(row, x) << shift);
+size_t bmpStride(const Picture& picture) {
+    return (size_t(picture.width) * picture.bitsPerPixel + 31) / 32 * 4;
+}
+
+// One row of the file's pixel array; out is stride bytes, zeroed.
+void bmpRow(const Picture& picture, const RowConverter& converter, int y, uint8_t* out) {
+    switch (picture.bitsPerPixel) {
+        case 32:
+            converter.toBgrx(y, out);
+            break;
+        case 24:
+            converter.toBgr(y, out);
+            break;
+        case 16:
+            converter.toBgr555(y, out);
+            break;
+        default:
+            converter.packIndices(y, out);
     }
 }
 
-}  // namespace
-
-BmpImage makeBmp(const Picture& picture) {
-    BmpImage bmp;
+// Everything but the pixel array.
+void fillHeaders(const Picture& picture, const RowConverter& converter, BmpImage& bmp) {
     const int bpp = picture.bitsPerPixel;
-    const uint32_t width = uint32_t(picture.width);
-    const uint32_t height = uint32_t(picture.height);
-    const size_t stride = (size_t(width) * bpp + 31) / 32 * 4;
-    const RowConverter converter(picture);
-
     const uint32_t colours = bpp <= 8 ? 1u << bpp : 0;
-    bmp.colourTable.resize(size_t(colours) * 4);
+    bmp.colourTable.assign(size_t(colours) * 4, 0);
     for (uint32_t i = 0; i < colours; ++i) {
         const PaletteEntry c = converter.paletteEntry(i);
         bmp.colourTable[i * 4] = c.blue;
         bmp.colourTable[i * 4 + 1] = c.green;
         bmp.colourTable[i * 4 + 2] = c.red;
     }
-
-    bmp.pixels.assign(stride * height, 0);
-    for (uint32_t y = 0; y < height; ++y) {
-        uint8_t* out = bmp.pixels.data() + (height - 1 - y) * stride;
-        switch (bpp) {
-            case 32:
-                converter.toBgr0(int(y), out);
-                break;
-            case 24:
-                converter.toBgr(int(y), out);
-                break;
-            case 16:
-                converter.toBgr555(int(y), out);
-                break;
-            default:
-                packIndices(picture, converter, int(y), out);
-        }
-    }
-
     const uint32_t offBits = 54 + colours * 4;
-    const uint32_t sizeImage = uint32_t(stride * height);
+    const uint32_t sizeImage = uint32_t(bmpStride(picture) * uint32_t(picture.height));
     uint8_t* f = bmp.fileHeader;
     f[0] = 'B';
     f[1] = 'M';
@@ -89,13 +63,29 @@ BmpImage makeBmp(const Picture& picture) {
     put32(f + 10, offBits);
     uint8_t* i = bmp.infoHeader;
     put32(i, 40);
-    put32(i + 4, width);
-    put32(i + 8, height);
+    put32(i + 4, uint32_t(picture.width));
+    put32(i + 8, uint32_t(picture.height));
     put16(i + 12, 1);
     put16(i + 14, uint32_t(bpp));
     put32(i + 16, 0);
     put32(i + 20, sizeImage);
+    const uint32_t density = pixelsPerMetre(picture);
+    put32(i + 24, density);
+    put32(i + 28, density);
     put32(i + 32, colours);
+}
+
+}  // namespace
+
+BmpImage makeBmp(const Picture& picture) {
+    BmpImage bmp;
+    const RowConverter converter(picture);
+    fillHeaders(picture, converter, bmp);
+    const size_t stride = bmpStride(picture);
+    const int height = picture.height;
+    bmp.pixels.assign(stride * size_t(height), 0);
+    for (int y = 0; y < height; ++y)
+        bmpRow(picture, converter, y, bmp.pixels.data() + size_t(height - 1 - y) * stride);
     return bmp;
 }
 
@@ -105,17 +95,30 @@ void saveBmp(const Picture& picture, const std::string& path) {
         file.close();
         return;
     }
+    // Rows go to the file in blocks as they are converted: the file is never held whole.
+    constexpr size_t kBlockBytes = 256 * 1024;
     BmpImage bmp;
+    std::vector<uint8_t> block;
+    const size_t stride = bmpStride(picture);
+    const size_t rowsPerBlock = std::max<size_t>(1, kBlockBytes / stride);
     try {
-        bmp = makeBmp(picture);
+        const RowConverter converter(picture);
+        fillHeaders(picture, converter, bmp);
+        block.resize(stride * rowsPerBlock);
+        file.writeAll(bmp.fileHeader, sizeof bmp.fileHeader);
+        file.writeAll(bmp.infoHeader, sizeof bmp.infoHeader);
+        file.writeAll(bmp.colourTable.data(), bmp.colourTable.size());
+        for (int y = picture.height - 1; y >= 0;) {
+            size_t rows = 0;
+            std::fill(block.begin(), block.end(), 0);
+            for (; rows < rowsPerBlock && y >= 0; ++rows, --y)
+                bmpRow(picture, converter, y, block.data() + rows * stride);
+            file.writeAll(block.data(), rows * stride);
+        }
     } catch (const std::bad_alloc&) {
         // The file stays, empty, as for any other failed conversion.
         throw KvrError(text::kNoResources, {});
     }
-    file.writeAll(bmp.fileHeader, sizeof bmp.fileHeader);
-    file.writeAll(bmp.infoHeader, sizeof bmp.infoHeader);
-    file.writeAll(bmp.colourTable.data(), bmp.colourTable.size());
-    file.writeAll(bmp.pixels.data(), bmp.pixels.size());
     file.close();
 }
 

@@ -6,7 +6,8 @@
 
 namespace kvr {
 
-enum class SaveFormat { Jpeg, Bmp };
+// Bmp and Png are the two lossless formats; the options dialog picks which one the window offers.
+enum class SaveFormat { Jpeg, Bmp, Png };
 
 struct ShotChoices {
     ShotMode mode = ShotMode::ActiveWindow;

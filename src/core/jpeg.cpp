@@ -139,9 +139,11 @@ bool compress(jpeg_compress_struct& cinfo, ErrorManager& errors, Destination& de
     cinfo.write_JFIF_header = TRUE;
     cinfo.JFIF_major_version = 1;
     cinfo.JFIF_minor_version = 1;
-    cinfo.density_unit = 0;
-    cinfo.X_density = 1;
-    cinfo.Y_density = 1;
+    // Dots per inch where the screen tells its size; else square pixels, no unit.
+    const uint16_t dpi = wholeDotsPerInch(*job.picture);
+    cinfo.density_unit = dpi ? 1 : 0;
+    cinfo.X_density = dpi ? dpi : 1;
+    cinfo.Y_density = cinfo.X_density;
     jpeg_set_quality(&cinfo, job.quality, TRUE);
     if (job.grey)
         jpeg_set_colorspace(&cinfo, JCS_GRAYSCALE);

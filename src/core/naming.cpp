@@ -12,8 +12,10 @@ std::string prefixFor(const ShotChoices& c) {
     if (c.FileNameCheck)
         return c.FileName.substr(0, c.FileName.find('\0'));
     const bool all = c.mode == ShotMode::AllScreen;
-    const bool jpeg = c.format == SaveFormat::Jpeg;
-    return std::string(all ? "ALL_" : "Act_") + (jpeg ? "J" : "B");
+    const char* letter = c.format == SaveFormat::Jpeg  ? "J"
+                         : c.format == SaveFormat::Png ? "P"
+                                                       : "B";
+    return std::string(all ? "ALL_" : "Act_") + letter;
 }
 
 // A directory of the same name does not count: only something that is not a folder blocks a name.
@@ -45,7 +47,9 @@ std::string joinPath(const std::string& folder, const std::string& name) {
 
 std::optional<std::string> nextFileName(const ShotChoices& choices) {
     const std::string prefix = prefixFor(choices);
-    const char* extension = choices.format == SaveFormat::Jpeg ? ".jpg" : ".bmp";
+    const char* extension = choices.format == SaveFormat::Jpeg  ? ".jpg"
+                            : choices.format == SaveFormat::Png ? ".png"
+                                                                : ".bmp";
     for (int n = 0; n < 100; ++n) {
         const char digits[3] = {char('0' + n / 10), char('0' + n % 10), '\0'};
         std::string name = prefix + digits + extension;

@@ -25,10 +25,10 @@ public:
     // Closes the file, raising text::kWriteError (and removing the file) when the system
     // reports a failure. The destructor closes a file left open without a word.
     void close();
+    // Closes, and removes the file if its name still leads to it (a writer that fails midway).
+    void discard();
 
 private:
-    void discard();  // closes, and removes the file if its name still leads to it
-
     std::string path_;
     int fd_ = -1;
     dev_t device_ = 0;

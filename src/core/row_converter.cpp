@@ -161,7 +161,37 @@ void RowConverter::toBgr(int y, uint8_t* out) const {
     });
 }
 
-void RowConverter::toBgr0(int y, uint8_t* out) const {
+void RowConverter::toRgb(int y, uint8_t* out) const {
+    if (picture_.bitsPerPixel == 32 && picture_.byteOrder == ByteOrder::LsbFirst &&
+        picture_.redMask == 0xff0000 && picture_.greenMask == 0xff00 && picture_.blueMask == 0xff) {
+        // The usual screen: bytes are blue, green, red, unused.
+        const uint8_t* row = picture_.row(y);
+        for (int x = 0; x < picture_.width; ++x, row += 4, out += 3)
+            out[0] = row[2], out[1] = row[1], out[2] = row[0];
+        return;
+    }
+    eachColour(y, [out](int x, uint8_t b, uint8_t g, uint8_t r) {
+        uint8_t* o = out + size_t(x) * 3;
+        o[0] = r, o[1] = g, o[2] = b;
+    });
+}
+
+void RowConverter::toRgb16(int y, uint8_t* out) const {
+    const uint8_t* row = picture_.row(y);
+    const Channel* channels[] = {&red_, &green_, &blue_};
+    for (int x = 0; x < picture_.width; ++x) {
+        const uint32_t v = pixelAt(row, x);
+        for (const Channel* ch : channels) {
+            const uint64_t max = ch->bits ? (uint64_t(1) << ch->bits) - 1 : 1;
+            const uint64_t value = ch->bits ? (v >> ch->shift) & max : 0;
+            const auto wide = uint32_t((value * 65535 + max / 2) / max);
+            *out++ = uint8_t(wide >> 8);
+            *out++ = uint8_t(wide);
+        }
+    }
+}
+
+void RowConverter::toBgrx(int y, uint8_t* out) const {
     if (picture_.bitsPerPixel == 32 && picture_.byteOrder == ByteOrder::LsbFirst &&
         picture_.redMask == 0xff0000 && picture_.greenMask == 0xff00 && picture_.blueMask == 0xff) {
         // Already blue, green, red: only the fourth byte, whatever the server left there, goes.
@@ -169,13 +199,35 @@ void RowConverter::toBgr0(int y, uint8_t* out) const {
         const size_t bytes = size_t(picture_.width) * 4;
         std::memcpy(out, row, bytes);
         for (size_t i = 3; i < bytes; i += 4)
-            out[i] = 0;
+            out[i] = 0xff;
         return;
     }
     eachColour(y, [out](int x, uint8_t b, uint8_t g, uint8_t r) {
         uint8_t* o = out + size_t(x) * 4;
-        o[0] = b, o[1] = g, o[2] = r, o[3] = 0;
+        o[0] = b, o[1] = g, o[2] = r, o[3] = 0xff;
     });
+}
+
+void RowConverter::packIndices(int y, uint8_t* out) const {
+    const int bpp = picture_.bitsPerPixel;
+    const int width = picture_.width;
+    const uint8_t* row = picture_.row(y);
+    if (bpp == 8) {
+        std::memcpy(out, row, size_t(width));
+        return;
+    }
+    if (picture_.bitOrder == ByteOrder::MsbFirst && bpp == 4) {
+        std::memcpy(out, row, (size_t(width) * 4 + 7) / 8);
+        if (width & 1)
+            out[width / 2] &= 0xf0;
+        return;
+    }
+    // 1 bit per pixel goes through the black/white mapping; LSB-first 4-bit rows need swapping.
+    const int perByte = 8 / bpp;
+    for (int x = 0; x < width; ++x) {
+        const int shift = 8 - bpp * (x % perByte + 1);
+        out[x / perByte] |= uint8_t(index(row, x) << shift);
+    }
 }
 
 void RowConverter::toBgr555(int y, uint8_t* out) const {

@@ -18,8 +18,17 @@ public:
     PaletteEntry paletteEntry(uint32_t i) const;
     // width × 3 bytes.
     void toBgr(int y, uint8_t* out) const;
-    // width × 4 bytes: blue, green, red, 0.
-    void toBgr0(int y, uint8_t* out) const;
+    // width × 3 bytes, in the order of PNG's true colour.
+    void toRgb(int y, uint8_t* out) const;
+    // width × 6 bytes: red, green, blue as big-endian 16-bit values, each channel's full range
+    // spread over 0..65535.
+    void toRgb16(int y, uint8_t* out) const;
+    // width × 4 bytes: blue, green, red, 255 (opaque to readers that take the fourth byte for
+    // alpha).
+    void toBgrx(int y, uint8_t* out) const;
+    // Colour-table indices packed with the leftmost pixel in the most significant bits, as BMP
+    // and PNG both keep them; out must start zeroed.
+    void packIndices(int y, uint8_t* out) const;
     // width × 2 bytes: little-endian 5-5-5 words, bit 15 zero.
     void toBgr555(int y, uint8_t* out) const;
 

@@ -147,6 +147,7 @@ StartupSettings readStartupSettings(const Settings& settings) {
         s.Place = "Error";
     s.FileName = prefixAsTyped(settings.readString("Save", "filename", ""));
     s.FileNameCheck = settings.readBool("Save", "filenamecheck", false);
+    s.png = settings.readBool("Save", "png", false);
     return s;
 }
 
@@ -170,6 +171,7 @@ void writeOptionSettings(Settings& settings, const OptionSettings& options) {
     settings.writeInteger("JPEG", "qualityrange", options.qualityrange);
     settings.writeBool("Save", "filenamecheck", options.filenamecheck);
     settings.writeString("Save", "filename", options.filename);
+    settings.writeBool("Save", "png", options.png);
 }
 
 }  // namespace kvr

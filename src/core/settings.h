@@ -51,6 +51,7 @@ struct StartupSettings {
     std::string Place = "Error";
     std::string FileName;
     bool FileNameCheck = false;
+    bool png = false;  // the lossless format: PNG, else BMP
 };
 StartupSettings readStartupSettings(const Settings& settings);
 
@@ -61,13 +62,14 @@ JpegOptions readJpegOptions(const Settings& settings);
 void writeExitSettings(Settings& settings, ShotMode mode, SaveFormat format,
                        std::string_view timerText);
 
-// The options dialog's close button: flg, place, qualityrange, filenamecheck, filename.
+// The options dialog's close button: flg, place, qualityrange, filenamecheck, filename, png.
 struct OptionSettings {
     int32_t flg = 0;
     std::string place;
     int32_t qualityrange = 3;
     bool filenamecheck = false;
     std::string filename;
+    bool png = false;
 };
 void writeOptionSettings(Settings& settings, const OptionSettings& options);
 

@@ -8,6 +8,7 @@
 #include "core/jpeg.h"
 #include "core/naming.h"
 #include "core/outfile.h"
+#include "core/png.h"
 
 namespace kvr {
 
@@ -31,7 +32,10 @@ void writeShot(const Picture& picture, SaveFormat format, const std::string& fol
     // of that name) is left to the file's creation to report.
     if (!isFolder(folder) && mkdir(folder.c_str(), 0777) != 0 && errno != EEXIST)
         throw fileCreateError(path, errno);
-    saveJpeg(picture, path, jpeg.quality, jpeg.grey);
+    if (format == SaveFormat::Png)
+        savePng(picture, path);
+    else
+        saveJpeg(picture, path, jpeg.quality, jpeg.grey);
 }
 
 ShotOutcome shotNow(ScreenSource& source, const ShotChoices& choices, const JpegOptions& jpeg) {

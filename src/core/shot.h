@@ -28,10 +28,9 @@ struct ShotOutcome {
 // Raises KvrError with the user's message on failure (no window, file errors, encoder errors).
 ShotOutcome shotNow(ScreenSource& source, const ShotChoices& choices, const JpegOptions& jpeg);
 
-// The writing half of shotNow for a picture already taken. JPEG: a missing folder is created
-// (one level; when that fails, the file-create error with the reason the folder could not be
-// made). BMP: the folder is left as
-// it is.
+// The writing half of shotNow for a picture already taken. JPEG and PNG: a missing folder is
+// created (one level; when that fails, the file-create error with the reason the folder could not
+// be made). BMP: the folder is left as it is.
 void writeShot(const Picture& picture, SaveFormat format, const std::string& folder,
                const std::string& path, const JpegOptions& jpeg);
 

@@ -118,6 +118,14 @@ void TForm1::FormCreate() {
     (settings.save == 0 ? ui_->SpeedButtonJPG : ui_->SpeedButtonBMP)->setChecked(true);
     ui_->Edit1->setText(QString::number(settings.timer));
     ui_->UpDown1->setPosition(static_cast<int16_t>(settings.timer));
+    LosslessPng = settings.png;
+    showLosslessFormat();
+}
+
+void TForm1::showLosslessFormat() {
+    ui_->SpeedButtonBMP->setText(LosslessPng ? QStringLiteral("PNG") : QStringLiteral("BMP"));
+    ui_->SpeedButtonBMP->setToolTip(
+        QCoreApplication::translate("TForm1", LosslessPng ? "png形式で保存" : "bmp形式で保存"));
 }
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
@@ -215,6 +223,7 @@ void TForm1::closeEvent(QCloseEvent* event) {
 
 void TForm1::SpeedButtonOptClick() {
     showOptionsDialog(*this, optionsTarget());
+    showLosslessFormat();
 }
 
 void TForm1::SpeedButtonInfClick() {
@@ -329,8 +338,8 @@ kvr::ShotChoices TForm1::shotChoices() const {
     kvr::ShotChoices choices;
     choices.mode =
         ui_->SpeedButtonALL->isChecked() ? kvr::ShotMode::AllScreen : kvr::ShotMode::ActiveWindow;
-    choices.format =
-        ui_->SpeedButtonBMP->isChecked() ? kvr::SaveFormat::Bmp : kvr::SaveFormat::Jpeg;
+    const kvr::SaveFormat lossless = LosslessPng ? kvr::SaveFormat::Png : kvr::SaveFormat::Bmp;
+    choices.format = ui_->SpeedButtonBMP->isChecked() ? lossless : kvr::SaveFormat::Jpeg;
     choices.Place = Place;
     choices.FileName = FileName;
     choices.FileNameCheck = FileNameCheck;
@@ -338,7 +347,7 @@ kvr::ShotChoices TForm1::shotChoices() const {
 }
 
 kvr::OptionsTarget TForm1::optionsTarget() {
-    return {Place, FileName, FileNameCheck, OptFlag, services_.settingsPath};
+    return {Place, FileName, FileNameCheck, OptFlag, services_.settingsPath, LosslessPng};
 }
 
 void TForm1::ShotNow() {

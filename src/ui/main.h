@@ -40,6 +40,8 @@ public:
     bool FileNameCheck = false;
     // The options dialog may act on clicks of its folder choice.
     bool OptFlag = true;
+    // The lossless format the second "Save Type" button writes: PNG, else BMP.
+    bool LosslessPng = false;
 
     // Background drag and countdown state.
     int32_t MouseX = 0;
@@ -72,6 +74,8 @@ protected:
 
 private:
     void setTimerText(int32_t seconds);
+    // The second "Save Type" button reads "BMP" or "PNG", as it writes.
+    void showLosslessFormat();
     // Writes type, save and timer to kvr.ini; raises KvrError when the write is refused.
     void saveChoices();
     void leaveScreenForCountdown();

@@ -18,6 +18,7 @@
 #include "core/settings.h"
 #include "dialog_place.h"
 #include "layoutscale.h"
+#include "opt_format.h"
 #include "prefixedit.h"
 #include "translate.h"
 #include "ui_opt.h"
@@ -85,6 +86,7 @@ TForm2::TForm2(QWidget& owner, kvr::OptionsTarget target)
       ui_(std::make_unique<Ui::TForm2>()),
       radioGroup_(new QButtonGroup(this)) {
     ui_->setupUi(this);
+    format_ = std::make_unique<kvr::LosslessFormatPage>(*ui_->PageControl1);
     kvr::applyLayout(*this, kvr::layoutScale());
     kvr::fitCaptions(*this);
     setFixedSize(size());
@@ -99,6 +101,9 @@ TForm2::TForm2(QWidget& owner, kvr::OptionsTarget target)
                         ui_->SpeedButton1};
     for (size_t i = 1; i < std::size(order); ++i)
         setTabOrder(order[i - 1], order[i]);
+    setTabOrder(ui_->Edit1, format_->bmpButton());
+    setTabOrder(format_->bmpButton(), format_->pngButton());
+    setTabOrder(format_->pngButton(), ui_->SpeedButton1);
     kvr::enableKeyboard(*this);
 
     // The caption strip is ours: window managers keep their own system buttons on any title
@@ -141,6 +146,7 @@ void TForm2::loadSettings() {
     ui_->CheckBox1->setChecked(settings.readBool("Save", "filenamecheck", false));
     ui_->Edit1->setText(
         QString::fromStdString(kvr::prefixAsTyped(settings.readString("Save", "filename", ""))));
+    format_->load(settings);
 }
 
 void TForm2::reject() {
@@ -236,12 +242,14 @@ void TForm2::SpeedButton1Click() {
     options.qualityrange = kvr::parseInteger(ui_->StaticText1->text().toStdString());
     options.filenamecheck = ui_->CheckBox1->isChecked();
     options.filename = ui_->Edit1->text().toStdString();
+    options.png = format_->png();
     {
         kvr::Settings settings(owner_.settingsPath);
         kvr::writeOptionSettings(settings, options);
     }
     owner_.FileName = options.filename;
     owner_.FileNameCheck = options.filenamecheck;
+    owner_.LosslessPng = options.png;
     accept();
 }
 

@@ -5,6 +5,9 @@
 #include <string>
 
 class QButtonGroup;
+namespace kvr {
+class LosslessFormatPage;
+}
 namespace Ui {
 class TForm2;
 }
@@ -18,6 +21,7 @@ struct OptionsTarget {
     bool& FileNameCheck;
     bool& OptFlag;  // the dialog may act on clicks of its folder choice
     std::string settingsPath;
+    bool& LosslessPng;  // PNG, else BMP, for the second "Save Type" button
 };
 }  // namespace kvr
 
@@ -63,6 +67,7 @@ private:
     kvr::OptionsTarget owner_;
     std::unique_ptr<Ui::TForm2> ui_;
     QButtonGroup* radioGroup_;
+    std::unique_ptr<kvr::LosslessFormatPage> format_;
     bool captionPressed_ = false;
 };
 

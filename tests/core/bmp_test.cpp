@@ -45,7 +45,7 @@ void checkHeaders(const Bytes& f, int width, int height, int bpp, int colours) {
     EXPECT_EQ(part(f, 0, 54), expected);
 }
 
-TEST(BmpDepth32, BlueGreenRedZeroBottomUpWhateverTheServerLeavesInTheFourthByte) {
+TEST(BmpDepth32, BlueGreenRedOpaqueBottomUpWhateverTheServerLeavesInTheFourthByte) {
     Picture p = makeOwnedPicture(2, 2, 32, 8);
     const uint8_t bytes[] = {0x10, 0x20, 0x30, 0xff, 0x11, 0x21, 0x31, 0x7f,   // top row
                              0x12, 0x22, 0x32, 0xaa, 0x13, 0x23, 0x33, 0x01};  // bottom row
@@ -53,8 +53,15 @@ TEST(BmpDepth32, BlueGreenRedZeroBottomUpWhateverTheServerLeavesInTheFourthByte)
     const auto f = saved(p);
     checkHeaders(f, 2, 2, 32, 0);
     const std::vector<uint8_t> pixels(f.begin() + 54, f.end());
-    EXPECT_EQ(pixels, (Bytes{0x12, 0x22, 0x32, 0, 0x13, 0x23, 0x33, 0,  //
-                             0x10, 0x20, 0x30, 0, 0x11, 0x21, 0x31, 0}));
+    EXPECT_EQ(pixels, (Bytes{0x12, 0x22, 0x32, 0xff, 0x13, 0x23, 0x33, 0xff,  //
+                             0x10, 0x20, 0x30, 0xff, 0x11, 0x21, 0x31, 0xff}));
+}
+
+TEST(BmpFile, ScreenDensityInPixelsPerMetre) {
+    Picture p = makeOwnedPicture(1, 1, 32, 4);
+    p.dotsPerInch = 96;
+    const auto f = saved(p);
+    EXPECT_EQ(part(f, 38, 46), (Bytes{0xc4, 0x0e, 0, 0, 0xc4, 0x0e, 0, 0}));  // 3780
 }
 
 TEST(BmpDepth32, BigEndianServerAndTenBitChannels) {
@@ -63,7 +70,7 @@ TEST(BmpDepth32, BigEndianServerAndTenBitChannels) {
     const uint8_t xrgb[] = {0xee, 0xc0, 0x80, 0x40};  // X, R, G, B
     std::memcpy(mutablePixels(msb), xrgb, 4);
     auto f = saved(msb);
-    EXPECT_EQ(part(f, 54), (Bytes{0x40, 0x80, 0xc0, 0}));
+    EXPECT_EQ(part(f, 54), (Bytes{0x40, 0x80, 0xc0, 0xff}));
 
     // Depth 30: 10 bits a channel, taken to their top 8 bits.
     Picture deep = makeOwnedPicture(1, 1, 32, 4);
@@ -74,7 +81,7 @@ TEST(BmpDepth32, BigEndianServerAndTenBitChannels) {
     std::memcpy(mutablePixels(deep), &v, 4);
     f = saved(deep);
     EXPECT_EQ(le16(f, 28), 32);
-    EXPECT_EQ(part(f, 54), (Bytes{0x01, 0x80, 0xff, 0}));
+    EXPECT_EQ(part(f, 54), (Bytes{0x01, 0x80, 0xff, 0xff}));
 }
 
 TEST(BmpDepth24, RowsPaddedToFourBytesInBothByteOrders) {

@@ -73,6 +73,11 @@ TEST(JpegMarkers, ColourFileHasExactlyTheStandardMarkersInOrder) {
     EXPECT_TRUE(layout.endsWithEoi);
     EXPECT_EQ(layout.segments[1].payload,
               (std::vector<uint8_t>{'J', 'F', 'I', 'F', 0, 1, 1, 0, 0, 1, 0, 1, 0, 0}));
+    // A screen that tells its density gets it in dots per inch.
+    Picture dense = bgrx(64, 48);
+    dense.dotsPerInch = 143.8;
+    EXPECT_EQ(parseJpeg(encoded(dense)).segments[1].payload,
+              (std::vector<uint8_t>{'J', 'F', 'I', 'F', 0, 1, 1, 1, 0, 144, 0, 144, 0, 0}));
     // SOF0: precision 8, height, width, components 1 (2x2, table 0), 2 and 3 (1x1, table 1).
     EXPECT_EQ(layout.segments[4].payload,
               (std::vector<uint8_t>{8, 0, 48, 0, 64, 3, 1, 0x22, 0, 2, 0x11, 1, 3, 0x11, 1}));

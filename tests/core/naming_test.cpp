@@ -44,6 +44,9 @@ TEST_F(NamingTest, PrefixAndExtensionTable) {
         {AllScreen, Bmp, true, "shot", "shot00.bmp"},
         {AllScreen, Jpeg, true, "", "00.jpg"},
         {AllScreen, Jpeg, false, "shot", "ALL_J00.jpg"},  // the prefix is off: ignored
+        {AllScreen, Png, false, "", "ALL_P00.png"},
+        {ActiveWindow, Png, false, "", "Act_P00.png"},
+        {ActiveWindow, Png, true, "shot", "shot00.png"},
     };
     for (const auto& r : rows) {
         choices.mode = r.mode;

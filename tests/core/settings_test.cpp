@@ -98,6 +98,7 @@ void expectStartup(const StartupSettings& s, int type, int save, int timer, cons
 TEST_F(SettingsTest, DefaultsWithoutAFile) {
     Settings settings(ini);
     expectStartup(readStartupSettings(settings), 0, 0, 1, "Error", "", false);
+    EXPECT_FALSE(readStartupSettings(settings).png);
     EXPECT_EQ(settings.readInteger("Save", "flg", 0), 0);
     EXPECT_EQ(settings.readInteger("JPEG", "qualityrange", 3), 3);
     EXPECT_EQ(settings.readInteger("JPEG", "grayscale", 0), 0);
@@ -124,10 +125,11 @@ TEST_F(SettingsTest, ValuesThatDoNotConvertGiveTheDefault) {
     put("[Save]\nflg=1\nplace=\nfilename=../../trav_\x01ü\nfilenamecheck=1\n");
     expectStartup(readStartupSettings(Settings(ini)), 0, 0, 1, "Error", "....trav_ü", true);
 
-    put("[CreatFlg]\ntimer=\n[Save]\nfilenamecheck=yes\n");
+    put("[CreatFlg]\ntimer=\n[Save]\nfilenamecheck=yes\npng=PNG\n");
     s = readStartupSettings(Settings(ini));
     EXPECT_EQ(s.timer, 1);
     EXPECT_FALSE(s.FileNameCheck);
+    EXPECT_FALSE(s.png);
 
     put("[Save]\nfilenamecheck=-1\n[JPEG]\nqualityrange=$A\ngrayscale=true\n");
     Settings settings(ini);
@@ -153,6 +155,8 @@ TEST_F(SettingsTest, FirstExitCreatesCreatFlgWithItsThreeKeysInOrder) {
     EXPECT_EQ(bytes(), "[CreatFlg]\ntype=1\nsave=1\ntimer=12\n");
     writeExitSettings(settings, ShotMode::ActiveWindow, SaveFormat::Jpeg, "abc");
     EXPECT_EQ(bytes(), "[CreatFlg]\ntype=0\nsave=0\ntimer=abc\n");
+    writeExitSettings(settings, ShotMode::ActiveWindow, SaveFormat::Png, "3");
+    EXPECT_EQ(bytes(), "[CreatFlg]\ntype=0\nsave=1\ntimer=3\n");
 }
 
 // Every key written through the settings object, then the whole file compared.
@@ -164,7 +168,8 @@ TEST_F(SettingsTest, EveryKeyWrittenReadsBackAsTheExpectedFile) {
                                        .place = "/home/ユーザー/shots",
                                        .qualityrange = 10,
                                        .filenamecheck = true,
-                                       .filename = "スクショ_"});
+                                       .filename = "スクショ_",
+                                       .png = true});
         settings.writeInteger("JPEG", "grayscale", 1);
     }
     EXPECT_EQ(bytes(),
@@ -177,6 +182,7 @@ TEST_F(SettingsTest, EveryKeyWrittenReadsBackAsTheExpectedFile) {
               "place=/home/ユーザー/shots\n"
               "filenamecheck=1\n"
               "filename=スクショ_\n"
+              "png=1\n"
               "[JPEG]\n"
               "qualityrange=10\n"
               "grayscale=1\n");
@@ -185,6 +191,7 @@ TEST_F(SettingsTest, EveryKeyWrittenReadsBackAsTheExpectedFile) {
                   true);
     EXPECT_EQ(settings.readInteger("Save", "flg", 0), 1);
     EXPECT_EQ(settings.readInteger("JPEG", "qualityrange", 3), 10);
+    EXPECT_TRUE(readStartupSettings(settings).png);
 }
 
 // A home folder whose name is not UTF-8 (here Latin-1 "cafés", whose bytes are also a CP932

@@ -22,6 +22,7 @@
 #include "core/bmp.h"
 #include "core/jpeg.h"
 #include "core/outfile.h"
+#include "core/png.h"
 #include "core/profile.h"
 #include "core/settings.h"
 #include "core/shot.h"
@@ -106,6 +107,16 @@ TEST_F(WriteFaults, FileSizeLimitGivesTheStreamErrorNotADeadProgramAndNoPartialF
                           }),
               0);
     EXPECT_FALSE(fs::exists(jpg));
+
+    // PNG: the signature and the first chunks fit; the compressed rows cross the limit.
+    const fs::path png = dir_ / "full.png";
+    EXPECT_EQ(childRaises("ストリームへの書き込みエラー",
+                          [&] {
+                              limitFileSize(60);
+                              savePng(noise, png);
+                          }),
+              0);
+    EXPECT_FALSE(fs::exists(png));
     EXPECT_EQ(test::entries(dir_.path()), std::vector<std::string>{"other.bmp"});
 }
 

@@ -5,6 +5,7 @@
 #include "e2e_support.h"
 #include "file_support.h"
 #include "jpeg_support.h"
+#include "png_support.h"
 #include "polling.h"
 
 namespace {
@@ -80,13 +81,27 @@ TEST_F(CommandLine, ClipboardServedAfterTheCommandReturns) {
         return program_.run({"xclip", "-selection", "clipboard", "-t", target, "-o"}).output;
     };
     const std::string targets = paste("TARGETS");
-    EXPECT_NE(targets.find("image/bmp"), std::string::npos) << targets;
-    // Several megabytes: read in pieces (INCR), the same bytes as the file.
-    EXPECT_EQ(paste("image/bmp"), readText(file));
+    EXPECT_NE(targets.find("image/png"), std::string::npos) << targets;
+    // The same picture as the file, as PNG; megabytes of it read in pieces (INCR).
+    const fs::path pasted = program_.root() / "pasted.png";
+    writeText(pasted, paste("image/png"));
+    const DecodedPng png = decodePng(pasted.string());
+    const std::vector<uint8_t> bmp = readFile(file);
+    ASSERT_EQ(png.width, 1024);
+    ASSERT_EQ(png.height, 768);
+    ASSERT_EQ(bmp.size(), 54u + 1024 * 768 * 4);
+    for (int y = 0; y < 768; y += 97)  // the BMP's rows go bottom up, blue first
+        for (int x = 0; x < 1024; x += 89) {
+            const uint8_t* b = &bmp[54 + (size_t(767 - y) * 1024 + x) * 4];
+            const uint16_t* p = &png.rgb[(size_t(y) * 1024 + x) * 3];
+            ASSERT_EQ((std::vector<int>{p[0], p[1], p[2]}), (std::vector<int>{b[2], b[1], b[0]}))
+                << x << "," << y;
+        }
     EXPECT_EQ(paste("text/uri-list"), "file://" + file.string() + "\r\n");
-    // Someone else takes the clipboard: ours lets go (its server ends).
+    // Someone else takes the clipboard (xclip owns it from its background process, a moment
+    // after it returns): ours lets go.
     program_.run({"sh", "-c", "echo other | xclip -selection clipboard -i >/dev/null 2>&1"});
-    EXPECT_EQ(paste("UTF8_STRING"), "other\n");
+    EXPECT_TRUE(pollUntil(10s, [&] { return paste("UTF8_STRING") == "other\n"; }));
 }
 
 // The notification, from its own process, reaches a real server (dunst) with the file's name and

@@ -6,6 +6,7 @@
 
 #include "e2e_support.h"
 #include "jpeg_support.h"
+#include "png_support.h"
 
 namespace {
 
@@ -83,6 +84,26 @@ TEST(EndToEnd, SavedChoicesComeBackAndBmpShotsAreNumbered) {
     program.click(kExit[0], kExit[1]);
     EXPECT_EQ(program.waitForExit(5s), std::optional<int>(0)) << program.log();
     EXPECT_EQ(readText(program.settingsFile()), "[CreatFlg]\ntype=1\nsave=1\ntimer=1\n");
+}
+
+TEST(EndToEnd, PngChosenInTheOptionsIsWhatTheLosslessButtonWrites) {
+    Program program;
+    writeText(program.settingsFile(), "[CreatFlg]\ntype=1\nsave=1\ntimer=1\n[Save]\npng=1\n");
+    ASSERT_TRUE(program.start()) << program.log();
+    program.click(kShot[0], kShot[1]);
+    const fs::path picture = program.desktop() / "ALL_P00.png";
+    ASSERT_TRUE(program.waitForFile(picture, 10s)) << program.log();
+    ASSERT_TRUE(program.waitForTitle("Kelvoro", 10s));
+    // Read by libpng: the whole 1024 x 768 screen as 8-bit RGB, with the screen's density.
+    DecodedPng decoded;
+    ASSERT_NO_THROW(decoded = decodePng(picture));
+    EXPECT_EQ(decoded.width, 1024);
+    EXPECT_EQ(decoded.height, 768);
+    EXPECT_EQ(decoded.bitDepth, 8);
+    EXPECT_EQ(decoded.colourType, 2);
+    EXPECT_GT(decoded.pixelsPerMetre, 0u);
+    program.click(kExit[0], kExit[1]);
+    EXPECT_EQ(program.waitForExit(5s), std::optional<int>(0)) << program.log();
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 // All-screen shots at every depth Xvfb offers: the BMP holds the screen's pixels exactly, the
-// JPEG decodes to them within the quality's error.
+// PNG decodes (with libpng) to them exactly, 16 bits a channel at depth 30, the JPEG within the
+// quality's error.
 #include <gtest/gtest.h>
 
 #include <X11/Xlib.h>
@@ -7,6 +8,7 @@
 #include "core/shot.h"
 #include "jpeg_support.h"
 #include "platform/x11/x11_screen_source.h"
+#include "png_support.h"
 #include "xserver.h"
 #include "xtest_support.h"
 
@@ -17,7 +19,14 @@ using namespace kvr::test;
 
 class ScreenDepth : public ::testing::TestWithParam<int> {};
 
-TEST_P(ScreenDepth, AllScreenBmpAndJpegHoldTheScreensPixels) {
+// A channel of a pixel value spread over 0..65535 to the nearest step, as a 16-bit PNG keeps it.
+uint16_t wide(uint32_t pixel, unsigned long mask) {
+    const int shift = __builtin_ctzl(mask);
+    const uint64_t max = mask >> shift;
+    return uint16_t((((pixel & mask) >> shift) * 65535 + max / 2) / max);
+}
+
+TEST_P(ScreenDepth, AllScreenBmpPngAndJpegHoldTheScreensPixels) {
     const int depth = GetParam();
     XServer server(XServer::Options{320, 240, depth, false});
     server.exportDisplay();
@@ -50,7 +59,7 @@ TEST_P(ScreenDepth, AllScreenBmpAndJpegHoldTheScreensPixels) {
             bool ok;
             if (bpp == 32) {
                 ok = row[x * 4] == c.b && row[x * 4 + 1] == c.g && row[x * 4 + 2] == c.r &&
-                     row[x * 4 + 3] == 0;
+                     row[x * 4 + 3] == 0xff;
             } else if (bpp == 16) {
                 const uint16_t w = uint16_t(row[x * 2] | row[x * 2 + 1] << 8);
                 ok = w == ((c.r >> 3) << 10 | (c.g >> 3) << 5 | c.b >> 3);
@@ -63,6 +72,29 @@ TEST_P(ScreenDepth, AllScreenBmpAndJpegHoldTheScreensPixels) {
         }
     }
     EXPECT_EQ(wrong, 0);
+
+    choices.format = SaveFormat::Png;
+    ASSERT_EQ(shoot(choices), ShotResult::Written);
+    const DecodedPng png = decodePng(dir / "ALL_P00.png");
+    ASSERT_EQ(png.width, 320);
+    ASSERT_EQ(png.height, 240);
+    EXPECT_EQ(png.bitDepth, depth == 30 ? 16 : 8);
+    EXPECT_EQ(png.colourType, depth == 8 ? 3 : 2);
+    EXPECT_GT(png.pixelsPerMetre, 0u);
+    const Visual* visual = DefaultVisual(dpy, DefaultScreen(dpy));
+    int pngWrong = 0;
+    for (int y = 0; y < 240; ++y)
+        for (int x = 0; x < 320; ++x) {
+            const uint16_t* got = &png.rgb[(size_t(y) * 320 + x) * 3];
+            const Rgb c = painted.displayedAt(x, y);
+            const uint32_t p = painted.pixelAt(x, y);
+            const bool ok = depth == 30 ? got[0] == wide(p, visual->red_mask) &&
+                                              got[1] == wide(p, visual->green_mask) &&
+                                              got[2] == wide(p, visual->blue_mask)
+                                        : got[0] == c.r && got[1] == c.g && got[2] == c.b;
+            pngWrong += !ok;
+        }
+    EXPECT_EQ(pngWrong, 0);
 
     choices.format = SaveFormat::Jpeg;
     ASSERT_EQ(shoot(choices), ShotResult::Written);

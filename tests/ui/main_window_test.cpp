@@ -90,6 +90,14 @@ TEST_F(MainWindow, SavedModeFormatAndTimerAreRestored) {
     EXPECT_EQ(form.shotChoices().format, kvr::SaveFormat::Bmp);
 }
 
+TEST_F(MainWindow, PngAsTheLosslessFormatIsWhatTheSecondButtonSaysAndWrites) {
+    writeText(ini_, "[CreatFlg]\nsave=1\n[Save]\npng=1\n");
+    TForm1 form{kvr::test::services()};
+    EXPECT_EQ(button(form, "SpeedButtonBMP").text(), "PNG");
+    EXPECT_TRUE(hasAccessibleText(&button(form, "SpeedButtonBMP"), "png形式で保存"));
+    EXPECT_EQ(form.shotChoices().format, kvr::SaveFormat::Png);
+}
+
 TEST_F(MainWindow, SavedFolderAndPrefixAreRestored) {
     writeText(ini_, "[Save]\nplace=/no/such/folder\nfilename=shot\nfilenamecheck=2\n");
     TForm1 form{kvr::test::services()};

@@ -10,6 +10,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPointer>
+#include <QRadioButton>
 #include <QSlider>
 #include <QTabWidget>
 #include <QTest>
@@ -62,6 +63,10 @@ protected:
         QTest::keyClicks(&edit, prefix);
     }
     void clickClose() { QTest::mouseClick(&find<QToolButton>("SpeedButton1"), Qt::LeftButton); }
+    void choosePng() {
+        find<QTabWidget>("PageControl1").setCurrentWidget(&find<QWidget>("TabSheetFormat"));
+        QTest::mouseClick(&find<QRadioButton>("LosslessFormatPng"), Qt::LeftButton);
+    }
 
     // Opens the dialog, types a prefix, and closes it with `close` while the file system refuses
     // every write; returns the message box's text.
@@ -84,6 +89,8 @@ TEST_F(OptClose, ClosingWritesEveryOptionAndHandsThePrefixOver) {
     writeIni("[JPEG]\nqualityrange=15\n");
     open();
     typePrefix("trip");
+    choosePng();
+    EXPECT_FALSE(owner.LosslessPng) << "the main window changes only on closing";
     clickClose();
     EXPECT_FALSE(form->isVisible());
     EXPECT_EQ(form->result(), QDialog::Accepted);
@@ -93,8 +100,10 @@ TEST_F(OptClose, ClosingWritesEveryOptionAndHandsThePrefixOver) {
     EXPECT_EQ(settings.readInteger("JPEG", "qualityrange", -9), 10) << "15 was brought to 10";
     EXPECT_TRUE(settings.readBool("Save", "filenamecheck", false));
     EXPECT_EQ(settings.readString("Save", "filename", ""), "trip");
+    EXPECT_TRUE(settings.readBool("Save", "png", false));
     EXPECT_EQ(owner.FileName, "trip");
     EXPECT_TRUE(owner.FileNameCheck);
+    EXPECT_TRUE(owner.LosslessPng);
 }
 
 TEST_F(OptClose, HandEditedPrefixIsWrittenBackAsTheDialogShowsIt) {
@@ -124,7 +133,7 @@ TEST_F(OptClose, TypedPrefixIsUsedByTheNextShotOnlyAfterClosing) {
 }
 
 TEST_F(OptClose, WritesStopAtTheFirstRefusedOneInTheirOrder) {
-    // What kvr.ini holds after each of the five writes, made in the required order.
+    // What kvr.ini holds after each of the six writes, made in the required order.
     const std::string scratch = kvr::test::iniPath() + ".reference";
     std::vector<std::string> after;
     {
@@ -135,6 +144,7 @@ TEST_F(OptClose, WritesStopAtTheFirstRefusedOneInTheirOrder) {
             [&] { s.writeInteger("JPEG", "qualityrange", 6); },
             [&] { s.writeBool("Save", "filenamecheck", true); },
             [&] { s.writeString("Save", "filename", "trip"); },
+            [&] { s.writeBool("Save", "png", true); },
         };
         after.push_back("");
         for (const auto& write : writes) {
@@ -144,7 +154,7 @@ TEST_F(OptClose, WritesStopAtTheFirstRefusedOneInTheirOrder) {
     }
     std::filesystem::remove(scratch);
 
-    for (size_t done = 0; done < 5; ++done) {
+    for (size_t done = 0; done < 6; ++done) {
         SCOPED_TRACE(done);
         removeIni();
         owner.FileName = "before";
@@ -152,6 +162,7 @@ TEST_F(OptClose, WritesStopAtTheFirstRefusedOneInTheirOrder) {
         open();
         find<QSlider>("TrackBar1").setValue(6);
         typePrefix("trip");
+        choosePng();
         {
             FileSizeLimit limit(after[done].size());
             EXPECT_THROW(form->SpeedButton1Click(), kvr::KvrError);
@@ -160,10 +171,11 @@ TEST_F(OptClose, WritesStopAtTheFirstRefusedOneInTheirOrder) {
         EXPECT_TRUE(form->isVisible()) << "the dialog stays open";
         EXPECT_EQ(owner.FileName, "before");
         EXPECT_FALSE(owner.FileNameCheck);
+        EXPECT_FALSE(owner.LosslessPng);
     }
     // With room again the same dialog closes normally.
     form->SpeedButton1Click();
-    EXPECT_EQ(readIni(), after[5]);
+    EXPECT_EQ(readIni(), after[6]);
     EXPECT_FALSE(form->isVisible());
     EXPECT_EQ(owner.FileName, "trip");
 }

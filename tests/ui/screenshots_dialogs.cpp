@@ -28,8 +28,9 @@ void saveDialogScreenshots(TForm1& mainWindow, const QString& folder) {
         dialog.show();
         if (QTest::qWaitForWindowActive(&dialog)) {
             auto* pages = dialog.findChild<QTabWidget*>("PageControl1");
-            const char* const names[] = {"opt_output.png", "opt_jpeg.png", "opt_filename.png"};
-            for (int page = 0; page < 3; ++page) {
+            const char* const names[] = {"opt_output.png", "opt_jpeg.png", "opt_filename.png",
+                                         "opt_format.png"};
+            for (int page = 0; page < int(std::size(names)); ++page) {
                 pages->setCurrentIndex(page);
                 save(dialog, folder + "/" + names[page]);
             }

@@ -134,6 +134,9 @@ Picture readRootImage(Connection& c, const ScreenRect& r) {
     p.redMask = uint32_t(visual->red_mask);
     p.greenMask = uint32_t(visual->green_mask);
     p.blueMask = uint32_t(visual->blue_mask);
+    // The screen's size in millimetres comes with the connection: no round trip.
+    if (const int mm = DisplayWidthMM(dpy, screen); mm > 0)
+        p.dotsPerInch = DisplayWidth(dpy, screen) * 25.4 / mm;
     if (bpp <= 8 && visual->c_class != TrueColor) {
         try {
             p.palette = colourTable(dpy, visual, bpp);

@@ -1,0 +1,157 @@
+// PNG files from made-up pictures of each display format, decoded by libpng and compared with
+// the screen's colours value for value.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <filesystem>
+
+#include "base/error.h"
+#include "core/png.h"
+#include "file_support.h"
+#include "png_support.h"
+
+namespace kvr {
+namespace {
+
+namespace fs = std::filesystem;
+
+using Values = std::vector<uint16_t>;
+
+struct PngCase {
+    const char* name;
+    int bitsPerPixel;
+    ByteOrder byteOrder;
+    uint32_t masks[3];
+    std::vector<PaletteEntry> palette;
+    std::vector<uint8_t> pixels;  // one row of two pixels
+    int bitDepth;                 // of the file
+    int colourType;
+    Values rgb;  // what the reader must see
+};
+
+const PngCase kCases[] = {
+    {"depth 24 at 32 bits",
+     32,
+     ByteOrder::LsbFirst,
+     {0xff0000, 0xff00, 0xff},
+     {},
+     {0x10, 0x20, 0x30, 0x99, 0xff, 0x00, 0x80, 0x00},
+     8,
+     2,
+     {0x30, 0x20, 0x10, 0x80, 0x00, 0xff}},
+    {"depth 24 at 32 bits, big-endian server",
+     32,
+     ByteOrder::MsbFirst,
+     {0xff0000, 0xff00, 0xff},
+     {},
+     {0x00, 0x30, 0x20, 0x10, 0x00, 0x01, 0x02, 0x03},
+     8,
+     2,
+     {0x30, 0x20, 0x10, 0x01, 0x02, 0x03}},
+    {"packed 24 bits, red low (a Wayland BGR888)",
+     24,
+     ByteOrder::LsbFirst,
+     {0xff, 0xff00, 0xff0000},
+     {},
+     {0x10, 0x20, 0x30, 0x40, 0x50, 0x60},
+     8,
+     2,
+     {0x10, 0x20, 0x30, 0x40, 0x50, 0x60}},
+    // Every bit kept: the 10-bit values spread over 16 bits, the top 10 bits give them back.
+    {"depth 30",
+     32,
+     ByteOrder::LsbFirst,
+     {0x3ff00000, 0xffc00, 0x3ff},
+     {},
+     {0xff, 0x0f, 0x00, 0x00, 0x01, 0x04, 0x00, 0x20},
+     16,
+     2,
+     {0x0000, 0x00c0, 0xffff, 0x8020, 0x0040, 0x0040}},
+    {"depth 16, 5-6-5",
+     16,
+     ByteOrder::LsbFirst,
+     {0xf800, 0x07e0, 0x001f},
+     {},
+     {0xff, 0xff, 0x21, 0x08},
+     8,
+     2,
+     {255, 255, 255, 8, 4, 8}},
+    {"depth 15, big-endian",
+     16,
+     ByteOrder::MsbFirst,
+     {0x7c00, 0x03e0, 0x001f},
+     {},
+     {0x7c, 0x00, 0x00, 0x1f},
+     8,
+     2,
+     {255, 0, 0, 0, 0, 255}},
+    {"depth 8, colour map",
+     8,
+     ByteOrder::LsbFirst,
+     {0, 0, 0},
+     {{1, 2, 3}, {200, 100, 50}},
+     {1, 0},
+     8,
+     3,
+     {200, 100, 50, 1, 2, 3}},
+};
+
+test::DecodedPng written(const Picture& p) {
+    test::TempDir dir;
+    savePng(p, dir / "p.png");
+    return test::decodePng(dir / "p.png");
+}
+
+TEST(PngFile, DecodesToTheScreenExactlyAtEveryDepth) {
+    for (const PngCase& c : kCases) {
+        SCOPED_TRACE(c.name);
+        Picture p = makeOwnedPicture(2, 1, c.bitsPerPixel, c.pixels.size());
+        p.byteOrder = c.byteOrder;
+        p.redMask = c.masks[0], p.greenMask = c.masks[1], p.blueMask = c.masks[2];
+        p.palette = c.palette;
+        std::memcpy(mutablePixels(p), c.pixels.data(), c.pixels.size());
+        const test::DecodedPng d = written(p);
+        EXPECT_EQ(d.width, 2);
+        EXPECT_EQ(d.height, 1);
+        EXPECT_EQ(d.bitDepth, c.bitDepth);
+        EXPECT_EQ(d.colourType, c.colourType);
+        EXPECT_EQ(d.rgb, c.rgb);
+        EXPECT_TRUE(d.srgb);
+        EXPECT_EQ(d.pixelsPerMetre, 0u);  // the density unknown: no pHYs
+    }
+}
+
+TEST(PngFile, ManyRowsOfNoiseAndTheScreensDensity) {
+    // Several bands of rows, more than there are cores, in noise that does not compress: every
+    // row must come back, and libpng checks the stream's checksum.
+    Picture p = makeOwnedPicture(700, 800, 32, 700 * 4);
+    p.dotsPerInch = 96;
+    uint32_t seed = 1;
+    uint8_t* px = mutablePixels(p);
+    for (size_t i = 0; i < p.stride * 800; ++i) {
+        seed = seed * 1103515245 + 12345;
+        px[i] = uint8_t(seed >> 16);
+    }
+    const test::DecodedPng d = written(p);
+    ASSERT_EQ(d.rgb.size(), size_t(700) * 800 * 3);
+    for (int y = 0; y < 800; y += 7)
+        for (int x = 0; x < 700; x += 3) {
+            const uint8_t* q = p.row(y) + x * 4;
+            const uint16_t* got = &d.rgb[(size_t(y) * 700 + x) * 3];
+            ASSERT_EQ(Values(got, got + 3), (Values{q[2], q[1], q[0]})) << x << "," << y;
+        }
+    EXPECT_EQ(d.pixelsPerMetre, 3780u);
+}
+
+TEST(PngFile, EmptyPictureGivesAnEmptyFileAndAFolderInTheWayIsRefused) {
+    test::TempDir dir;
+    savePng(Picture{}, dir / "e.png");
+    EXPECT_EQ(fs::file_size(dir / "e.png"), 0u);
+    fs::create_directory(dir / "d.png");
+    EXPECT_THROW(savePng(makeOwnedPicture(1, 1, 32, 4), dir / "d.png"), KvrError);
+    EXPECT_TRUE(fs::is_directory(dir / "d.png"));
+}
+
+}  // namespace
+}  // namespace kvr
