@@ -62,6 +62,10 @@ TEST_F(CommandLine, WritesFilesFoldersAndStdoutWithTheirStatuses) {
     r = shot({"-o", "-", "--grey", "-q", "90"});
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(decodeJpeg(std::vector<uint8_t>(r.out.begin(), r.out.end())).components, 1);
+    r = shot({"-o", "-", "-t", "png"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    writeText(program_.root() / "stdout.png", r.out);
+    EXPECT_EQ(decodePng((program_.root() / "stdout.png").string()).width, 1024);
 
     // 1: the write failed, and no file is left; 2: a usage error, in the locale's language.
     r = shot({"-n", "-o", (program_.root() / "no" / "such" / "x.jpg").string()});
