@@ -118,7 +118,8 @@ TEST_F(ShotFiles, NamesFollowModeFormatAndPrefixAndTheOutcomeNamesTheFile) {
         EXPECT_EQ(outcome.result, ShotResult::Written);
         EXPECT_EQ(outcome.path, (dir_ / row.name).string());
         EXPECT_GT(fs::file_size(dir_ / row.name), 1000u);
-        EXPECT_EQ(source_.grabs().back().mode, row.mode) << "the source is asked for the chosen mode";
+        EXPECT_EQ(source_.grabs().back().mode, row.mode)
+            << "the source is asked for the chosen mode";
     }
 }
 
@@ -181,6 +182,27 @@ TEST_F(ShotFiles, AllHundredNamesTakenWritesNothing) {
         if (entry.path().extension() == ".bmp") {
             EXPECT_EQ(fs::file_size(entry.path()), 1u);
         }
+    }
+}
+
+// Another shot takes the name between the choice and the creation (a second instance, or a
+// shortcut pressed twice): its file stays as it was, and this shot takes the next free number.
+TEST_F(ShotFiles, ANameTakenMeanwhileIsLeftAndTheNextNumberUsed) {
+    for (const SaveFormat format : {SaveFormat::Jpeg, SaveFormat::Bmp}) {
+        const std::string ext = format == SaveFormat::Jpeg ? ".jpg" : ".bmp";
+        const std::string taken =
+            (dir_ / ("ALL_" + std::string(ext == ".jpg" ? "J" : "B"))).string();
+        std::vector<std::string> chosen;
+        const ShotOutcome outcome =
+            shotNow(source_, choices(format, dir_.path()), {}, [&](const std::string& path) {
+                chosen.push_back(path);
+                if (chosen.size() == 1)
+                    writeText(path, "the other shot");
+            });
+        EXPECT_EQ(chosen, (std::vector<std::string>{taken + "00" + ext, taken + "01" + ext}));
+        EXPECT_EQ(outcome.path, taken + "01" + ext);
+        EXPECT_EQ(readText(taken + "00" + ext), "the other shot");
+        EXPECT_GT(fs::file_size(taken + "01" + ext), 1000u);
     }
 }
 
