@@ -171,6 +171,9 @@ Capture capture(const QString& method, const QVariantList& leadingArgs, const QV
     result.pixels = reader.take();
     if (result.pixels.size() < layout->bytes)
         throw KvrError(text::kNoResources, {});
+    // What came before the answer said how much (up to the cap) is not the picture's.
+    result.pixels.resize(layout->bytes);
+    result.pixels.shrink_to_fit();
     return result;
 }
 
