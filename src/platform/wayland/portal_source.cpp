@@ -18,6 +18,7 @@
 #include <string>
 
 #include "base/error.h"
+#include "base/peer_limits.h"
 #include "base/texts.h"
 #include "platform/wayland/portal_file.h"
 #include "platform/wayland/qimage_picture.h"
@@ -293,6 +294,12 @@ std::optional<std::vector<MonitorInfo>> mutterMonitors() {
             w /= scale;
             h /= scale;
         }
+        // Mutter's numbers, like any peer's, are checked before the arithmetic on them: a layout
+        // with one out of range is not used.
+        constexpr double kFar = double(kMaxPeerCoordinate);
+        if (x < -kMaxPeerCoordinate || x > kMaxPeerCoordinate || y < -kMaxPeerCoordinate ||
+            y > kMaxPeerCoordinate || !(w >= 1 && w <= kFar) || !(h >= 1 && h <= kFar))
+            return std::nullopt;
         result.push_back({ScreenRect{x, y, int(std::lround(w)), int(std::lround(h))}, primary});
     }
     logical.endArray();
