@@ -27,5 +27,7 @@ enable_language(C)
 file(GLOB KVR_WAYLAND_SOURCES CONFIGURE_DEPENDS ${CMAKE_CURRENT_LIST_DIR}/*.cpp)
 add_library(kvr_wayland STATIC ${KVR_WAYLAND_SOURCES} ${KVR_WL_GENERATED})
 target_include_directories(kvr_wayland PRIVATE ${KVR_WL_GEN_DIR})
-target_link_libraries(kvr_wayland PUBLIC kvr_base PkgConfig::WAYLAND_CLIENT Qt6::Core Qt6::DBus)
+include(${CMAKE_CURRENT_LIST_DIR}/replies/replies.cmake)
+target_link_libraries(kvr_wayland PUBLIC kvr_base kvr_peer_replies PkgConfig::WAYLAND_CLIENT Qt6::Core
+                                         Qt6::DBus)
 include(${CMAKE_CURRENT_LIST_DIR}/kwin_portal.cmake)
