@@ -4,10 +4,7 @@
 namespace kvr {
 
 // The user's desktop folder: XDG_DESKTOP_DIR from user-dirs.dirs in $XDG_CONFIG_HOME (default
-// ~/.config), else $HOME/Desktop. No trailing "/".
+// ~/.config), else $HOME/Desktop (a relative HOME is ignored). No trailing "/".
 std::string desktopFolder();
-
-// The user's home folder: $HOME, else the password database.
-std::string homeFolder();
 
 }  // namespace kvr

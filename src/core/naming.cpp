@@ -1,6 +1,12 @@
 #include "core/naming.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "core/outfile.h"
 
 namespace kvr {
 
@@ -55,6 +61,33 @@ std::optional<std::string> nextFileName(const ShotChoices& choices) {
         std::string name = prefix + digits + extension;
         if (!fileExists(joinPath(choices.Place, name)))
             return name;
+    }
+    return std::nullopt;
+}
+
+std::optional<std::string> createNextFile(const ShotChoices& choices,
+                                          const BeforeCreate& beforeCreate) {
+    // Each retry follows a name taken meanwhile; a hundred of them means every name was.
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const std::optional<std::string> name = nextFileName(choices);
+        if (!name)
+            return std::nullopt;
+        std::string path = joinPath(choices.Place, *name);
+        if (beforeCreate)
+            beforeCreate(path);
+        // O_EXCL: made here and now, or not at all; a link in its place counts as taken.
+        const int fd =
+            ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
+        if (fd >= 0) {
+            ::close(fd);
+            return path;
+        }
+        if (errno != EEXIST)
+            throw fileCreateError(path, errno);
+        // A folder of that name does not take the name, and cannot be written over either.
+        struct stat st;
+        if (lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
+            throw fileCreateError(path, EISDIR);
     }
     return std::nullopt;
 }

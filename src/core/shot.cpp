@@ -19,6 +19,14 @@ bool isFolder(const std::string& path) {
     return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
+// A folder that cannot be made is reported with its own reason (a read-only parent, say): the
+// file's "No such file or directory" would hide it. EEXIST (made meanwhile, or a file of that
+// name) is left to the file's creation to report.
+void makeFolder(const std::string& folder, const std::string& path) {
+    if (!isFolder(folder) && mkdir(folder.c_str(), 0777) != 0 && errno != EEXIST)
+        throw fileCreateError(path, errno);
+}
+
 }  // namespace
 
 void writeShot(const Picture& picture, SaveFormat format, const std::string& folder,
@@ -27,25 +35,28 @@ void writeShot(const Picture& picture, SaveFormat format, const std::string& fol
         saveBmp(picture, path);
         return;
     }
-    // A folder that cannot be made is reported with its own reason (a read-only parent, say):
-    // the file's "No such file or directory" would hide it. EEXIST (made meanwhile, or a file
-    // of that name) is left to the file's creation to report.
-    if (!isFolder(folder) && mkdir(folder.c_str(), 0777) != 0 && errno != EEXIST)
-        throw fileCreateError(path, errno);
+    makeFolder(folder, path);
     if (format == SaveFormat::Png)
         savePng(picture, path);
     else
         saveJpeg(picture, path, jpeg.quality, jpeg.grey);
 }
 
-ShotOutcome shotNow(ScreenSource& source, const ShotChoices& choices, const JpegOptions& jpeg) {
+ShotOutcome shotNow(ScreenSource& source, const ShotChoices& choices, const JpegOptions& jpeg,
+                    const BeforeCreate& beforeCreate) {
     const Picture picture = source.grab(choices.mode);
     const auto name = nextFileName(choices);
     if (!name)
         return {ShotResult::NoFreeName, {}};
-    std::string path = joinPath(choices.Place, *name);
-    writeShot(picture, choices.format, choices.Place, path, jpeg);
-    return {ShotResult::Written, std::move(path)};
+    // The JPEG or PNG folder first: the file is made in it, and a second shot never writes
+    // over it. BMP leaves the folder as it is.
+    if (choices.format != SaveFormat::Bmp)
+        makeFolder(choices.Place, joinPath(choices.Place, *name));
+    std::optional<std::string> path = createNextFile(choices, beforeCreate);
+    if (!path)
+        return {ShotResult::NoFreeName, {}};
+    writeShot(picture, choices.format, choices.Place, *path, jpeg);
+    return {ShotResult::Written, std::move(*path)};
 }
 
 }  // namespace kvr

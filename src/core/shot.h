@@ -7,6 +7,7 @@
 #include "base/picture.h"
 #include "base/screen_source.h"
 #include "core/choices.h"
+#include "core/naming.h"
 
 namespace kvr {
 
@@ -26,7 +27,10 @@ struct ShotOutcome {
 };
 
 // Raises KvrError with the user's message on failure (no window, file errors, encoder errors).
-ShotOutcome shotNow(ScreenSource& source, const ShotChoices& choices, const JpegOptions& jpeg);
+// The file is created before it is written, under the first number free at that moment
+// (createNextFile); beforeCreate is createNextFile's.
+ShotOutcome shotNow(ScreenSource& source, const ShotChoices& choices, const JpegOptions& jpeg,
+                    const BeforeCreate& beforeCreate = {});
 
 // The writing half of shotNow for a picture already taken. JPEG and PNG: a missing folder is
 // created (one level; when that fails, the file-create error with the reason the folder could not

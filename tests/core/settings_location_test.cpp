@@ -10,6 +10,7 @@
 #include <optional>
 #include <system_error>
 
+#include "core/desktop.h"
 #include "file_support.h"
 
 namespace fs = std::filesystem;
@@ -131,6 +132,26 @@ TEST(SettingsPlaceFacts, WithoutHomeTheAccountsHomeFolder) {
     EXPECT_EQ(found.front(), '/');
     ScopedEnv relative("HOME", "not/absolute");
     EXPECT_EQ(currentSettingsPlaceFacts("/usr/bin").home, found);
+}
+
+// The desktop folder follows the same rule for HOME, and reads user-dirs.dirs only when it is a
+// regular file: a pipe there would otherwise hold start-up until something wrote to it.
+TEST(DesktopFolder, SameHomeRuleAndOnlyARegularUserDirsFile) {
+    test::TempDir home;
+    ScopedEnv config("XDG_CONFIG_HOME", nullptr);
+    ScopedEnv absolute("HOME", home.path().c_str());
+    fs::create_directories(home / ".config");
+    test::writeText(home / ".config/user-dirs.dirs", "XDG_DESKTOP_DIR=\"$HOME/Desk\"\n");
+    EXPECT_EQ(desktopFolder(), (home / "Desk").string());
+    fs::remove(home / ".config/user-dirs.dirs");
+    ASSERT_EQ(mkfifo((home / ".config/user-dirs.dirs").c_str(), 0600), 0);
+    EXPECT_EQ(desktopFolder(), (home / "Desktop").string());
+
+    // A relative HOME is ignored, as for the settings: the account's home instead.
+    ScopedEnv relative("HOME", "not/absolute");
+    const std::string desktop = desktopFolder();
+    EXPECT_EQ(desktop.front(), '/');
+    EXPECT_EQ(desktop.find("not/absolute"), std::string::npos);
 }
 
 TEST(SettingsFolder, MadeLevelByLevelPrivateToTheUser) {

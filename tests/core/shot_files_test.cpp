@@ -187,6 +187,27 @@ TEST_F(ShotFiles, AllHundredNamesTakenWritesNothing) {
     }
 }
 
+// Another shot takes the name between the choice and the creation (a second instance, or a
+// shortcut pressed twice): its file stays as it was, and this shot takes the next free number.
+TEST_F(ShotFiles, ANameTakenMeanwhileIsLeftAndTheNextNumberUsed) {
+    for (const SaveFormat format : {SaveFormat::Jpeg, SaveFormat::Bmp}) {
+        const std::string ext = format == SaveFormat::Jpeg ? ".jpg" : ".bmp";
+        const std::string taken =
+            (dir_ / ("ALL_" + std::string(ext == ".jpg" ? "J" : "B"))).string();
+        std::vector<std::string> chosen;
+        const ShotOutcome outcome =
+            shotNow(source_, choices(format, dir_.path()), {}, [&](const std::string& path) {
+                chosen.push_back(path);
+                if (chosen.size() == 1)
+                    writeText(path, "the other shot");
+            });
+        EXPECT_EQ(chosen, (std::vector<std::string>{taken + "00" + ext, taken + "01" + ext}));
+        EXPECT_EQ(outcome.path, taken + "01" + ext);
+        EXPECT_EQ(readText(taken + "00" + ext), "the other shot");
+        EXPECT_GT(fs::file_size(taken + "01" + ext), 1000u);
+    }
+}
+
 // A source that gives no pixels: its message reaches the caller as it is, and nothing is made on
 // disk, not even the one folder level a JPEG shot would create.
 TEST_F(ShotFiles, FailedGrabLeavesNoFileAndNoFolder) {

@@ -33,3 +33,13 @@ target_compile_definitions(portal_source_tests PRIVATE
 add_dependencies(portal_source_tests kvr_wl_grab kvr_wl_mutter_click)
 add_test(NAME portal_source_tests COMMAND portal_source_tests)
 set_tests_properties(portal_source_tests PROPERTIES TIMEOUT 300)
+
+# Against peers that answer badly on purpose: a fake portal and KWin on a private bus
+# (hostile_peer.py, python3-dbus), and a fake sway socket.
+add_executable(hostile_peer_tests ${CMAKE_CURRENT_LIST_DIR}/hostile_peer_test.cpp)
+target_link_libraries(hostile_peer_tests PRIVATE kvr_dbus_sources kvr_testsupport Qt6::DBus Qt6::Gui
+                      GTest::gtest_main)
+target_compile_definitions(hostile_peer_tests PRIVATE
+                           KVR_HOSTILE_PEER="${CMAKE_CURRENT_LIST_DIR}/hostile_peer.py")
+add_test(NAME hostile_peer_tests COMMAND hostile_peer_tests)
+set_tests_properties(hostile_peer_tests PROPERTIES TIMEOUT 300)

@@ -1,5 +1,5 @@
-// The portal's picture file: read and removed only when it is this user's regular file, reached
-// without a symbolic link; anything else stays where it is.
+// The portal's picture file: read only when it is this user's regular file, reached without a
+// symbolic link; anything else stays where it is. (Which files are removed: hostile_peer_test.)
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -33,21 +33,11 @@ TEST(PortalUri, AnythingElseGivesNothing) {
     }
 }
 
-TEST(PortalFile, ARegularFileIsReadAndRemoved) {
-    TempDir dir;
-    writeText(dir / "Screenshot.png", "picture bytes");
-    const auto bytes = takePortalFile(dir / "Screenshot.png");
-    ASSERT_TRUE(bytes);
-    EXPECT_EQ(std::string(bytes->begin(), bytes->end()), "picture bytes");
-    EXPECT_FALSE(fs::exists(dir / "Screenshot.png"));
-    EXPECT_TRUE(fs::exists(dir.path()));  // only the file goes
-}
-
 TEST(PortalFile, ALinkInTheFilesPlaceIsNeitherFollowedNorRemoved) {
     TempDir dir;
     writeText(dir / "precious.txt", "keep me");
     fs::create_symlink(dir / "precious.txt", dir / "Screenshot.png");
-    EXPECT_EQ(takePortalFile(dir / "Screenshot.png"), std::nullopt);
+    EXPECT_EQ(takePortalPicture(dir / "Screenshot.png", portalRequestBegins()), std::nullopt);
     EXPECT_TRUE(fs::is_symlink(dir / "Screenshot.png"));
     EXPECT_EQ(readText(dir / "precious.txt"), "keep me");
 }
@@ -57,12 +47,12 @@ TEST(PortalFile, WhatIsNotARegularFileStays) {
     fs::create_directory(dir / "folder.png");
     ASSERT_EQ(mkfifo((dir / "fifo.png").c_str(), 0600), 0);
     for (const char* name : {"folder.png", "fifo.png", "missing.png"}) {
-        EXPECT_EQ(takePortalFile(dir / name), std::nullopt) << name;
+        EXPECT_EQ(takePortalPicture(dir / name, portalRequestBegins()), std::nullopt) << name;
     }
     EXPECT_TRUE(fs::is_directory(dir / "folder.png"));
     EXPECT_TRUE(fs::is_fifo(dir / "fifo.png"));
-    EXPECT_EQ(takePortalFile("relative/Screenshot.png"), std::nullopt);
-    EXPECT_EQ(takePortalFile(dir.path().string() + "/"), std::nullopt);
+    EXPECT_EQ(takePortalPicture("relative/Screenshot.png", portalRequestBegins()), std::nullopt);
+    EXPECT_EQ(takePortalPicture(dir.path().string() + "/", portalRequestBegins()), std::nullopt);
 }
 
 TEST(PortalFile, AnotherUsersFileStays) {
@@ -71,7 +61,7 @@ TEST(PortalFile, AnotherUsersFileStays) {
     TempDir dir;
     writeText(dir / "Screenshot.png", "theirs");
     ASSERT_EQ(chown((dir / "Screenshot.png").c_str(), 65534, 65534), 0);
-    EXPECT_EQ(takePortalFile(dir / "Screenshot.png"), std::nullopt);
+    EXPECT_EQ(takePortalPicture(dir / "Screenshot.png", portalRequestBegins()), std::nullopt);
     EXPECT_EQ(readText(dir / "Screenshot.png"), "theirs");
 }
 

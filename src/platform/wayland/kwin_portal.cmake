@@ -27,9 +27,10 @@ target_sources(kvr_wayland PRIVATE ${KVR_KWIN_PORTAL_PROTOCOL_SOURCES})
 target_include_directories(kvr_wayland PRIVATE ${KVR_KWIN_PORTAL_GEN})
 
 add_library(kvr_dbus_sources STATIC ${CMAKE_CURRENT_LIST_DIR}/kwin_source.cpp
-                                    ${CMAKE_CURRENT_LIST_DIR}/portal_source.cpp)
+                                    ${CMAKE_CURRENT_LIST_DIR}/portal_source.cpp
+                                    ${CMAKE_CURRENT_LIST_DIR}/portal_file.cpp)
 set_target_properties(kvr_dbus_sources PROPERTIES AUTOMOC ON)
-target_link_libraries(kvr_dbus_sources PUBLIC kvr_wayland Qt6::Core Qt6::Gui Qt6::DBus)
+target_link_libraries(kvr_dbus_sources PUBLIC kvr_wayland kvr_peer_replies Qt6::Core Qt6::Gui Qt6::DBus)
 
 # The module: one entry (kvr_dbus_source), everything else hidden, so its copies of the static
 # libraries never stand in for the program's own.

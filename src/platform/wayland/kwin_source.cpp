@@ -10,6 +10,7 @@
 #include <QDBusUnixFileDescriptor>
 #include <QImage>
 #include <QVariantMap>
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <climits>
@@ -20,9 +21,11 @@
 #include <vector>
 
 #include "base/error.h"
+#include "base/peer_limits.h"
 #include "base/screen.h"
 #include "base/texts.h"
 #include "platform/wayland/qimage_picture.h"
+#include "platform/wayland/replies/kwin_reply.h"
 #include "platform/wayland/wayland_outputs.h"
 
 namespace kvr {
@@ -74,13 +77,15 @@ private:
                               std::chrono::milliseconds(kCallTimeoutMs);
         std::vector<uint8_t> chunk(1 << 20);
         while (!stop_ && std::chrono::steady_clock::now() < deadline) {
-            const size_t want = expected_;
-            if (want != SIZE_MAX && data_.size() >= want)
+            // Never more than the largest picture a peer may send, announced or not.
+            const size_t want = std::min<size_t>(expected_, kMaxPeerPictureBytes);
+            if (data_.size() >= want)
                 break;
             pollfd p{fd_, POLLIN, 0};
             if (::poll(&p, 1, 20) <= 0)
                 continue;
-            const ssize_t n = ::read(fd_, chunk.data(), chunk.size());
+            const ssize_t n =
+                ::read(fd_, chunk.data(), std::min(chunk.size(), want - data_.size()));
             if (n > 0) {
                 data_.insert(data_.end(), chunk.data(), chunk.data() + n);
             } else if (n == 0 || errno != EINTR) {
@@ -98,6 +103,7 @@ private:
 
 struct Capture {
     QVariantMap meta;
+    KWinPixelLayout layout;
     std::vector<uint8_t> pixels;
 };
 
@@ -131,7 +137,7 @@ Capture capture(const QString& method, const QVariantList& leadingArgs, const QV
         const QDBusMessage reply = bus.call(call, QDBus::Block, kCallTimeoutMs);
         if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
             throwFor(reply, mode);
-        return {qdbus_cast<QVariantMap>(reply.arguments().constFirst()), {}};
+        return {qdbus_cast<QVariantMap>(reply.arguments().constFirst()), {}, {}};
     }
     int fds[2];
     if (::pipe2(fds, O_CLOEXEC) != 0)
@@ -155,17 +161,19 @@ Capture capture(const QString& method, const QVariantList& leadingArgs, const QV
     }
     Capture result;
     result.meta = qdbus_cast<QVariantMap>(reply.arguments().constFirst());
-    const qulonglong stride = result.meta.value(QStringLiteral("stride")).toULongLong();
-    const qulonglong height = result.meta.value(QStringLiteral("height")).toULongLong();
-    if (stride == 0 || height == 0 || stride * height > (1ull << 32)) {
+    const std::optional<KWinPixelLayout> layout = kwinPixelLayout(result.meta);
+    if (!layout) {
         reader.stop();
         throw KvrError(text::kNoResources, {});
     }
-    reader.expect(size_t(stride * height));
+    result.layout = *layout;
+    reader.expect(layout->bytes);
     result.pixels = reader.take();
-    if (result.pixels.size() < stride * height)
+    if (result.pixels.size() < layout->bytes)
         throw KvrError(text::kNoResources, {});
-    result.pixels.resize(stride * height);
+    // What came before the answer said how much (up to the cap) is not the picture's.
+    result.pixels.resize(layout->bytes);
+    result.pixels.shrink_to_fit();
     return result;
 }
 
@@ -179,14 +187,11 @@ bool allZero(const std::vector<uint8_t>& bytes) {
 }
 
 Picture toPicture(Capture&& cap) {
-    const int width = cap.meta.value(QStringLiteral("width")).toInt();
-    const int height = cap.meta.value(QStringLiteral("height")).toInt();
-    const qsizetype stride = cap.meta.value(QStringLiteral("stride")).toLongLong();
-    const int format = cap.meta.value(QStringLiteral("format")).toInt();
-    if (width <= 0 || height <= 0 || stride < qsizetype(width) * 4 || format <= 0 ||
-        format >= QImage::NImageFormats || allZero(cap.pixels)) {
+    // The layout was checked against the bytes read (capture()).
+    const int width = cap.layout.width, height = cap.layout.height, format = cap.layout.format;
+    const size_t stride = cap.layout.stride;
+    if (allZero(cap.pixels))
         throw KvrError(text::kNoResources, {});
-    }
     if (isXrgbWord(format)) {
         // Already the writers' fastest layout: hand the pipe's bytes over as they are.
         auto buffer = std::make_shared<std::vector<uint8_t>>(std::move(cap.pixels));
@@ -198,7 +203,8 @@ Picture toPicture(Capture&& cap) {
         picture.owner = buffer;
         return picture;
     }
-    const QImage wrapped(cap.pixels.data(), width, height, stride, QImage::Format(format));
+    const QImage wrapped(cap.pixels.data(), width, height, qsizetype(stride),
+                         QImage::Format(format));
     return pictureOfRgb32(std::make_shared<QImage>(wrapped.convertToFormat(QImage::Format_RGB32)));
 }
 
@@ -217,18 +223,7 @@ std::optional<ScreenRect> windowFrame(const QString& uuid) {
         QDBusConnection::sessionBus().call(call, QDBus::Block, kCallTimeoutMs);
     if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
         return std::nullopt;
-    const QVariantMap info = qdbus_cast<QVariantMap>(reply.arguments().constFirst());
-    const auto number = [&](const char* key, bool* ok) {
-        return info.value(QLatin1String(key)).toDouble(ok);
-    };
-    bool okX = false, okY = false, okW = false, okH = false;
-    const double x = number("x", &okX), y = number("y", &okY);
-    const double w = number("width", &okW), h = number("height", &okH);
-    if (!okX || !okY || !okW || !okH)
-        return std::nullopt;
-    // Edges rounded outwards: a fractional frame keeps its whole border.
-    const int left = int(std::floor(x)), top = int(std::floor(y));
-    return ScreenRect{left, top, int(std::ceil(x + w)) - left, int(std::ceil(y + h)) - top};
+    return kwinWindowFrame(qdbus_cast<QVariantMap>(reply.arguments().constFirst()));
 }
 
 class KWinScreenSource final : public ScreenSource {
@@ -242,8 +237,7 @@ public:
         const std::vector<WaylandOutput> outputs = listWaylandOutputs();
         const WaylandOutput& screen = primaryOutput(outputs);
         if (mode == ShotMode::AllScreen) {
-            return toPicture(capture(QStringLiteral("CaptureScreen"),
-                                     {QString::fromStdString(screen.name)}, shotOptions(), mode));
+            return captureKWinOutput(screen.name);
         }
         // The window's own picture either lacks the title bar or carries the shadow, whose
         // width KWin does not tell; so ask which window is active (its small undecorated
@@ -266,6 +260,15 @@ public:
 };
 
 }  // namespace
+
+Picture captureKWinOutput(const std::string& outputName) {
+    return toPicture(capture(QStringLiteral("CaptureScreen"), {QString::fromStdString(outputName)},
+                             shotOptions(), ShotMode::AllScreen));
+}
+
+std::optional<ScreenRect> kwinWindowFrameOf(const std::string& windowId) {
+    return windowFrame(QString::fromStdString(windowId));
+}
 
 std::unique_ptr<ScreenSource> makeKWinSource() {
     return std::make_unique<KWinScreenSource>();

@@ -18,6 +18,7 @@
 #include <string>
 
 #include "base/error.h"
+#include "base/peer_limits.h"
 #include "base/texts.h"
 #include "platform/wayland/portal_file.h"
 #include "platform/wayland/qimage_picture.h"
@@ -77,21 +78,27 @@ void forget(QDBusConnection& bus, const QString& path, ResponseWaiter* waiter) {
 
 // A picture the portal delivers after the wait was given up (GNOME keeps its question open even
 // when the request is closed, and takes the picture if the user then allows it): removed when it
-// comes, as long as the program runs.
+// comes, as long as the program runs, under the same rule as an answer in time.
 class LateAnswerCleaner : public QObject {
     Q_OBJECT
 public:
-    using QObject::QObject;
+    LateAnswerCleaner(const timespec& began, QObject* parent) : QObject(parent), began_(began) {}
 
 public slots:
     void onResponse(uint response, const QVariantMap& values) {
-        if (response == 0) {
-            const QString uri = values.value(QStringLiteral("uri")).toString();
-            if (auto path = localPathOfUri(uri.toStdString()))
-                takePortalFile(*path);
+        // Nothing may leave a slot: the answer is the peer's, whatever it holds.
+        try {
+            if (response == 0) {
+                if (auto path = portalPicturePath(values))
+                    takePortalPicture(*path, began_);
+            }
+        } catch (const std::exception&) {
         }
         deleteLater();
     }
+
+private:
+    timespec began_;
 };
 
 enum class Permission { Granted, Refused, Undecided };
@@ -125,7 +132,7 @@ Permission screenshotPermission(QDBusConnection& bus) {
 }
 
 // Asks the portal for a picture file of the whole desktop and waits for its answer.
-std::string requestScreenshotUri(const PortalWaits& waits) {
+std::string requestScreenshotUri(const PortalWaits& waits, const timespec& began) {
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected())
         throw KvrError(text::kNoPortal, {});
@@ -183,7 +190,7 @@ std::string requestScreenshotUri(const PortalWaits& waits) {
     if (!waiter.code) {
         // Give the request up, and clean after it should the answer still come.
         if (QCoreApplication::instance())
-            listenLate(bus, handle, new LateAnswerCleaner(QCoreApplication::instance()));
+            listenLate(bus, handle, new LateAnswerCleaner(began, QCoreApplication::instance()));
         // Waited for, so that it is sent even when the program ends right after the message.
         bus.call(QDBusMessage::createMethodCall(kPortalService, handle, kRequestInterface,
                                                 QStringLiteral("Close")),
@@ -287,6 +294,12 @@ std::optional<std::vector<MonitorInfo>> mutterMonitors() {
             w /= scale;
             h /= scale;
         }
+        // Mutter's numbers, like any peer's, are checked before the arithmetic on them: a layout
+        // with one out of range is not used.
+        constexpr double kFar = double(kMaxPeerCoordinate);
+        if (x < -kMaxPeerCoordinate || x > kMaxPeerCoordinate || y < -kMaxPeerCoordinate ||
+            y > kMaxPeerCoordinate || !(w >= 1 && w <= kFar) || !(h >= 1 && h <= kFar))
+            return std::nullopt;
         result.push_back({ScreenRect{x, y, int(std::lround(w)), int(std::lround(h))}, primary});
     }
     logical.endArray();
@@ -319,16 +332,15 @@ public:
         const ShotMode mode = request.mode;
         if (mode != ShotMode::AllScreen)
             throw KvrError(text::kActiveWindowUnsupported, {});
-        const std::string uri = requestScreenshotUri(waits_);
+        const timespec began = portalRequestBegins();
+        const std::string uri = requestScreenshotUri(waits_, began);
         const std::optional<std::string> path = localPathOfUri(uri);
         if (!path)
             throw KvrError(text::kPortalFailed, {});
-        const std::optional<std::vector<uint8_t>> bytes = takePortalFile(*path);
-        if (!bytes)
+        std::optional<QImage> picture = takePortalPicture(*path, began);
+        if (!picture)
             throw KvrError(text::kPortalFailed, {});
-        QImage image = QImage::fromData(bytes->data(), int(bytes->size()));
-        if (image.isNull())
-            throw KvrError(text::kPortalFailed, {});
+        QImage image = std::move(*picture);
 
         if (auto area = primaryPixelsIn(image.width(), image.height(), desktopMonitors())) {
             if (area->width != image.width() || area->height != image.height())

@@ -28,8 +28,10 @@ enable_language(C)
 
 file(GLOB KVR_WAYLAND_SOURCES CONFIGURE_DEPENDS ${CMAKE_CURRENT_LIST_DIR}/*.cpp)
 list(REMOVE_ITEM KVR_WAYLAND_SOURCES ${CMAKE_CURRENT_LIST_DIR}/kwin_source.cpp
-     ${CMAKE_CURRENT_LIST_DIR}/portal_source.cpp ${CMAKE_CURRENT_LIST_DIR}/dbus_module.cpp)
+     ${CMAKE_CURRENT_LIST_DIR}/portal_source.cpp ${CMAKE_CURRENT_LIST_DIR}/portal_file.cpp
+     ${CMAKE_CURRENT_LIST_DIR}/dbus_module.cpp)
 add_library(kvr_wayland STATIC ${KVR_WAYLAND_SOURCES} ${KVR_WL_GENERATED})
 target_include_directories(kvr_wayland PRIVATE ${KVR_WL_GEN_DIR})
-target_link_libraries(kvr_wayland PUBLIC kvr_base PkgConfig::WAYLAND_CLIENT PkgConfig::JSONC)
+include(${CMAKE_CURRENT_LIST_DIR}/replies/replies.cmake)
+target_link_libraries(kvr_wayland PUBLIC kvr_base kvr_sway_reply PkgConfig::WAYLAND_CLIENT)
 include(${CMAKE_CURRENT_LIST_DIR}/kwin_portal.cmake)

@@ -4,7 +4,9 @@
 #include <unistd.h>
 #include <wayland-client.h>
 
+#include <algorithm>
 #include <chrono>
+#include <climits>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
@@ -15,6 +17,7 @@
 #include <vector>
 
 #include "base/error.h"
+#include "base/peer_limits.h"
 #include "base/screen.h"
 #include "base/texts.h"
 #include "platform/wayland/shm_picture.h"
@@ -242,9 +245,12 @@ private:
             }
         if (!offer)
             throw KvrError(text::kUnsupportedPixelFormat, {shmFormatName(c.offers.front().format)});
-        // Whatever the compositor says, the buffer stays of a size a screen can have.
-        if (offer->width == 0 || offer->height == 0 || offer->width > 1u << 15 ||
-            offer->height > 1u << 15 || offer->stride > 1u << 18)
+        // Whatever the compositor says, the buffer stays of a size a screen can have, and one
+        // a wl_shm pool (an int32 size) can hold; the product is taken in 64 bits.
+        const uint64_t bufferBytes = uint64_t(offer->stride) * offer->height;
+        if (offer->width == 0 || offer->height == 0 || offer->width > kMaxPeerSide ||
+            offer->height > kMaxPeerSide ||
+            bufferBytes > std::min<uint64_t>(kMaxPeerPictureBytes, INT32_MAX))
             noPixels();
 
         auto mapping = std::make_shared<Mapping>();
@@ -304,10 +310,12 @@ private:
             }
         if (logical.width > 0)
             scale = double(screen.width) / logical.width;
-        const double left = std::floor((frame->x - logical.x) * scale);
-        const double top = std::floor((frame->y - logical.y) * scale);
-        const double right = std::ceil((frame->x + frame->width - logical.x) * scale);
-        const double bottom = std::ceil((frame->y + frame->height - logical.y) * scale);
+        // Held within a range whose sums and differences fit an int; the screen clips anyway.
+        const auto edge = [](double v) { return std::clamp(v, -double(1 << 29), double(1 << 29)); };
+        const double left = edge(std::floor((frame->x - logical.x) * scale));
+        const double top = edge(std::floor((frame->y - logical.y) * scale));
+        const double right = edge(std::ceil((frame->x + frame->width - logical.x) * scale));
+        const double bottom = edge(std::ceil((frame->y + frame->height - logical.y) * scale));
         const auto clipped =
             clipToScreen(ScreenRect{int(left), int(top), int(right - left), int(bottom - top)},
                          ScreenRect{0, 0, screen.width, screen.height});

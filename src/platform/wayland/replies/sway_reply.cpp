@@ -1,0 +1,150 @@
+#include "platform/wayland/replies/sway_reply.h"
+
+#include <json-c/json_tokener.h>
+
+#include <cmath>
+#include <cstdint>
+#include <memory>
+
+#include "base/peer_limits.h"
+
+namespace kvr::sway {
+namespace {
+
+// Sway nests a window a few levels deep; a reply nested far deeper is not a tree of windows,
+// and walking it would only use up the stack.
+constexpr int kMaxDepth = 64;
+// Each level of the tree is an object and its array of children; the parser refuses anything
+// deeper than the walk would go.
+constexpr int kMaxJsonDepth = 2 * kMaxDepth + 8;
+
+// A parsed reply, freed with its last reference. json-c, not the toolkit: a shot on sway loads
+// no Qt.
+struct JsonFree {
+    void operator()(json_object* o) const { json_object_put(o); }
+};
+using Json = std::unique_ptr<json_object, JsonFree>;
+
+Json parse(std::string_view json) {
+    json_tokener* tokener = json_tokener_new_ex(kMaxJsonDepth);
+    if (!tokener)
+        return nullptr;
+    Json root(json_tokener_parse_ex(tokener, json.data(), int(json.size())));
+    json_tokener_free(tokener);
+    return root;
+}
+
+json_object* member(json_object* o, const char* key) {
+    json_object* value = nullptr;
+    return json_object_is_type(o, json_type_object) && json_object_object_get_ex(o, key, &value)
+               ? value
+               : nullptr;
+}
+
+bool boolOf(json_object* o, const char* key) {
+    json_object* v = member(o, key);
+    return json_object_is_type(v, json_type_boolean) && json_object_get_boolean(v);
+}
+
+std::string stringOf(json_object* o, const char* key) {
+    json_object* v = member(o, key);
+    return json_object_is_type(v, json_type_string) ? json_object_get_string(v) : "";
+}
+
+// A whole number within [lo, hi]; fractions, 1e300 and numbers beyond 64 bits are refused here
+// rather than converted.
+std::optional<int> wholeIn(json_object* value, int64_t lo, int64_t hi) {
+    double d = 0;
+    if (json_object_is_type(value, json_type_int)) {
+        const int64_t i = json_object_get_int64(value);
+        if (i < lo || i > hi)
+            return std::nullopt;
+        return int(i);
+    }
+    if (!json_object_is_type(value, json_type_double))
+        return std::nullopt;
+    d = json_object_get_double(value);
+    if (!(d >= double(lo) && d <= double(hi)) || std::floor(d) != d)
+        return std::nullopt;
+    return int(d);
+}
+
+std::optional<ScreenRect> rectOf(json_object* r) {
+    const auto x = wholeIn(member(r, "x"), -kMaxPeerCoordinate, kMaxPeerCoordinate);
+    const auto y = wholeIn(member(r, "y"), -kMaxPeerCoordinate, kMaxPeerCoordinate);
+    const auto w = wholeIn(member(r, "width"), 0, kMaxPeerCoordinate);
+    const auto h = wholeIn(member(r, "height"), 0, kMaxPeerCoordinate);
+    if (!x || !y || !w || !h)
+        return std::nullopt;
+    return ScreenRect{*x, *y, *w, *h};
+}
+
+json_object* findFocused(json_object* node, int depth) {
+    if (boolOf(node, "focused"))
+        return node;
+    if (depth >= kMaxDepth)
+        return nullptr;
+    for (const char* children : {"nodes", "floating_nodes"}) {
+        json_object* list = member(node, children);
+        if (!json_object_is_type(list, json_type_array))
+            continue;
+        for (size_t i = 0, n = json_object_array_length(list); i < n; ++i)
+            if (json_object* found = findFocused(json_object_array_get_idx(list, i), depth + 1))
+                return found;
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+std::vector<Output> parseOutputs(std::string_view json) {
+    std::vector<Output> outputs;
+    const Json root = parse(json);
+    if (!json_object_is_type(root.get(), json_type_array))
+        return outputs;
+    for (size_t i = 0, n = json_object_array_length(root.get()); i < n; ++i) {
+        json_object* o = json_object_array_get_idx(root.get(), i);
+        if (!boolOf(o, "active"))
+            continue;
+        const std::optional<ScreenRect> rect = rectOf(member(o, "rect"));
+        if (!rect)
+            continue;
+        Output out;
+        out.name = stringOf(o, "name");
+        out.rect = *rect;
+        out.focused = boolOf(o, "focused");
+        // Sway's scales run from a fraction to a few; a missing one is 1.
+        json_object* s = member(o, "scale");
+        const double scale =
+            json_object_is_type(s, json_type_double) || json_object_is_type(s, json_type_int)
+                ? json_object_get_double(s)
+                : 1.0;
+        out.scale = scale > 0 && scale <= 64 ? scale : 1.0;
+        outputs.push_back(out);
+    }
+    return outputs;
+}
+
+std::optional<ScreenRect> focusedWindowFrame(std::string_view json) {
+    const Json root = parse(json);
+    json_object* focused = findFocused(root.get(), 0);
+    if (!focused)
+        return std::nullopt;
+    const std::string type = stringOf(focused, "type");
+    if (type != "con" && type != "floating_con")
+        return std::nullopt;
+    std::optional<ScreenRect> frame = rectOf(member(focused, "rect"));
+    if (!frame)
+        return std::nullopt;
+    // Every number is bounded above, so the sums below stay far from int's limits.
+    const std::optional<ScreenRect> deco = rectOf(member(focused, "deco_rect"));
+    if (deco && deco->height > 0) {
+        frame->y -= deco->height;
+        frame->height += deco->height;
+    }
+    if (frame->width <= 0 || frame->height <= 0)
+        return std::nullopt;
+    return frame;
+}
+
+}  // namespace kvr::sway
