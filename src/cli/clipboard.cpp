@@ -15,6 +15,7 @@
 #include "base/error.h"
 #include "base/texts.h"
 #include "cli/detach.h"
+#include "core/outfile.h"
 #include "platform/wayland/data_control.h"
 #include "platform/x11/clipboard_owner.h"
 
@@ -78,7 +79,7 @@ void serveWithWlCopy(const EncodedPicture& picture) {
         throw KvrError(text::kCliNoClipboard, {std::string("wl-copy: ") + std::strerror(spawned)});
     }
     signal(SIGPIPE, SIG_IGN);  // a wl-copy that ended early is its failure, reported below
-    const bool written = writeFully(input[1], picture.bytes.data(), picture.bytes.size());
+    const bool written = writeFully(input[1], picture.bytes.data(), picture.bytes.size()) == 0;
     close(input[1]);
     // wl-copy leaves its own server behind and ends once it holds the selection.
     int status = 0;

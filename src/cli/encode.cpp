@@ -15,6 +15,7 @@
 #include "base/texts.h"
 #include "core/bmp.h"
 #include "core/jpeg.h"
+#include "core/outfile.h"
 #include "core/png.h"
 
 namespace kvr::cli {
@@ -105,23 +106,10 @@ EncodedPicture encodePicture(const Picture& picture, ImageType type, const JpegO
     return out;
 }
 
-bool writeFully(int fd, const uint8_t* data, size_t size) {
-    while (size > 0) {
-        const ssize_t n = write(fd, data, size);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        data += n;
-        size -= size_t(n);
-    }
-    return true;
-}
-
 void writeToStdout(const EncodedPicture& encoded) {
     // A reader that went away is a failed write (status 1), not a silent death by SIGPIPE.
     signal(SIGPIPE, SIG_IGN);
-    if (!writeFully(STDOUT_FILENO, encoded.bytes.data(), encoded.bytes.size()))
+    if (writeFully(STDOUT_FILENO, encoded.bytes.data(), encoded.bytes.size()) != 0)
         throw KvrError(text::kWriteError, {});
 }
 

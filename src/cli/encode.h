@@ -27,9 +27,6 @@ ImageType clipboardType(ImageType shotType);
 // Raises the writers' errors (JPEG, out of memory).
 EncodedPicture encodePicture(const Picture& picture, ImageType type, const JpegOptions& jpeg);
 
-// Every byte to a descriptor (retried after a signal); false when a write fails.
-bool writeFully(int fd, const uint8_t* data, size_t size);
-
 // Every byte to stdout; a failed write (a closed pipe) raises text::kWriteError.
 void writeToStdout(const EncodedPicture& encoded);
 
