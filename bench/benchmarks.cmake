@@ -4,7 +4,9 @@ add_executable(kvr_oneshot ${CMAKE_CURRENT_LIST_DIR}/oneshot.cpp)
 target_link_libraries(kvr_oneshot PRIVATE kvr_core kvr_platform)
 add_dependencies(kvr_oneshot kvr_dbus_module)
 # Linked as kvr is, so that both measure the same process.
-target_link_options(kvr_oneshot PRIVATE -static-libstdc++)
+if(NOT KVR_SANITIZE)
+  target_link_options(kvr_oneshot PRIVATE -static-libstdc++)
+endif()
 set_target_properties(kvr_oneshot PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
 
 # kvr_bench: paints photo-like content on the display, times each stage and whole shots in one
