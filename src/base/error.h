@@ -30,4 +30,11 @@ private:
     std::vector<std::string> values_;
 };
 
+// The person called the shot off in a desktop's own dialog: no file, and nothing to show them
+// (where no one knows better, its message says what happened).
+class ShotCancelled final : public KvrError {
+public:
+    ShotCancelled() : KvrError(text::kShotCancelled, {}) {}
+};
+
 }  // namespace kvr
