@@ -266,6 +266,7 @@ void TForm1::Timer1Timer() {
 void TForm1::leaveScreenForCountdown() {
     hiddenForCountdown_ = false;
     minimisedForCountdown_ = false;
+    services_.windowManager.rememberPlace(winId());
     if (services_.windowManager.honoursMinimise()) {
         minimisedForCountdown_ = true;
         showMinimized();
@@ -315,6 +316,16 @@ void TForm1::comeBackAfterCountdown() {
     raise();
     activateWindow();
     ensureBackOnScreen(kComeBackChecks);
+    restorePlace(kComeBackChecks);
+}
+
+void TForm1::restorePlace(int checksLeft) {
+    // A window shown afresh is placed by the compositor, once it has mapped it.
+    QTimer::singleShot(checksLeft == kComeBackChecks ? 0 : kComeBackCheckMs, this,
+                       [this, checksLeft] {
+                           if (!services_.windowManager.restorePlace(winId()) && checksLeft > 1)
+                               restorePlace(checksLeft - 1);
+                       });
 }
 
 void TForm1::ensureBackOnScreen(int checksLeft) {

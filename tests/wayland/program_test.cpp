@@ -23,6 +23,7 @@
 #include "file_support.h"
 #include "grab_check.h"
 #include "jpeg_support.h"
+#include "polling.h"
 #include "session_suite.h"
 #include "wayland_session.h"
 
@@ -270,10 +271,14 @@ protected:
         EXPECT_TRUE(d.report.value("active").toBool()) << d.process.out;
     }
 
-    // Presses a button of GNOME's screenshot dialog once it opens (in the background).
-    static void pressInPortalDialog(const char* button) {
-        session_->spawn(std::string("press-") + button,
-                        {"python3", drive_, "press", "portal", button});
+    // Presses buttons of GNOME's screenshot dialog, in turn, once it opens (in the background;
+    // the dialog hides a moment for a picture it takes).
+    static void pressInPortalDialog(std::initializer_list<std::string> buttons) {
+        std::string script;
+        for (const std::string& b : buttons)
+            script += (script.empty() ? "" : " && sleep 2 && ") +
+                      ("python3 \"$0\" press portal '" + b + "'");
+        session_->spawn("press", {"sh", "-c", script, drive_});
     }
 
     static inline std::string oneshot_, program_, drive_, shots_;
@@ -302,7 +307,7 @@ TEST_F(ProgramTest, OneshotActiveWindowIsItsFrameOrAClearMessage) {
     if (kCompositor == Compositor::Sway)
         session_->run({"swaymsg", "[title=\"^kvr-test-pattern$\"] focus"});
     if (!kActiveWindowKnown)
-        pressInPortalDialog("Cancel");
+        pressInPortalDialog({"Cancel"});
     const Shot shot = oneshot("active.bmp", true);
     if (!kActiveWindowKnown) {
         EXPECT_EQ(shot.process.exitCode, 1);
@@ -328,6 +333,14 @@ TEST_F(ProgramTest, ShotOfTheWholeScreenLeavesTheWindowOutAndBringsItBack) {
     startProgram(1, 1, 2);  // All Screen, BMP, 2 seconds
     ASSERT_TRUE(waitForWindowOverPattern()) << "the window is not over the pattern: this test "
                                                "could not tell it from the picture";
+    if (kCompositor == Compositor::Sway) {
+        // Where the person put it, over the pattern still: sway would centre it when it comes
+        // back.
+        ASSERT_EQ(session_->run({"swaymsg", "[title=\"^Kelvoro$\"] move absolute position 500 300"})
+                      .exitCode,
+                  0);
+        ASSERT_TRUE(waitForWindowOverPattern());
+    }
     const Drive d = pressShot(2);
     ASSERT_EQ(d.process.exitCode, 0) << d.process.err;
     EXPECT_EQ(d.titles, titlesRead(2, kCompositor == Compositor::Gnome)) << d.process.out;
@@ -340,6 +353,19 @@ TEST_F(ProgramTest, ShotOfTheWholeScreenLeavesTheWindowOutAndBringsItBack) {
     ASSERT_TRUE(content) << "no pattern in the picture";
     EXPECT_TRUE(barsWhole(bmp.image, *content)) << "the program's window is in its picture";
     expectBackOnScreen(d);
+    if (kCompositor == Compositor::Sway) {
+        std::optional<WaylandSession::WindowFrame> frame;
+        pollUntil(
+            5s,
+            [&] {
+                frame = session_->windowFrame(text::kTitle);
+                return frame && frame->x == 500 && frame->y == 300;
+            },
+            100ms);
+        ASSERT_TRUE(frame);
+        EXPECT_EQ(frame->x, 500) << "the window came back elsewhere";
+        EXPECT_EQ(frame->y, 300);
+    }
 }
 
 TEST_F(ProgramTest, ShotOfTheActiveWindowTakesTheWindowBelowOrThePersonsPick) {
@@ -348,9 +374,9 @@ TEST_F(ProgramTest, ShotOfTheActiveWindowTakesTheWindowBelowOrThePersonsPick) {
     startProgram(0, 1, 1);  // Active Form, BMP, 1 second
     ASSERT_TRUE(waitForWindowOverPattern());
     if (!kActiveWindowKnown) {
-        // GNOME's own dialog opens with the screen taken, the program out of it; "Share" is the
-        // person's pick.
-        pressInPortalDialog("Share");
+        // GNOME's own dialog: the person takes a picture (of the screen, its first choice; the
+        // program is out of it) and shares it.
+        pressInPortalDialog({"Options…", "Take Screenshot", "Share"});
         const Drive d = pressShot(1);
         ASSERT_EQ(d.process.exitCode, 0) << d.process.err;
         EXPECT_EQ(d.titles, titlesRead(1, true)) << d.process.out;

@@ -1,4 +1,4 @@
-// kvr_wl_grab kwin|portal all|active OUT.png [LIMIT_MS [LINGER_MS]]: one shot through a Wayland
+// kvr_wl_grab kwin|portal all|active|monitors OUT.png [LIMIT_MS [LINGER_MS]]: one shot through a Wayland
 // source as the main window takes it (the source prepared; for the portal, the shortest
 // countdown; the grab), written losslessly for the tests to compare; "W H MS" on stdout, the
 // user's message on stderr (exit 1) when the source refuses, exit 4 when the person cancelled.
@@ -18,7 +18,7 @@
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     if (argc < 4) {
-        std::fprintf(stderr, "usage: kvr_wl_grab kwin|portal all|active OUT.png [LIMIT_MS]\n");
+        std::fprintf(stderr, "usage: kvr_wl_grab kwin|portal all|active|monitors OUT.png [LIMIT_MS]\n");
         return 2;
     }
     const std::string which = argv[1];
@@ -40,6 +40,8 @@ int main(int argc, char** argv) {
     try {
         kvr::ShotRequest request;
         request.mode = mode;
+        if (std::strcmp(argv[2], "monitors") == 0)
+            request.monitor = kvr::MonitorChoice::All;
         source->prepare(request);
         if (which == "portal") {
             QTimer::singleShot(1000, &app, &QCoreApplication::quit);

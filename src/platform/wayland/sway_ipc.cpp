@@ -63,7 +63,8 @@ std::optional<QJsonObject> findFocused(const QJsonObject& node) {
 
 }  // namespace
 
-std::optional<std::string> request(const std::string& socketPath, unsigned type) {
+std::optional<std::string> request(const std::string& socketPath, unsigned type,
+                                   std::string_view payload) {
     sockaddr_un addr{};
     if (socketPath.empty() || socketPath.size() >= sizeof addr.sun_path)
         return std::nullopt;
@@ -79,12 +80,12 @@ std::optional<std::string> request(const std::string& socketPath, unsigned type)
     std::optional<std::string> reply;
     char header[kHeaderSize];
     std::memcpy(header, kMagic, kMagicSize);
-    const uint32_t length = 0, kind = type;
+    const uint32_t length = uint32_t(payload.size()), kind = type;
     std::memcpy(header + kMagicSize, &length, 4);
     std::memcpy(header + kMagicSize + 4, &kind, 4);
     if (connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0 &&
-        writeAll(fd, header, kHeaderSize) && readAll(fd, header, kHeaderSize) &&
-        std::memcmp(header, kMagic, kMagicSize) == 0) {
+        writeAll(fd, header, kHeaderSize) && writeAll(fd, payload.data(), payload.size()) &&
+        readAll(fd, header, kHeaderSize) && std::memcmp(header, kMagic, kMagicSize) == 0) {
         uint32_t size = 0, answerType = 0;
         std::memcpy(&size, header + kMagicSize, 4);
         std::memcpy(&answerType, header + kMagicSize + 4, 4);

@@ -17,9 +17,10 @@ struct Output {
     double scale = 1.0;
 };
 
-// The reply of one request (GET_OUTPUTS = 3, GET_TREE = 4); nullopt when sway cannot be
-// reached or answers nonsense.
-std::optional<std::string> request(const std::string& socketPath, unsigned type);
+// The reply of one request (RUN_COMMAND = 0 with the command as payload, GET_OUTPUTS = 3,
+// GET_TREE = 4); nullopt when sway cannot be reached or answers nonsense.
+std::optional<std::string> request(const std::string& socketPath, unsigned type,
+                                   std::string_view payload = {});
 
 // The active outputs of a GET_OUTPUTS reply, in sway's order.
 std::vector<Output> parseOutputs(std::string_view json);
