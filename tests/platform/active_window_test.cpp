@@ -19,8 +19,14 @@ namespace {
 
 using namespace kvr::test;
 
-class ActiveWindow : public OnServer<640, 480, true> {
+template <WindowManagerKind Kind>
+class ActiveWindowUnder : public OnServer<640, 480, true, Kind> {
 protected:
+    using Base = OnServer<640, 480, true, Kind>;
+    using Base::dir_;
+    using Base::display_;
+    using Base::shoot;
+
     // One active-window BMP shot; its file's bytes.
     std::vector<uint8_t> shootBmp() {
         ShotChoices choices;
@@ -63,6 +69,7 @@ protected:
 
     int shots_ = 0;
 };
+using ActiveWindow = ActiveWindowUnder<WindowManagerKind::Openbox>;
 
 TEST_F(ActiveWindow, FrontWindowWithItsFrame) {
     TestWindow back(display_, 50, 60, 300, 200, 0x00ff00);
@@ -103,6 +110,31 @@ TEST_F(ActiveWindow, SelfDecoratedWindowLosesItsShadowMargin) {
     const ScreenRect frame = w.frameRect();
     ASSERT_EQ(frame.width, 200) << "openbox should not decorate it";
     expectScreen(shootBmp(), {frame.x + 10, frame.y + 5, 200 - 22, 150 - 25});
+}
+
+// metacity (compositing on) frames a window with an invisible band for resizing, where what lies
+// behind shows: the picture is the frame it publishes as seen.
+using ActiveWindowMetacity = ActiveWindowUnder<WindowManagerKind::Metacity>;
+TEST_F(ActiveWindowMetacity, ThePictureIsTheVisibleFrame) {
+    TestWindow w(display_, 120, 100, 200, 150, 0xff0000);
+    w.activate();
+    const ScreenRect frame = w.frameRect();
+    Atom type;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* raw = nullptr;
+    XGetWindowProperty(display_, w.id(), XInternAtom(display_, "_NET_FRAME_EXTENTS", False), 0, 4,
+                       False, XA_CARDINAL, &type, &format, &count, &after, &raw);
+    ASSERT_EQ(count, 4u) << "metacity should publish its frame";
+    const std::vector<long> e(reinterpret_cast<long*>(raw), reinterpret_cast<long*>(raw) + 4);
+    XFree(raw);
+    int x = 0, y = 0;
+    Window child;
+    XTranslateCoordinates(display_, w.id(), DefaultRootWindow(display_), 0, 0, &x, &y, &child);
+    const ScreenRect visible{int(x - e[0]), int(y - e[2]), int(200 + e[0] + e[1]),
+                             int(150 + e[2] + e[3])};
+    ASSERT_GT(frame.width, visible.width) << "no invisible band: this test tells nothing";
+    expectScreen(shootBmp(), visible);
 }
 
 TEST_F(ActiveWindow, WalkSkipsIconifiedAndHiddenWindows) {

@@ -340,6 +340,14 @@ TEST(WindowManager, SeenOnlyWhereOneRuns) {
         bare.exportDisplay();
         EXPECT_FALSE(kvr::test::UiSession::current().windowManager().honoursMinimise());
     }
+    {
+        // i3 announces itself and leaves an iconified window on screen.
+        XServer::Options options{320, 240, 24, true};
+        options.kind = WindowManagerKind::I3;
+        XServer i3(options);
+        i3.exportDisplay();
+        EXPECT_FALSE(kvr::test::UiSession::current().windowManager().honoursMinimise());
+    }
     setenv("DISPLAY", ours.c_str(), 1);
 }
 

@@ -24,6 +24,10 @@ std::optional<ScreenRect> activeWindowRect(Display* display);
 // live window that names itself).
 bool windowManagerRunning(Display* display);
 
+// Such a window manager that also takes an iconified window off the screen (i3 announces itself
+// and leaves it where it is).
+bool windowManagerIconifies(Display* display);
+
 // The window is in no picture of the screen: unmapped, iconic (WM_STATE or
 // _NET_WM_STATE_HIDDEN), or gone.
 bool windowOffScreen(Display* display, Window window);

@@ -20,7 +20,7 @@ Display* keptDisplay() {
 
 bool X11WindowManager::honoursMinimise() {
     Display* display = keptDisplay();
-    return display && windowManagerRunning(display);
+    return display && windowManagerIconifies(display);
 }
 
 bool X11WindowManager::offScreen(WindowId window) {

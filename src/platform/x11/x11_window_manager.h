@@ -14,7 +14,7 @@ public:
 
     // An EWMH window manager has announced itself (_NET_SUPPORTING_WM_CHECK on the root window,
     // pointing at a live window that points at itself): only then does minimising take a window
-    // off the screen.
+    // off the screen, and not with one known to ignore it (i3).
     bool honoursMinimise() override;
     // WM_STATE Iconic or _NET_WM_STATE_HIDDEN, or not mapped at all, read from the server.
     bool offScreen(WindowId window) override;
