@@ -225,6 +225,22 @@ bool windowOffScreen(Display* dpy, Window window) {
     return attributes.map_state != IsViewable || iconified(dpy, window) || trap.failed();
 }
 
+std::optional<std::pair<int, int>> windowPlace(Display* dpy, Window window) {
+    XErrorTrap trap(dpy);
+    int x = 0, y = 0;
+    Window child;
+    if (!XTranslateCoordinates(dpy, window, DefaultRootWindow(dpy), 0, 0, &x, &y, &child) ||
+        trap.failed())
+        return std::nullopt;
+    return std::pair{x, y};
+}
+
+void moveWindow(Display* dpy, Window window, int x, int y) {
+    XErrorTrap trap(dpy);
+    XMoveWindow(dpy, window, x, y);
+    trap.sync();
+}
+
 void askToActivate(Display* dpy, Window window) {
     XErrorTrap trap(dpy);
     XEvent event{};

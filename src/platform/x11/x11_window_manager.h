@@ -3,6 +3,9 @@
 // grab's, so a question on a countdown tick costs no connection set-up).
 #include <X11/Xlib.h>
 
+#include <optional>
+#include <utility>
+
 #include "base/window_manager.h"
 
 namespace kvr::x11 {
@@ -22,9 +25,18 @@ public:
     void activate(WindowId window) override;
     bool restoresMinimised() override { return true; }
     void flush() override;
+    // A window manager may put a window shown again elsewhere (i3 moves it by its frame at each
+    // map): it is moved back, by what it is off, until it stands where it stood.
+    void rememberPlace(WindowId window) override;
+    bool restorePlace(WindowId window) override;
 
 private:
     Display* toolkitDisplay_;
+    using Point = std::pair<int, int>;
+    std::optional<Point> place_;  // where the window stood, root coordinates
+    Point asked_;                 // the position last asked for
+    int moves_ = 0;
+    bool seenInPlace_ = false;
 };
 
 }  // namespace kvr::x11
