@@ -401,8 +401,9 @@ public:
         // question per run at most.
         if (permission != Permission::Undecided || asked_)
             return;
-        // The question comes with a picture, taken as it closes: thrown away.
-        takePortalPicture(requestScreenshotUri(waits_, false));
+        // The question comes with a picture, taken as it closes: removed unread.
+        if (const auto path = localPathOfUri(requestScreenshotUri(waits_, false)))
+            takePortalFile(*path);
         asked_ = true;
     }
 
