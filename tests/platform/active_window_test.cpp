@@ -6,11 +6,15 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
+#include <chrono>
 #include <memory>
+#include <string>
+#include <utility>
 
 #include "base/error.h"
 #include "core/settings.h"
 #include "core/shot.h"
+#include "polling.h"
 #include "xserver.h"
 #include "xtest_support.h"
 
@@ -134,6 +138,24 @@ TEST_F(ActiveWindowMetacity, ThePictureIsTheVisibleFrame) {
     const ScreenRect visible{int(x - e[0]), int(y - e[2]), int(200 + e[0] + e[1]),
                              int(150 + e[2] + e[3])};
     ASSERT_GT(frame.width, visible.width) << "no invisible band: this test tells nothing";
+    // The compositor paints the window, then its frame as active, a moment after the server
+    // says so: the screen is taken once it holds still.
+    const auto image = [&] {
+        XImage* i =
+            XGetImage(display_, DefaultRootWindow(display_), visible.x, visible.y,
+                      unsigned(visible.width), unsigned(visible.height), AllPlanes, ZPixmap);
+        std::string bytes(i->data, size_t(i->bytes_per_line) * i->height);
+        XDestroyImage(i);
+        return bytes;
+    };
+    std::string last = image();
+    pollUntil(
+        std::chrono::seconds(3),
+        [&] {
+            std::string now = image();
+            return std::exchange(last, now) == now;
+        },
+        std::chrono::milliseconds(100));
     expectScreen(shootBmp(), visible);
 }
 
