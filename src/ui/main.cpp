@@ -320,9 +320,12 @@ void TForm1::comeBackAfterCountdown() {
 }
 
 void TForm1::restorePlace(int checksLeft) {
-    // A window shown afresh is placed by the compositor, once it has mapped it.
+    // The desktop places a window shown again as it likes (sway in the middle, i3 off by its
+    // frame): it goes back where it stood once the desktop has it on screen.
     QTimer::singleShot(checksLeft == kComeBackChecks ? 0 : kComeBackCheckMs, this,
                        [this, checksLeft] {
+                           if (Timer1->isActive())
+                               return;  // the next shot's countdown
                            if (!services_.windowManager.restorePlace(winId()) && checksLeft > 1)
                                restorePlace(checksLeft - 1);
                        });
