@@ -143,18 +143,7 @@ def press(app_part, name, limit=30.0):
     apps = [desktop.get_child_at_index(i) for i in range(desktop.get_child_count())]
     print("no button %r in %r; programs: %s" % (name, app_part, [a.get_name() for a in apps if a]),
           file=sys.stderr)
-    for a in apps:
-        if a is not None and app_part in (a.get_name() or ""):
-            dump(a, 0)
     return 1
-
-
-def dump(node, depth):
-    if node is None or depth > 12:
-        return
-    print("  " * depth + "%s %r" % (node.get_role_name(), node.get_name()), file=sys.stderr)
-    for i in range(node.get_child_count()):
-        dump(node.get_child_at_index(i), depth + 1)
 
 
 SHOT_NAMES = ("セルフタイマーの後に撮影", "Take the shot after the self-timer")
