@@ -404,5 +404,29 @@
         <source>シンボリック リンクです (リンクの先には書き込みません)</source>
         <translation>It is a symbolic link (links are not written through)</translation>
     </message>
+    <message>
+        <source>画面の取得が許可されませんでした&#xd;&#xa;許可し直すには、次のコマンドを実行してから撮影して下さい。もう一度確認されます:&#xd;&#xa;%1</source>
+        <translation>Taking the screen was not allowed&#xd;&#xa;To allow it again, run this command, then take a shot; you will be asked again:&#xd;&#xa;%1</translation>
+    </message>
+    <message>
+        <source>画面の取得を許可するかどうかの確認に答えがありませんでした&#xd;&#xa;もう一度撮影すると、また確認されます</source>
+        <translation>The question whether to allow taking the screen was not answered&#xd;&#xa;Take a shot again to be asked again</translation>
+    </message>
+    <message>
+        <source>撮影は取り消されました</source>
+        <translation>The shot was cancelled</translation>
+    </message>
+    <message>
+        <source>このデスクトップでは、マウスポインタのあるモニタを選んで撮影できません</source>
+        <translation>This desktop does not let programs take the monitor under the mouse pointer</translation>
+    </message>
+    <message>
+        <source>このデスクトップでは、モニタを名前で選んで撮影できません</source>
+        <translation>This desktop does not let programs choose a monitor by its name</translation>
+    </message>
+    <message>
+        <source>このデスクトップでは、マウスポインタを写せません</source>
+        <translation>This desktop does not let programs include the mouse pointer</translation>
+    </message>
 </context>
 </TS>

@@ -38,4 +38,11 @@ private:
     bool lastValueIsText_ = false;
 };
 
+// The person called the shot off in a desktop's own dialog: no file, and nothing to show them
+// (where no one knows better, its message says what happened).
+class ShotCancelled final : public KvrError {
+public:
+    ShotCancelled() : KvrError(text::kShotCancelled, {}) {}
+};
+
 }  // namespace kvr

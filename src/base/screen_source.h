@@ -38,6 +38,11 @@ public:
     // cannot honour is shown disabled, never silently ignored.
     virtual const char* refusal(CaptureChoice) const { return nullptr; }
 
+    // Called before the countdown, while the program's window is still on screen: what the
+    // desktop must ask the user before a grab is asked now, so the question is not in the
+    // picture. Raises KvrError when the shot cannot go ahead. Most sources have nothing to ask.
+    virtual void prepare(const ShotRequest&) {}
+
     // The pixels of the whole primary screen, or of the active window's frame clipped to the
     // primary screen. Raises KvrError with the user's message: text::kNoWindow when no window
     // qualifies, text::kNoResources when the display gives no pixels. The picture's pixels stay

@@ -60,6 +60,23 @@ inline constexpr char kNoPortal[] =
 inline constexpr char kPortalDenied[] = "画面の取得が許可されませんでした";
 inline constexpr char kPortalFailed[] = "デスクトップ ポータルが画面を取得できませんでした";
 inline constexpr char kPortalNoAnswer[] = "デスクトップ ポータルが %1 秒以内に応答しませんでした";
+// A refusal the desktop keeps: how to have it ask again (%1: the command).
+inline constexpr char kPortalDeniedAllowAgain[] =
+    "画面の取得が許可されませんでした\r\n"
+    "許可し直すには、次のコマンドを実行してから撮影して下さい。もう一度確認されます:\r\n%1";
+// The desktop's question whether programs may take screenshots went away unanswered.
+inline constexpr char kPortalQuestionUnanswered[] =
+    "画面の取得を許可するかどうかの確認に答えがありませんでした\r\n"
+    "もう一度撮影すると、また確認されます";
+// The person closed the desktop's own screenshot dialog without a picture.
+inline constexpr char kShotCancelled[] = "撮影は取り消されました";
+
+// Capture choices a desktop cannot honour (the options dialog's reason for a disabled choice).
+inline constexpr char kPortalNoPointerMonitor[] =
+    "このデスクトップでは、マウスポインタのあるモニタを選んで撮影できません";
+inline constexpr char kPortalNoNamedOutput[] =
+    "このデスクトップでは、モニタを名前で選んで撮影できません";
+inline constexpr char kPortalNoPointer[] = "このデスクトップでは、マウスポインタを写せません";
 
 // A part of the program that needs the toolkit could not be loaded (%1: its file, %2: why).
 inline constexpr char kCannotLoadModule[] = "モジュール %1 を読み込めません: %2";

@@ -28,6 +28,13 @@ public:
     // Waits until the display has acted on everything the toolkit asked so far (a window just
     // hidden is gone before a grab that follows at once).
     virtual void flush() = 0;
+
+    // Notes where the window stands before it leaves the screen, where a desktop would put it
+    // elsewhere when it comes back.
+    virtual void rememberPlace(WindowId) {}
+    // Puts the window back where it stood; false while the desktop has not shown it again yet
+    // (ask again a moment later). True where nothing is to be done.
+    virtual bool restorePlace(WindowId) { return true; }
 };
 
 }  // namespace kvr

@@ -1,5 +1,7 @@
 #include "platform/loader.h"
 
+#include <cstdlib>
+
 #include "platform/module.h"
 #include "platform/wayland/wlroots_source.h"
 #include "platform/x11/x11_screen_source.h"
@@ -39,7 +41,9 @@ std::unique_ptr<WindowManager> makeWindowManager(Session session, const ToolkitH
         return std::make_unique<x11::X11WindowManager>(static_cast<Display*>(toolkit.x11Display));
     // Elsewhere the window hides for the countdown: never in its own picture.
     const bool honours = session == Session::KWin || session == Session::Gnome;
-    return std::make_unique<wayland::WaylandWindowManager>(honours, toolkit.wayland);
+    const char* swaySocket = session == Session::Wlroots ? std::getenv("SWAYSOCK") : nullptr;
+    return std::make_unique<wayland::WaylandWindowManager>(honours, toolkit.wayland,
+                                                           swaySocket ? swaySocket : "");
 }
 
 }  // namespace kvr::platform

@@ -14,6 +14,7 @@
 
 #include "access.h"
 #include "app.h"
+#include "base/error.h"
 #include "base/texts.h"
 #include "core/desktop.h"
 #include "core/kernel.h"
@@ -236,6 +237,11 @@ void TForm1::ShotBtnClick() {
     const int32_t seconds = std::clamp(kvr::parseInteger(ui_->Edit1->text().toStdString()), 1, 255);
     if (QString::number(seconds) != ui_->Edit1->text())
         setTimerText(seconds);
+    // What the desktop asks before its first picture is asked now, not in the picture; a refusal
+    // is shown before the countdown starts.
+    kvr::ShotRequest request;
+    request.mode = shotChoices().mode;
+    services_.source.prepare(request);
     TimerCount = static_cast<uint8_t>(seconds);
     ui_->SpeedButtonSHOT->setEnabled(false);
     kvr::KvrApplication::setTitle(countdownTitle(TimerCount));
@@ -269,6 +275,7 @@ void TForm1::Timer1Timer() {
 void TForm1::leaveScreenForCountdown() {
     hiddenForCountdown_ = false;
     minimisedForCountdown_ = false;
+    services_.windowManager.rememberPlace(winId());
     if (services_.windowManager.honoursMinimise()) {
         minimisedForCountdown_ = true;
         showMinimized();
@@ -318,6 +325,19 @@ void TForm1::comeBackAfterCountdown() {
     raise();
     activateWindow();
     ensureBackOnScreen(kComeBackChecks);
+    restorePlace(kComeBackChecks);
+}
+
+void TForm1::restorePlace(int checksLeft) {
+    // The desktop places a window shown again as it likes (sway in the middle, i3 off by its
+    // frame): it goes back where it stood once the desktop has it on screen.
+    QTimer::singleShot(checksLeft == kComeBackChecks ? 0 : kComeBackCheckMs, this,
+                       [this, checksLeft] {
+                           if (Timer1->isActive())
+                               return;  // the next shot's countdown
+                           if (!services_.windowManager.restorePlace(winId()) && checksLeft > 1)
+                               restorePlace(checksLeft - 1);
+                       });
 }
 
 void TForm1::ensureBackOnScreen(int checksLeft) {
@@ -360,7 +380,12 @@ void TForm1::ShotNow() {
     kvr::JpegOptions jpeg;
     if (choices.format == kvr::SaveFormat::Jpeg)
         jpeg = kvr::readJpegOptions(kvr::Settings(services_.settingsPath));
-    const kvr::ShotOutcome outcome = kvr::shotNow(services_.source, choices, jpeg);
+    kvr::ShotOutcome outcome;
+    try {
+        outcome = kvr::shotNow(services_.source, choices, jpeg);
+    } catch (const kvr::ShotCancelled&) {
+        return;  // called off in the desktop's own dialog: no file, nothing to say
+    }
     // Shown while the program is still minimised during a shot; the box has no parent.
     if (outcome.result == kvr::ShotResult::NoFreeName) {
         kvr::showErrorBox(kvr::translated(kvr::text::kNoFreeName));

@@ -81,6 +81,7 @@ private:
     void leaveScreenForCountdown();
     void comeBackAfterCountdown();
     void ensureBackOnScreen(int checksLeft);
+    void restorePlace(int checksLeft);
     void hideForCountdown();
     // Hides the window unless the server reports it minimised or unmapped.
     void keepOutOfPicture();

@@ -6,11 +6,15 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
+#include <chrono>
 #include <memory>
+#include <string>
+#include <utility>
 
 #include "base/error.h"
 #include "core/settings.h"
 #include "core/shot.h"
+#include "polling.h"
 #include "xserver.h"
 #include "xtest_support.h"
 
@@ -19,8 +23,14 @@ namespace {
 
 using namespace kvr::test;
 
-class ActiveWindow : public OnServer<640, 480, true> {
+template <WindowManagerKind Kind>
+class ActiveWindowUnder : public OnServer<640, 480, true, Kind> {
 protected:
+    using Base = OnServer<640, 480, true, Kind>;
+    using Base::dir_;
+    using Base::display_;
+    using Base::shoot;
+
     // One active-window BMP shot; its file's bytes.
     std::vector<uint8_t> shootBmp() {
         ShotChoices choices;
@@ -63,6 +73,7 @@ protected:
 
     int shots_ = 0;
 };
+using ActiveWindow = ActiveWindowUnder<WindowManagerKind::Openbox>;
 
 TEST_F(ActiveWindow, FrontWindowWithItsFrame) {
     TestWindow back(display_, 50, 60, 300, 200, 0x00ff00);
@@ -103,6 +114,49 @@ TEST_F(ActiveWindow, SelfDecoratedWindowLosesItsShadowMargin) {
     const ScreenRect frame = w.frameRect();
     ASSERT_EQ(frame.width, 200) << "openbox should not decorate it";
     expectScreen(shootBmp(), {frame.x + 10, frame.y + 5, 200 - 22, 150 - 25});
+}
+
+// metacity (compositing on) frames a window with an invisible band for resizing, where what lies
+// behind shows: the picture is the frame it publishes as seen.
+using ActiveWindowMetacity = ActiveWindowUnder<WindowManagerKind::Metacity>;
+TEST_F(ActiveWindowMetacity, ThePictureIsTheVisibleFrame) {
+    TestWindow w(display_, 120, 100, 200, 150, 0xff0000);
+    w.activate();
+    const ScreenRect frame = w.frameRect();
+    Atom type;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* raw = nullptr;
+    XGetWindowProperty(display_, w.id(), XInternAtom(display_, "_NET_FRAME_EXTENTS", False), 0, 4,
+                       False, XA_CARDINAL, &type, &format, &count, &after, &raw);
+    ASSERT_EQ(count, 4u) << "metacity should publish its frame";
+    const std::vector<long> e(reinterpret_cast<long*>(raw), reinterpret_cast<long*>(raw) + 4);
+    XFree(raw);
+    int x = 0, y = 0;
+    Window child;
+    XTranslateCoordinates(display_, w.id(), DefaultRootWindow(display_), 0, 0, &x, &y, &child);
+    const ScreenRect visible{int(x - e[0]), int(y - e[2]), int(200 + e[0] + e[1]),
+                             int(150 + e[2] + e[3])};
+    ASSERT_GT(frame.width, visible.width) << "no invisible band: this test tells nothing";
+    // The compositor paints the window, then its frame as active, a moment after the server
+    // says so: the screen is taken once it holds still.
+    const auto image = [&] {
+        XImage* i =
+            XGetImage(display_, DefaultRootWindow(display_), visible.x, visible.y,
+                      unsigned(visible.width), unsigned(visible.height), AllPlanes, ZPixmap);
+        std::string bytes(i->data, size_t(i->bytes_per_line) * i->height);
+        XDestroyImage(i);
+        return bytes;
+    };
+    std::string last = image();
+    pollUntil(
+        std::chrono::seconds(3),
+        [&] {
+            std::string now = image();
+            return std::exchange(last, now) == now;
+        },
+        std::chrono::milliseconds(100));
+    expectScreen(shootBmp(), visible);
 }
 
 TEST_F(ActiveWindow, WalkSkipsIconifiedAndHiddenWindows) {

@@ -68,12 +68,15 @@ void setActiveWindowProperty(Display* display, Window w);
 int differingPixels(Display* display, const ScreenRect& region,
                     const std::function<Rgb(int x, int y)>& got);
 
-// Suites sharing one private X server (openbox on it when Wm) and its painted root.
-template <int Width, int Height, bool Wm>
+// Suites sharing one private X server (openbox or another window manager on it when Wm) and its
+// painted root.
+template <int Width, int Height, bool Wm, WindowManagerKind Kind = WindowManagerKind::Openbox>
 class OnServer : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        server_ = std::make_unique<XServer>(XServer::Options{Width, Height, 24, Wm});
+        XServer::Options options{Width, Height, 24, Wm};
+        options.kind = Kind;
+        server_ = std::make_unique<XServer>(options);
         display_ = XOpenDisplay(server_->display().c_str());
         painted_ = std::make_unique<PaintedRoot>(display_);
     }

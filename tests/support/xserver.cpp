@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "polling.h"
 
@@ -98,7 +99,12 @@ void XServer::announceDpi() {
 }
 
 void XServer::startWindowManager() {
-    windowManager_.emplace(Command{{"openbox", "--sm-disable"}, {"DISPLAY=" + display_}});
+    std::vector<std::string> argv = {"openbox", "--sm-disable"};
+    if (options_.kind == WindowManagerKind::Metacity)
+        argv = {"metacity", "--sm-disable", "--composite"};
+    else if (options_.kind == WindowManagerKind::I3)
+        argv = {"i3", "-c", "/dev/null"};  // no configuration: no first-run wizard either
+    windowManager_.emplace(Command{argv, {"DISPLAY=" + display_}});
     // The window manager is up once it has announced itself on the root window.
     Display* dpy = XOpenDisplay(display_.c_str());
     if (!dpy)

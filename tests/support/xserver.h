@@ -9,6 +9,9 @@
 
 namespace kvr::test {
 
+// The window manager a server runs: openbox, or one whose manners a test is about.
+enum class WindowManagerKind { Openbox, Metacity, I3 };
+
 class XServer {
 public:
     struct Options {
@@ -18,6 +21,7 @@ public:
         bool windowManager = true;
         // Dots per inch, told to the toolkit as the desktops do it (Xft.dpi), and to the server.
         int dpi = 96;
+        WindowManagerKind kind = WindowManagerKind::Openbox;
     };
 
     XServer();

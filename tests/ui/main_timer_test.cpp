@@ -115,6 +115,34 @@ TEST_F(SelfTimer, ThreeSecondCountdownTitlesThenThePicture) {
     EXPECT_GT(fs::file_size(folder_ / "ALL_J00.jpg"), 1000u);
 }
 
+// Where the window stands on the screen: its top-level's top-left in root coordinates.
+QPoint placeOnScreen(const TForm1& form) {
+    XClient x;
+    int rx = 0, ry = 0;
+    Window child;
+    XTranslateCoordinates(x.display(), form.winId(), DefaultRootWindow(x.display()), 0, 0, &rx, &ry,
+                          &child);
+    return {rx, ry};
+}
+
+// Also run under i3 (KVR_TEST_WM=i3), which ignores minimising.
+TEST_F(SelfTimer, TheWindowLeavesAtOnceAndComesBackWhereItWas) {
+    auto form = showForm();
+    button(*form, "SpeedButtonALL").click();
+    QTest::qWait(300);
+    syncWithServer();
+    const QPoint before = placeOnScreen(*form);
+    for (int shot = 0; shot < 2; ++shot) {
+        button(*form, "SpeedButtonSHOT").click();
+        syncWithServer();
+        // Out of the way before the first tick: minimised, or hidden where that is ignored.
+        EXPECT_TRUE(form->isMinimized() || !form->isVisible());
+        ASSERT_TRUE(QTest::qWaitFor([&] { return form->windowTitle() == "Kelvoro"; }, 8000));
+        (void)QTest::qWaitFor([&] { return placeOnScreen(*form) == before; }, 3000);
+        EXPECT_EQ(placeOnScreen(*form), before) << "after shot " << shot;
+    }
+}
+
 TEST_F(SelfTimer, FailedActiveWindowGrabRestoresFirstThenShowsTheMessage) {
     // Active window mode with nothing else on the screen: no window to grab.
     auto form = showForm();
@@ -338,6 +366,14 @@ TEST(WindowManager, SeenOnlyWhereOneRuns) {
     {
         XServer bare(XServer::Options{320, 240, 24, false});
         bare.exportDisplay();
+        EXPECT_FALSE(kvr::test::UiSession::current().windowManager().honoursMinimise());
+    }
+    {
+        // i3 announces itself and leaves an iconified window on screen.
+        XServer::Options options{320, 240, 24, true};
+        options.kind = WindowManagerKind::I3;
+        XServer i3(options);
+        i3.exportDisplay();
         EXPECT_FALSE(kvr::test::UiSession::current().windowManager().honoursMinimise());
     }
     setenv("DISPLAY", ours.c_str(), 1);

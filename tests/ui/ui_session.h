@@ -23,6 +23,8 @@ public:
     void activate(WindowId window) override { real().activate(window); }
     bool restoresMinimised() override { return real().restoresMinimised(); }
     void flush() override { real().flush(); }
+    void rememberPlace(WindowId window) override { real().rememberPlace(window); }
+    bool restorePlace(WindowId window) override { return real().restorePlace(window); }
 
 private:
     WindowManager& real();  // made once the application object exists

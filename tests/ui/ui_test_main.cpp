@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <string>
 
 #include "app.h"
 #include "ui_session.h"
@@ -16,6 +17,10 @@ int main(int argc, char** argv) {
     // A denser screen when asked for (Xft.dpi, as desktops set it).
     if (const char* dpi = getenv("KVR_TEST_DPI"))
         screen.dpi = std::atoi(dpi);
+    // Another window manager's manners when asked for.
+    if (const char* wm = getenv("KVR_TEST_WM"))
+        screen.kind = std::string(wm) == "i3" ? kvr::test::WindowManagerKind::I3
+                                              : kvr::test::WindowManagerKind::Openbox;
     kvr::test::UiSession session(screen);
     // The toolkit's own scaling, as the program runs, instead of the layout's.
     if (getenv("KVR_TEST_TOOLKIT_SCALING"))

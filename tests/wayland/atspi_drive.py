@@ -2,6 +2,8 @@
 """Drives the running program through the accessibility tree, as a screen reader would.
 
     atspi_drive.py wait APP TITLE     waits until APP shows a frame titled TITLE
+    atspi_drive.py press APP BUTTON   waits until a program whose name holds APP shows a button
+                                      named BUTTON (a desktop's own dialog), and presses it
     atspi_drive.py shot APP CHANGES   presses "Shot", reads the frame's title at each of its
                                       CHANGES title changes, and prints one JSON line:
                                       {"titles": [...], "showing": bool, "active": bool,
@@ -96,6 +98,54 @@ def wait(app_name, title, limit=30.0):
     return 1
 
 
+def do_press(button):
+    action = button.get_action_iface()
+    index = 0
+    for i in range(action.get_n_actions()):
+        if action.get_action_name(i).lower() in ("press", "click", "activate"):
+            index = i
+    return action.do_action(index)
+
+
+def find_button(node, name, depth=0):
+    """A push button showing `name`: GTK 4 names one by its mnemonic, then its label."""
+    if node is None or depth > 12:
+        return None
+    if node.get_role() == Atspi.Role.PUSH_BUTTON:
+        shown = (node.get_name() or "").replace("_", "")
+        if shown == name or shown.endswith(" " + name):
+            return node
+    for i in range(node.get_child_count()):
+        found = find_button(node.get_child_at_index(i), name, depth + 1)
+        if found is not None:
+            return found
+    return None
+
+
+def press(app_part, name, limit=30.0):
+    end = time.monotonic() + limit
+    while time.monotonic() < end:
+        try:
+            desktop = Atspi.get_desktop(0)
+            for i in range(desktop.get_child_count()):
+                app = desktop.get_child_at_index(i)
+                if app is None or app_part not in (app.get_name() or ""):
+                    continue
+                button = find_button(app, name)
+                if button is not None:
+                    do_press(button)
+                    print("pressed")
+                    return 0
+        except GLib.Error:
+            pass  # the dialog changed under the walk: look again
+        time.sleep(0.2)
+    desktop = Atspi.get_desktop(0)
+    apps = [desktop.get_child_at_index(i) for i in range(desktop.get_child_count())]
+    print("no button %r in %r; programs: %s" % (name, app_part, [a.get_name() for a in apps if a]),
+          file=sys.stderr)
+    return 1
+
+
 SHOT_NAMES = ("セルフタイマーの後に撮影", "Take the shot after the self-timer")
 
 
@@ -137,13 +187,8 @@ def shot(app_name, changes, limit=60.0):
     listener = Atspi.EventListener.new(on_event)
     for kind in ("object:property-change:accessible-name", "window:activate", "window:create"):
         listener.register(kind)
-    action = button.get_action_iface()
-    index = 0
-    for i in range(action.get_n_actions()):
-        if action.get_action_name(i).lower() in ("press", "click"):
-            index = i
     GLib.timeout_add(int(limit * 1000), loop.quit)
-    GLib.idle_add(lambda: action.do_action(index) and False)
+    GLib.idle_add(lambda: do_press(button) and False)
     loop.run()
     for kind in ("object:property-change:accessible-name", "window:activate", "window:create"):
         listener.deregister(kind)
@@ -164,6 +209,8 @@ def shot(app_name, changes, limit=60.0):
 def main(argv):
     if len(argv) >= 4 and argv[1] == "wait":
         return wait(argv[2], argv[3])
+    if len(argv) >= 4 and argv[1] == "press":
+        return press(argv[2], argv[3])
     if len(argv) >= 4 and argv[1] == "shot":
         return shot(argv[2], int(argv[3]))
     print(__doc__, file=sys.stderr)

@@ -29,7 +29,8 @@ target_link_libraries(portal_source_tests PRIVATE kvr_wayland_testsupport kvr_db
                       GTest::gtest_main)
 target_compile_definitions(portal_source_tests PRIVATE
                            KVR_WL_GRAB="$<TARGET_FILE:kvr_wl_grab>"
-                           KVR_WL_MUTTER_CLICK="$<TARGET_FILE:kvr_wl_mutter_click>")
+                           KVR_WL_MUTTER_CLICK="$<TARGET_FILE:kvr_wl_mutter_click>"
+                           KVR_ATSPI_DRIVE="${CMAKE_CURRENT_LIST_DIR}/atspi_drive.py")
 add_dependencies(portal_source_tests kvr_wl_grab kvr_wl_mutter_click)
 add_test(NAME portal_source_tests COMMAND portal_source_tests)
 set_tests_properties(portal_source_tests PROPERTIES TIMEOUT 300)

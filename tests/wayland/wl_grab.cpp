@@ -1,6 +1,8 @@
-// kvr_wl_grab kwin|portal all|active OUT.png [LIMIT_MS [LINGER_MS]]: one grab through a Wayland
-// source, written losslessly for the tests to compare; "W H MS" on stdout, the user's message on
-// stderr (exit 1) when the source refuses. Run inside the session as its user.
+// kvr_wl_grab kwin|portal all|active|monitors OUT.png [LIMIT_MS [LINGER_MS]]: one shot through a Wayland
+// source as the main window takes it (the source prepared; for the portal, the shortest
+// countdown; the grab), written losslessly for the tests to compare; "W H MS" on stdout, the
+// user's message on stderr (exit 1) when the source refuses, exit 4 when the person cancelled.
+// Run inside the session as its user.
 #include <QCoreApplication>
 #include <QImage>
 #include <QTimer>
@@ -16,7 +18,7 @@
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     if (argc < 4) {
-        std::fprintf(stderr, "usage: kvr_wl_grab kwin|portal all|active OUT.png [LIMIT_MS]\n");
+        std::fprintf(stderr, "usage: kvr_wl_grab kwin|portal all|active|monitors OUT.png [LIMIT_MS]\n");
         return 2;
     }
     const std::string which = argv[1];
@@ -28,9 +30,25 @@ int main(int argc, char** argv) {
                                                  std::chrono::milliseconds(std::stol(argv[4]))})
                         : kvr::makePortalSource();
     std::printf("supports %d\n", source->supports(mode) ? 1 : 0);
+    const auto linger = [&] {
+        // LINGER_MS: stay up a while, as the program would, for what the source left running.
+        if (argc > 5) {
+            QTimer::singleShot(std::stoi(argv[5]), &app, &QCoreApplication::quit);
+            app.exec();
+        }
+    };
     try {
+        kvr::ShotRequest request;
+        request.mode = mode;
+        if (std::strcmp(argv[2], "monitors") == 0)
+            request.monitor = kvr::MonitorChoice::All;
+        source->prepare(request);
+        if (which == "portal") {
+            QTimer::singleShot(1000, &app, &QCoreApplication::quit);
+            app.exec();
+        }
         const auto t0 = std::chrono::steady_clock::now();
-        const kvr::Picture p = source->grab(mode);
+        const kvr::Picture p = source->grab(request);
         const auto ms =
             std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0);
         // Every source here gives 32-bit 0x00RRGGBB words, the layout of QImage's RGB32.
@@ -40,14 +58,13 @@ int main(int argc, char** argv) {
             return 3;
         }
         std::printf("%d %d %.1f\n", p.width, p.height, ms.count());
+    } catch (const kvr::ShotCancelled&) {
+        std::printf("cancelled\n");
+        return 4;
     } catch (const kvr::KvrError& e) {
         std::fprintf(stderr, "%s\n", e.what());
         std::fflush(stderr);
-        // LINGER_MS: stay up a while, as the program would, for what the source left running.
-        if (argc > 5) {
-            QTimer::singleShot(std::stoi(argv[5]), &app, &QCoreApplication::quit);
-            app.exec();
-        }
+        linger();
         return 1;
     }
     return 0;

@@ -31,6 +31,15 @@ namespace {
 const QString kPortalService = QStringLiteral("org.freedesktop.portal.Desktop");
 const QString kPortalPath = QStringLiteral("/org/freedesktop/portal/desktop");
 const QString kRequestInterface = QStringLiteral("org.freedesktop.portal.Request");
+const QString kScreenshotInterface = QStringLiteral("org.freedesktop.portal.Screenshot");
+const QString kStoreService = QStringLiteral("org.freedesktop.impl.portal.PermissionStore");
+const QString kStorePath = QStringLiteral("/org/freedesktop/impl/portal/PermissionStore");
+// What forgets a stored refusal, on every desktop whose portal keeps one (gdbus comes with GLib).
+constexpr char kAllowAgainCommand[] =
+    "gdbus call --session --dest org.freedesktop.impl.portal.PermissionStore "
+    "--object-path /org/freedesktop/impl/portal/PermissionStore "
+    "--method org.freedesktop.impl.portal.PermissionStore.DeletePermission "
+    "screenshot screenshot ''";
 
 // Collects the Request's one Response and ends the wait for it.
 class ResponseWaiter : public QObject {
@@ -101,19 +110,21 @@ private:
     timespec began_;
 };
 
-enum class Permission { Granted, Refused, Undecided };
+enum class Permission { Granted, Refused, Undecided, Unknown };
 
 // What the permission store holds for screenshots by programs outside a sandbox (app id ""):
-// GNOME asks the user while it holds nothing.
+// the portal asks the user while it holds nothing. Unknown where there is no store to ask.
 Permission screenshotPermission(QDBusConnection& bus) {
-    QDBusMessage call = QDBusMessage::createMethodCall(
-        QStringLiteral("org.freedesktop.impl.portal.PermissionStore"),
-        QStringLiteral("/org/freedesktop/impl/portal/PermissionStore"),
-        QStringLiteral("org.freedesktop.impl.portal.PermissionStore"), QStringLiteral("Lookup"));
+    QDBusMessage call = QDBusMessage::createMethodCall(kStoreService, kStorePath, kStoreService,
+                                                       QStringLiteral("Lookup"));
     call.setArguments({QStringLiteral("screenshot"), QStringLiteral("screenshot")});
     const QDBusMessage reply = bus.call(call, QDBus::Block, 5000);
-    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
-        return Permission::Undecided;
+    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty()) {
+        // The store answers NotFound while nobody was ever asked.
+        return reply.errorName() == QLatin1String("org.freedesktop.portal.Error.NotFound")
+                   ? Permission::Undecided
+                   : Permission::Unknown;
+    }
     const QDBusArgument table = reply.arguments().constFirst().value<QDBusArgument>();
     Permission result = Permission::Undecided;
     table.beginMap();
@@ -131,14 +142,25 @@ Permission screenshotPermission(QDBusConnection& bus) {
     return result;
 }
 
-// Asks the portal for a picture file of the whole desktop and waits for its answer.
-std::string requestScreenshotUri(const PortalWaits& waits, const timespec& began) {
+// A refusal, with the way back where the desktop keeps it: forgetting the stored answer makes
+// the portal ask again at the next shot.
+KvrError refusalError(QDBusConnection& bus) {
+    if (screenshotPermission(bus) == Permission::Refused)
+        return KvrError(text::kPortalDeniedAllowAgain, {kAllowAgainCommand});
+    return KvrError(text::kPortalDenied, {});
+}
+
+// Asks the portal for a picture file and waits for its answer: of the whole desktop, or with
+// `interactive` whatever the person picks in the desktop's own screenshot dialog.
+std::string requestScreenshotUri(const PortalWaits& waits, bool interactive,
+                                 const timespec& began) {
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected())
         throw KvrError(text::kNoPortal, {});
-    const Permission before = screenshotPermission(bus);
-    const std::chrono::milliseconds limit =
-        before == Permission::Undecided ? waits.question : waits.answer;
+    const Permission before = interactive ? Permission::Unknown : screenshotPermission(bus);
+    const std::chrono::milliseconds limit = interactive                     ? waits.pick
+                                            : before == Permission::Granted ? waits.answer
+                                                                            : waits.question;
     const QString token = QStringLiteral("kvr%1").arg(QRandomGenerator::global()->generate64(), 16,
                                                       16, QLatin1Char('0'));
     QEventLoop loop;
@@ -148,10 +170,9 @@ std::string requestScreenshotUri(const PortalWaits& waits, const timespec& began
     listen(bus, expected, &waiter);
 
     QDBusMessage call = QDBusMessage::createMethodCall(
-        kPortalService, kPortalPath, QStringLiteral("org.freedesktop.portal.Screenshot"),
-        QStringLiteral("Screenshot"));
+        kPortalService, kPortalPath, kScreenshotInterface, QStringLiteral("Screenshot"));
     call.setArguments({QString(), QVariantMap{{QStringLiteral("handle_token"), token},
-                                              {QStringLiteral("interactive"), false},
+                                              {QStringLiteral("interactive"), interactive},
                                               {QStringLiteral("modal"), false}}});
     // The call itself returns at once with the request's path; the answer comes as a signal.
     QDBusPendingCallWatcher pending(bus.asyncCall(call, int(limit.count())));
@@ -195,21 +216,50 @@ std::string requestScreenshotUri(const PortalWaits& waits, const timespec& began
         bus.call(QDBusMessage::createMethodCall(kPortalService, handle, kRequestInterface,
                                                 QStringLiteral("Close")),
                  QDBus::Block, 2000);
+        // Still nothing stored: the question was open all along (GNOME drops it unanswered
+        // after D-Bus's 25 s, and the request then never ends).
+        if (!interactive && before != Permission::Granted &&
+            screenshotPermission(bus) == Permission::Undecided)
+            throw KvrError(text::kPortalQuestionUnanswered, {});
         const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(limit).count();
         throw KvrError(text::kPortalNoAnswer, {std::to_string(std::max<long long>(1, seconds))});
     }
-    if (*waiter.code == 1)
-        throw KvrError(text::kPortalDenied, {});
+    if (*waiter.code == 1) {
+        if (interactive)
+            throw ShotCancelled();
+        throw refusalError(bus);
+    }
     if (*waiter.code != 0) {
         // GNOME answers a "Deny", then and later, as a plain failure: the store tells them apart.
-        if (screenshotPermission(bus) == Permission::Refused)
-            throw KvrError(text::kPortalDenied, {});
+        if (!interactive && screenshotPermission(bus) == Permission::Refused)
+            throw refusalError(bus);
         throw KvrError(text::kPortalFailed, {});
     }
     const QString uri = waiter.results.value(QStringLiteral("uri")).toString();
     if (uri.isEmpty())
         throw KvrError(text::kPortalFailed, {});
     return uri.toStdString();
+}
+
+// The picture file the portal answered with: read, and removed when it is this request's own.
+QImage pictureOfAnswer(const std::string& uri, const timespec& began) {
+    const std::optional<std::string> path = localPathOfUri(uri);
+    if (!path)
+        throw KvrError(text::kPortalFailed, {});
+    std::optional<QImage> picture = takePortalPicture(*path, began);
+    if (!picture)
+        throw KvrError(text::kPortalFailed, {});
+    return std::move(*picture);
+}
+
+// Whether the bus has the screenshot portal at all (its interactive dialog comes with it).
+bool portalOnBus() {
+    QDBusMessage call = QDBusMessage::createMethodCall(
+        kPortalService, kPortalPath, QStringLiteral("org.freedesktop.DBus.Properties"),
+        QStringLiteral("Get"));
+    call.setArguments({kScreenshotInterface, QStringLiteral("version")});
+    return QDBusConnection::sessionBus().call(call, QDBus::Block, 5000).type() ==
+           QDBusMessage::ReplyMessage;
 }
 
 // GNOME's monitors as it lays them out, with its primary one, from mutter's display interface
@@ -325,33 +375,89 @@ class PortalScreenSource final : public ScreenSource {
 public:
     explicit PortalScreenSource(PortalWaits waits) : waits_(waits) {}
     const char* name() const override { return "portal"; }
-    bool supports(ShotMode mode) const override { return mode == ShotMode::AllScreen; }
+    bool supports(ShotMode mode) const override {
+        if (mode == ShotMode::AllScreen)
+            return true;
+        // The active window is the person's pick in the desktop's own dialog.
+        if (!interactive_)
+            interactive_ = portalOnBus();
+        return *interactive_;
+    }
+
+    const char* refusal(CaptureChoice choice) const override {
+        switch (choice) {
+            case CaptureChoice::MonitorUnderPointer:
+                return text::kPortalNoPointerMonitor;
+            case CaptureChoice::NamedOutput:
+                return text::kPortalNoNamedOutput;
+            case CaptureChoice::Pointer:
+                return text::kPortalNoPointer;
+            case CaptureChoice::AllMonitors:
+                break;
+        }
+        return nullptr;
+    }
+
+    void prepare(const ShotRequest& request) override {
+        // The desktop's own dialog needs no leave beforehand.
+        if (request.mode != ShotMode::AllScreen)
+            return;
+        QDBusConnection bus = QDBusConnection::sessionBus();
+        if (!bus.isConnected())
+            return;  // the grab says so
+        const Permission permission = screenshotPermission(bus);
+        if (permission == Permission::Refused)
+            throw refusalError(bus);
+        // A portal that asks nothing of programs outside a sandbox stores nothing either: one
+        // question per run at most.
+        if (permission != Permission::Undecided || asked_)
+            return;
+        // The question comes with a picture, taken as it closes: removed unread.
+        const timespec began = portalRequestBegins();
+        if (const auto path = localPathOfUri(requestScreenshotUri(waits_, false, began)))
+            takePortalPicture(*path, began);
+        asked_ = true;
+    }
 
     using ScreenSource::grab;
     Picture grab(const ShotRequest& request) override {
-        const ShotMode mode = request.mode;
-        if (mode != ShotMode::AllScreen)
+        for (CaptureChoice choice : choicesOf(request))
+            if (const char* reason = refusal(choice))
+                throw KvrError(reason, {});
+        if (request.mode != ShotMode::AllScreen && !supports(request.mode))
             throw KvrError(text::kActiveWindowUnsupported, {});
+        const bool picked = request.mode == ShotMode::ActiveWindow;
         const timespec began = portalRequestBegins();
-        const std::string uri = requestScreenshotUri(waits_, began);
-        const std::optional<std::string> path = localPathOfUri(uri);
-        if (!path)
-            throw KvrError(text::kPortalFailed, {});
-        std::optional<QImage> picture = takePortalPicture(*path, began);
-        if (!picture)
-            throw KvrError(text::kPortalFailed, {});
-        QImage image = std::move(*picture);
-
-        if (auto area = primaryPixelsIn(image.width(), image.height(), desktopMonitors())) {
-            if (area->width != image.width() || area->height != image.height())
-                image = image.copy(area->x, area->y, area->width, area->height);
+        QImage image = pictureOfAnswer(requestScreenshotUri(waits_, picked, began), began);
+        // A picked window is as the person chose it; all monitors is the portal's picture.
+        if (!picked && request.monitor == MonitorChoice::Primary) {
+            if (auto area = primaryPixelsIn(image.width(), image.height(), desktopMonitors())) {
+                if (area->width != image.width() || area->height != image.height())
+                    image = image.copy(area->x, area->y, area->width, area->height);
+            }
         }
         return pictureOfRgb32(
             std::make_shared<QImage>(image.convertToFormat(QImage::Format_RGB32)));
     }
 
 private:
+    // The choices beyond the mode that a request makes.
+    static std::vector<CaptureChoice> choicesOf(const ShotRequest& request) {
+        std::vector<CaptureChoice> choices;
+        if (request.pointer)
+            choices.push_back(CaptureChoice::Pointer);
+        if (request.mode == ShotMode::AllScreen) {
+            if (!request.output.empty())
+                choices.push_back(CaptureChoice::NamedOutput);
+            else if (request.monitor == MonitorChoice::UnderPointer)
+                choices.push_back(CaptureChoice::MonitorUnderPointer);
+        }
+        return choices;
+    }
+
     PortalWaits waits_;
+    bool asked_ = false;  // the portal's one question was asked in this run
+    mutable std::optional<bool> interactive_;
 };
 
 }  // namespace

@@ -2,7 +2,8 @@
 // Pixels through the desktop portal (org.freedesktop.portal.Screenshot), the one way GNOME
 // gives an ordinary program, and the way for compositors this program has no own way for. The
 // portal writes a picture file of all monitors: it is read, removed, and cut to the primary
-// monitor. The portal gives no active window. Needs a QCoreApplication in the process.
+// monitor (kept whole for all monitors). The portal gives no active window: Active Form opens the
+// desktop's own screenshot dialog, where the person picks it. Needs a QCoreApplication.
 #include <chrono>
 #include <memory>
 #include <optional>
@@ -16,11 +17,13 @@ namespace kvr {
 // How long a grab waits for the portal's answer. A portal answers a non-interactive call within
 // a second; 30 s also covers a backend that is slow to start (the portal itself gives up on a
 // backend after D-Bus's 25 s). GNOME instead asks the user, once, whether programs may take
-// screenshots, and answers only when they have decided: while that question can be open the wait
-// is the user's, so it is long, and it ends only for a portal that hangs or a user who left.
+// screenshots, and answers only when they have decided; it drops an unanswered question after
+// the same 25 s and then never answers. The desktop's own screenshot dialog is the person's to
+// use: that wait is long, and ends only for a portal that hangs or a person who left.
 struct PortalWaits {
     std::chrono::milliseconds answer = std::chrono::seconds(30);
-    std::chrono::milliseconds question = std::chrono::minutes(10);
+    std::chrono::milliseconds question = std::chrono::seconds(30);
+    std::chrono::milliseconds pick = std::chrono::minutes(10);
 };
 
 std::unique_ptr<ScreenSource> makePortalSource(PortalWaits waits = {});

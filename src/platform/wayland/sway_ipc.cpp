@@ -73,7 +73,8 @@ bool readAll(int fd, char* data, size_t size, Clock::time_point deadline) {
 
 }  // namespace
 
-std::optional<std::string> request(const std::string& socketPath, unsigned type) {
+std::optional<std::string> request(const std::string& socketPath, unsigned type,
+                                   std::string_view payload) {
     sockaddr_un addr{};
     if (socketPath.empty() || socketPath.size() >= sizeof addr.sun_path)
         return std::nullopt;
@@ -86,18 +87,20 @@ std::optional<std::string> request(const std::string& socketPath, unsigned type)
     std::optional<std::string> reply;
     char header[kHeaderSize];
     std::memcpy(header, kMagic, kMagicSize);
-    const uint32_t length = 0, kind = type;
+    const uint32_t length = uint32_t(payload.size()), kind = type;
     std::memcpy(header + kMagicSize, &length, 4);
     std::memcpy(header + kMagicSize + 4, &kind, 4);
     if (connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0 &&
-        writeAll(fd, header, kHeaderSize, deadline) && readAll(fd, header, kHeaderSize, deadline) &&
+        writeAll(fd, header, kHeaderSize, deadline) &&
+        writeAll(fd, payload.data(), payload.size(), deadline) &&
+        readAll(fd, header, kHeaderSize, deadline) &&
         std::memcmp(header, kMagic, kMagicSize) == 0) {
         uint32_t size = 0, answerType = 0;
         std::memcpy(&size, header + kMagicSize, 4);
         std::memcpy(&answerType, header + kMagicSize + 4, 4);
-        std::string payload(size <= kMaxReply ? size : 0, '\0');
-        if (answerType == type && size <= kMaxReply && readAll(fd, payload.data(), size, deadline))
-            reply = std::move(payload);
+        std::string answer(size <= kMaxReply ? size : 0, '\0');
+        if (answerType == type && size <= kMaxReply && readAll(fd, answer.data(), size, deadline))
+            reply = std::move(answer);
     }
     close(fd);
     return reply;

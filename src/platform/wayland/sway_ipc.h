@@ -11,8 +11,9 @@
 
 namespace kvr::sway {
 
-// The reply of one request (GET_OUTPUTS = 3, GET_TREE = 4); nullopt when sway cannot be
-// reached or answers nonsense.
-std::optional<std::string> request(const std::string& socketPath, unsigned type);
+// The reply of one request (RUN_COMMAND = 0 with the command as payload, GET_OUTPUTS = 3,
+// GET_TREE = 4); nullopt when sway cannot be reached or answers nonsense.
+std::optional<std::string> request(const std::string& socketPath, unsigned type,
+                                   std::string_view payload = {});
 
 }  // namespace kvr::sway

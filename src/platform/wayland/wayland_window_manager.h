@@ -3,8 +3,11 @@
 // minimised window back (the shell protocol has no such request), so the answers come from what
 // each compositor was measured to do and from the toolkit's own state.
 #include <functional>
+#include <optional>
+#include <string>
 
 #include "base/window_manager.h"
+#include "platform/wayland/sway_place.h"
 
 namespace kvr::wayland {
 
@@ -15,9 +18,13 @@ struct ToolkitState {
 
 class WaylandWindowManager final : public WindowManager {
 public:
-    // KWin and GNOME Shell take a minimised window off the screen; sway ignores minimising.
-    WaylandWindowManager(bool compositorHonoursMinimise, ToolkitState toolkit)
-        : honours_(compositorHonoursMinimise), toolkit_(std::move(toolkit)) {}
+    // KWin and GNOME Shell take a minimised window off the screen; sway ignores minimising, and
+    // its IPC socket (swaySocket, empty elsewhere) moves the window back where it stood.
+    WaylandWindowManager(bool compositorHonoursMinimise, ToolkitState toolkit,
+                         std::string swaySocket = {})
+        : honours_(compositorHonoursMinimise),
+          toolkit_(std::move(toolkit)),
+          swaySocket_(std::move(swaySocket)) {}
 
     bool honoursMinimise() override { return honours_; }
     bool offScreen(WindowId window) override {
@@ -31,9 +38,15 @@ public:
             toolkit_.sync();
     }
 
+    // sway maps a window shown again in the middle of the output.
+    void rememberPlace(WindowId) override;
+    bool restorePlace(WindowId) override;
+
 private:
     bool honours_;
     ToolkitState toolkit_;
+    std::string swaySocket_;
+    std::optional<sway::PlacedWindow> place_;
 };
 
 }  // namespace kvr::wayland

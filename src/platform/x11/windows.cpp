@@ -5,6 +5,7 @@
 #include <X11/extensions/Xinerama.h>
 #include <X11/extensions/Xrandr.h>
 
+#include <string>
 #include <vector>
 
 #include "platform/x11/display.h"
@@ -119,6 +120,34 @@ bool acceptable(Display* dpy, Window w, Window client) {
     return client == None || !iconified(dpy, client);
 }
 
+// The frame the user sees around a managed client, from the _NET_FRAME_EXTENTS its window manager
+// publishes: some frame windows are larger, with an invisible band for resizing (metacity, marco)
+// through which the windows behind show. Nothing when not published or not within the frame.
+std::optional<ScreenRect> visibleFrame(Display* dpy, Window root, const ScreenRect& frame,
+                                       Window client) {
+    const auto extents = longProperty(dpy, client, "_NET_FRAME_EXTENTS", XA_CARDINAL);
+    XWindowAttributes c;
+    int cx = 0, cy = 0;
+    Window dummy;
+    if (extents.size() != 4 || !XGetWindowAttributes(dpy, client, &c) ||
+        !XTranslateCoordinates(dpy, client, root, 0, 0, &cx, &cy, &dummy))
+        return std::nullopt;
+    // Each side of a frame is far under a screen's width; anything else is not a frame.
+    for (unsigned long e : extents)
+        if (e > 4096)
+            return std::nullopt;
+    const int left = int(extents[0]), right = int(extents[1]);
+    const int top = int(extents[2]), bottom = int(extents[3]);
+    const ScreenRect visible{cx - c.border_width - left, cy - c.border_width - top,
+                             c.width + 2 * c.border_width + left + right,
+                             c.height + 2 * c.border_width + top + bottom};
+    if (visible.x < frame.x || visible.y < frame.y ||
+        visible.x + visible.width > frame.x + frame.width ||
+        visible.y + visible.height > frame.y + frame.height)
+        return std::nullopt;
+    return visible;
+}
+
 std::optional<ScreenRect> windowRect(Display* dpy, Window root, Window w, Window client) {
     XWindowAttributes a;
     if (!XGetWindowAttributes(dpy, w, &a))
@@ -126,6 +155,11 @@ std::optional<ScreenRect> windowRect(Display* dpy, Window root, Window w, Window
     ScreenRect rect{a.x, a.y, a.width + 2 * a.border_width, a.height + 2 * a.border_width};
     if (client == None)
         return rect;
+    if (client != w) {
+        const auto visible = visibleFrame(dpy, root, rect, client);
+        if (visible && !(*visible == rect))
+            return visible;
+    }
     // A window that draws its own decorations declares an invisible shadow margin; the picture
     // holds what the user sees. Only when no frame of the window manager surrounds it.
     auto extents = longProperty(dpy, client, "_GTK_FRAME_EXTENTS", XA_CARDINAL);
@@ -159,12 +193,52 @@ bool windowManagerRunning(Display* dpy) {
     return !trap.failed() && !self.empty() && self[0] == announced[0];
 }
 
+bool windowManagerIconifies(Display* dpy) {
+    if (!windowManagerRunning(dpy))
+        return false;
+    XErrorTrap trap(dpy);
+    const auto announced =
+        longProperty(dpy, DefaultRootWindow(dpy), "_NET_SUPPORTING_WM_CHECK", XA_WINDOW);
+    Atom utf8 = XInternAtom(dpy, "UTF8_STRING", False);
+    Atom name = XInternAtom(dpy, "_NET_WM_NAME", False);
+    Atom type;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* raw = nullptr;
+    std::string wm;
+    if (!announced.empty() &&
+        XGetWindowProperty(dpy, Window(announced[0]), name, 0, 64, False, utf8, &type, &format,
+                           &count, &after, &raw) == Success) {
+        XPtr<unsigned char> data(raw);
+        if (raw && format == 8)
+            wm.assign(reinterpret_cast<const char*>(raw), count);
+    }
+    // Tiling window managers that keep an iconified window where it was.
+    return wm != "i3";
+}
+
 bool windowOffScreen(Display* dpy, Window window) {
     XErrorTrap trap(dpy);
     XWindowAttributes attributes{};
     if (!XGetWindowAttributes(dpy, window, &attributes) || trap.failed())
         return true;
     return attributes.map_state != IsViewable || iconified(dpy, window) || trap.failed();
+}
+
+std::optional<std::pair<int, int>> windowPlace(Display* dpy, Window window) {
+    XErrorTrap trap(dpy);
+    int x = 0, y = 0;
+    Window child;
+    if (!XTranslateCoordinates(dpy, window, DefaultRootWindow(dpy), 0, 0, &x, &y, &child) ||
+        trap.failed())
+        return std::nullopt;
+    return std::pair{x, y};
+}
+
+void moveWindow(Display* dpy, Window window, int x, int y) {
+    XErrorTrap trap(dpy);
+    XMoveWindow(dpy, window, x, y);
+    trap.sync();
 }
 
 void askToActivate(Display* dpy, Window window) {

@@ -3,6 +3,7 @@
 #include <X11/Xlib.h>
 
 #include <optional>
+#include <utility>
 
 #include "base/screen.h"
 
@@ -24,9 +25,19 @@ std::optional<ScreenRect> activeWindowRect(Display* display);
 // live window that names itself).
 bool windowManagerRunning(Display* display);
 
+// Such a window manager that also takes an iconified window off the screen (i3 announces itself
+// and leaves it where it is).
+bool windowManagerIconifies(Display* display);
+
 // The window is in no picture of the screen: unmapped, iconic (WM_STATE or
 // _NET_WM_STATE_HIDDEN), or gone.
 bool windowOffScreen(Display* display, Window window);
+
+// The top-left of the window's own area in root coordinates; nothing when it is gone.
+std::optional<std::pair<int, int>> windowPlace(Display* display, Window window);
+
+// Asks the window manager to move the window (a client's request, root coordinates).
+void moveWindow(Display* display, Window window, int x, int y);
 
 // Asks the window manager to show the window and give it the focus, as a taskbar does.
 void askToActivate(Display* display, Window window);

@@ -20,7 +20,7 @@ Display* keptDisplay() {
 
 bool X11WindowManager::honoursMinimise() {
     Display* display = keptDisplay();
-    return display && windowManagerRunning(display);
+    return display && windowManagerIconifies(display);
 }
 
 bool X11WindowManager::offScreen(WindowId window) {
@@ -31,6 +31,51 @@ bool X11WindowManager::offScreen(WindowId window) {
 void X11WindowManager::activate(WindowId window) {
     if (Display* display = keptDisplay())
         askToActivate(display, Window(window));
+}
+
+void X11WindowManager::rememberPlace(WindowId window) {
+    place_.reset();
+    if (Display* display = keptDisplay())
+        place_ = windowPlace(display, Window(window));
+    if (place_)
+        asked_ = *place_;
+    moves_ = 0;
+    seenInPlace_ = false;
+}
+
+bool X11WindowManager::restorePlace(WindowId window) {
+    Display* display = keptDisplay();
+    if (!place_ || !display)
+        return true;
+    if (windowOffScreen(display, Window(window)))
+        return false;  // not back yet
+    const auto now = windowPlace(display, Window(window));
+    // A few moves at most: a window manager that will not move it keeps it where it put it.
+    constexpr int kMaxMoves = 3;
+    if (!now || moves_ >= kMaxMoves) {
+        place_.reset();
+        return true;
+    }
+    // The window manager may still be placing a window it has just mapped: in place at two
+    // checks in a row is done.
+    if (*now == *place_) {
+        if (seenInPlace_) {
+            place_.reset();
+            return true;
+        }
+        seenInPlace_ = true;
+        return false;
+    }
+    seenInPlace_ = false;
+    // Asked for the place itself first (a window manager honours a client's move as asked), then
+    // by what it is still off.
+    if (moves_ > 0) {
+        asked_.first += place_->first - now->first;
+        asked_.second += place_->second - now->second;
+    }
+    ++moves_;
+    moveWindow(display, Window(window), asked_.first, asked_.second);
+    return false;
 }
 
 void X11WindowManager::flush() {

@@ -3,6 +3,9 @@
 // grab's, so a question on a countdown tick costs no connection set-up).
 #include <X11/Xlib.h>
 
+#include <optional>
+#include <utility>
+
 #include "base/window_manager.h"
 
 namespace kvr::x11 {
@@ -14,7 +17,7 @@ public:
 
     // An EWMH window manager has announced itself (_NET_SUPPORTING_WM_CHECK on the root window,
     // pointing at a live window that points at itself): only then does minimising take a window
-    // off the screen.
+    // off the screen, and not with one known to ignore it (i3).
     bool honoursMinimise() override;
     // WM_STATE Iconic or _NET_WM_STATE_HIDDEN, or not mapped at all, read from the server.
     bool offScreen(WindowId window) override;
@@ -22,9 +25,18 @@ public:
     void activate(WindowId window) override;
     bool restoresMinimised() override { return true; }
     void flush() override;
+    // A window manager may put a window shown again elsewhere (i3 moves it by its frame at each
+    // map): it is moved back, by what it is off, until it stands where it stood.
+    void rememberPlace(WindowId window) override;
+    bool restorePlace(WindowId window) override;
 
 private:
     Display* toolkitDisplay_;
+    using Point = std::pair<int, int>;
+    std::optional<Point> place_;  // where the window stood, root coordinates
+    Point asked_;                 // the position last asked for
+    int moves_ = 0;
+    bool seenInPlace_ = false;
 };
 
 }  // namespace kvr::x11

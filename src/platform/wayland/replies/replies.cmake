@@ -6,7 +6,8 @@ find_package(PkgConfig REQUIRED)
 if(NOT TARGET PkgConfig::JSONC)
   pkg_check_modules(JSONC REQUIRED IMPORTED_TARGET json-c)
 endif()
-add_library(kvr_sway_reply STATIC ${CMAKE_CURRENT_LIST_DIR}/sway_reply.cpp)
+add_library(kvr_sway_reply STATIC ${CMAKE_CURRENT_LIST_DIR}/sway_reply.cpp
+                           ${CMAKE_CURRENT_LIST_DIR}/json_reader.cpp)
 target_link_libraries(kvr_sway_reply PUBLIC kvr_base PkgConfig::JSONC)
 add_library(kvr_peer_replies STATIC ${CMAKE_CURRENT_LIST_DIR}/kwin_reply.cpp
                                     ${CMAKE_CURRENT_LIST_DIR}/portal_reply.cpp)

@@ -1,12 +1,10 @@
 #include "platform/wayland/replies/sway_reply.h"
 
-#include <json-c/json_tokener.h>
-
 #include <cmath>
 #include <cstdint>
-#include <memory>
 
 #include "base/peer_limits.h"
+#include "platform/wayland/replies/json_reader.h"
 
 namespace kvr::sway {
 namespace {
@@ -18,38 +16,9 @@ constexpr int kMaxDepth = 64;
 // deeper than the walk would go.
 constexpr int kMaxJsonDepth = 2 * kMaxDepth + 8;
 
-// A parsed reply, freed with its last reference. json-c, not the toolkit: a shot on sway loads
-// no Qt.
-struct JsonFree {
-    void operator()(json_object* o) const { json_object_put(o); }
-};
-using Json = std::unique_ptr<json_object, JsonFree>;
-
-Json parse(std::string_view json) {
-    json_tokener* tokener = json_tokener_new_ex(kMaxJsonDepth);
-    if (!tokener)
-        return nullptr;
-    Json root(json_tokener_parse_ex(tokener, json.data(), int(json.size())));
-    json_tokener_free(tokener);
-    return root;
-}
-
-json_object* member(json_object* o, const char* key) {
-    json_object* value = nullptr;
-    return json_object_is_type(o, json_type_object) && json_object_object_get_ex(o, key, &value)
-               ? value
-               : nullptr;
-}
-
-bool boolOf(json_object* o, const char* key) {
-    json_object* v = member(o, key);
-    return json_object_is_type(v, json_type_boolean) && json_object_get_boolean(v);
-}
-
-std::string stringOf(json_object* o, const char* key) {
-    json_object* v = member(o, key);
-    return json_object_is_type(v, json_type_string) ? json_object_get_string(v) : "";
-}
+using json::boolOf;
+using json::member;
+using json::stringOf;
 
 // A whole number within [lo, hi]; fractions, 1e300 and numbers beyond 64 bits are refused here
 // rather than converted.
@@ -86,9 +55,7 @@ json_object* findFocused(json_object* node, int depth) {
         return nullptr;
     for (const char* children : {"nodes", "floating_nodes"}) {
         json_object* list = member(node, children);
-        if (!json_object_is_type(list, json_type_array))
-            continue;
-        for (size_t i = 0, n = json_object_array_length(list); i < n; ++i)
+        for (size_t i = 0, n = json::lengthOf(list); i < n; ++i)
             if (json_object* found = findFocused(json_object_array_get_idx(list, i), depth + 1))
                 return found;
     }
@@ -99,10 +66,8 @@ json_object* findFocused(json_object* node, int depth) {
 
 std::vector<Output> parseOutputs(std::string_view json) {
     std::vector<Output> outputs;
-    const Json root = parse(json);
-    if (!json_object_is_type(root.get(), json_type_array))
-        return outputs;
-    for (size_t i = 0, n = json_object_array_length(root.get()); i < n; ++i) {
+    const json::Value root = json::parse(json, kMaxJsonDepth);
+    for (size_t i = 0, n = json::lengthOf(root.get()); i < n; ++i) {
         json_object* o = json_object_array_get_idx(root.get(), i);
         if (!boolOf(o, "active"))
             continue;
@@ -126,7 +91,7 @@ std::vector<Output> parseOutputs(std::string_view json) {
 }
 
 std::optional<ScreenRect> focusedWindowFrame(std::string_view json) {
-    const Json root = parse(json);
+    const json::Value root = json::parse(json, kMaxJsonDepth);
     json_object* focused = findFocused(root.get(), 0);
     if (!focused)
         return std::nullopt;
