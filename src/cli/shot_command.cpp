@@ -144,6 +144,8 @@ int shoot(const ShotOptions& options) {
             if (const char* refusal = source->refusal(CaptureChoice::Pointer))
                 throw KvrError(refusal, {});
 
+        // What the desktop asks first (GNOME's permission) is asked before the wait, not in it.
+        source->prepare(options.request);
         wait(options.delay);
         const Picture picture = source->grab(options.request);
 
