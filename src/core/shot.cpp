@@ -34,14 +34,29 @@ void writeShot(const Picture& picture, SaveFormat format, const std::string& fol
     saveJpeg(picture, path, jpeg.quality, jpeg.grey);
 }
 
+ShotRequest shotRequest(const ScreenSource& source, const ShotChoices& choices) {
+    const CaptureChoices& capture = choices.capture;
+    ShotRequest request;
+    request.mode = choices.mode;
+    request.monitor = capture.monitor;
+    if ((capture.monitor == MonitorChoice::UnderPointer &&
+         source.refusal(CaptureChoice::MonitorUnderPointer)) ||
+        (capture.monitor == MonitorChoice::All && source.refusal(CaptureChoice::AllMonitors)))
+        request.monitor = MonitorChoice::Primary;
+    // A monitor named on the command line is not dropped: a refusal there is the user's error.
+    request.output = capture.output;
+    request.pointer = capture.pointer && !source.refusal(CaptureChoice::Pointer);
+    return request;
+}
+
 ShotOutcome shotNow(ScreenSource& source, const ShotChoices& choices, const JpegOptions& jpeg) {
-    const Picture picture = source.grab(choices.mode);
+    Picture picture = source.grab(shotRequest(source, choices));
     const auto name = nextFileName(choices);
     if (!name)
-        return {ShotResult::NoFreeName, {}};
+        return {ShotResult::NoFreeName, {}, {}};
     std::string path = joinPath(choices.Place, *name);
     writeShot(picture, choices.format, choices.Place, path, jpeg);
-    return {ShotResult::Written, std::move(path)};
+    return {ShotResult::Written, std::move(path), std::move(picture)};
 }
 
 }  // namespace kvr

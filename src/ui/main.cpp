@@ -15,6 +15,7 @@
 #include "access.h"
 #include "app.h"
 #include "base/texts.h"
+#include "clipboard.h"
 #include "core/desktop.h"
 #include "core/kernel.h"
 #include "core/settings.h"
@@ -338,7 +339,7 @@ kvr::ShotChoices TForm1::shotChoices() const {
 }
 
 kvr::OptionsTarget TForm1::optionsTarget() {
-    return {Place, FileName, FileNameCheck, OptFlag, services_.settingsPath};
+    return {Place, FileName, FileNameCheck, OptFlag, services_.settingsPath, &services_.source};
 }
 
 void TForm1::ShotNow() {
@@ -346,7 +347,8 @@ void TForm1::ShotNow() {
     // One round trip before the grab: the window is gone from the screen, and the taskbar shows
     // "撮影中" during the grab, not after it.
     services_.windowManager.flush();
-    const kvr::ShotChoices choices = shotChoices();
+    kvr::ShotChoices choices = shotChoices();
+    choices.capture = kvr::readCaptureChoices(kvr::Settings(services_.settingsPath));
     // Quality and grey are read at each JPEG shot, so a hand edit shows at the next one.
     kvr::JpegOptions jpeg;
     if (choices.format == kvr::SaveFormat::Jpeg)
@@ -357,6 +359,9 @@ void TForm1::ShotNow() {
         kvr::showErrorBox(kvr::translated(kvr::text::kNoFreeName));
         return;
     }
+    if (choices.capture.clipboard)
+        kvr::copyShotWhenActive(*this, kvr::imageOfPicture(outcome.picture),
+                                QString::fromStdString(outcome.path));
     // Told once the window is back: the notification never holds up the shot or the return.
     QTimer::singleShot(0, this,
                        [path = QString::fromStdString(outcome.path)] { kvr::announceShot(path); });

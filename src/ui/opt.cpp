@@ -17,6 +17,7 @@
 #include "core/settings.h"
 #include "dialog_place.h"
 #include "layoutscale.h"
+#include "opt_capture.h"
 #include "prefixedit.h"
 #include "translate.h"
 #include "ui_opt.h"
@@ -73,6 +74,7 @@ TForm2::TForm2(QWidget& owner, kvr::OptionsTarget target)
       ui_(std::make_unique<Ui::TForm2>()),
       radioGroup_(new QButtonGroup(this)) {
     ui_->setupUi(this);
+    capturePage_ = new kvr::CapturePage(*ui_->PageControl1, owner_.source);
     kvr::applyLayout(*this, kvr::layoutScale());
     kvr::fitCaptions(*this);
     setFixedSize(size());
@@ -87,6 +89,8 @@ TForm2::TForm2(QWidget& owner, kvr::OptionsTarget target)
                         ui_->SpeedButton1};
     for (size_t i = 1; i < std::size(order); ++i)
         setTabOrder(order[i - 1], order[i]);
+    setTabOrder(ui_->Edit1, capturePage_->first());
+    setTabOrder(capturePage_->last(), ui_->SpeedButton1);
     kvr::enableKeyboard(*this);
 
     // The caption strip is ours: window managers keep their own system buttons on any title
@@ -128,6 +132,7 @@ void TForm2::loadSettings() {
     ui_->ComboBox1->setCurrentIndex(itemForSlider(ui_->TrackBar1->value()));
     ui_->CheckBox1->setChecked(settings.readBool("Save", "filenamecheck", false));
     ui_->Edit1->setText(QString::fromStdString(settings.readString("Save", "filename", "")));
+    capturePage_->load(settings);
 }
 
 void TForm2::reject() {
@@ -226,6 +231,7 @@ void TForm2::SpeedButton1Click() {
     {
         kvr::Settings settings(owner_.settingsPath);
         kvr::writeOptionSettings(settings, options);
+        kvr::writeCaptureChoices(settings, capturePage_->choices());
     }
     owner_.FileName = options.filename;
     owner_.FileNameCheck = options.filenamecheck;

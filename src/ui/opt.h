@@ -4,6 +4,8 @@
 #include <memory>
 #include <string>
 
+#include "base/screen_source.h"
+
 class QButtonGroup;
 namespace Ui {
 class TForm2;
@@ -18,7 +20,10 @@ struct OptionsTarget {
     bool& FileNameCheck;
     bool& OptFlag;  // the dialog may act on clicks of its folder choice
     std::string settingsPath;
+    // The session's source, for the capture choices it refuses (none refused without one).
+    const ScreenSource* source = nullptr;
 };
+class CapturePage;
 }  // namespace kvr
 
 class TForm2 : public QDialog {
@@ -63,6 +68,7 @@ private:
     kvr::OptionsTarget owner_;
     std::unique_ptr<Ui::TForm2> ui_;
     QButtonGroup* radioGroup_;
+    kvr::CapturePage* capturePage_;
     bool captionPressed_ = false;
 };
 

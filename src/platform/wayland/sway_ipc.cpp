@@ -106,6 +106,7 @@ std::vector<Output> parseOutputs(std::string_view json) {
         out.name = o.value("name").toString().toStdString();
         out.rect = rectOf(o.value("rect"));
         out.scale = o.value("scale").toDouble(1.0);
+        out.focused = o.value("focused").toBool();
         if (out.scale <= 0)
             out.scale = 1.0;
         outputs.push_back(out);

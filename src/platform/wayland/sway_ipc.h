@@ -15,6 +15,7 @@ struct Output {
     std::string name;
     ScreenRect rect;  // logical position and size in the layout
     double scale = 1.0;
+    bool focused = false;  // sway moves the focus with the pointer by default
 };
 
 // The reply of one request (GET_OUTPUTS = 3, GET_TREE = 4); nullopt when sway cannot be
