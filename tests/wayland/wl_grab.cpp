@@ -1,4 +1,5 @@
-// kvr_wl_grab kwin|portal all|active OUT.png [LIMIT_MS [LINGER_MS]]: one grab through a Wayland
+// kvr_wl_grab kwin|portal all|active|pointer-monitor|monitors|output=NAME OUT.png
+// [LIMIT_MS [LINGER_MS]]: one grab through a Wayland
 // source, written losslessly for the tests to compare; "W H MS" on stdout, the user's message on
 // stderr (exit 1) when the source refuses. Run inside the session as its user.
 #include <QCoreApplication>
@@ -22,6 +23,15 @@ int main(int argc, char** argv) {
     const std::string which = argv[1];
     const kvr::ShotMode mode = std::strcmp(argv[2], "active") == 0 ? kvr::ShotMode::ActiveWindow
                                                                    : kvr::ShotMode::AllScreen;
+    kvr::ShotRequest request;
+    request.mode = mode;
+    const std::string choice = argv[2];
+    if (choice == "pointer-monitor")
+        request.monitor = kvr::MonitorChoice::UnderPointer;
+    else if (choice == "monitors")
+        request.monitor = kvr::MonitorChoice::All;
+    else if (choice.rfind("output=", 0) == 0)
+        request.output = choice.substr(7);
     std::unique_ptr<kvr::ScreenSource> source =
         which == "kwin" ? kvr::makeKWinSource()
         : argc > 4      ? kvr::makePortalSource({std::chrono::milliseconds(std::stol(argv[4])),
@@ -30,7 +40,7 @@ int main(int argc, char** argv) {
     std::printf("supports %d\n", source->supports(mode) ? 1 : 0);
     try {
         const auto t0 = std::chrono::steady_clock::now();
-        const kvr::Picture p = source->grab(mode);
+        const kvr::Picture p = source->grab(request);
         const auto ms =
             std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0);
         // Every source here gives 32-bit 0x00RRGGBB words, the layout of QImage's RGB32.
