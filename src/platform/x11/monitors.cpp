@@ -21,9 +21,7 @@ struct NamedMonitor {
 // the server has none to tell.
 std::vector<NamedMonitor> randrMonitors(Display* dpy) {
     std::vector<NamedMonitor> monitors;
-    int event = 0, error = 0, major = 0, minor = 0;
-    if (!XRRQueryExtension(dpy, &event, &error) || !XRRQueryVersion(dpy, &major, &minor) ||
-        (major == 1 && minor < 5))
+    if (!monitorsListed(dpy))
         return monitors;
     XErrorTrap trap(dpy);
     int count = 0;
@@ -60,6 +58,12 @@ struct MaskChannel {
 };
 
 }  // namespace
+
+bool monitorsListed(Display* dpy) {
+    int event = 0, error = 0, major = 0, minor = 0;
+    return XRRQueryExtension(dpy, &event, &error) && XRRQueryVersion(dpy, &major, &minor) &&
+           (major > 1 || (major == 1 && minor >= 5));
+}
 
 ScreenRect rootRect(Display* dpy) {
     XErrorTrap trap(dpy);

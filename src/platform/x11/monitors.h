@@ -19,6 +19,10 @@ ScreenRect rootRect(Display* display);
 // the primary one. Raises text::kNoSuchMonitor for a name no active monitor has.
 ScreenRect wholeScreenArea(Display* display, const ShotRequest& request);
 
+// Whether the server lists its monitors (RandR 1.5), which the monitor under the pointer and a
+// monitor's name need.
+bool monitorsListed(Display* display);
+
 // Whether the server can give the pointer's picture (XFixes 2 or later).
 bool pointerImageAvailable(Display* display);
 

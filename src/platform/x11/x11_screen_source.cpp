@@ -32,15 +32,20 @@ Picture X11ScreenSource::grab(const ShotRequest& request) {
 }
 
 const char* X11ScreenSource::refusal(CaptureChoice choice) const {
-    if (choice != CaptureChoice::Pointer)
+    // All monitors is the root; a name no monitor has is the grab's error.
+    if (choice == CaptureChoice::AllMonitors || choice == CaptureChoice::NamedOutput)
         return nullptr;
     try {
         Display* dpy = connection().display();
+        if (choice == CaptureChoice::MonitorUnderPointer)
+            return monitorsListed(dpy) ? nullptr : text::kNoPointerMonitor;
         const Visual* visual = DefaultVisual(dpy, DefaultScreen(dpy));
         if (pointerImageAvailable(dpy) && visual->c_class == TrueColor &&
             DefaultDepth(dpy, DefaultScreen(dpy)) >= 15)
             return nullptr;
     } catch (const KvrError&) {
+        // No display: the grab itself will say so.
+        return nullptr;
     }
     return text::kNoPointerPicture;
 }
