@@ -374,9 +374,13 @@ TEST_F(ProgramTest, TheShotIsOnTheClipboardOnceTheWindowIsBack) {
         GTEST_SKIP() << "the clipboard is read back on sway";
     startProgram(1, 1, 1, "[Capture]\nclipboard=1\n");  // All Screen, BMP, 1 second
     ASSERT_TRUE(waitForWindowOverPattern());
-    // From "All Screen" to "Shot": the timer, the format, "Opt", "Inf", "Shot".
-    const ProcessResult keys = session_->run(
-        {"wtype", "-k", "Tab", "-k", "Tab", "-k", "Tab", "-k", "Tab", "-k", "Tab", "-k", "space"});
+    // The program's window has the keyboard; a moment for it to take the new keyboard (keys sent
+    // before would be lost), then from "All Screen" to "Shot": the timer, the format, "Opt",
+    // "Inf", "Shot".
+    session_->run({"swaymsg", "[title=\"^Kelvoro$\"] focus"});
+    const ProcessResult keys =
+        session_->run({"wtype", "-s", "1000", "-d", "50", "-k", "Tab", "-k", "Tab", "-k", "Tab",
+                       "-k", "Tab", "-k", "Tab", "-k", "space"});
     ASSERT_EQ(keys.exitCode, 0) << keys.err;
     const fs::path file = fs::path(session_->home()) / "Desktop" / "ALL_B00.bmp";
     ProcessResult types;
