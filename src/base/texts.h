@@ -94,6 +94,21 @@ inline constexpr char kSavedSummary[] = "撮影しました";
 inline constexpr char kSavedBody[] = "%1 を %2 に保存しました";
 inline constexpr char kOpenFolder[] = "フォルダを開く";
 
+// The options dialog's capture page, and why a source cannot honour one of its choices (the
+// disabled control's tooltip and accessible description).
+inline constexpr char kCapturePage[] = "撮影";
+inline constexpr char kMonitorLabel[] = "全画面のモニター";
+inline constexpr char kMonitorPrimary[] = "プライマリモニター";
+inline constexpr char kMonitorUnderPointer[] = "マウスポインタのあるモニター";
+inline constexpr char kMonitorAll[] = "すべてのモニター";
+inline constexpr char kIncludePointer[] = "マウスポインタを含める";
+inline constexpr char kCopyToClipboard[] = "クリップボードにもコピーする";
+inline constexpr char kNoPointerMonitor[] =
+    "このデスクトップはマウスポインタのあるモニターを教えません";
+inline constexpr char kNoPointerPicture[] =
+    "このデスクトップはマウスポインタを画像に含められません";
+inline constexpr char kNoSuchMonitor[] = "モニター %1 が見つかりません";
+
 // Printed when the display cannot be reached, before any window exists.
 inline constexpr char kNoDisplay[] = "cannot connect to X display %1";
 inline constexpr char kNoDisplaySet[] = "cannot connect to X display (DISPLAY is not set)";

@@ -69,6 +69,7 @@ std::vector<Output> parseOutputs(std::string_view json) {
         // Sway's scales run from a fraction to a few; a missing one is 1.
         const double scale = o.value("scale").toDouble(1.0);
         out.scale = scale > 0 && scale <= 64 ? scale : 1.0;
+        out.focused = o.value("focused").toBool();
         outputs.push_back(out);
     }
     return outputs;

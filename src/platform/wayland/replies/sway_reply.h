@@ -15,6 +15,7 @@ struct Output {
     std::string name;
     ScreenRect rect;  // logical position and size in the layout
     double scale = 1.0;
+    bool focused = false;  // sway moves the focus with the pointer by default
 };
 
 // The active outputs of a GET_OUTPUTS reply, in sway's order. An output whose rectangle or scale
