@@ -79,7 +79,7 @@ TEST(EndToEndOptions, CapturePageChoicesThenTheShotIsOnTheClipboard) {
     const auto dialog = program.findWindow("^設定$");
     ASSERT_TRUE(dialog) << program.log();
     // The last page, "撮影": all monitors (the list's last item), the pointer, the clipboard.
-    program.keys({"ctrl+Tab", "ctrl+Tab", "ctrl+Tab"});
+    program.keys({"ctrl+Tab", "ctrl+Tab", "ctrl+Tab", "ctrl+Tab"});
     program.click(kMonitorList[0], kMonitorList[1], *dialog);
     program.run({"xdotool", "sleep", "0.3", "key", "--delay", "100", "End", "Return"});
     program.click(kPointerBox[0], kPointerBox[1], *dialog);
