@@ -1,4 +1,4 @@
-// kvr_bench paint [plain] | stages [N] | compare N ONESHOT KVR [png]
+// kvr_bench paint [plain] | monitors | stages [N] | all [N] | compare N ONESHOT KVR [png]
 // Times on the current DISPLAY: each stage of a shot and whole shots through shotNow, kept in one
 // process; then kvr_oneshot and `kvr --shot` against scrot as whole processes, with their peak
 // memory. Prints medians; asserts nothing.
@@ -24,6 +24,8 @@
 #include "core/shot.h"
 #include "paint.h"
 #include "platform/x11/x11_screen_source.h"
+
+#include <X11/extensions/Xrandr.h>
 
 extern char** environ;
 
@@ -253,6 +255,49 @@ int compare(int n, const std::string& oneshot, const std::string& kvr, bool pngO
     return 0;
 }
 
+// Splits the root into monitors of at most 3840 pixels side by side (three 4K screens for an
+// 11520-wide root), so that "all monitors" meets a real RandR layout.
+void layMonitors(Display* dpy) {
+    const int width = DisplayWidth(dpy, DefaultScreen(dpy));
+    const int height = DisplayHeight(dpy, DefaultScreen(dpy));
+    if (width <= 3840)
+        return;
+    XRRMonitorInfo* m = XRRAllocateMonitor(dpy, 0);
+    for (int x = 0, i = 0; x < width; x += 3840, ++i) {
+        const std::string name = "BENCH-" + std::to_string(i);
+        m->name = XInternAtom(dpy, name.c_str(), False);
+        m->x = x, m->y = 0, m->width = std::min(3840, width - x), m->height = height;
+        m->mwidth = m->width / 4, m->mheight = height / 4, m->primary = i == 0;
+        XRRSetMonitor(dpy, DefaultRootWindow(dpy), m);
+    }
+    XRRFreeMonitors(m);
+    XSync(dpy, False);
+}
+
+// Whole shots of every monitor (grab, JPEG, file) in a fresh process, with the time and the
+// process's peak memory per megapixel: how the cost grows with the screen.
+int allMonitors(int n) {
+    kvr::x11::X11ScreenSource source;
+    char tmpl[] = "/tmp/kvr-bench-XXXXXX";
+    const fs::path dir = mkdtemp(tmpl);
+    kvr::ShotChoices choices;
+    choices.mode = kvr::ShotMode::AllScreen;
+    choices.format = kvr::SaveFormat::Jpeg;
+    choices.Place = dir.string();
+    choices.capture.monitor = kvr::MonitorChoice::All;
+    const kvr::JpegOptions jpeg;
+    kvr::Picture picture;
+    const double ms = median(timeRuns(
+        n, [&] { picture = kvr::shotNow(source, choices, jpeg).picture; },
+        [&] { fs::remove(dir / "ALL_J00.jpg"); }));
+    const double megapixels = double(picture.width) * picture.height / 1e6;
+    const double peakMiB = peakKiB() / 1024.0;
+    std::printf("  all monitors %5dx%-5d JPEG %8.2f ms %6.2f ms/MP   peak %6.1f MiB %5.2f MiB/MP\n",
+                picture.width, picture.height, ms, ms / megapixels, peakMiB, peakMiB / megapixels);
+    fs::remove_all(dir);
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -268,6 +313,16 @@ int main(int argc, char** argv) {
         }
         if (command == "stages")
             return stages(argc > 2 ? std::atoi(argv[2]) : 30);
+        if (command == "monitors") {
+            Display* dpy = XOpenDisplay(nullptr);
+            if (!dpy)
+                return 1;
+            layMonitors(dpy);
+            XCloseDisplay(dpy);
+            return 0;
+        }
+        if (command == "all")
+            return allMonitors(argc > 2 ? std::atoi(argv[2]) : 30);
         if (command == "compare" && argc > 4)
             return compare(std::atoi(argv[2]), argv[3], argv[4],
                            argc > 5 && std::string(argv[5]) == "png");
@@ -276,6 +331,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     std::fprintf(stderr,
-                 "usage: kvr_bench paint [plain] | stages [N] | compare N ONESHOT KVR [png]\n");
+                 "usage: kvr_bench paint [plain] | monitors | stages [N] | all [N] | "
+                 "compare N ONESHOT KVR [png]\n");
     return 2;
 }

@@ -428,5 +428,45 @@
         <source>このデスクトップでは、マウスポインタを写せません</source>
         <translation>This desktop does not let programs include the mouse pointer</translation>
     </message>
+    <message>
+        <source>撮影</source>
+        <translation>Capture</translation>
+    </message>
+    <message>
+        <source>全画面のモニター</source>
+        <translation>Monitor for All Screen</translation>
+    </message>
+    <message>
+        <source>プライマリモニター</source>
+        <translation>Primary monitor</translation>
+    </message>
+    <message>
+        <source>マウスポインタのあるモニター</source>
+        <translation>Monitor under the mouse pointer</translation>
+    </message>
+    <message>
+        <source>すべてのモニター</source>
+        <translation>All monitors</translation>
+    </message>
+    <message>
+        <source>マウスポインタを含める</source>
+        <translation>Include the mouse pointer</translation>
+    </message>
+    <message>
+        <source>クリップボードにもコピーする</source>
+        <translation>Also copy to the clipboard</translation>
+    </message>
+    <message>
+        <source>このデスクトップはマウスポインタのあるモニターを教えません</source>
+        <translation>This desktop does not tell which monitor the mouse pointer is on</translation>
+    </message>
+    <message>
+        <source>このデスクトップはマウスポインタを画像に含められません</source>
+        <translation>This desktop cannot put the mouse pointer in a picture</translation>
+    </message>
+    <message>
+        <source>モニター %1 が見つかりません</source>
+        <translation>No monitor named %1</translation>
+    </message>
 </context>
 </TS>

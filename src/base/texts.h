@@ -133,6 +133,21 @@ inline constexpr char kCliUsage[] =
     "ウィンドウと同じ名前で保存し、そのパスを標準出力に書きます。\n"
     "終了コード: 0 保存しました、1 撮影か書き込みに失敗しました、2 使い方の誤り\n";
 
+// The options dialog's capture page, and why a source cannot honour one of its choices (the
+// disabled control's tooltip and accessible description).
+inline constexpr char kCapturePage[] = "撮影";
+inline constexpr char kMonitorLabel[] = "全画面のモニター";
+inline constexpr char kMonitorPrimary[] = "プライマリモニター";
+inline constexpr char kMonitorUnderPointer[] = "マウスポインタのあるモニター";
+inline constexpr char kMonitorAll[] = "すべてのモニター";
+inline constexpr char kIncludePointer[] = "マウスポインタを含める";
+inline constexpr char kCopyToClipboard[] = "クリップボードにもコピーする";
+inline constexpr char kNoPointerMonitor[] =
+    "このデスクトップはマウスポインタのあるモニターを教えません";
+inline constexpr char kNoPointerPicture[] =
+    "このデスクトップはマウスポインタを画像に含められません";
+inline constexpr char kNoSuchMonitor[] = "モニター %1 が見つかりません";
+
 // Printed when the display cannot be reached, before any window exists.
 inline constexpr char kNoDisplay[] = "cannot connect to X display %1";
 inline constexpr char kNoDisplaySet[] = "cannot connect to X display (DISPLAY is not set)";

@@ -9,12 +9,22 @@ namespace kvr {
 // Bmp and Png are the two lossless formats; the options dialog picks which one the window offers.
 enum class SaveFormat { Jpeg, Bmp, Png };
 
+// The options dialog's capture page ([Capture] in kvr.ini), and a monitor named on the command
+// line. The source is asked for what it can honour; the clipboard is the window's, after the shot.
+struct CaptureChoices {
+    MonitorChoice monitor = MonitorChoice::Primary;
+    bool pointer = false;
+    bool clipboard = false;
+    std::string output;  // a monitor by its output name (the command line); empty: monitor
+};
+
 struct ShotChoices {
     ShotMode mode = ShotMode::ActiveWindow;
     SaveFormat format = SaveFormat::Jpeg;
     std::string Place;           // output folder
     std::string FileName;        // custom file-name prefix
     bool FileNameCheck = false;  // use FileName instead of the mode prefix
+    CaptureChoices capture;
 };
 
 }  // namespace kvr

@@ -174,4 +174,20 @@ void writeOptionSettings(Settings& settings, const OptionSettings& options) {
     settings.writeBool("Save", "png", options.png);
 }
 
+CaptureChoices readCaptureChoices(const Settings& settings) {
+    CaptureChoices choices;
+    const int32_t monitor = settings.readInteger("Capture", "monitor", 0);
+    if (monitor == 1 || monitor == 2)
+        choices.monitor = monitor == 1 ? MonitorChoice::UnderPointer : MonitorChoice::All;
+    choices.pointer = settings.readBool("Capture", "pointer", false);
+    choices.clipboard = settings.readBool("Capture", "clipboard", false);
+    return choices;
+}
+
+void writeCaptureChoices(Settings& settings, const CaptureChoices& choices) {
+    settings.writeInteger("Capture", "monitor", int32_t(choices.monitor));
+    settings.writeBool("Capture", "pointer", choices.pointer);
+    settings.writeBool("Capture", "clipboard", choices.clipboard);
+}
+
 }  // namespace kvr

@@ -42,21 +42,36 @@ void writeShot(const Picture& picture, SaveFormat format, const std::string& fol
         saveJpeg(picture, path, jpeg.quality, jpeg.grey);
 }
 
+ShotRequest shotRequest(const ScreenSource& source, const ShotChoices& choices) {
+    const CaptureChoices& capture = choices.capture;
+    ShotRequest request;
+    request.mode = choices.mode;
+    request.monitor = capture.monitor;
+    if ((capture.monitor == MonitorChoice::UnderPointer &&
+         source.refusal(CaptureChoice::MonitorUnderPointer)) ||
+        (capture.monitor == MonitorChoice::All && source.refusal(CaptureChoice::AllMonitors)))
+        request.monitor = MonitorChoice::Primary;
+    // A monitor named on the command line is not dropped: a refusal there is the user's error.
+    request.output = capture.output;
+    request.pointer = capture.pointer && !source.refusal(CaptureChoice::Pointer);
+    return request;
+}
+
 ShotOutcome shotNow(ScreenSource& source, const ShotChoices& choices, const JpegOptions& jpeg,
                     const BeforeCreate& beforeCreate) {
-    const Picture picture = source.grab(choices.mode);
+    Picture picture = source.grab(shotRequest(source, choices));
     const auto name = nextFileName(choices);
     if (!name)
-        return {ShotResult::NoFreeName, {}};
+        return {ShotResult::NoFreeName, {}, {}};
     // The JPEG or PNG folder first: the file is made in it, and a second shot never writes
     // over it. BMP leaves the folder as it is.
     if (choices.format != SaveFormat::Bmp)
         makeFolder(choices.Place, joinPath(choices.Place, *name));
     std::optional<std::string> path = createNextFile(choices, beforeCreate);
     if (!path)
-        return {ShotResult::NoFreeName, {}};
+        return {ShotResult::NoFreeName, {}, {}};
     writeShot(picture, choices.format, choices.Place, *path, jpeg);
-    return {ShotResult::Written, std::move(*path)};
+    return {ShotResult::Written, std::move(*path), std::move(picture)};
 }
 
 }  // namespace kvr

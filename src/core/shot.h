@@ -24,7 +24,12 @@ enum class ShotResult {
 struct ShotOutcome {
     ShotResult result = ShotResult::Written;
     std::string path;  // the file written; empty for NoFreeName
+    Picture picture;   // what was grabbed (for the clipboard); valid until the next grab
 };
+
+// The source's request for these choices. A choice the source refuses falls back to its default
+// here; the options dialog shows that choice disabled with the source's reason.
+ShotRequest shotRequest(const ScreenSource& source, const ShotChoices& choices);
 
 // Raises KvrError with the user's message on failure (no window, file errors, encoder errors).
 // The file is created before it is written, under the first number free at that moment

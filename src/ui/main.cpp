@@ -16,6 +16,7 @@
 #include "app.h"
 #include "base/error.h"
 #include "base/texts.h"
+#include "clipboard.h"
 #include "core/desktop.h"
 #include "core/kernel.h"
 #include "core/settings.h"
@@ -367,7 +368,8 @@ kvr::ShotChoices TForm1::shotChoices() const {
 }
 
 kvr::OptionsTarget TForm1::optionsTarget() {
-    return {Place, FileName, FileNameCheck, OptFlag, services_.settingsPath, LosslessPng};
+    return {Place,       FileName,         FileNameCheck, OptFlag, services_.settingsPath,
+            LosslessPng, &services_.source};
 }
 
 void TForm1::ShotNow() {
@@ -375,7 +377,8 @@ void TForm1::ShotNow() {
     // One round trip before the grab: the window is gone from the screen, and the taskbar shows
     // "撮影中" during the grab, not after it.
     services_.windowManager.flush();
-    const kvr::ShotChoices choices = shotChoices();
+    kvr::ShotChoices choices = shotChoices();
+    choices.capture = kvr::readCaptureChoices(kvr::Settings(services_.settingsPath));
     // Quality and grey are read at each JPEG shot, so a hand edit shows at the next one.
     kvr::JpegOptions jpeg;
     if (choices.format == kvr::SaveFormat::Jpeg)
@@ -391,6 +394,9 @@ void TForm1::ShotNow() {
         kvr::showErrorBox(kvr::translated(kvr::text::kNoFreeName));
         return;
     }
+    if (choices.capture.clipboard)
+        kvr::copyShotWhenActive(*this, kvr::imageOfPicture(outcome.picture),
+                                QString::fromStdString(outcome.path));
     // Told once the window is back: the notification never holds up the shot or the return.
     QTimer::singleShot(0, this,
                        [path = QString::fromStdString(outcome.path)] { kvr::announceShot(path); });

@@ -18,6 +18,7 @@
 #include "core/settings.h"
 #include "dialog_place.h"
 #include "layoutscale.h"
+#include "opt_capture.h"
 #include "opt_format.h"
 #include "prefixedit.h"
 #include "translate.h"
@@ -87,6 +88,7 @@ TForm2::TForm2(QWidget& owner, kvr::OptionsTarget target)
       radioGroup_(new QButtonGroup(this)) {
     ui_->setupUi(this);
     format_ = std::make_unique<kvr::LosslessFormatPage>(*ui_->PageControl1);
+    capturePage_ = new kvr::CapturePage(*ui_->PageControl1, owner_.source);
     kvr::applyLayout(*this, kvr::layoutScale());
     kvr::fitCaptions(*this);
     setFixedSize(size());
@@ -103,7 +105,8 @@ TForm2::TForm2(QWidget& owner, kvr::OptionsTarget target)
         setTabOrder(order[i - 1], order[i]);
     setTabOrder(ui_->Edit1, format_->bmpButton());
     setTabOrder(format_->bmpButton(), format_->pngButton());
-    setTabOrder(format_->pngButton(), ui_->SpeedButton1);
+    setTabOrder(format_->pngButton(), capturePage_->first());
+    setTabOrder(capturePage_->last(), ui_->SpeedButton1);
     kvr::enableKeyboard(*this);
 
     // The caption strip is ours: window managers keep their own system buttons on any title
@@ -147,6 +150,7 @@ void TForm2::loadSettings() {
     ui_->Edit1->setText(
         QString::fromStdString(kvr::prefixAsTyped(settings.readString("Save", "filename", ""))));
     format_->load(settings);
+    capturePage_->load(settings);
 }
 
 void TForm2::reject() {
@@ -246,6 +250,7 @@ void TForm2::SpeedButton1Click() {
     {
         kvr::Settings settings(owner_.settingsPath);
         kvr::writeOptionSettings(settings, options);
+        kvr::writeCaptureChoices(settings, capturePage_->choices());
     }
     owner_.FileName = options.filename;
     owner_.FileNameCheck = options.filenamecheck;

@@ -4,6 +4,8 @@
 #include <memory>
 #include <string>
 
+#include "base/screen_source.h"
+
 class QButtonGroup;
 namespace kvr {
 class LosslessFormatPage;
@@ -22,7 +24,10 @@ struct OptionsTarget {
     bool& OptFlag;  // the dialog may act on clicks of its folder choice
     std::string settingsPath;
     bool& LosslessPng;  // PNG, else BMP, for the second "Save Type" button
+    // The session's source, for the capture choices it refuses (none refused without one).
+    const ScreenSource* source = nullptr;
 };
+class CapturePage;
 }  // namespace kvr
 
 class TForm2 : public QDialog {
@@ -68,6 +73,7 @@ private:
     std::unique_ptr<Ui::TForm2> ui_;
     QButtonGroup* radioGroup_;
     std::unique_ptr<kvr::LosslessFormatPage> format_;
+    kvr::CapturePage* capturePage_;
     bool captionPressed_ = false;
 };
 

@@ -139,6 +139,16 @@ TEST_F(SettingsTest, ValuesThatDoNotConvertGiveTheDefault) {
     EXPECT_TRUE(settings.readBool("JPEG", "grayscale", true));
 }
 
+TEST_F(SettingsTest, CaptureMonitorOutOfRangeGivesThePrimary) {
+    for (const char* monitor : {"3", "-1", "x"}) {
+        put(std::string("[Capture]\nmonitor=") + monitor + "\nclipboard=1\n");
+        const CaptureChoices c = readCaptureChoices(Settings(ini));
+        EXPECT_EQ(c.monitor, MonitorChoice::Primary) << monitor;
+        EXPECT_FALSE(c.pointer);
+        EXPECT_TRUE(c.clipboard);
+    }
+}
+
 TEST_F(SettingsTest, IntegersAndBooleansAreWrittenAsDecimalText) {
     Settings settings(ini);
     settings.writeInteger("S", "neg", -5);

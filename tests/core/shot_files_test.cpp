@@ -123,6 +123,22 @@ TEST_F(ShotFiles, NamesFollowModeFormatAndPrefixAndTheOutcomeNamesTheFile) {
     }
 }
 
+TEST_F(ShotFiles, CaptureChoicesReachTheSourceUnlessItRefusesThem) {
+    ShotChoices c = choices(SaveFormat::Bmp, dir_.path());
+    c.capture = {MonitorChoice::UnderPointer, true, true, ""};
+    ASSERT_EQ(shoot(c), ShotResult::Written);
+    EXPECT_EQ(source_.grabs().back().monitor, MonitorChoice::UnderPointer);
+    EXPECT_TRUE(source_.grabs().back().pointer);
+
+    source_.refuse(CaptureChoice::MonitorUnderPointer, text::kNoPointerMonitor);
+    source_.refuse(CaptureChoice::Pointer, text::kNoPointerPicture);
+    c.capture.output = "DP-2";
+    ASSERT_EQ(shoot(c), ShotResult::Written);
+    EXPECT_EQ(source_.grabs().back().monitor, MonitorChoice::Primary) << "refused: the default";
+    EXPECT_FALSE(source_.grabs().back().pointer);
+    EXPECT_EQ(source_.grabs().back().output, "DP-2") << "a named monitor is never dropped";
+}
+
 TEST_F(ShotFiles, JpegCreatesOneMissingFolderLevel) {
     const fs::path place = dir_ / "new";
     ASSERT_EQ(shoot(choices(SaveFormat::Jpeg, place)), ShotResult::Written);

@@ -17,6 +17,9 @@ constexpr int kQualityList[] = {146, 68};
 constexpr int kCheckBox[] = {41, 65};
 constexpr int kPrefixBox[] = {114, 91};
 constexpr int kClose[] = {212, 148};
+constexpr int kMonitorList[] = {122, 74};
+constexpr int kPointerBox[] = {30, 100};
+constexpr int kClipboardBox[] = {30, 122};
 
 // The luminance quantisation table stored in a JPEG file.
 std::vector<uint8_t> lumaTable(const fs::path& path) {
@@ -56,6 +59,53 @@ TEST(EndToEndOptions, NewQualityAndPrefixReachTheNextShot) {
     ASSERT_TRUE(program.waitForTitle("Kelvoro", 10s));
     ASSERT_NO_THROW(decodeJpeg(readFile(picture)));
     EXPECT_EQ(lumaTable(picture), expectedQuantTable(false, 80));
+}
+
+// The width and height in a PNG's header.
+std::pair<int, int> pngSize(const std::string& png) {
+    if (png.size() < 24 || png.compare(0, 8, "\x89PNG\r\n\x1a\n") != 0)
+        return {0, 0};
+    const auto word = [&](size_t at) {
+        return int(uint8_t(png[at])) << 24 | int(uint8_t(png[at + 1])) << 16 |
+               int(uint8_t(png[at + 2])) << 8 | int(uint8_t(png[at + 3]));
+    };
+    return {word(16), word(20)};
+}
+
+TEST(EndToEndOptions, CapturePageChoicesThenTheShotIsOnTheClipboard) {
+    Program program;
+    ASSERT_TRUE(program.start()) << program.log();
+    program.click(kOpt[0], kOpt[1]);
+    const auto dialog = program.findWindow("^設定$");
+    ASSERT_TRUE(dialog) << program.log();
+    // The last page, "撮影": all monitors (the list's last item), the pointer, the clipboard.
+    program.keys({"ctrl+Tab", "ctrl+Tab", "ctrl+Tab", "ctrl+Tab"});
+    program.click(kMonitorList[0], kMonitorList[1], *dialog);
+    program.run({"xdotool", "sleep", "0.3", "key", "--delay", "100", "End", "Return"});
+    program.click(kPointerBox[0], kPointerBox[1], *dialog);
+    program.click(kClipboardBox[0], kClipboardBox[1], *dialog);
+    program.click(kClose[0], kClose[1], *dialog);
+    ASSERT_FALSE(program.findWindow("^設定$", 2s)) << "閉じる closes the dialog";
+    const std::string ini = readText(program.settingsFile());
+    EXPECT_NE(ini.find("[Capture]\nmonitor=2\npointer=1\nclipboard=1\n"), std::string::npos) << ini;
+
+    program.click(kAllScreen[0], kAllScreen[1]);
+    program.click(kShot[0], kShot[1]);
+    const fs::path picture = program.desktop() / "ALL_J00.jpg";
+    ASSERT_TRUE(program.waitForFile(picture, 10s)) << program.log();
+    ASSERT_TRUE(program.waitForTitle("Kelvoro", 10s));
+    const Decoded shot = decodeJpeg(readFile(picture));
+    // The program holds the clipboard once its window is back: the picture and the file.
+    std::string png;
+    for (int tries = 0; tries < 50 && pngSize(png).first == 0; ++tries) {
+        png = program.run({"xclip", "-selection", "clipboard", "-t", "image/png", "-o"}).output;
+        if (pngSize(png).first == 0)
+            program.run({"sleep", "0.2"});
+    }
+    EXPECT_EQ(pngSize(png), std::make_pair(shot.width, shot.height));
+    const std::string uris =
+        program.run({"xclip", "-selection", "clipboard", "-t", "text/uri-list", "-o"}).output;
+    EXPECT_NE(uris.find("file://" + picture.string()), std::string::npos) << uris;
 }
 
 }  // namespace

@@ -1,7 +1,9 @@
 // All-screen shots at every depth Xvfb offers: the BMP holds the screen's pixels exactly, the
 // PNG decodes (with libpng) to them exactly, 16 bits a channel at depth 30, the JPEG within the
-// quality's error.
+// quality's error; the pointer is drawn in at every true-colour depth.
 #include <gtest/gtest.h>
+
+#include <cstring>
 
 #include <X11/Xlib.h>
 
@@ -111,6 +113,23 @@ TEST_P(ScreenDepth, AllScreenBmpPngAndJpegHoldTheScreensPixels) {
                     {worst, std::abs(px[0] - c.r), std::abs(px[1] - c.g), std::abs(px[2] - c.b)});
             }
     EXPECT_LE(worst, 8);
+
+    // The pointer: drawn near its place at every true-colour depth, refused on a palette.
+    const bool refused = source.refusal(CaptureChoice::Pointer) != nullptr;
+    EXPECT_EQ(refused, depth == 8);
+    if (!refused) {
+        XWarpPointer(dpy, None, DefaultRootWindow(dpy), 0, 0, 0, 0, 100, 100);
+        XSync(dpy, False);
+        const Picture plain = source.grab(ShotMode::AllScreen);
+        const std::vector<uint8_t> before(plain.pixels, plain.pixels + plain.stride * 240);
+        const Picture drawn = source.grab({ShotMode::AllScreen, MonitorChoice::Primary, "", true});
+        int near = 0, far = 0;
+        for (int y = 0; y < 240; ++y)
+            if (std::memcmp(drawn.row(y), before.data() + y * plain.stride, plain.stride) != 0)
+                ++(std::abs(y - 100) < 64 ? near : far);
+        EXPECT_GT(near, 0);
+        EXPECT_EQ(far, 0);
+    }
     XCloseDisplay(dpy);
 }
 

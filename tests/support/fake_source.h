@@ -2,6 +2,7 @@
 // Made-up pictures in any display format, and a source of pixels that hands them to the shot (or
 // fails as a real one would), so the core's files are tested without a display.
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <vector>
 
@@ -36,12 +37,19 @@ public:
     Picture grab(const ShotRequest& request) override;
 
     void failWith(KvrError error) { failure_ = std::move(error); }
+    // A capture choice this source says it cannot honour.
+    void refuse(CaptureChoice choice, const char* reason) { refusals_[choice] = reason; }
+    const char* refusal(CaptureChoice choice) const override {
+        const auto found = refusals_.find(choice);
+        return found == refusals_.end() ? nullptr : found->second;
+    }
     const std::vector<ShotRequest>& grabs() const { return grabs_; }
 
 private:
     Picture picture_;
     std::optional<KvrError> failure_;
     std::vector<ShotRequest> grabs_;
+    std::map<CaptureChoice, const char*> refusals_;
 };
 
 }  // namespace kvr::test

@@ -14,8 +14,10 @@
 #include <QTabWidget>
 #include <QTest>
 
+#include "base/texts.h"
 #include "core/desktop.h"
 #include "dialog_test_support.h"
+#include "fake_source.h"
 #include "main.h"
 #include "opt.h"
 #include "process.h"
@@ -55,6 +57,57 @@ TEST_F(OptLoad, FirstOpeningWithoutIniShowsTheDefaults) {
     EXPECT_TRUE(owner.OptFlag) << "activation lets the folder choice act again";
     EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(kvr::test::iniPath())))
         << "opening writes nothing";
+}
+
+TEST_F(OptLoad, CapturePageIsTheLastTabWithTheSavedChoices) {
+    open();
+    auto& tabs = find<QTabWidget>("PageControl1");
+    ASSERT_EQ(tabs.count(), 5);
+    EXPECT_EQ(tabs.tabText(4), QStringLiteral("撮影"));
+    auto& monitor = find<QComboBox>("MonitorBox");
+    EXPECT_EQ(monitor.accessibleName(), QStringLiteral("全画面のモニター"));
+    EXPECT_EQ(monitor.currentIndex(), 0);
+    EXPECT_FALSE(find<QCheckBox>("PointerBox").isChecked());
+    EXPECT_TRUE(find<QCheckBox>("PointerBox").isEnabled()) << "X11 draws the pointer";
+    EXPECT_FALSE(find<QCheckBox>("ClipboardBox").isChecked());
+    // The keyboard goes from the prefix box through the format page to this page's controls.
+    QWidget* next = find<QLineEdit>("Edit1").nextInFocusChain();
+    for (int stop = 0; stop < 4 && next != &monitor; ++stop)
+        next = next->nextInFocusChain();
+    EXPECT_EQ(next, &monitor);
+
+    writeIni("[Capture]\nmonitor=2\npointer=1\nclipboard=1\n");
+    open();
+    EXPECT_EQ(find<QComboBox>("MonitorBox").currentIndex(), 2);
+    EXPECT_TRUE(find<QCheckBox>("PointerBox").isChecked());
+    EXPECT_TRUE(find<QCheckBox>("ClipboardBox").isChecked());
+}
+
+TEST_F(OptLoad, ChoicesTheSourceRefusesAreDisabledWithTheReason) {
+    writeIni("[Capture]\nmonitor=1\npointer=1\n");
+    kvr::test::FakeScreenSource source(kvr::test::bgrx(4, 4));
+    source.refuse(kvr::CaptureChoice::MonitorUnderPointer, kvr::text::kNoPointerMonitor);
+    source.refuse(kvr::CaptureChoice::Pointer, kvr::text::kNoPointerPicture);
+    kvr::OptionsTarget target = owner.optionsTarget();
+    target.source = &source;
+    form = std::make_unique<TForm2>(owner, target);
+    form->loadSettings();
+    auto& monitor = find<QComboBox>("MonitorBox");
+    EXPECT_EQ(monitor.currentIndex(), 0) << "a refused choice shows what a shot does";
+    const QModelIndex item = monitor.model()->index(1, 0);
+    EXPECT_FALSE(monitor.model()->flags(item) & Qt::ItemIsEnabled);
+    const QString reason = QString::fromUtf8(kvr::text::kNoPointerMonitor);
+    EXPECT_EQ(item.data(Qt::ToolTipRole).toString(), reason);
+    EXPECT_EQ(item.data(Qt::AccessibleDescriptionRole).toString(), reason);
+    auto& pointer = find<QCheckBox>("PointerBox");
+    EXPECT_FALSE(pointer.isEnabled());
+    EXPECT_EQ(pointer.toolTip(), QString::fromUtf8(kvr::text::kNoPointerPicture));
+    EXPECT_EQ(pointer.accessibleDescription(), QString::fromUtf8(kvr::text::kNoPointerPicture));
+    // Closing keeps what this desktop cannot honour, for one that can.
+    form->SpeedButton1Click();
+    const kvr::CaptureChoices kept = kvr::readCaptureChoices(kvr::Settings(kvr::test::iniPath()));
+    EXPECT_EQ(kept.monitor, kvr::MonitorChoice::UnderPointer);
+    EXPECT_TRUE(kept.pointer);
 }
 
 TEST_F(OptLoad, QualityFiveKeepsTheUntouchedNumberBox) {

@@ -1,7 +1,8 @@
-// The options dialog's three pages and the About box, as they open over the main window.
+// The options dialog's pages and the About box, as they open over the main window.
 #include <QTabWidget>
 #include <QTest>
 #include <cstdio>
+#include <iterator>
 
 #include "dialog_place.h"
 #include "main.h"
@@ -29,7 +30,7 @@ void saveDialogScreenshots(TForm1& mainWindow, const QString& folder) {
         if (QTest::qWaitForWindowActive(&dialog)) {
             auto* pages = dialog.findChild<QTabWidget*>("PageControl1");
             const char* const names[] = {"opt_output.png", "opt_jpeg.png", "opt_filename.png",
-                                         "opt_format.png"};
+                                         "opt_format.png", "opt_capture.png"};
             for (int page = 0; page < int(std::size(names)); ++page) {
                 pages->setCurrentIndex(page);
                 save(dialog, folder + "/" + names[page]);

@@ -103,6 +103,28 @@ protected:
     }
 };
 
+TEST_F(KWinTwoOutputsTest, CaptureChoicesTakeTheirOutputs) {
+    const struct {
+        const char* what;
+        QSize size;
+        bool pattern;  // the pattern window lies on the first output
+    } rows[] = {
+        {"monitors", QSize(3840, 1080), true},
+        {"output=Virtual-1", QSize(1920, 1080), false},
+        {"output=Virtual-0", QSize(1920, 1080), true},
+        {"pointer-monitor", QSize(1920, 1080), true},  // KWin's active screen
+    };
+    for (const auto& row : rows) {
+        const Grab grab = runGrab(*session_, grab_, "kwin", row.what);
+        ASSERT_EQ(grab.process.exitCode, 0) << row.what << ": " << grab.process.err;
+        EXPECT_EQ(grab.image.size(), row.size) << row.what;
+        EXPECT_EQ(bool(findPattern(grab.image)), row.pattern) << row.what;
+    }
+    const Grab unknown = runGrab(*session_, grab_, "kwin", "output=NOPE-7");
+    EXPECT_EQ(unknown.process.exitCode, 1);
+    EXPECT_EQ(unknown.process.err, fillText(text::kNoSuchMonitor, {"NOPE-7"}) + "\n");
+}
+
 TEST_F(KWinTwoOutputsTest, ThePriorityOutputIsTheScreenAtItsRealPixels) {
     // First the first output: the pattern is there.
     Grab grab = runGrab(*session_, grab_, "kwin", "all");

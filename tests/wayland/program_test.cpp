@@ -177,10 +177,10 @@ protected:
     }
 
     // The program as a user starts it: Qt picks its platform itself, accessibility on.
-    void startProgram(int type, int save, int timer) {
+    void startProgram(int type, int save, int timer, const std::string& more = {}) {
         const std::string ini = "[CreatFlg]\ntype=" + std::to_string(type) +
                                 "\nsave=" + std::to_string(save) +
-                                "\ntimer=" + std::to_string(timer) + "\n";
+                                "\ntimer=" + std::to_string(timer) + "\n" + more;
         const ProcessResult w =
             session_->run({"sh", "-c",
                            "mkdir -p \"$HOME/.config/kelvoro\" && "
@@ -352,6 +352,9 @@ TEST_F(ProgramTest, CommandLineShotWritesTheScreensPixels) {
     ASSERT_EQ(pasted.exitCode, 0) << pasted.err;
     const QImage png = QImage::fromData(reinterpret_cast<const uchar*>(pasted.out.data()),
                                         int(pasted.out.size()), "PNG");
+    // Another client takes the clipboard (here: empties it): ours lets go and ends.
+    session_->run({"wl-copy", "--clear"});
+    EXPECT_EQ(session_->run({"wl-paste", "--list-types"}).out, "");
     ASSERT_EQ(png.size(), bmp.image.size());
     const QImage pngRgb = png.convertToFormat(QImage::Format_RGB32);
     for (int y = 0; y < png.height(); ++y)
@@ -435,6 +438,42 @@ TEST_F(ProgramTest, ShotOfTheActiveWindowTakesTheWindowBelowOrThePersonsPick) {
     ASSERT_TRUE(content);
     EXPECT_TRUE(barsWhole(bmp.image, *content)) << "the program's window is in its picture";
     expectBackOnScreen(d);
+}
+
+// Sway stands for the Wayland sessions here: wl-paste reads the clipboard through its data
+// control, without a window of its own to focus. "Shot" is pressed from a keyboard (a virtual
+// one; the headless session has none), as the compositor hands the clipboard only to a program
+// that has had input.
+TEST_F(ProgramTest, TheShotIsOnTheClipboardOnceTheWindowIsBack) {
+    if (kCompositor != Compositor::Sway)
+        GTEST_SKIP() << "the clipboard is read back on sway";
+    startProgram(1, 1, 1, "[Capture]\nclipboard=1\n");  // All Screen, BMP, 1 second
+    ASSERT_TRUE(waitForWindowOverPattern());
+    // The program's window has the keyboard; a moment for it to take the new keyboard (keys sent
+    // before would be lost), then from "All Screen" to "Shot": the timer, the format, "Opt",
+    // "Inf", "Shot".
+    session_->run({"swaymsg", "[title=\"^Kelvoro$\"] focus"});
+    const ProcessResult keys =
+        session_->run({"wtype", "-s", "1000", "-d", "50", "-k", "Tab", "-k", "Tab", "-k", "Tab",
+                       "-k", "Tab", "-k", "Tab", "-k", "space"});
+    ASSERT_EQ(keys.exitCode, 0) << keys.err;
+    const fs::path file = fs::path(session_->home()) / "Desktop" / "ALL_B00.bmp";
+    ProcessResult types;
+    for (int i = 0; i < 80; ++i) {
+        types = session_->run({"wl-paste", "--list-types"});
+        if (types.out.find("image/png") != std::string::npos)
+            break;
+        std::this_thread::sleep_for(250ms);
+    }
+    EXPECT_NE(types.out.find("text/uri-list"), std::string::npos) << types.out << types.err;
+    const QImage shot = readBmp(takeDesktopFile("ALL_B00.bmp")).image;
+    ASSERT_FALSE(shot.isNull()) << ::testing::PrintToString(desktopFiles());
+    const ProcessResult png = session_->run({"wl-paste", "--type", "image/png"});
+    const QImage pasted = QImage::fromData(QByteArray::fromStdString(png.out), "PNG")
+                              .convertToFormat(QImage::Format_RGB32);
+    EXPECT_TRUE(pasted == shot) << "the clipboard's picture is the file's, exactly";
+    const ProcessResult uris = session_->run({"wl-paste", "--type", "text/uri-list"});
+    EXPECT_NE(uris.out.find("file://" + file.string()), std::string::npos) << uris.out;
 }
 
 }  // namespace

@@ -1,8 +1,8 @@
-// kvr_wl_grab kwin|portal all|active|monitors OUT.png [LIMIT_MS [LINGER_MS]]: one shot through a Wayland
-// source as the main window takes it (the source prepared; for the portal, the shortest
-// countdown; the grab), written losslessly for the tests to compare; "W H MS" on stdout, the
-// user's message on stderr (exit 1) when the source refuses, exit 4 when the person cancelled.
-// Run inside the session as its user.
+// kvr_wl_grab kwin|portal all|active|pointer-monitor|monitors|output=NAME OUT.png
+// [LIMIT_MS [LINGER_MS]]: one shot through a Wayland source as the main window takes it (the
+// source prepared; for the portal, the shortest countdown; the grab), written losslessly for the
+// tests to compare; "W H MS" on stdout, the user's message on stderr (exit 1) when the source
+// refuses, exit 4 when the person cancelled. Run inside the session as its user.
 #include <QCoreApplication>
 #include <QImage>
 #include <QTimer>
@@ -18,12 +18,23 @@
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     if (argc < 4) {
-        std::fprintf(stderr, "usage: kvr_wl_grab kwin|portal all|active|monitors OUT.png [LIMIT_MS]\n");
+        std::fprintf(stderr,
+                     "usage: kvr_wl_grab kwin|portal "
+                     "all|active|pointer-monitor|monitors|output=NAME OUT.png [LIMIT_MS]\n");
         return 2;
     }
     const std::string which = argv[1];
     const kvr::ShotMode mode = std::strcmp(argv[2], "active") == 0 ? kvr::ShotMode::ActiveWindow
                                                                    : kvr::ShotMode::AllScreen;
+    kvr::ShotRequest request;
+    request.mode = mode;
+    const std::string choice = argv[2];
+    if (choice == "pointer-monitor")
+        request.monitor = kvr::MonitorChoice::UnderPointer;
+    else if (choice == "monitors")
+        request.monitor = kvr::MonitorChoice::All;
+    else if (choice.rfind("output=", 0) == 0)
+        request.output = choice.substr(7);
     std::unique_ptr<kvr::ScreenSource> source =
         which == "kwin" ? kvr::makeKWinSource()
         : argc > 4      ? kvr::makePortalSource({std::chrono::milliseconds(std::stol(argv[4])),
@@ -38,10 +49,6 @@ int main(int argc, char** argv) {
         }
     };
     try {
-        kvr::ShotRequest request;
-        request.mode = mode;
-        if (std::strcmp(argv[2], "monitors") == 0)
-            request.monitor = kvr::MonitorChoice::All;
         source->prepare(request);
         if (which == "portal") {
             QTimer::singleShot(1000, &app, &QCoreApplication::quit);

@@ -1,6 +1,6 @@
-// kvr_wl_shot all|active OUT.ppm: one grab from the wlroots source, written as a binary PPM
-// (exact pixels, unlike JPEG). On a failure: the user's message on stderr, exit 1, no file.
-// Run inside the session under test, as its user.
+// kvr_wl_shot all|active|pointer-monitor|monitors|output=NAME[+pointer] OUT.ppm: one grab from
+// the wlroots source, written as a binary PPM (exact pixels, unlike JPEG). On a failure: the
+// user's message on stderr, exit 1, no file. Run inside the session under test, as its user.
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -44,16 +44,32 @@ bool writePpm(const kvr::Picture& p, const std::string& path) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 3 || (std::strcmp(argv[1], "all") != 0 && std::strcmp(argv[1], "active") != 0)) {
-        std::fprintf(stderr, "usage: kvr_wl_shot all|active OUT.ppm\n");
+    std::string what = argc == 3 ? argv[1] : "";
+    kvr::ShotRequest request;
+    if (const size_t plus = what.find("+pointer"); plus != std::string::npos) {
+        request.pointer = true;
+        what.erase(plus);
+    }
+    if (what == "active")
+        request.mode = kvr::ShotMode::ActiveWindow;
+    else if (what == "pointer-monitor")
+        request.monitor = kvr::MonitorChoice::UnderPointer;
+    else if (what == "monitors")
+        request.monitor = kvr::MonitorChoice::All;
+    else if (what.rfind("output=", 0) == 0)
+        request.output = what.substr(7);
+    else if (what != "all") {
+        std::fprintf(stderr,
+                     "usage: kvr_wl_shot "
+                     "all|active|pointer-monitor|monitors|output=NAME[+pointer] OUT.ppm\n");
         return 2;
     }
-    const auto mode =
-        std::strcmp(argv[1], "all") == 0 ? kvr::ShotMode::AllScreen : kvr::ShotMode::ActiveWindow;
     auto source = kvr::makeWlrootsSource();
-    std::printf("supports %s: %d\n", argv[1], source->supports(mode) ? 1 : 0);
+    std::printf("supports %s: %d\n", argv[1], source->supports(request.mode) ? 1 : 0);
+    const char* refused = source->refusal(kvr::CaptureChoice::MonitorUnderPointer);
+    std::printf("refuses pointer-monitor: %s\n", refused ? refused : "no");
     try {
-        const kvr::Picture picture = source->grab(mode);
+        const kvr::Picture picture = source->grab(request);
         if (picture.bitsPerPixel < 16 || !writePpm(picture, argv[2])) {
             std::fprintf(stderr, "cannot write %s\n", argv[2]);
             return 3;

@@ -20,6 +20,7 @@ using kvr::test::WaylandSession;
 namespace {
 
 constexpr char kNoWindow[] = "Windowの取得に失敗しました";
+constexpr char kNoPointerMonitor[] = "このデスクトップはマウスポインタのあるモニターを教えません";
 constexpr char kActiveWindowUnsupported[] =
     "このデスクトップではアクティブウィンドウを取得できません";
 
@@ -330,31 +331,78 @@ TEST_F(WlrootsSourceTest, RotatedOutputGivesTheUprightScreen) {
          std::to_string(WaylandSession::kPatternY));
 }
 
-// Two outputs: the whole screen is the first in sway's order, wherever the focus is.
-TEST(WlrootsTwoOutputs, WholeScreenIsTheFirstOutput) {
+// Two outputs side by side, the pattern window on the first: which output each choice takes,
+// wherever the focus is.
+TEST(WlrootsTwoOutputs, EachChoiceTakesItsOutputs) {
     auto session = WaylandSession::start(Compositor::Sway, 2);
     session->showPattern();
     const std::string shot = session->installProgram(KVR_WL_SHOT);
     const std::string out = session->home() + "/Pictures/shot.ppm";
-    ASSERT_EQ(session->run({"swaymsg", "focus output HEADLESS-2"}).exitCode, 0);
-    const ProcessResult r = session->run({shot, "all", out});
-    ASSERT_EQ(r.exitCode, 0) << r.err;
-    const auto img = readPpm(out);
-    ASSERT_TRUE(img);
-    EXPECT_EQ(img->width, WaylandSession::kOutputWidth);
-    EXPECT_EQ(img->height, WaylandSession::kOutputHeight);
-    // The pattern window sits on the first output, left half of the layout.
-    const int bar = WaylandSession::kPatternBarWidth;
-    int found = 0;
-    for (int i = 0; i < 8; ++i)
-        for (int x = WaylandSession::kPatternX; x < WaylandSession::kPatternX + 700; ++x)
-            if (img->at(x, WaylandSession::kPatternY + 100) == WaylandSession::kPatternColours[i] &&
-                img->at(x + bar / 2, WaylandSession::kPatternY + 100) ==
-                    WaylandSession::kPatternColours[i]) {
-                ++found;
-                break;
-            }
-    EXPECT_EQ(found, 8);
+    {
+        // The whole screen is the first in sway's order, wherever the focus is.
+        ASSERT_EQ(session->run({"swaymsg", "focus output HEADLESS-2"}).exitCode, 0);
+        const ProcessResult r = session->run({shot, "all", out});
+        ASSERT_EQ(r.exitCode, 0) << r.err;
+        const auto img = readPpm(out);
+        ASSERT_TRUE(img);
+        EXPECT_EQ(img->width, WaylandSession::kOutputWidth);
+        EXPECT_EQ(img->height, WaylandSession::kOutputHeight);
+        // The pattern window sits on the first output, left half of the layout.
+        const int bar = WaylandSession::kPatternBarWidth;
+        int found = 0;
+        for (int i = 0; i < 8; ++i)
+            for (int x = WaylandSession::kPatternX; x < WaylandSession::kPatternX + 700; ++x)
+                if (img->at(x, WaylandSession::kPatternY + 100) ==
+                        WaylandSession::kPatternColours[i] &&
+                    img->at(x + bar / 2, WaylandSession::kPatternY + 100) ==
+                        WaylandSession::kPatternColours[i]) {
+                    ++found;
+                    break;
+                }
+        EXPECT_EQ(found, 8);
+    }
+    const int w = WaylandSession::kOutputWidth, h = WaylandSession::kOutputHeight;
+    // Whether the pattern's first bar shows where the fixture put it, `shift` to the right.
+    const auto patternAt = [](const Image& img, int shift) {
+        return filledWith(
+            img, {WaylandSession::kPatternX + shift + 20, WaylandSession::kPatternY + 100, 10, 10},
+            WaylandSession::kPatternColours[0]);
+    };
+    const struct {
+        const char* focus;
+        const char* what;
+        int width;
+        bool pattern;
+    } rows[] = {
+        {"HEADLESS-2", "pointer-monitor", w, false},
+        {"HEADLESS-1", "pointer-monitor", w, true},
+        {"HEADLESS-2", "output=HEADLESS-2", w, false},
+        {"HEADLESS-2", "monitors", 2 * w, true},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        ASSERT_EQ(session->run({"swaymsg", std::string("focus output ") + row.focus}).exitCode, 0);
+        std::remove(out.c_str());
+        const ProcessResult r = session->run({shot, row.what, out});
+        EXPECT_NE(r.out.find("refuses pointer-monitor: no"), std::string::npos) << r.out;
+        ASSERT_EQ(r.exitCode, 0) << r.err;
+        const auto img = readPpm(out);
+        ASSERT_TRUE(img);
+        EXPECT_EQ(img->width, row.width);
+        EXPECT_EQ(img->height, h);
+        EXPECT_EQ(bool(patternAt(*img, 0)), row.pattern);
+    }
+
+    const ProcessResult unknown = session->run({shot, "output=NOPE-7", out});
+    EXPECT_EQ(unknown.exitCode, 1);
+    EXPECT_NE(unknown.err.find("モニター NOPE-7 が見つかりません"), std::string::npos)
+        << unknown.err;
+    // Without sway's IPC nothing says where the pointer is: refused, with the reason.
+    const ProcessResult bare =
+        session->run({shot, "all", out}, std::chrono::seconds(30), {"SWAYSOCK="});
+    EXPECT_NE(bare.out.find("refuses pointer-monitor: " + std::string(kNoPointerMonitor)),
+              std::string::npos)
+        << bare.out;
 }
 
 }  // namespace

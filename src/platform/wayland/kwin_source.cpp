@@ -208,9 +208,10 @@ Picture toPicture(Capture&& cap) {
     return pictureOfRgb32(std::make_shared<QImage>(wrapped.convertToFormat(QImage::Format_RGB32)));
 }
 
-QVariantMap shotOptions() {
+QVariantMap shotOptions(bool pointer = false) {
     // Native resolution: a scaled output gives its real pixels, not the logical size.
-    return {{QStringLiteral("native-resolution"), true}, {QStringLiteral("include-cursor"), false}};
+    return {{QStringLiteral("native-resolution"), true},
+            {QStringLiteral("include-cursor"), pointer}};
 }
 
 // The frame (title bar included, shadow excluded) of a window, from KWin's window list.
@@ -237,7 +238,21 @@ public:
         const std::vector<WaylandOutput> outputs = listWaylandOutputs();
         const WaylandOutput& screen = primaryOutput(outputs);
         if (mode == ShotMode::AllScreen) {
-            return captureKWinOutput(screen.name);
+            const QVariantMap options = shotOptions(request.pointer);
+            std::string name = screen.name;
+            if (!request.output.empty()) {
+                name = request.output;
+                if (std::none_of(outputs.begin(), outputs.end(),
+                                 [&](const WaylandOutput& o) { return o.name == name; }))
+                    throw KvrError(text::kNoSuchMonitor, {name});
+            } else if (request.monitor == MonitorChoice::UnderPointer) {
+                // KWin's active screen: the one the pointer is on, by KWin's default.
+                return toPicture(capture(QStringLiteral("CaptureActiveScreen"), {}, options, mode));
+            } else if (request.monitor == MonitorChoice::All) {
+                return toPicture(capture(QStringLiteral("CaptureWorkspace"), {}, options, mode));
+            }
+            return toPicture(capture(QStringLiteral("CaptureScreen"),
+                                     {QString::fromStdString(name)}, options, mode));
         }
         // The window's own picture either lacks the title bar or carries the shadow, whose
         // width KWin does not tell; so ask which window is active (its small undecorated
@@ -255,7 +270,7 @@ public:
             throw KvrError(text::kNoWindow, {});
         return toPicture(capture(QStringLiteral("CaptureArea"),
                                  {area->x, area->y, uint(area->width), uint(area->height)},
-                                 shotOptions(), mode));
+                                 shotOptions(request.pointer), mode));
     }
 };
 

@@ -20,6 +20,7 @@
 #include "base/peer_limits.h"
 #include "base/screen.h"
 #include "base/texts.h"
+#include "platform/wayland/output_mosaic.h"
 #include "platform/wayland/shm_picture.h"
 #include "platform/wayland/sway_ipc.h"
 #include "platform/wayland/wayland_dispatch.h"
@@ -41,6 +42,7 @@ struct Output {
     std::string name;  // wl_output version 4 and later
     int x = 0, y = 0;  // position in the layout
     int32_t transform = WL_OUTPUT_TRANSFORM_NORMAL;
+    int32_t scale = 1;
 };
 
 struct ShmOffer {
@@ -96,7 +98,9 @@ void outputGeometry(void* data, wl_output*, int32_t x, int32_t y, int32_t, int32
 }
 void outputMode(void*, wl_output*, uint32_t, int32_t, int32_t, int32_t) {}
 void outputDone(void*, wl_output*) {}
-void outputScale(void*, wl_output*, int32_t) {}
+void outputScale(void* data, wl_output*, int32_t factor) {
+    static_cast<Output*>(data)->scale = factor > 0 ? factor : 1;
+}
 void outputName(void* data, wl_output*, const char* name) {
     static_cast<Output*>(data)->name = name ? name : "";
 }
@@ -171,6 +175,13 @@ public:
         return mode == ShotMode::AllScreen || !swaySocket_.empty();
     }
 
+    // Only sway says which output the pointer is on (its focused one).
+    const char* refusal(CaptureChoice choice) const override {
+        return choice == CaptureChoice::MonitorUnderPointer && swaySocket_.empty()
+                   ? text::kNoPointerMonitor
+                   : nullptr;
+    }
+
     using ScreenSource::grab;
     Picture grab(const ShotRequest& request) override {
         const ShotMode mode = request.mode;
@@ -193,9 +204,14 @@ public:
         if (!swaySocket_.empty())
             if (auto reply = sway::request(swaySocket_, kSwayGetOutputs))
                 swayOutputs = sway::parseOutputs(*reply);
-        const Output& output = chooseOutput(c, swayOutputs);
+        if (mode == ShotMode::AllScreen && request.output.empty() &&
+            request.monitor == MonitorChoice::All)
+            return captureAll(c, swayOutputs, request.pointer);
+        const Output& output = mode == ShotMode::AllScreen
+                                   ? chooseOutput(c, swayOutputs, request)
+                                   : chooseOutput(c, swayOutputs, ShotRequest{});
 
-        Picture picture = capture(c, output);
+        Picture picture = capture(c, output, request.pointer);
 
         if (mode == ShotMode::AllScreen)
             return picture;
@@ -203,28 +219,70 @@ public:
     }
 
 private:
-    // Sway's first active output (sway has no primary; this is the one Qt and Xwayland treat
-    // as primary), else the first output the compositor announced.
-    const Output& chooseOutput(const Connection& c, const std::vector<sway::Output>& swayOutputs) {
-        if (!swayOutputs.empty()) {
-            const sway::Output& first = swayOutputs.front();
+    // A monitor named in the request; sway's focused output for the monitor under the pointer
+    // (sway moves the focus with the pointer unless told otherwise); else sway's first active
+    // output (sway has no primary; this is the one Qt and Xwayland treat as primary), else the
+    // first output the compositor announced.
+    const Output& chooseOutput(const Connection& c, const std::vector<sway::Output>& swayOutputs,
+                               const ShotRequest& request) {
+        if (!request.output.empty()) {
             for (const auto& o : c.outputs)
-                if (!o->name.empty() && o->name == first.name)
+                if (o->name == request.output)
                     return *o;
-            // wl_output before version 4 has no name: the layout position tells them apart.
-            for (const auto& o : c.outputs)
-                if (o->name.empty() && o->x == first.rect.x && o->y == first.rect.y)
-                    return *o;
+            throw KvrError(text::kNoSuchMonitor, {request.output});
+        }
+        const sway::Output* chosen = swayOutputs.empty() ? nullptr : &swayOutputs.front();
+        if (request.monitor == MonitorChoice::UnderPointer)
+            for (const sway::Output& o : swayOutputs)
+                if (o.focused)
+                    chosen = &o;
+        if (chosen) {
+            if (const Output* o = matching(c, *chosen))
+                return *o;
         }
         return *c.outputs.front();
     }
 
-    Picture capture(Connection& c, const Output& output) {
+    static const Output* matching(const Connection& c, const sway::Output& wanted) {
+        for (const auto& o : c.outputs)
+            if (!o->name.empty() && o->name == wanted.name)
+                return o.get();
+        // wl_output before version 4 has no name: the layout position tells them apart.
+        for (const auto& o : c.outputs)
+            if (o->name.empty() && o->x == wanted.rect.x && o->y == wanted.rect.y)
+                return o.get();
+        return nullptr;
+    }
+
+    // Every output in one picture, placed as the layout places it, at the largest scale. Sway's
+    // rectangles where it tells them; else the outputs' own positions and integer scales.
+    Picture captureAll(Connection& c, const std::vector<sway::Output>& swayOutputs, bool pointer) {
+        std::vector<PlacedPicture> placed;
+        for (const auto& o : c.outputs) {
+            const sway::Output* known = nullptr;
+            for (const sway::Output& s : swayOutputs)
+                if (matching(c, s) == o.get())
+                    known = &s;
+            if (!known && !swayOutputs.empty())
+                continue;  // an output sway does not have active (disabled)
+            Picture picture = capture(c, *o, pointer);
+            ScreenRect logical =
+                known ? known->rect
+                      : ScreenRect{o->x, o->y, picture.width / o->scale, picture.height / o->scale};
+            placed.push_back({std::move(picture), logical});
+        }
+        return composeOutputs(placed);
+    }
+
+    Picture capture(Connection& c, const Output& output, bool pointer) {
+        c.offers.clear();
+        c.buffersDone = c.ready = c.failed = false;
+        c.flags = 0;
         if (output.transform < WL_OUTPUT_TRANSFORM_NORMAL ||
             output.transform > WL_OUTPUT_TRANSFORM_FLIPPED_270)
             noPixels();
         zwlr_screencopy_frame_v1* frame =
-            zwlr_screencopy_manager_v1_capture_output(c.screencopy, 0, output.proxy);
+            zwlr_screencopy_manager_v1_capture_output(c.screencopy, pointer ? 1 : 0, output.proxy);
         zwlr_screencopy_frame_v1_add_listener(frame, &kFrameListener, &c);
         struct FrameGuard {
             zwlr_screencopy_frame_v1* f;

@@ -2,6 +2,7 @@
 
 #include "base/error.h"
 #include "platform/x11/display.h"
+#include "platform/x11/monitors.h"
 #include "platform/x11/root_image.h"
 #include "platform/x11/windows.h"
 
@@ -13,7 +14,9 @@ Picture X11ScreenSource::grab(const ShotRequest& request) {
     Display* dpy = c.display();
     const ScreenRect screen = primaryMonitor(dpy);
     ScreenRect region = screen;
-    if (mode == ShotMode::ActiveWindow) {
+    if (mode == ShotMode::AllScreen) {
+        region = wholeScreenArea(dpy, request);
+    } else {
         const auto window = activeWindowRect(dpy);
         const auto visible = window ? clipToScreen(*window, screen) : std::nullopt;
         if (!visible)
@@ -22,7 +25,29 @@ Picture X11ScreenSource::grab(const ShotRequest& request) {
     }
     if (c.handle->lost)
         throw KvrError(text::kNoResources, {});
-    return readRootImage(c, region);
+    Picture picture = readRootImage(c, region);
+    if (request.pointer)
+        drawPointer(dpy, picture, region);
+    return picture;
+}
+
+const char* X11ScreenSource::refusal(CaptureChoice choice) const {
+    // All monitors is the root; a name no monitor has is the grab's error.
+    if (choice == CaptureChoice::AllMonitors || choice == CaptureChoice::NamedOutput)
+        return nullptr;
+    try {
+        Display* dpy = connection().display();
+        if (choice == CaptureChoice::MonitorUnderPointer)
+            return monitorsListed(dpy) ? nullptr : text::kNoPointerMonitor;
+        const Visual* visual = DefaultVisual(dpy, DefaultScreen(dpy));
+        if (pointerImageAvailable(dpy) && visual->c_class == TrueColor &&
+            DefaultDepth(dpy, DefaultScreen(dpy)) >= 15)
+            return nullptr;
+    } catch (const KvrError&) {
+        // No display: the grab itself will say so.
+        return nullptr;
+    }
+    return text::kNoPointerPicture;
 }
 
 }  // namespace kvr::x11

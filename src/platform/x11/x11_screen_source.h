@@ -11,6 +11,8 @@ class X11ScreenSource final : public ScreenSource {
 public:
     const char* name() const override { return "x11"; }
     bool supports(ShotMode) const override { return true; }
+    // The pointer needs XFixes and a true-colour screen; the monitors come from RandR.
+    const char* refusal(CaptureChoice choice) const override;
     using ScreenSource::grab;
     Picture grab(const ShotRequest& request) override;
 };

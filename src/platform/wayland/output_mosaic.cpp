@@ -1,0 +1,66 @@
+#include "platform/wayland/output_mosaic.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "base/error.h"
+
+namespace kvr {
+
+Picture composeOutputs(const std::vector<PlacedPicture>& outputs) {
+    if (outputs.empty())
+        throw KvrError(text::kNoResources, {});
+    const Picture& first = outputs.front().picture;
+    const int bytes = first.bitsPerPixel / 8;
+    int left = outputs.front().logical.x, top = outputs.front().logical.y;
+    int right = left, bottom = top;
+    double scale = 1.0;
+    for (const PlacedPicture& o : outputs) {
+        const Picture& p = o.picture;
+        if (p.bitsPerPixel != first.bitsPerPixel || bytes < 2 || p.bitsPerPixel % 8 != 0 ||
+            p.redMask != first.redMask || p.greenMask != first.greenMask ||
+            p.blueMask != first.blueMask || p.byteOrder != first.byteOrder || p.empty() ||
+            o.logical.width <= 0 || o.logical.height <= 0)
+            throw KvrError(text::kNoResources, {});
+        left = std::min(left, o.logical.x);
+        top = std::min(top, o.logical.y);
+        right = std::max(right, o.logical.x + o.logical.width);
+        bottom = std::max(bottom, o.logical.y + o.logical.height);
+        scale = std::max(scale, double(p.width) / o.logical.width);
+    }
+    const double width = std::ceil((right - left) * scale);
+    const double height = std::ceil((bottom - top) * scale);
+    if (width > (1 << 16) || height > (1 << 16))
+        throw KvrError(text::kNoResources, {});
+    const size_t stride = size_t(width) * bytes;
+    Picture canvas = makeOwnedPicture(int(width), int(height), first.bitsPerPixel, stride);
+    canvas.byteOrder = first.byteOrder;
+    canvas.redMask = first.redMask;
+    canvas.greenMask = first.greenMask;
+    canvas.blueMask = first.blueMask;
+    uint8_t* out = mutablePixels(canvas);
+
+    for (const PlacedPicture& o : outputs) {
+        const Picture& p = o.picture;
+        const int x0 = int(std::lround((o.logical.x - left) * scale));
+        const int y0 = int(std::lround((o.logical.y - top) * scale));
+        const int w = std::min(int(std::lround(o.logical.width * scale)), canvas.width - x0);
+        const int h = std::min(int(std::lround(o.logical.height * scale)), canvas.height - y0);
+        for (int y = 0; y < h; ++y) {
+            uint8_t* row = out + size_t(y0 + y) * stride + size_t(x0) * bytes;
+            if (w == p.width && h == p.height) {
+                std::memcpy(row, p.row(y), size_t(w) * bytes);
+                continue;
+            }
+            // A smaller scale than the largest: nearest pixel, as the layout enlarges it.
+            const uint8_t* src = p.row(int(int64_t(y) * p.height / h));
+            for (int x = 0; x < w; ++x)
+                std::memcpy(row + size_t(x) * bytes, src + size_t(int64_t(x) * p.width / w) * bytes,
+                            size_t(bytes));
+        }
+    }
+    return canvas;
+}
+
+}  // namespace kvr

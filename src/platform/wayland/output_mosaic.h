@@ -1,0 +1,21 @@
+#pragma once
+// The pictures of several outputs put together in one, each where the layout places it, at the
+// largest scale among them (a 2x output keeps its pixels; a 1x one beside it is enlarged).
+// What lies outside every output stays black. Pure: no display needed.
+#include <vector>
+
+#include "base/picture.h"
+#include "base/screen.h"
+
+namespace kvr {
+
+struct PlacedPicture {
+    Picture picture;     // the output's own pixels, upright
+    ScreenRect logical;  // its place and size in the layout (logical pixels)
+};
+
+// The pictures must share one pixel format of whole bytes (one compositor's outputs do); raises
+// KvrError(kNoResources) otherwise or when there is nothing to place.
+Picture composeOutputs(const std::vector<PlacedPicture>& outputs);
+
+}  // namespace kvr

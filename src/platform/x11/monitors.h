@@ -1,0 +1,34 @@
+#pragma once
+// The monitors of an X server by RandR, for the capture choices beyond the primary monitor, and
+// the pointer's own picture.
+#include <X11/Xlib.h>
+
+#include <string>
+
+#include "base/picture.h"
+#include "base/screen.h"
+#include "base/screen_source.h"
+
+namespace kvr::x11 {
+
+// The root window's rectangle, asked of the server (it changes with the resolution).
+ScreenRect rootRect(Display* display);
+
+// The area a whole-screen shot covers: a monitor by its RandR name, the monitor under the pointer
+// (the primary one while the pointer is between monitors), every monitor (the whole root), or
+// the primary one. Raises text::kNoSuchMonitor for a name no active monitor has.
+ScreenRect wholeScreenArea(Display* display, const ShotRequest& request);
+
+// Whether the server lists its monitors (RandR 1.5), which the monitor under the pointer and a
+// monitor's name need.
+bool monitorsListed(Display* display);
+
+// Whether the server can give the pointer's picture (XFixes 2 or later).
+bool pointerImageAvailable(Display* display);
+
+// Draws the pointer's picture at its hot spot into a picture of region (root coordinates). The
+// picture's pixels are written in place: only for pictures of true-colour visuals at 16, 24 or 32
+// bits per pixel, which grabs of such screens are.
+void drawPointer(Display* display, Picture& picture, const ScreenRect& region);
+
+}  // namespace kvr::x11
