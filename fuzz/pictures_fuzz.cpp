@@ -184,10 +184,12 @@ uint16_t channel16(uint32_t v, uint32_t mask) {
 }
 
 void checkPng(const Picture& p) {
+    // The folder's name outlives every static string: the exit handler runs after their
+    // destructors.
+    static char folder[] = "/tmp/kvr-fuzz-png-XXXXXX";
     static const std::string path = [] {
-        char tmpl[] = "/tmp/kvr-fuzz-png-XXXXXX";
-        const std::string dir = mkdtemp(tmpl);
-        std::atexit([] { std::filesystem::remove_all(std::filesystem::path(path).parent_path()); });
+        const std::string dir = mkdtemp(folder);
+        std::atexit([] { std::filesystem::remove_all(folder); });
         return dir + "/p.png";
     }();
     savePng(p, path);
