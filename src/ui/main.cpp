@@ -37,6 +37,8 @@ const QString kIdleTitle = QString::fromUtf8(kvr::text::kTitle);
 // How often, and how far apart, the window checks that it really came back after a shot.
 constexpr int kComeBackChecks = 8;
 constexpr int kComeBackCheckMs = 250;
+// Putting it back where it stood: a busy window manager may take seconds to map it again.
+constexpr int kPlaceChecks = 24;
 
 QString countdownTitle(int seconds) {
     return kvr::fillTranslated(kvr::text::kCountdown, {QString::number(seconds)});
@@ -326,19 +328,18 @@ void TForm1::comeBackAfterCountdown() {
     raise();
     activateWindow();
     ensureBackOnScreen(kComeBackChecks);
-    restorePlace(kComeBackChecks);
+    restorePlace(kPlaceChecks);
 }
 
 void TForm1::restorePlace(int checksLeft) {
     // The desktop places a window shown again as it likes (sway in the middle, i3 off by its
     // frame): it goes back where it stood once the desktop has it on screen.
-    QTimer::singleShot(checksLeft == kComeBackChecks ? 0 : kComeBackCheckMs, this,
-                       [this, checksLeft] {
-                           if (Timer1->isActive())
-                               return;  // the next shot's countdown
-                           if (!services_.windowManager.restorePlace(winId()) && checksLeft > 1)
-                               restorePlace(checksLeft - 1);
-                       });
+    QTimer::singleShot(checksLeft == kPlaceChecks ? 0 : kComeBackCheckMs, this, [this, checksLeft] {
+        if (Timer1->isActive())
+            return;  // the next shot's countdown
+        if (!services_.windowManager.restorePlace(winId()) && checksLeft > 1)
+            restorePlace(checksLeft - 1);
+    });
 }
 
 void TForm1::ensureBackOnScreen(int checksLeft) {

@@ -38,4 +38,4 @@ add_library(kvr_dbus_module MODULE ${CMAKE_CURRENT_LIST_DIR}/dbus_module.cpp)
 set_target_properties(kvr_dbus_module PROPERTIES OUTPUT_NAME kvr-dbus PREFIX ""
                       LIBRARY_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
 target_link_libraries(kvr_dbus_module PRIVATE kvr_dbus_sources)
-target_link_options(kvr_dbus_module PRIVATE LINKER:--exclude-libs,ALL LINKER:--no-undefined)
+target_link_options(kvr_dbus_module PRIVATE LINKER:--exclude-libs,ALL ${KVR_MODULE_NO_UNDEFINED})

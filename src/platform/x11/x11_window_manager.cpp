@@ -40,7 +40,7 @@ void X11WindowManager::rememberPlace(WindowId window) {
     if (place_)
         asked_ = *place_;
     moves_ = 0;
-    seenInPlace_ = false;
+    lastSeen_.reset();
 }
 
 bool X11WindowManager::restorePlace(WindowId window) {
@@ -50,23 +50,22 @@ bool X11WindowManager::restorePlace(WindowId window) {
     if (windowOffScreen(display, Window(window)))
         return false;  // not back yet
     const auto now = windowPlace(display, Window(window));
-    // A few moves at most: a window manager that will not move it keeps it where it put it.
-    constexpr int kMaxMoves = 3;
-    if (!now || moves_ >= kMaxMoves) {
+    if (!now) {
         place_.reset();
         return true;
     }
-    // The window manager may still be placing a window it has just mapped: in place at two
-    // checks in a row is done.
-    if (*now == *place_) {
-        if (seenInPlace_) {
-            place_.reset();
-            return true;
-        }
-        seenInPlace_ = true;
+    // The window manager may still be placing a window it has just mapped (or moved): only a
+    // place seen at two checks in a row is acted on, so a passing one is never "corrected".
+    if (lastSeen_ != now) {
+        lastSeen_ = now;
         return false;
     }
-    seenInPlace_ = false;
+    // A few moves at most: a window manager that will not move it keeps it where it put it.
+    constexpr int kMaxMoves = 3;
+    if (*now == *place_ || moves_ >= kMaxMoves) {
+        place_.reset();
+        return true;
+    }
     // Asked for the place itself first (a window manager honours a client's move as asked), then
     // by what it is still off.
     if (moves_ > 0) {
@@ -74,6 +73,7 @@ bool X11WindowManager::restorePlace(WindowId window) {
         asked_.second += place_->second - now->second;
     }
     ++moves_;
+    lastSeen_.reset();
     moveWindow(display, Window(window), asked_.first, asked_.second);
     return false;
 }

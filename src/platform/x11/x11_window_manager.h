@@ -36,7 +36,7 @@ private:
     std::optional<Point> place_;  // where the window stood, root coordinates
     Point asked_;                 // the position last asked for
     int moves_ = 0;
-    bool seenInPlace_ = false;
+    std::optional<Point> lastSeen_;  // where the window was at the check before
 };
 
 }  // namespace kvr::x11
