@@ -22,16 +22,6 @@ std::string stripTrailingSlashes(std::string path) {
     return path;
 }
 
-std::string accountHome() {
-    std::vector<char> buffer(16384);
-    passwd entry{};
-    passwd* found = nullptr;
-    if (getpwuid_r(getuid(), &entry, buffer.data(), buffer.size(), &found) != 0 || !found ||
-        !found->pw_dir)
-        return "";
-    return found->pw_dir;
-}
-
 // The whole file when it is a regular file of sensible size. O_NONBLOCK: opening a FIFO would
 // otherwise wait for a writer.
 std::optional<std::string> readSmallRegularFile(const std::string& path) {
@@ -89,6 +79,16 @@ bool parseLine(const std::string& line, const std::string& key, const std::strin
 }
 
 }  // namespace
+
+std::string accountHome() {
+    std::vector<char> buffer(16384);
+    passwd entry{};
+    passwd* found = nullptr;
+    if (getpwuid_r(getuid(), &entry, buffer.data(), buffer.size(), &found) != 0 || !found ||
+        !found->pw_dir)
+        return "";
+    return found->pw_dir;
+}
 
 std::string homeFolder() {
     std::string home;

@@ -5,6 +5,9 @@
 
 namespace kvr {
 
+// The account's home folder from the user database; empty when it is not known.
+std::string accountHome();
+
 // The user's home folder: $HOME when it is absolute (a relative one is ignored, as the XDG rules
 // say), else the account's; "/" when neither is known. No trailing "/" except for "/" itself.
 std::string homeFolder();

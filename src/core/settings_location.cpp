@@ -1,13 +1,13 @@
 #include "core/settings_location.h"
 
-#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>
 #include <system_error>
-#include <vector>
+
+#include "base/user_dirs.h"
 
 namespace kvr {
 
@@ -27,16 +27,6 @@ std::string withoutTrailingSlashes(std::string path) {
 std::string environment(const char* name) {
     const char* value = std::getenv(name);
     return value ? value : "";
-}
-
-std::string accountHome() {
-    std::vector<char> buffer(16384);
-    passwd entry{};
-    passwd* found = nullptr;
-    if (getpwuid_r(getuid(), &entry, buffer.data(), buffer.size(), &found) != 0 || !found ||
-        !found->pw_dir)
-        return "";
-    return found->pw_dir;
 }
 
 }  // namespace
