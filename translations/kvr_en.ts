@@ -417,11 +417,11 @@
         <translation>The shot was cancelled</translation>
     </message>
     <message>
-        <source>このデスクトップでは、マウスポインタのあるモニタを選んで撮影できません</source>
+        <source>このデスクトップでは、マウスポインタのあるモニターを選んで撮影できません</source>
         <translation>This desktop does not let programs take the monitor under the mouse pointer</translation>
     </message>
     <message>
-        <source>このデスクトップでは、モニタを名前で選んで撮影できません</source>
+        <source>このデスクトップでは、モニターを名前で選んで撮影できません</source>
         <translation>This desktop does not let programs choose a monitor by its name</translation>
     </message>
     <message>

@@ -73,9 +73,9 @@ inline constexpr char kShotCancelled[] = "撮影は取り消されました";
 
 // Capture choices a desktop cannot honour (the options dialog's reason for a disabled choice).
 inline constexpr char kPortalNoPointerMonitor[] =
-    "このデスクトップでは、マウスポインタのあるモニタを選んで撮影できません";
+    "このデスクトップでは、マウスポインタのあるモニターを選んで撮影できません";
 inline constexpr char kPortalNoNamedOutput[] =
-    "このデスクトップでは、モニタを名前で選んで撮影できません";
+    "このデスクトップでは、モニターを名前で選んで撮影できません";
 inline constexpr char kPortalNoPointer[] = "このデスクトップでは、マウスポインタを写せません";
 
 // A part of the program that needs the toolkit could not be loaded (%1: its file, %2: why).
