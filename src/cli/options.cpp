@@ -26,13 +26,13 @@ std::optional<int> numberIn(std::string_view text, int low, int high) {
     return value;
 }
 
-struct OptionSpec {
+struct OptionKind {
     char shortName;
     const char* longName;
     bool takesValue;
 };
 
-constexpr OptionSpec kOptions[] = {
+constexpr OptionKind kOptions[] = {
     {'d', "delay", true},      {'w', "window", false},  {'m', "monitor", true},
     {'t', "type", true},       {'o', "output", true},   {'q', "quality", true},
     {'\0', "grey", false},     {'p', "pointer", false}, {'c', "clipboard", false},
@@ -40,15 +40,15 @@ constexpr OptionSpec kOptions[] = {
     {'\0', "shot", false},
 };
 
-const OptionSpec* findShort(char c) {
-    for (const OptionSpec& o : kOptions)
+const OptionKind* findShort(char c) {
+    for (const OptionKind& o : kOptions)
         if (o.shortName == c)
             return &o;
     return nullptr;
 }
 
-const OptionSpec* findLong(std::string_view name) {
-    for (const OptionSpec& o : kOptions)
+const OptionKind* findLong(std::string_view name) {
+    for (const OptionKind& o : kOptions)
         if (name == o.longName)
             return &o;
     return nullptr;
@@ -68,28 +68,28 @@ public:
             if (arg.size() > 2 && arg.compare(0, 2, "--") == 0) {
                 const size_t eq = arg.find('=');
                 const std::string name = arg.substr(2, eq == std::string::npos ? eq : eq - 2);
-                const OptionSpec* spec = findLong(name);
-                if (!spec)
+                const OptionKind* option = findLong(name);
+                if (!option)
                     return fail(text::kCliUnknownOption, arg);
                 std::optional<std::string> value;
                 if (eq != std::string::npos) {
-                    if (!spec->takesValue)
+                    if (!option->takesValue)
                         return fail(text::kCliNoValueWanted, "--" + name);
                     value = arg.substr(eq + 1);
-                } else if (spec->takesValue) {
+                } else if (option->takesValue) {
                     if (++i == args.size())
                         return fail(text::kCliValueMissing, arg);
                     value = args[i];
                 }
-                apply(*spec, value, monitorGiven);
+                apply(*option, value, monitorGiven);
             } else if (arg.size() > 1 && arg[0] == '-' && arg != "--") {
                 // Short options may be grouped (-wp); a value follows its letter or the next word.
                 for (size_t k = 1; k < arg.size() && !failed(); ++k) {
-                    const OptionSpec* spec = findShort(arg[k]);
-                    if (!spec)
+                    const OptionKind* option = findShort(arg[k]);
+                    if (!option)
                         return fail(text::kCliUnknownOption, std::string("-") + arg[k]);
                     std::optional<std::string> value;
-                    if (spec->takesValue) {
+                    if (option->takesValue) {
                         if (k + 1 < arg.size())
                             value = arg.substr(k + 1);
                         else if (++i < args.size())
@@ -98,7 +98,7 @@ public:
                             return fail(text::kCliValueMissing, std::string("-") + arg[k]);
                         k = arg.size();
                     }
-                    apply(*spec, value, monitorGiven);
+                    apply(*option, value, monitorGiven);
                 }
             } else {
                 return fail(text::kCliUnexpectedArgument, arg);
@@ -129,11 +129,11 @@ private:
         return line_;
     }
 
-    void apply(const OptionSpec& spec, const std::optional<std::string>& value,
+    void apply(const OptionKind& option, const std::optional<std::string>& value,
                bool& monitorGiven) {
         ShotOptions& shot = line_.shot;
         const std::string v = value.value_or("");
-        switch (spec.shortName) {
+        switch (option.shortName) {
             case 'd':
                 if (const auto seconds = numberIn(v, 0, 3600))
                     shot.delay = *seconds;
@@ -193,7 +193,7 @@ private:
             default:
                 break;
         }
-        if (std::string_view(spec.longName) == "grey")
+        if (std::string_view(option.longName) == "grey")
             shot.grey = true;
         // --shot itself only says: no window.
     }
