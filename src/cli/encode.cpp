@@ -49,41 +49,24 @@ std::vector<uint8_t> pngBytes(const Picture& picture) {
 
 }  // namespace
 
-SaveFormat saveFormatOf(ImageType type) {
+const char* mimeTypeOf(SaveFormat type) {
     switch (type) {
-        case ImageType::Bmp:
-            return SaveFormat::Bmp;
-        case ImageType::Png:
-            return SaveFormat::Png;
-        case ImageType::Jpeg:
-            break;
-    }
-    return SaveFormat::Jpeg;
-}
-
-const char* mimeTypeOf(ImageType type) {
-    switch (type) {
-        case ImageType::Bmp:
+        case SaveFormat::Bmp:
             return "image/bmp";
-        case ImageType::Png:
+        case SaveFormat::Png:
             return "image/png";
-        case ImageType::Jpeg:
+        case SaveFormat::Jpeg:
             break;
     }
     return "image/jpeg";
 }
 
-ImageType clipboardType(ImageType) {
-    // What image viewers, editors and browsers all take from the clipboard, lossless.
-    return ImageType::Png;
-}
-
-EncodedPicture encodePicture(const Picture& picture, ImageType type, const JpegOptions& jpeg) {
+EncodedPicture encodePicture(const Picture& picture, SaveFormat type, const JpegOptions& jpeg) {
     EncodedPicture out;
     out.type = type;
     if (picture.empty())
         return out;  // an empty picture is an empty file, as the writers make it
-    switch (saveFormatOf(type)) {
+    switch (type) {
         case SaveFormat::Bmp: {
             const BmpImage bmp = makeBmp(picture);
             for (const auto& [data, size] :

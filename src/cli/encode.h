@@ -11,21 +11,15 @@
 namespace kvr::cli {
 
 struct EncodedPicture {
-    ImageType type = ImageType::Jpeg;
+    SaveFormat type = SaveFormat::Jpeg;
     std::vector<uint8_t> bytes;
 };
 
-// The core's format of a type: the one place where the command line's names meet the writers.
-SaveFormat saveFormatOf(ImageType type);
-
 // The media type of a type ("image/jpeg", ...).
-const char* mimeTypeOf(ImageType type);
-
-// What the clipboard is given for a shot of that type: what other programs paste best.
-ImageType clipboardType(ImageType shotType);
+const char* mimeTypeOf(SaveFormat type);
 
 // Raises the writers' errors (JPEG, out of memory).
-EncodedPicture encodePicture(const Picture& picture, ImageType type, const JpegOptions& jpeg);
+EncodedPicture encodePicture(const Picture& picture, SaveFormat type, const JpegOptions& jpeg);
 
 // Every byte to stdout; a failed write (a closed pipe) raises text::kWriteError.
 void writeToStdout(const EncodedPicture& encoded);

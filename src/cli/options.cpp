@@ -206,18 +206,18 @@ private:
 
 }  // namespace
 
-std::optional<ImageType> imageTypeNamed(std::string_view name) {
+std::optional<SaveFormat> imageTypeNamed(std::string_view name) {
     const std::string n = lower(name);
     if (n == "jpeg" || n == "jpg")
-        return ImageType::Jpeg;
+        return SaveFormat::Jpeg;
     if (n == "png")
-        return ImageType::Png;
+        return SaveFormat::Png;
     if (n == "bmp")
-        return ImageType::Bmp;
+        return SaveFormat::Bmp;
     return std::nullopt;
 }
 
-std::optional<ImageType> imageTypeOfPath(std::string_view path) {
+std::optional<SaveFormat> imageTypeOfPath(std::string_view path) {
     const size_t dot = path.rfind('.');
     const size_t slash = path.rfind('/');
     if (dot == std::string_view::npos || (slash != std::string_view::npos && dot < slash))

@@ -6,21 +6,19 @@
 #include <vector>
 
 #include "base/screen_source.h"
+#include "core/choices.h"
 
 namespace kvr::cli {
 
-// The file types the command line names (-t, or the output's extension).
-enum class ImageType { Jpeg, Png, Bmp };
-
 // "jpeg", "jpg", "png", "bmp" in any case; nothing for another word.
-std::optional<ImageType> imageTypeNamed(std::string_view name);
+std::optional<SaveFormat> imageTypeNamed(std::string_view name);
 // The type an output path's extension names (".jpg", ".jpeg", ".png", ".bmp"), if any.
-std::optional<ImageType> imageTypeOfPath(std::string_view path);
+std::optional<SaveFormat> imageTypeOfPath(std::string_view path);
 
 struct ShotOptions {
     int delay = 0;  // seconds
     ShotRequest request;
-    std::optional<ImageType> type;
+    std::optional<SaveFormat> type;
     std::optional<std::string> output;  // a file, a folder, or "-" for stdout
     std::optional<int> quality;         // 1..100
     bool grey = false;

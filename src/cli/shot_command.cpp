@@ -98,11 +98,11 @@ int shoot(const ShotOptions& options) {
     const StartupSettings saved = readStartupSettings(settings);
 
     // The type: -t, else the output's extension, else the saved choice.
-    std::optional<ImageType> type = options.type;
+    std::optional<SaveFormat> type = options.type;
     if (!type && options.output && *options.output != "-")
         type = imageTypeOfPath(*options.output);
     if (!type)
-        type = saved.save == 0 ? ImageType::Jpeg : saved.png ? ImageType::Png : ImageType::Bmp;
+        type = saved.save == 0 ? SaveFormat::Jpeg : saved.png ? SaveFormat::Png : SaveFormat::Bmp;
     JpegOptions jpeg = readJpegOptions(settings);
     if (options.quality)
         jpeg.quality = uint8_t(*options.quality);
@@ -110,7 +110,7 @@ int shoot(const ShotOptions& options) {
 
     ShotChoices choices;
     choices.mode = options.request.mode;
-    choices.format = saveFormatOf(*type);
+    choices.format = *type;
     choices.FileName = saved.FileName;
     choices.FileNameCheck = saved.FileNameCheck;
     Destination to;
@@ -162,7 +162,8 @@ int shoot(const ShotOptions& options) {
         else if (to.kind == Destination::Stdout)
             writeToStdout(encodePicture(picture, *type, jpeg));
         if (options.clipboard)
-            copy = encodePicture(picture, clipboardType(*type), jpeg);
+            // What viewers, editors and browsers all take from the clipboard, lossless.
+            copy = encodePicture(picture, SaveFormat::Png, jpeg);
     }  // the picture and the source's connection go: the clipboard's server keeps only a copy
     if (to.kind == Destination::File)
         printLine(stdout, to.path);

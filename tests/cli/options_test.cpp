@@ -46,7 +46,7 @@ TEST(CommandLine, EachLineGivesItsActionOrError) {
          [](const ShotOptions& o) {
              EXPECT_EQ(o.delay, 5);
              EXPECT_EQ(o.quality, 100);
-             EXPECT_EQ(o.type, ImageType::Png);
+             EXPECT_EQ(o.type, SaveFormat::Png);
              EXPECT_TRUE(o.grey);
          }},
         {{"--delay", "3600", "--monitor=all", "-o", "a b.jpg"},
@@ -104,8 +104,8 @@ TEST(CommandLine, EachLineGivesItsActionOrError) {
 }
 
 TEST(CommandLine, TypeFromTheOutputsExtension) {
-    EXPECT_EQ(imageTypeOfPath("x/shot.JPEG"), ImageType::Jpeg);
-    EXPECT_EQ(imageTypeOfPath("shot.png"), ImageType::Png);
+    EXPECT_EQ(imageTypeOfPath("x/shot.JPEG"), SaveFormat::Jpeg);
+    EXPECT_EQ(imageTypeOfPath("shot.png"), SaveFormat::Png);
     EXPECT_EQ(imageTypeOfPath("a.b/shot"), std::nullopt);
     EXPECT_EQ(imageTypeOfPath("shot.tiff"), std::nullopt);
 }
