@@ -32,7 +32,6 @@ void explainRefusal(QWidget& control, const char* reason) {
 
 CapturePage::CapturePage(QTabWidget& tabs, const ScreenSource* source)
     : QWidget(&tabs),
-      source_(source),
       monitor_(new QComboBox(this)),
       pointer_(new QCheckBox(translated(text::kIncludePointer), this)),
       clipboard_(new QCheckBox(translated(text::kCopyToClipboard), this)) {

@@ -26,7 +26,6 @@ public:
     QWidget* last() const;
 
 private:
-    const ScreenSource* source_;
     CaptureChoices saved_;
     QComboBox* monitor_;
     QCheckBox* pointer_;
