@@ -212,15 +212,17 @@ std::string requestScreenshotUri(const PortalWaits& waits, bool interactive,
         // Give the request up, and clean after it should the answer still come.
         if (QCoreApplication::instance())
             listenLate(bus, handle, new LateAnswerCleaner(began, QCoreApplication::instance()));
+        // Still nothing stored: the question was open all along (GNOME drops it unanswered
+        // after D-Bus's 25 s, and the request then never ends). The request stays open: the
+        // portal holds a Close until the question is answered, and then drops the answer, so
+        // the picture of a late "Allow" would stay on disk with no one told where.
+        if (!interactive && before != Permission::Granted &&
+            screenshotPermission(bus) == Permission::Undecided)
+            throw KvrError(text::kPortalQuestionUnanswered, {});
         // Waited for, so that it is sent even when the program ends right after the message.
         bus.call(QDBusMessage::createMethodCall(kPortalService, handle, kRequestInterface,
                                                 QStringLiteral("Close")),
                  QDBus::Block, 2000);
-        // Still nothing stored: the question was open all along (GNOME drops it unanswered
-        // after D-Bus's 25 s, and the request then never ends).
-        if (!interactive && before != Permission::Granted &&
-            screenshotPermission(bus) == Permission::Undecided)
-            throw KvrError(text::kPortalQuestionUnanswered, {});
         const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(limit).count();
         throw KvrError(text::kPortalNoAnswer, {std::to_string(std::max<long long>(1, seconds))});
     }
