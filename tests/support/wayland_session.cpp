@@ -162,27 +162,36 @@ std::unique_ptr<WaylandSession> WaylandSession::start(Compositor compositor, int
     // The session's orphans (Xwayland, swaybg, ... once their compositor is gone) become our
     // children, so that stop() can reap them.
     prctl(PR_SET_CHILD_SUBREAPER, 1);
-    std::unique_ptr<WaylandSession> session(new WaylandSession(compositor, outputs));
-    session->prepareFolders();
-    session->running_ = true;
-    try {
-        session->startBus();
-        switch (compositor) {
-            case Compositor::Sway:
-                session->startSway();
-                break;
-            case Compositor::KWin:
-                session->startKWin();
-                break;
-            case Compositor::Gnome:
-                session->startGnome();
-                break;
+    // A second try from scratch: on a loaded machine running several sessions at once, GNOME
+    // Shell now and then stalls before its Xwayland is up, and never recovers.
+    for (int attempt = 1;; ++attempt) {
+        std::unique_ptr<WaylandSession> session(new WaylandSession(compositor, outputs));
+        session->prepareFolders();
+        session->running_ = true;
+        try {
+            session->startBus();
+            switch (compositor) {
+                case Compositor::Sway:
+                    session->startSway();
+                    break;
+                case Compositor::KWin:
+                    session->startKWin();
+                    break;
+                case Compositor::Gnome:
+                    session->startGnome();
+                    break;
+            }
+            return session;
+        } catch (const std::runtime_error& e) {
+            session->stop();
+            if (attempt == 2)
+                throw;
+            std::fprintf(stderr, "session start failed, trying once more:\n%s\n", e.what());
+        } catch (...) {
+            session->stop();
+            throw;
         }
-    } catch (...) {
-        session->stop();
-        throw;
     }
-    return session;
 }
 
 WaylandSession::~WaylandSession() {

@@ -4,9 +4,6 @@
 # The program the tests run inside a session as its user: one grab, written as PNG.
 add_executable(kvr_wl_grab ${CMAKE_CURRENT_LIST_DIR}/wl_grab.cpp)
 target_link_libraries(kvr_wl_grab PRIVATE kvr_dbus_sources)
-# A click in a GNOME session, to answer its screenshot question.
-add_executable(kvr_wl_mutter_click ${CMAKE_CURRENT_LIST_DIR}/mutter_click.cpp)
-target_link_libraries(kvr_wl_mutter_click PRIVATE Qt6::Core Qt6::DBus)
 
 # What needs no session: the portal file's handling, the output choice, the portal picture's cut.
 add_executable(wayland_source_unit_tests ${CMAKE_CURRENT_LIST_DIR}/portal_file_test.cpp
@@ -29,9 +26,8 @@ target_link_libraries(portal_source_tests PRIVATE kvr_wayland_testsupport kvr_db
                       GTest::gtest_main)
 target_compile_definitions(portal_source_tests PRIVATE
                            KVR_WL_GRAB="$<TARGET_FILE:kvr_wl_grab>"
-                           KVR_WL_MUTTER_CLICK="$<TARGET_FILE:kvr_wl_mutter_click>"
                            KVR_ATSPI_DRIVE="${CMAKE_CURRENT_LIST_DIR}/atspi_drive.py")
-add_dependencies(portal_source_tests kvr_wl_grab kvr_wl_mutter_click)
+add_dependencies(portal_source_tests kvr_wl_grab)
 add_test(NAME portal_source_tests COMMAND portal_source_tests)
 set_tests_properties(portal_source_tests PROPERTIES TIMEOUT 300)
 

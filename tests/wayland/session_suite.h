@@ -11,6 +11,7 @@
 #include <set>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "wayland_session.h"
 
@@ -45,30 +46,48 @@ inline void authoriseForKWin(WaylandSession& session, const std::string& program
     ASSERT_EQ(r.exitCode, 0) << r.err;
 }
 
+// A call of the portals' permission store's `method`, its arguments to follow.
+inline std::vector<std::string> permissionStoreCall(const char* method) {
+    return {"gdbus",
+            "call",
+            "--session",
+            "--dest",
+            "org.freedesktop.impl.portal.PermissionStore",
+            "--object-path",
+            "/org/freedesktop/impl/portal/PermissionStore",
+            "--method",
+            std::string("org.freedesktop.impl.portal.PermissionStore.") + method};
+}
+
 // The answer to "Allow Applications to Take Screenshots?" that the permission store keeps for
 // programs outside a sandbox: "yes", "no", or none (GNOME asks).
 inline void setScreenshotPermission(WaylandSession& session, const char* answer) {
-    std::vector<std::string> argv = {"gdbus",
-                                     "call",
-                                     "--session",
-                                     "--dest",
-                                     "org.freedesktop.impl.portal.PermissionStore",
-                                     "--object-path",
-                                     "/org/freedesktop/impl/portal/PermissionStore",
-                                     "--method"};
+    std::vector<std::string> argv =
+        permissionStoreCall(answer ? "SetPermission" : "DeletePermission");
     if (answer) {
         argv.insert(argv.end(),
-                    {"org.freedesktop.impl.portal.PermissionStore.SetPermission", "screenshot",
-                     "true", "screenshot", "", std::string("['") + answer + "']"});
+                    {"screenshot", "true", "screenshot", "", std::string("['") + answer + "']"});
     } else {
-        argv.insert(argv.end(), {"org.freedesktop.impl.portal.PermissionStore.DeletePermission",
-                                 "screenshot", "screenshot", ""});
+        argv.insert(argv.end(), {"screenshot", "screenshot", ""});
     }
     const ProcessResult r = session.run(argv, std::chrono::seconds(20));
     // Deleting what is not there fails, and is what was wanted.
     if (answer) {
         ASSERT_EQ(r.exitCode, 0) << r.err;
     }
+}
+
+// The stored answer ("yes", "no"), or "" when none is stored.
+inline std::string screenshotPermission(WaylandSession& session) {
+    std::vector<std::string> argv = permissionStoreCall("Lookup");
+    argv.insert(argv.end(), {"screenshot", "screenshot"});
+    const ProcessResult r = session.run(argv, std::chrono::seconds(20));
+    // "({'': ['yes']}, <byte 0x00>)"
+    const auto at = r.out.find("'': ['");
+    if (r.exitCode != 0 || at == std::string::npos)
+        return {};
+    const auto from = at + 6;
+    return r.out.substr(from, r.out.find('\'', from) - from);
 }
 
 // Files of the session's user ending in one of `extensions` where screenshot tools and portals
