@@ -139,7 +139,8 @@ TEST_F(ActiveWindowMetacity, ThePictureIsTheVisibleFrame) {
                              int(150 + e[2] + e[3])};
     ASSERT_GT(frame.width, visible.width) << "no invisible band: this test tells nothing";
     // The compositor paints the window, then its frame as active, a moment after the server
-    // says so: the screen is taken once it holds still.
+    // says so: the screen is taken once it shows the window and then holds still a while (a
+    // loaded machine can leave the old screen up for longer than one poll).
     const auto image = [&] {
         XImage* i =
             XGetImage(display_, DefaultRootWindow(display_), visible.x, visible.y,
@@ -148,12 +149,22 @@ TEST_F(ActiveWindowMetacity, ThePictureIsTheVisibleFrame) {
         XDestroyImage(i);
         return bytes;
     };
+    const auto painted = [&] {
+        XImage* i = XGetImage(display_, DefaultRootWindow(display_), x + 100, y + 75, 1, 1,
+                              AllPlanes, ZPixmap);
+        const unsigned long pixel = XGetPixel(i, 0, 0);
+        XDestroyImage(i);
+        return pixel == 0xff0000;
+    };
+    ASSERT_TRUE(pollUntil(std::chrono::seconds(10), painted, std::chrono::milliseconds(50)));
     std::string last = image();
+    int same = 0;
     pollUntil(
-        std::chrono::seconds(3),
+        std::chrono::seconds(5),
         [&] {
             std::string now = image();
-            return std::exchange(last, now) == now;
+            same = std::exchange(last, now) == now ? same + 1 : 0;
+            return same == 3;
         },
         std::chrono::milliseconds(100));
     expectScreen(shootBmp(), visible);
