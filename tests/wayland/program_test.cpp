@@ -313,6 +313,16 @@ TEST_F(ProgramTest, OneshotActiveWindowIsItsFrameOrAClearMessage) {
         EXPECT_EQ(shot.process.exitCode, 1);
         EXPECT_EQ(shot.process.err, std::string(text::kShotCancelled) + "\n");
         EXPECT_TRUE(shot.file.empty()) << "a file written for a cancelled shot";
+        // The answer comes while GNOME's dialog is still closing; the next shot wants it gone.
+        EXPECT_TRUE(pollUntil(
+            10s,
+            [] {
+                const QImage img = screen();
+                const auto content = findPattern(img);
+                return content && barsWhole(img, *content);
+            },
+            200ms))
+            << "GNOME's dialog stays on screen after a cancel";
         return;
     }
     ASSERT_EQ(shot.process.exitCode, 0) << shot.process.err;
