@@ -378,12 +378,14 @@ void TForm1::ShotNow() {
     // One round trip before the grab: the window is gone from the screen, and the taskbar shows
     // "撮影中" during the grab, not after it.
     services_.windowManager.flush();
+    // The capture choices, and quality and grey at a JPEG shot, are read at each shot, so a hand
+    // edit shows at the next one.
+    const kvr::Settings settings(services_.settingsPath);
     kvr::ShotChoices choices = shotChoices();
-    choices.capture = kvr::readCaptureChoices(kvr::Settings(services_.settingsPath));
-    // Quality and grey are read at each JPEG shot, so a hand edit shows at the next one.
+    choices.capture = kvr::readCaptureChoices(settings);
     kvr::JpegOptions jpeg;
     if (choices.format == kvr::SaveFormat::Jpeg)
-        jpeg = kvr::readJpegOptions(kvr::Settings(services_.settingsPath));
+        jpeg = kvr::readJpegOptions(settings);
     kvr::ShotOutcome outcome;
     try {
         outcome = kvr::shotNow(services_.source, choices, jpeg);
