@@ -7,13 +7,18 @@
 #include <vector>
 
 #include "base/error.h"
+#include "cli/detach.h"
 #include "cli/shot_command.h"
 #include "cli/texts_table.h"
 #include "platform/module.h"
 
 int main(int argc, char** argv) {
-    if (argc > 1)
-        return kvr::cli::runCommandLine(std::vector<std::string>(argv + 1, argv + argc));
+    if (argc > 1) {
+        const std::vector<std::string> args(argv + 1, argv + argc);
+        if (const auto status = kvr::cli::runPart(args))
+            return *status;  // a background part of an earlier command (see cli/detach.h)
+        return kvr::cli::runCommandLine(args);
+    }
     try {
         using Entry = int (*)(int, char**);
         const auto window =
