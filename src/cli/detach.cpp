@@ -11,7 +11,24 @@
 extern char** environ;
 
 namespace kvr::cli {
-bool startPart(const std::vector<std::string>& words, int input, int report) {
+namespace {
+
+// A copy above the standard descriptors: the child's /dev/null ones must not land on it first
+// (the command may run with stdout closed, and its pipes then take 1 and 2).
+int above(int fd) {
+    return fd >= 0 ? fcntl(fd, F_DUPFD_CLOEXEC, 10) : -1;
+}
+
+}  // namespace
+
+bool startPart(const std::vector<std::string>& words, int inputFd, int reportFd) {
+    const int input = above(inputFd), report = above(reportFd);
+    if ((inputFd >= 0 && input < 0) || (reportFd >= 0 && report < 0)) {
+        for (int fd : {input, report})
+            if (fd >= 0)
+                close(fd);
+        return false;
+    }
     std::vector<std::string> args = words;
     args.insert(args.begin(), "kvr");
     std::vector<char*> argv;
@@ -44,11 +61,16 @@ bool startPart(const std::vector<std::string>& words, int input, int report) {
         posix_spawn(&pid, "/proc/self/exe", &actions, &attributes, argv.data(), environ);
     posix_spawnattr_destroy(&attributes);
     posix_spawn_file_actions_destroy(&actions);
+    for (int fd : {input, report})
+        if (fd >= 0)
+            close(fd);
     return spawned == 0;
 }
 
 std::optional<int> runPart(const std::vector<std::string>& args) {
-    if (args.size() == 3 && args[0] == kServeClipboard) {
+    // Started by a command, a server has descriptor 3 to report to; typed by hand, it is an
+    // unknown option.
+    if (args.size() == 3 && args[0] == kServeClipboard && fcntl(3, F_GETFD) >= 0) {
         close_range(4, ~0U, 0);  // whatever the command had open stays with it
         return runClipboardServer(args[1], args[2], 3);
     }

@@ -9,16 +9,16 @@
 
 namespace kvr::cli {
 
-// The parts' hidden first words. A person never types them; and a clipboard server without
-// descriptor 3 has no one to tell that it owns the clipboard, so it ends at once.
+// The parts' hidden first words. Typed by hand, --serve-clipboard (without descriptor 3 to report
+// to) is an unknown option.
 inline constexpr char kServeClipboard[] = "--serve-clipboard";
 inline constexpr char kSendNotification[] = "--send-notification";
 
 // Starts `kvr <words>` in a session of its own (a closed terminal does not end it), stdout and
-// stderr on /dev/null (a shell's `$(kvr --shot)` waits for every writer of the pipe). input
-// becomes its stdin (-1: /dev/null), report its descriptor 3 (-1: none). Returns whether it
+// stderr on /dev/null (a shell's `$(kvr --shot)` waits for every writer of the pipe). inputFd
+// becomes its stdin (-1: /dev/null), reportFd its descriptor 3 (-1: none). Returns whether it
 // started.
-bool startPart(const std::vector<std::string>& words, int input = -1, int report = -1);
+bool startPart(const std::vector<std::string>& words, int inputFd = -1, int reportFd = -1);
 
 // The part a command line names, run; its exit status. Nothing for any other command line.
 std::optional<int> runPart(const std::vector<std::string>& args);
