@@ -2,6 +2,8 @@
 // session's source, no toolkit loaded. Without, it loads the window (the module kvr-window) and
 // runs it in this same process, so the program's path stays this file's (the settings' place
 // and KWin's authorisation go by it).
+#include <unistd.h>
+
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -15,8 +17,10 @@
 int main(int argc, char** argv) {
     if (argc > 1) {
         const std::vector<std::string> args(argv + 1, argv + argc);
+        // A background part of an earlier command (see cli/detach.h). It ends at once: what its
+        // display and bus connections hold goes with the process.
         if (const auto status = kvr::cli::runPart(args))
-            return *status;  // a background part of an earlier command (see cli/detach.h)
+            _exit(*status);
         return kvr::cli::runCommandLine(args);
     }
     try {
