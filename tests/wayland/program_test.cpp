@@ -16,6 +16,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <random>
 #include <set>
 #include <thread>
@@ -389,12 +390,18 @@ TEST_F(ProgramTest, ClipboardServerEndsAtTheNextOwnerWhileAReaderNeverReads) {
     ASSERT_TRUE(noise.save(QString::fromStdString(background)));
     chmod(background.c_str(), 0644);
     ASSERT_EQ(session_->run({"swaymsg", "output * bg " + background + " fill"}).exitCode, 0);
-    struct Plain {
-        ~Plain() { session_->run({"swaymsg", "output * bg #3a6ea5 solid_color"}); }
-    } plain;
+    const auto plain = [] {
+        return (screen().pixel(3, 3) & 0xffffff) == WaylandSession::kBackground;
+    };
+    struct Restore {
+        std::function<bool()> plain;
+        ~Restore() {  // the next tests look for the plain background
+            session_->run({"swaymsg", "output * bg #3a6ea5 solid_color"});
+            EXPECT_TRUE(pollUntil(10s, plain, 200ms));
+        }
+    } restore{plain};
     ASSERT_TRUE(pollUntil(
-        10s, [] { return (screen().pixel(3, 3) & 0xffffff) != WaylandSession::kBackground; },
-        200ms));
+        10s, [&] { return !plain(); }, 200ms));
     const ProcessResult copied = session_->run({program_, "-c", "-n"}, 60s);
     ASSERT_EQ(copied.exitCode, 0) << copied.err;
 
