@@ -265,6 +265,10 @@ unsigned bandThreads() {
 
 void savePng(const Picture& picture, const std::string& path) {
     OutputFile file(path);
+    savePng(picture, file);
+}
+
+void savePng(const Picture& picture, OutputFile& file) {
     if (picture.empty()) {
         file.close();
         return;
