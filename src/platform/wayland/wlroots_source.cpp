@@ -358,6 +358,9 @@ private:
             throw KvrError(text::kNoWindow, {});
         // Layout (logical) coordinates to the output's own pixels: a scaled output's buffer is
         // larger than its place in the layout. The frame is widened to whole pixels.
+        // The compositor's own position, as every peer's number, only within the bounds.
+        if (!peerRectInRange(output.x, output.y, 1, 1))
+            noPixels();
         ScreenRect logical{output.x, output.y, 0, 0};
         double scale = 1.0;
         for (const sway::Output& o : swayOutputs)
