@@ -147,6 +147,11 @@ TEST_F(CommandLine, FailsAtOnceForWhatItKnowsBeforeTheDelay) {
     r = kvr(":97", "--shot -d 3600");
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "cannot connect to X display :97\n");
+    r = kvr("", "--shot -d 3600",
+            "export WAYLAND_DISPLAY=wayland-9 XDG_SESSION_TYPE=wayland XDG_RUNTIME_DIR=" +
+                program_.root().string() + "; ");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "cannot connect to Wayland display wayland-9\n");
     // Standard output closed: the picture is not written into whatever takes descriptor 1.
     r = kvr(program_.display(), "-n -t bmp -o - >&-");
     EXPECT_EQ(r.status, 1);
