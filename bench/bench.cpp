@@ -99,6 +99,7 @@ int stages(int n) {
     const double write = median(timeRuns(n, [&] {
         kvr::OutputFile file(written);
         file.writeAll(bytes.data(), bytes.size());
+        file.close();
     }));
     kvr::ShotChoices choices;
     choices.mode = kvr::ShotMode::AllScreen;
@@ -132,6 +133,7 @@ int stages(int n) {
         file.writeAll(bmp.infoHeader, sizeof bmp.infoHeader);
         file.writeAll(bmp.colourTable.data(), bmp.colourTable.size());
         file.writeAll(bmp.pixels.data(), bmp.pixels.size());
+        file.close();
     }));
     choices.format = kvr::SaveFormat::Bmp;
     const double bmpShot = median(timeRuns(

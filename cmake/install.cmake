@@ -90,9 +90,9 @@ set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://kelvoro.example.org/")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # The window's Japanese texts need a Japanese font; the About box's links open through xdg-open;
 # the folder chooser speaks Japanese with Qt's translations and is the desktop's through the
-# portal theme.
+# portal theme; bash completes the command line with bash-completion.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS
-    "fonts-ipafont-gothic | fonts-noto-cjk, xdg-utils, qt6-translations-l10n, qt6-xdgdesktopportal-platformtheme")
+    "fonts-ipafont-gothic | fonts-noto-cjk, xdg-utils, qt6-translations-l10n, qt6-xdgdesktopportal-platformtheme, bash-completion")
 # The command line: its notification loads libdbus when it sends one (not seen by shlibdeps);
 # on GNOME its clipboard is served by wl-copy.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "libdbus-1-3")

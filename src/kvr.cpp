@@ -2,8 +2,10 @@
 // session's source, no toolkit loaded. Without, it loads the window (the module kvr-window) and
 // runs it in this same process, so the program's path stays this file's (the settings' place
 // and KWin's authorisation go by it).
+#include <fcntl.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -15,6 +17,12 @@
 #include "platform/module.h"
 
 int main(int argc, char** argv) {
+    // A standard descriptor the caller closed would go to the next file opened (the X connection,
+    // say), and the picture meant for stdout into it: hold each with /dev/null, read-only, so a
+    // write there fails as it would have.
+    for (int fd = 0; fd <= 2; ++fd)
+        if (fcntl(fd, F_GETFD) < 0 && errno == EBADF && open("/dev/null", O_RDONLY) != fd)
+            return 1;
     if (argc > 1) {
         const std::vector<std::string> args(argv + 1, argv + argc);
         // A background part of an earlier command (see cli/detach.h). It ends at once: what its

@@ -2,6 +2,7 @@
 // Where the pixels of a shot come from. One source is chosen for the session at start-up (X11,
 // a Wayland compositor's own way, the desktop portal); the core only sees this interface.
 #include <string>
+#include <vector>
 
 #include "base/picture.h"
 
@@ -37,6 +38,10 @@ public:
     // base/texts.h, for the options dialog's tooltip), or nullptr when it can. A choice a source
     // cannot honour is shown disabled, never silently ignored.
     virtual const char* refusal(CaptureChoice) const { return nullptr; }
+
+    // The names a request's output may take (the monitors' output names), so that a wrong name
+    // is found before the countdown and the right ones listed; empty when the source cannot tell.
+    virtual std::vector<std::string> outputNames() { return {}; }
 
     // Called before the countdown, while the program's window is still on screen: what the
     // desktop must ask the user before a grab is asked now, so the question is not in the

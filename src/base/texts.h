@@ -112,6 +112,8 @@ inline constexpr char kCliWindowAndMonitor[] = "--window と --monitor は同時
 inline constexpr char kCliStdoutTerminal[] =
     "画像を端末には書き出しません (-o - はパイプかファイルへ向けて下さい)";
 inline constexpr char kCliTryHelp[] = "使い方は 'kvr --help' で表示されます";
+inline constexpr char kCliTypeAndName[] = "形式と出力 '%1' の拡張子が合いません";
+inline constexpr char kCliMonitorNames[] = "使えるモニター: %1";
 inline constexpr char kCliNoClipboard[] = "クリップボードにコピーできません: %1";
 inline constexpr char kCopiedSummary[] = "クリップボードにコピーしました";
 inline constexpr char kCliUsage[] =
@@ -119,13 +121,15 @@ inline constexpr char kCliUsage[] =
     "        kvr --shot [オプション...]  ウィンドウなしで 1 枚撮影して終了します\n"
     "  -d, --delay=秒数          先に待ちます (0〜3600、既定 0)。端末ならカウントダウンを表示\n"
     "  -w, --window              アクティブ ウィンドウ (既定: 画面)\n"
-    "  -m, --monitor=対象        primary (既定)、pointer、all、または出力名\n"
+    "  -m, --monitor=対象        primary、pointer、all、または出力名 (既定: 設定の選択)\n"
     "  -t, --type=jpeg|png|bmp   既定: 出力の拡張子、なければ保存された選択\n"
     "  -o, --output=パス         ファイル、フォルダ (ウィンドウと同じ連番の名前)、- で標準出力\n"
     "  -q, --quality=1..100      JPEG の品質 (既定: 設定の段階 × 10)\n"
-    "      --grey                グレースケールの JPEG\n"
-    "  -p, --pointer             マウス ポインタを含めます\n"
-    "  -c, --clipboard           画像をクリップボードにコピーします\n"
+    "      --grey                グレースケール (JPEG、PNG、BMP)\n"
+    "  -p, --pointer             マウス ポインタを含めます (既定: 設定の選択)\n"
+    "      --no-pointer          設定にあっても今回はポインタを含めません\n"
+    "  -c, --clipboard           画像をクリップボードにコピーします (既定: 設定の選択)\n"
+    "      --no-clipboard        設定にあっても今回はコピーしません\n"
     "  -n, --no-notify           デスクトップ通知を出しません\n"
     "  -h, --help                この説明を表示します\n"
     "  -V, --version             版を表示します\n"

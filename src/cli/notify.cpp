@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "cli/detach.h"
+#include "core/utf8.h"
 
 namespace kvr::cli {
 namespace {
@@ -87,6 +88,24 @@ bool readsMarkup(const Bus& bus, DBusConnection* connection) {
     return false;
 }
 
+// Bytes that are no UTF-8 (a folder's name may be any bytes) as U+FFFD, as the window shows
+// them: the bus refuses a message with invalid UTF-8, and libdbus aborts on it.
+std::string asUtf8(const std::string& text) {
+    std::string out;
+    for (size_t i = 0; i < text.size();) {
+        const auto lead = static_cast<unsigned char>(text[i]);
+        const size_t length = lead < 0x80 ? 1 : lead >= 0xf0 ? 4 : lead >= 0xe0 ? 3 : 2;
+        if (lead >= 0x80 && !isValidUtf8(std::string_view(text).substr(i, length))) {
+            out += "\xef\xbf\xbd";
+            ++i;
+            continue;
+        }
+        out.append(text, i, length);
+        i += length;
+    }
+    return out;
+}
+
 std::string escapeMarkup(const std::string& text) {
     std::string out;
     for (char c : text)
@@ -117,7 +136,7 @@ void sendNotification(const std::string& path, const std::string& summary,
     bus.dbus_message_iter_append_basic(&args, DBUS_TYPE_UINT32, &replaces);
     appendString(bus, &args, "org.example.kelvoro");
     appendString(bus, &args, summary);
-    appendString(bus, &args, markup ? escapeMarkup(body) : body);
+    appendString(bus, &args, markup ? escapeMarkup(asUtf8(body)) : asUtf8(body));
     bus.dbus_message_iter_open_container(&args, DBUS_TYPE_ARRAY, "s", &actions);
     bus.dbus_message_iter_close_container(&args, &actions);
     bus.dbus_message_iter_open_container(&args, DBUS_TYPE_ARRAY, "{sv}", &hints);

@@ -33,11 +33,14 @@ struct OptionKind {
 };
 
 constexpr OptionKind kOptions[] = {
-    {'d', "delay", true},      {'w', "window", false},  {'m', "monitor", true},
-    {'t', "type", true},       {'o', "output", true},   {'q', "quality", true},
-    {'\0', "grey", false},     {'p', "pointer", false}, {'c', "clipboard", false},
-    {'n', "no-notify", false}, {'h', "help", false},    {'V', "version", false},
-    {'\0', "shot", false},
+    {'d', "delay", true},          {'w', "window", false},
+    {'m', "monitor", true},        {'t', "type", true},
+    {'o', "output", true},         {'q', "quality", true},
+    {'\0', "grey", false},         {'p', "pointer", false},
+    {'c', "clipboard", false},     {'n', "no-notify", false},
+    {'h', "help", false},          {'V', "version", false},
+    {'\0', "shot", false},         {'\0', "no-pointer", false},
+    {'\0', "no-clipboard", false}, {'\0', "list-monitors", false},
 };
 
 const OptionKind* findShort(char c) {
@@ -62,7 +65,6 @@ public:
         if (args.empty())
             return line_;
         line_.action = Action::Shot;
-        bool monitorGiven = false;
         for (size_t i = 0; i < args.size() && !failed(); ++i) {
             const std::string& arg = args[i];
             if (arg.size() > 2 && arg.compare(0, 2, "--") == 0) {
@@ -81,13 +83,14 @@ public:
                         return fail(text::kCliValueMissing, arg);
                     value = args[i];
                 }
-                apply(*option, value, monitorGiven);
+                apply(*option, value, "--" + name);
             } else if (arg.size() > 1 && arg[0] == '-' && arg != "--") {
                 // Short options may be grouped (-wp); a value follows its letter or the next word.
                 for (size_t k = 1; k < arg.size() && !failed(); ++k) {
                     const OptionKind* option = findShort(arg[k]);
                     if (!option)
                         return fail(text::kCliUnknownOption, std::string("-") + arg[k]);
+                    const std::string spelled = std::string("-") + arg[k];
                     std::optional<std::string> value;
                     if (option->takesValue) {
                         if (k + 1 < arg.size())
@@ -95,10 +98,10 @@ public:
                         else if (++i < args.size())
                             value = args[i];
                         else
-                            return fail(text::kCliValueMissing, std::string("-") + arg[k]);
+                            return fail(text::kCliValueMissing, spelled);
                         k = arg.size();
                     }
-                    apply(*option, value, monitorGiven);
+                    apply(*option, value, spelled);
                 }
             } else {
                 return fail(text::kCliUnexpectedArgument, arg);
@@ -110,10 +113,17 @@ public:
             line_.action = Action::Help;
         else if (version_)
             line_.action = Action::Version;
-        else if (monitorGiven && line_.shot.request.mode == ShotMode::ActiveWindow)
+        else if (listMonitors_)
+            line_.action = Action::ListMonitors;
+        else if (line_.shot.monitorGiven && line_.shot.request.mode == ShotMode::ActiveWindow)
             return fail(text::kCliWindowAndMonitor, "");
         else if (line_.shot.output == "-" && terminal_)
             return fail(text::kCliStdoutTerminal, "");
+        // JPEG bytes in a ".bmp" file would be a file no viewer trusts.
+        const ShotOptions& shot = line_.shot;
+        if (shot.type && shot.output &&
+            imageTypeOfPath(*shot.output).value_or(*shot.type) != *shot.type)
+            return fail(text::kCliTypeAndName, *shot.output);
         return line_;
     }
 
@@ -129,8 +139,9 @@ private:
         return line_;
     }
 
+    // spelled: the option as the line has it ("-o", "--output"), for its error.
     void apply(const OptionKind& option, const std::optional<std::string>& value,
-               bool& monitorGiven) {
+               const std::string& spelled) {
         ShotOptions& shot = line_.shot;
         const std::string v = value.value_or("");
         switch (option.shortName) {
@@ -144,7 +155,7 @@ private:
                 shot.request.mode = ShotMode::ActiveWindow;
                 return;
             case 'm':
-                monitorGiven = true;
+                shot.monitorGiven = true;
                 shot.request.output.clear();
                 if (v == "primary")
                     shot.request.monitor = MonitorChoice::Primary;
@@ -165,7 +176,7 @@ private:
                 return;
             case 'o':
                 if (v.empty())
-                    fail(text::kCliValueMissing, "--output");
+                    fail(text::kCliValueMissing, spelled);
                 else
                     shot.output = v;
                 return;
@@ -177,9 +188,11 @@ private:
                 return;
             case 'p':
                 shot.request.pointer = true;
+                shot.noPointer = false;
                 return;
             case 'c':
                 shot.clipboard = true;
+                shot.noClipboard = false;
                 return;
             case 'n':
                 shot.notify = false;
@@ -193,14 +206,22 @@ private:
             default:
                 break;
         }
-        if (std::string_view(option.longName) == "grey")
+        const std::string_view name = option.longName;
+        if (name == "grey")
             shot.grey = true;
+        if (name == "no-pointer")
+            shot.request.pointer = false, shot.noPointer = true;
+        if (name == "no-clipboard")
+            shot.clipboard = false, shot.noClipboard = true;
+        if (name == "list-monitors")
+            listMonitors_ = true;
         // --shot itself only says: no window.
     }
 
     bool terminal_;
     bool help_ = false;
     bool version_ = false;
+    bool listMonitors_ = false;
     ParsedLine line_;
 };
 

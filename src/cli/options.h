@@ -17,7 +17,12 @@ std::optional<SaveFormat> imageTypeOfPath(std::string_view path);
 
 struct ShotOptions {
     int delay = 0;  // seconds
+    // The mode, -m and -p. Without -m the saved monitor choice is taken, and a saved pointer
+    // (or clipboard) unless --no-pointer (--no-clipboard) turns it off.
     ShotRequest request;
+    bool monitorGiven = false;
+    bool noPointer = false;
+    bool noClipboard = false;
     std::optional<SaveFormat> type;
     std::optional<std::string> output;  // a file, a folder, or "-" for stdout
     std::optional<int> quality;         // 1..100
@@ -26,7 +31,8 @@ struct ShotOptions {
     bool notify = true;
 };
 
-enum class Action { Window, Shot, Help, Version, UsageError };
+// ListMonitors: the names -m takes in this session, one a line (for the shell's completion).
+enum class Action { Window, Shot, Help, Version, ListMonitors, UsageError };
 
 struct ParsedLine {
     Action action = Action::Window;

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <sys/stat.h>
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -20,6 +21,8 @@
 #include "cli/texts_table.h"
 #include "core/desktop.h"
 #include "core/naming.h"
+#include "core/outfile.h"
+#include "core/row_converter.h"
 #include "core/settings.h"
 #include "core/shot.h"
 #include "platform/display_check.h"
@@ -68,24 +71,63 @@ void wait(int seconds) {
         std::fputs("\r\033[K", stderr);
 }
 
-// The capture choice a request makes beyond the mode, for the source to refuse or honour.
-std::optional<CaptureChoice> choiceOf(const ShotRequest& request) {
-    if (request.mode == ShotMode::ActiveWindow)
-        return std::nullopt;
-    if (!request.output.empty())
-        return CaptureChoice::NamedOutput;
-    if (request.monitor == MonitorChoice::UnderPointer)
-        return CaptureChoice::MonitorUnderPointer;
-    if (request.monitor == MonitorChoice::All)
-        return CaptureChoice::AllMonitors;
-    return std::nullopt;
-}
-
 // Where the picture goes: a file (its path and folder), stdout, or nowhere (clipboard only).
 struct Destination {
     enum { File, Stdout, None } kind = None;
     std::string folder, path;
 };
+
+// The display the source will use, when it cannot be reached: the window's words for it.
+std::optional<std::string> displayProblem(const platform::Environment& env,
+                                          platform::SourceKind kind) {
+    using platform::SourceKind;
+    if (kind == SourceKind::X11)
+        return platform::unreachableDisplay(env, "xcb");
+    if (kind != SourceKind::Null && !platform::envValue(env, "WAYLAND_DISPLAY").empty())
+        return platform::unreachableDisplay(env, "wayland");
+    if (kind == SourceKind::Null) {
+        const auto problem = platform::unreachableDisplay(env, "");
+        return problem ? *problem : message(text::kNoResources);
+    }
+    return std::nullopt;
+}
+
+// What the command line asks for beyond the saved choices: refused by the source, it is an
+// error (a saved choice the source refuses falls back to its default, as in the window).
+void checkAsked(const ScreenSource& source, const ShotOptions& options) {
+    const ShotRequest& asked = options.request;
+    std::optional<CaptureChoice> choice;
+    if (asked.mode == ShotMode::AllScreen && options.monitorGiven)
+        choice = !asked.output.empty()                 ? CaptureChoice::NamedOutput
+                 : asked.monitor == MonitorChoice::All ? CaptureChoice::AllMonitors
+                 : asked.monitor == MonitorChoice::UnderPointer
+                     ? std::optional(CaptureChoice::MonitorUnderPointer)
+                     : std::nullopt;
+    if (choice)
+        if (const char* refusal = source.refusal(*choice))
+            throw KvrError(refusal, {});
+    if (asked.pointer)
+        if (const char* refusal = source.refusal(CaptureChoice::Pointer))
+            throw KvrError(refusal, {});
+}
+
+// The folder the file will be made in (or, for JPEG and PNG, the one above a folder still to be
+// made) must take a new file, or the file named must take the picture: known before the delay,
+// so said before it.
+void checkWritable(const std::string& folder, const std::string& path, SaveFormat format) {
+    struct stat st;
+    std::string where = folder;
+    int mode = W_OK | X_OK;
+    if (lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
+        where = path;  // a file named with -o is replaced, whatever its folder allows
+        mode = W_OK;
+    } else if (format != SaveFormat::Bmp && !isFolder(folder)) {
+        const size_t slash = folder.rfind('/');
+        where = slash == std::string::npos ? "." : slash == 0 ? "/" : folder.substr(0, slash);
+    }
+    if (access(where.c_str(), mode) != 0)
+        throw fileCreateError(path, errno);
+}
 
 int shoot(const ShotOptions& options) {
     // A reader that went away is a failed write where it matters (-o -), else no loss: the file,
@@ -93,9 +135,8 @@ int shoot(const ShotOptions& options) {
     signal(SIGPIPE, SIG_IGN);
     const platform::Environment env = platform::processEnvironment();
     const platform::SourceKind kind = platform::chooseSourceKind(env);
-    if (kind == platform::SourceKind::Null) {
-        const auto problem = platform::unreachableDisplay(env, "");
-        printLine(stderr, problem ? *problem : message(text::kNoResources));
+    if (const auto problem = displayProblem(env, kind)) {
+        printLine(stderr, *problem);
         return kExitFailed;
     }
     const Settings settings(settingsFilePath());
@@ -117,6 +158,16 @@ int shoot(const ShotOptions& options) {
     choices.format = *type;
     choices.FileName = saved.FileName;
     choices.FileNameCheck = saved.FileNameCheck;
+    // The window's capture choices, each overridden by its option.
+    CaptureChoices& capture = choices.capture;
+    capture = readCaptureChoices(settings);
+    if (options.monitorGiven) {
+        capture.monitor = options.request.monitor;
+        capture.output = options.request.output;
+    }
+    capture.pointer = options.request.pointer || (capture.pointer && !options.noPointer);
+    const bool copyToClipboard = options.clipboard || (capture.clipboard && !options.noClipboard);
+
     Destination to;
     if (options.output == "-") {
         to.kind = Destination::Stdout;
@@ -141,31 +192,55 @@ int shoot(const ShotOptions& options) {
     std::optional<EncodedPicture> copy;
     {
         const auto source = platform::makeScreenSource(kind);
-        if (const auto choice = choiceOf(options.request))
-            if (const char* refusal = source->refusal(*choice))
-                throw KvrError(refusal, {});
-        if (options.request.pointer)
-            if (const char* refusal = source->refusal(CaptureChoice::Pointer))
-                throw KvrError(refusal, {});
+        checkAsked(*source, options);
+        const ShotRequest request = shotRequest(*source, choices);
 
-        // What the desktop asks first (GNOME's permission) is asked before the wait, not in it.
-        source->prepare(options.request);
-        wait(options.delay);
-        const Picture picture = source->grab(options.request);
-
-        if (to.kind == Destination::File && to.path.empty()) {
-            const auto name = nextFileName(choices);
-            if (!name) {
+        // What is known now is said now, not after the delay: a monitor name no monitor has,
+        // a folder whose hundred names are taken, a folder that takes no file.
+        if (!request.output.empty() && request.mode == ShotMode::AllScreen) {
+            const std::vector<std::string> names = source->outputNames();
+            if (!names.empty() &&
+                std::find(names.begin(), names.end(), request.output) == names.end()) {
+                std::string list;
+                for (const std::string& name : names)
+                    list += (list.empty() ? "" : ", ") + name;
+                printLine(stderr, message(text::kNoSuchMonitor, {request.output}));
+                printLine(stderr, message(text::kCliMonitorNames, {list}));
+                return kExitFailed;
+            }
+        }
+        if (to.kind == Destination::File) {
+            std::optional<std::string> name;
+            if (to.path.empty() && !(name = nextFileName(choices))) {
                 printLine(stderr, message(text::kNoFreeName));
                 return kExitFailed;
             }
-            to.path = joinPath(to.folder, *name);
+            checkWritable(to.folder, to.path.empty() ? joinPath(to.folder, *name) : to.path, *type);
         }
-        if (to.kind == Destination::File)
+
+        // What the desktop asks first (GNOME's permission) is asked before the wait, not in it.
+        source->prepare(request);
+        wait(options.delay);
+        const Picture grabbed = source->grab(request);
+        // --grey for every type: JPEG greys as it encodes, BMP and PNG take a grey copy.
+        const Picture picture =
+            options.grey && *type != SaveFormat::Jpeg ? greyPicture(grabbed) : grabbed;
+
+        if (to.kind == Destination::File && to.path.empty()) {
+            // Created with O_EXCL and written through that descriptor: a second shot at the same
+            // moment takes the next number.
+            const ShotOutcome written = saveNumbered(picture, choices, jpeg);
+            if (written.result == ShotResult::NoFreeName) {
+                printLine(stderr, message(text::kNoFreeName));
+                return kExitFailed;
+            }
+            to.path = written.path;
+        } else if (to.kind == Destination::File) {
             writeShot(picture, choices.format, to.folder, to.path, jpeg);
-        else if (to.kind == Destination::Stdout)
+        } else if (to.kind == Destination::Stdout) {
             writeToStdout(encodePicture(picture, *type, jpeg));
-        if (options.clipboard)
+        }
+        if (copyToClipboard)
             // What viewers, editors and browsers all take from the clipboard, lossless.
             copy = encodePicture(picture, SaveFormat::Png, jpeg);
     }  // the picture and the source's connection go: the clipboard's server keeps only a copy
@@ -190,6 +265,17 @@ int shoot(const ShotOptions& options) {
     return kExitWritten;
 }
 
+// The names -m takes here, one a line (the shell's completion asks for them).
+int listMonitors() {
+    const platform::Environment env = platform::processEnvironment();
+    const platform::SourceKind kind = platform::chooseSourceKind(env);
+    if (displayProblem(env, kind))
+        return kExitFailed;
+    for (const std::string& name : platform::makeScreenSource(kind)->outputNames())
+        printLine(stdout, name);
+    return kExitWritten;
+}
+
 }  // namespace
 
 int runCommandLine(const std::vector<std::string>& args) {
@@ -207,9 +293,10 @@ int runCommandLine(const std::vector<std::string>& args) {
             printLine(stderr, "kvr: " + message(line.error, {line.errorValue}));
             printLine(stderr, message(text::kCliTryHelp));
             return kExitUsage;
+        case Action::ListMonitors:
         case Action::Shot:
             try {
-                return shoot(line.shot);
+                return line.action == Action::Shot ? shoot(line.shot) : listMonitors();
             } catch (const KvrError& e) {
                 printLine(stderr, errorMessage(e));
             } catch (const std::exception& e) {

@@ -91,6 +91,10 @@ BmpImage makeBmp(const Picture& picture) {
 
 void saveBmp(const Picture& picture, const std::string& path) {
     OutputFile file(path);
+    saveBmp(picture, file);
+}
+
+void saveBmp(const Picture& picture, OutputFile& file) {
     if (picture.empty()) {
         file.close();
         return;
@@ -116,7 +120,7 @@ void saveBmp(const Picture& picture, const std::string& path) {
             file.writeAll(block.data(), rows * stride);
         }
     } catch (const std::bad_alloc&) {
-        // The file stays, empty, as for any other failed conversion.
+        // The file goes with the error, as for any other failed conversion (OutputFile).
         throw KvrError(text::kNoResources, {});
     }
     file.close();

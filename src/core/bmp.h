@@ -8,6 +8,8 @@
 
 namespace kvr {
 
+class OutputFile;
+
 // The bytes of the file, in the four pieces that are written one after the other.
 struct BmpImage {
     uint8_t fileHeader[14] = {};
@@ -21,5 +23,7 @@ BmpImage makeBmp(const Picture& picture);
 
 // Creates the file, then writes the picture (nothing for an empty picture: a 0-byte file).
 void saveBmp(const Picture& picture, const std::string& path);
+// The same into a file already made (the numbered file the shot created).
+void saveBmp(const Picture& picture, OutputFile& file);
 
 }  // namespace kvr

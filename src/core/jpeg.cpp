@@ -216,6 +216,10 @@ JpegBytes encodeJpeg(const Picture& picture, uint8_t quality, bool grey) {
 
 void saveJpeg(const Picture& picture, const std::string& path, uint8_t quality, bool grey) {
     OutputFile file(path);
+    saveJpeg(picture, file, quality, grey);
+}
+
+void saveJpeg(const Picture& picture, OutputFile& file, uint8_t quality, bool grey) {
     if (picture.empty()) {
         file.close();
         return;

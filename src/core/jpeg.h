@@ -10,6 +10,8 @@
 
 namespace kvr {
 
+class OutputFile;
+
 // The encoder's quality byte: the low 8 bits of qualityrange × 10 (26 gives 4, not 260).
 uint8_t jpegQualityByte(int32_t qualityRange);
 
@@ -38,5 +40,7 @@ JpegBytes encodeJpeg(const Picture& picture, uint8_t quality, bool grey);
 // Creates the file first, encodes, then writes every byte in one write (none for an empty
 // picture: a 0-byte file). A short write raises "ストリームへの書き込みエラー".
 void saveJpeg(const Picture& picture, const std::string& path, uint8_t quality, bool grey);
+// The same into a file already made (the numbered file the shot created).
+void saveJpeg(const Picture& picture, OutputFile& file, uint8_t quality, bool grey);
 
 }  // namespace kvr

@@ -48,7 +48,7 @@ std::string prefixAsTyped(std::string_view prefix) {
 }
 
 std::string joinPath(const std::string& folder, const std::string& name) {
-    return folder + "/" + name;
+    return !folder.empty() && folder.back() == '/' ? folder + name : folder + "/" + name;
 }
 
 std::optional<std::string> nextFileName(const ShotChoices& choices) {
@@ -65,8 +65,8 @@ std::optional<std::string> nextFileName(const ShotChoices& choices) {
     return std::nullopt;
 }
 
-std::optional<std::string> createNextFile(const ShotChoices& choices,
-                                          const BeforeCreate& beforeCreate) {
+std::optional<OutputFile> createNextFile(const ShotChoices& choices,
+                                         const BeforeCreate& beforeCreate) {
     // Each retry follows a name taken meanwhile; a hundred of them means every name was.
     for (int attempt = 0; attempt < 100; ++attempt) {
         const std::optional<std::string> name = nextFileName(choices);
@@ -78,10 +78,8 @@ std::optional<std::string> createNextFile(const ShotChoices& choices,
         // O_EXCL: made here and now, or not at all; a link in its place counts as taken.
         const int fd =
             ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
-        if (fd >= 0) {
-            ::close(fd);
-            return path;
-        }
+        if (fd >= 0)
+            return OutputFile(std::move(path), fd);
         if (errno != EEXIST)
             throw fileCreateError(path, errno);
         // A folder of that name does not take the name, and cannot be written over either.

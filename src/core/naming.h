@@ -6,6 +6,7 @@
 #include <string>
 
 #include "core/choices.h"
+#include "core/outfile.h"
 
 namespace kvr {
 
@@ -24,13 +25,14 @@ std::string prefixAsTyped(std::string_view prefix);
 using BeforeCreate = std::function<void(const std::string& path)>;
 
 // Creates the next free numbered file in the output folder, empty, and never over another: when
-// the name chosen was taken before the creation, the next free number is used. The full path,
-// or nothing when 00 to 99 all exist. Raises the file-create error when the folder refuses the
+// the name chosen was taken before the creation, the next free number is used. The file, open
+// (the picture goes through that descriptor, whatever the name comes to mean meanwhile), or
+// nothing when 00 to 99 all exist. Raises the file-create error when the folder refuses the
 // file ("Is a directory" for a folder of the chosen name).
-std::optional<std::string> createNextFile(const ShotChoices& choices,
-                                          const BeforeCreate& beforeCreate = {});
+std::optional<OutputFile> createNextFile(const ShotChoices& choices,
+                                         const BeforeCreate& beforeCreate = {});
 
-// Joins the output folder and a bare name with "/", as text.
+// Joins the output folder and a bare name with "/", as text (one "/" after the root).
 std::string joinPath(const std::string& folder, const std::string& name);
 
 }  // namespace kvr

@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <utility>
 
 #include "base/error.h"
 #include "core/file_size_signal.h"
@@ -77,8 +78,12 @@ OutputFile::OutputFile(const std::string& path) : path_(path) {
     // O_NOFOLLOW: a link left in the output folder must not send the picture somewhere else.
     // O_NONBLOCK: a pipe with no reader would otherwise hold the shot in open for ever (it fails
     // with ENXIO instead); it changes nothing for a regular file.
-    fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK,
-                 0666);
+    const int flags = O_WRONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK;
+    // Made here, or else an existing file emptied: only a file made here is removed on failure.
+    fd_ = ::open(path.c_str(), flags | O_CREAT | O_EXCL, 0666);
+    created_ = fd_ >= 0;
+    if (fd_ < 0 && errno == EEXIST)
+        fd_ = ::open(path.c_str(), flags | O_TRUNC);
     if (fd_ < 0)
         throw fileCreateError(path, errno);
     // Only a regular file is a picture file: a pipe with a reader, or a device, is refused.
@@ -94,8 +99,26 @@ OutputFile::OutputFile(const std::string& path) : path_(path) {
     fcntl(fd_, F_SETFL, fcntl(fd_, F_GETFL) & ~O_NONBLOCK);
 }
 
+OutputFile::OutputFile(std::string path, int fd) : path_(std::move(path)), fd_(fd), created_(true) {
+    ignoreFileSizeSignal();
+    struct stat st;
+    if (fstat(fd_, &st) == 0) {
+        device_ = st.st_dev;
+        inode_ = st.st_ino;
+    }
+}
+
+OutputFile::OutputFile(OutputFile&& other) noexcept
+    : path_(std::move(other.path_)),
+      fd_(std::exchange(other.fd_, -1)),
+      device_(other.device_),
+      inode_(other.inode_),
+      created_(other.created_) {}
+
 OutputFile::~OutputFile() {
-    if (fd_ >= 0)
+    if (fd_ >= 0 && created_)
+        discard();
+    else if (fd_ >= 0)
         ::close(fd_);
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 // The output file of one shot: created (or emptied) before anything is encoded, closed on every
-// path out of the writer.
+// path out of the writer. A file this shot created is removed again on any path out that did not
+// close it: a failed shot leaves nothing under a numbered name.
 #include <sys/types.h>
 
 #include <cstddef>
@@ -15,15 +16,23 @@ public:
     // Raises "ファイル "<full path>". <reason> を作成できません" when the file cannot be made or
     // is not a regular file (a pipe, a device); never waits for a pipe's reader.
     explicit OutputFile(const std::string& path);
+    // Takes fd, a file just created at path (createNextFile's): written through that descriptor,
+    // never by opening the name again.
+    OutputFile(std::string path, int fd);
+    OutputFile(OutputFile&& other) noexcept;
     ~OutputFile();
     OutputFile(const OutputFile&) = delete;
     OutputFile& operator=(const OutputFile&) = delete;
+    OutputFile& operator=(OutputFile&&) = delete;
+
+    const std::string& path() const { return path_; }
 
     // Writes all of it; a failure raises text::kWriteError and removes the part written: a
     // cut-short picture under a numbered name would look like a shot.
     void writeAll(const void* data, size_t size);
     // Closes the file, raising text::kWriteError (and removing the file) when the system
-    // reports a failure. The destructor closes a file left open without a word.
+    // reports a failure. The destructor discards a file left open that this shot created, and
+    // closes one it only emptied.
     void close();
     // Closes, and removes the file if its name still leads to it (a writer that fails midway).
     void discard();
@@ -33,6 +42,7 @@ private:
     int fd_ = -1;
     dev_t device_ = 0;
     ino_t inode_ = 0;
+    bool created_ = false;
 };
 
 // The file-create error for path, with the reason for the error code.

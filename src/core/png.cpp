@@ -64,11 +64,13 @@ int widestChannel(const Picture& p) {
 // How the picture goes into the file.
 struct Layout {
     bool palette = false;
-    int bitDepth = 8;  // of a channel, or of an index
+    bool grey = false;  // a palette that is the grey ramp: plain grey, no PLTE
+    int bitDepth = 8;   // of a channel, or of an index
     size_t rowBytes = 0;
 
     explicit Layout(const Picture& p) {
         palette = p.bitsPerPixel <= 8;
+        grey = p.bitsPerPixel == 8 && isGreyRamp(p.palette);
         if (palette)
             bitDepth = p.bitsPerPixel;
         else if (widestChannel(p) > 8)
@@ -84,7 +86,7 @@ void writeHeaders(const Picture& p, const Layout& layout, const RowConverter& co
     put32(ihdr, uint32_t(p.width));
     put32(ihdr + 4, uint32_t(p.height));
     ihdr[8] = uint8_t(layout.bitDepth);
-    ihdr[9] = layout.palette ? 3 : 2;
+    ihdr[9] = layout.grey ? 0 : layout.palette ? 3 : 2;
     chunks.write("IHDR", ihdr, sizeof ihdr);
     // The screen's colours are taken as sRGB, as every desktop shows them.
     const uint8_t intent = 0;  // perceptual
@@ -107,7 +109,7 @@ void writeHeaders(const Picture& p, const Layout& layout, const RowConverter& co
         phys[8] = 1;  // per metre
         chunks.write("pHYs", phys, sizeof phys);
     }
-    if (layout.palette) {
+    if (layout.palette && !layout.grey) {
         const size_t colours = size_t(1) << layout.bitDepth;
         std::vector<uint8_t> plte(colours * 3);
         for (size_t i = 0; i < colours; ++i) {
@@ -265,6 +267,10 @@ unsigned bandThreads() {
 
 void savePng(const Picture& picture, const std::string& path) {
     OutputFile file(path);
+    savePng(picture, file);
+}
+
+void savePng(const Picture& picture, OutputFile& file) {
     if (picture.empty()) {
         file.close();
         return;

@@ -238,4 +238,34 @@ void RowConverter::toBgr555(int y, uint8_t* out) const {
     });
 }
 
+Picture greyPicture(const Picture& picture) {
+    Picture grey = makeOwnedPicture(picture.width, picture.height, 8, size_t(picture.width));
+    grey.dotsPerInch = picture.dotsPerInch;
+    grey.palette.resize(256);
+    for (int i = 0; i < 256; ++i)
+        grey.palette[size_t(i)] = {uint8_t(i), uint8_t(i), uint8_t(i)};
+    if (picture.empty())
+        return grey;
+    const RowConverter converter(picture);
+    std::vector<uint8_t> rgb(size_t(picture.width) * 3);
+    for (int y = 0; y < picture.height; ++y) {
+        converter.toRgb(y, rgb.data());
+        uint8_t* out = mutablePixels(grey) + size_t(y) * grey.stride;
+        for (int x = 0; x < picture.width; ++x) {
+            const uint8_t* c = &rgb[size_t(x) * 3];
+            out[x] = uint8_t((299 * c[0] + 587 * c[1] + 114 * c[2] + 500) / 1000);
+        }
+    }
+    return grey;
+}
+
+bool isGreyRamp(const std::vector<PaletteEntry>& palette) {
+    if (palette.size() != 256)
+        return false;
+    for (size_t i = 0; i < 256; ++i)
+        if (palette[i].red != i || palette[i].green != i || palette[i].blue != i)
+            return false;
+    return true;
+}
+
 }  // namespace kvr

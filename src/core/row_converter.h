@@ -49,6 +49,12 @@ private:
     std::vector<uint8_t> table16_;       // 65536 × 3 (b, g, r) at 16 bits per pixel
 };
 
+// The picture in greys (0.299 red + 0.587 green + 0.114 blue, as JPEG's), 8 bits per pixel with
+// the grey ramp as its palette: written grey by the BMP and PNG writers alike.
+Picture greyPicture(const Picture& picture);
+// Whether a palette is that ramp (entry i is grey i), which PNG keeps as plain grey.
+bool isGreyRamp(const std::vector<PaletteEntry>& palette);
+
 // Colours of every index of a true-colour visual of 8 bits per pixel or fewer, from its masks.
 std::vector<PaletteEntry> paletteFromMasks(const Picture& picture);
 

@@ -1,6 +1,7 @@
 #include "core/shot.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 
@@ -21,25 +22,49 @@ bool isFolder(const std::string& path) {
 
 // A folder that cannot be made is reported with its own reason (a read-only parent, say): the
 // file's "No such file or directory" would hide it. EEXIST (made meanwhile, or a file of that
-// name) is left to the file's creation to report.
-void makeFolder(const std::string& folder, const std::string& path) {
-    if (!isFolder(folder) && mkdir(folder.c_str(), 0777) != 0 && errno != EEXIST)
+// name) is left to the file's creation to report. True when the folder was made here.
+bool makeFolder(const std::string& folder, const std::string& path) {
+    if (isFolder(folder))
+        return false;
+    if (mkdir(folder.c_str(), 0777) == 0)
+        return true;
+    if (errno != EEXIST)
         throw fileCreateError(path, errno);
+    return false;
+}
+
+// Runs write; when it fails, the folder made for it goes too (if it is still empty).
+template <typename Write>
+void inFolderMadeFor(const std::string& folder, bool made, Write write) {
+    try {
+        write();
+    } catch (...) {
+        if (made)
+            rmdir(folder.c_str());
+        throw;
+    }
 }
 
 }  // namespace
 
+void writeShot(const Picture& picture, SaveFormat format, OutputFile& file,
+               const JpegOptions& jpeg) {
+    if (format == SaveFormat::Bmp)
+        saveBmp(picture, file);
+    else if (format == SaveFormat::Png)
+        savePng(picture, file);
+    else
+        saveJpeg(picture, file, jpeg.quality, jpeg.grey);
+}
+
 void writeShot(const Picture& picture, SaveFormat format, const std::string& folder,
                const std::string& path, const JpegOptions& jpeg) {
-    if (format == SaveFormat::Bmp) {
-        saveBmp(picture, path);
-        return;
-    }
-    makeFolder(folder, path);
-    if (format == SaveFormat::Png)
-        savePng(picture, path);
-    else
-        saveJpeg(picture, path, jpeg.quality, jpeg.grey);
+    // BMP leaves the folder as it is.
+    const bool made = format != SaveFormat::Bmp && makeFolder(folder, path);
+    inFolderMadeFor(folder, made, [&] {
+        OutputFile file(path);
+        writeShot(picture, format, file, jpeg);
+    });
 }
 
 ShotRequest shotRequest(const ScreenSource& source, const ShotChoices& choices) {
@@ -57,21 +82,37 @@ ShotRequest shotRequest(const ScreenSource& source, const ShotChoices& choices) 
     return request;
 }
 
-ShotOutcome shotNow(ScreenSource& source, const ShotChoices& choices, const JpegOptions& jpeg,
-                    const BeforeCreate& beforeCreate) {
-    Picture picture = source.grab(shotRequest(source, choices));
+ShotOutcome saveNumbered(const Picture& picture, const ShotChoices& choices,
+                         const JpegOptions& jpeg, const BeforeCreate& beforeCreate) {
     const auto name = nextFileName(choices);
     if (!name)
         return {ShotResult::NoFreeName, {}, {}};
     // The JPEG or PNG folder first: the file is made in it, and a second shot never writes
     // over it. BMP leaves the folder as it is.
-    if (choices.format != SaveFormat::Bmp)
-        makeFolder(choices.Place, joinPath(choices.Place, *name));
-    std::optional<std::string> path = createNextFile(choices, beforeCreate);
-    if (!path)
+    const bool made = choices.format != SaveFormat::Bmp &&
+                      makeFolder(choices.Place, joinPath(choices.Place, *name));
+    std::string path;
+    bool free = true;
+    inFolderMadeFor(choices.Place, made, [&] {
+        std::optional<OutputFile> file = createNextFile(choices, beforeCreate);
+        free = file.has_value();
+        if (file) {
+            path = file->path();
+            writeShot(picture, choices.format, *file, jpeg);
+        }
+    });
+    if (!free)
         return {ShotResult::NoFreeName, {}, {}};
-    writeShot(picture, choices.format, choices.Place, *path, jpeg);
-    return {ShotResult::Written, std::move(*path), std::move(picture)};
+    return {ShotResult::Written, std::move(path), {}};
+}
+
+ShotOutcome shotNow(ScreenSource& source, const ShotChoices& choices, const JpegOptions& jpeg,
+                    const BeforeCreate& beforeCreate) {
+    Picture picture = source.grab(shotRequest(source, choices));
+    ShotOutcome outcome = saveNumbered(picture, choices, jpeg, beforeCreate);
+    if (outcome.result == ShotResult::Written)
+        outcome.picture = std::move(picture);
+    return outcome;
 }
 
 }  // namespace kvr

@@ -37,9 +37,19 @@ ShotRequest shotRequest(const ScreenSource& source, const ShotChoices& choices);
 ShotOutcome shotNow(ScreenSource& source, const ShotChoices& choices, const JpegOptions& jpeg,
                     const BeforeCreate& beforeCreate = {});
 
-// The writing half of shotNow for a picture already taken. JPEG and PNG: a missing folder is
-// created (one level; when that fails, the file-create error with the reason the folder could not
-// be made). BMP: the folder is left as it is.
+// The writing half of shotNow for a picture already taken: the next free numbered file in
+// choices.Place, created (createNextFile) and written through the same descriptor. JPEG and PNG:
+// a missing folder is created (one level; when that fails, the file-create error with the reason
+// the folder could not be made). BMP: the folder is left as it is. A failure leaves neither the
+// file nor the folder made for it. The outcome's picture is left empty.
+ShotOutcome saveNumbered(const Picture& picture, const ShotChoices& choices,
+                         const JpegOptions& jpeg, const BeforeCreate& beforeCreate = {});
+
+// The picture into a file already made.
+void writeShot(const Picture& picture, SaveFormat format, OutputFile& file,
+               const JpegOptions& jpeg);
+// The picture into path, a name given (the command line's -o): created or emptied, with the
+// folder as saveNumbered makes it.
 void writeShot(const Picture& picture, SaveFormat format, const std::string& folder,
                const std::string& path, const JpegOptions& jpeg);
 

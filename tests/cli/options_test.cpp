@@ -28,6 +28,7 @@ TEST(CommandLine, EachLineGivesItsActionOrError) {
              EXPECT_EQ(o.request.mode, ShotMode::AllScreen);
              EXPECT_EQ(o.request.monitor, MonitorChoice::Primary);
              EXPECT_FALSE(o.output || o.type || o.quality || o.clipboard || o.grey);
+             EXPECT_FALSE(o.monitorGiven || o.noPointer || o.noClipboard) << "the saved ones";
              EXPECT_TRUE(o.notify);
          }},
         // Any option implies --shot; short options group, values join or follow.
@@ -73,6 +74,17 @@ TEST(CommandLine, EachLineGivesItsActionOrError) {
          Action::Shot,
          nullptr,
          [](const ShotOptions& o) { EXPECT_EQ(o.output, "-"); }},
+        // A saved pointer or clipboard turned off for one shot; the last word wins.
+        {{"-pc", "--no-pointer", "--no-clipboard", "-m", "primary"},
+         true,
+         Action::Shot,
+         nullptr,
+         [](const ShotOptions& o) {
+             EXPECT_TRUE(o.noPointer && o.noClipboard && o.monitorGiven);
+             EXPECT_FALSE(o.request.pointer || o.clipboard);
+         }},
+        {{"-t", "png", "-o", "a.PNG"}, true, Action::Shot},
+        {{"--list-monitors"}, true, Action::ListMonitors},
         {{"-d", "2", "-h"}, true, Action::Help},
         {{"--version"}, true, Action::Version},
         // Usage errors (status 2).
@@ -89,6 +101,8 @@ TEST(CommandLine, EachLineGivesItsActionOrError) {
         {{"-w", "-m", "all"}, true, Action::UsageError, text::kCliWindowAndMonitor},
         {{"shot.jpg"}, true, Action::UsageError, text::kCliUnexpectedArgument},
         {{"--bogus", "-h"}, true, Action::UsageError, text::kCliUnknownOption},
+        {{"-o", "z.bmp", "-t", "jpeg"}, true, Action::UsageError, text::kCliTypeAndName},
+        {{"-o", ""}, true, Action::UsageError, text::kCliValueMissing},
     };
     for (const Row& row : rows) {
         std::string line;
@@ -101,6 +115,8 @@ TEST(CommandLine, EachLineGivesItsActionOrError) {
         if (row.check && parsed.action == Action::Shot)
             row.check(parsed.shot);
     }
+    // The option at fault as it was typed.
+    EXPECT_EQ(parseCommandLine({"-o", ""}, true).errorValue, "-o");
 }
 
 TEST(CommandLine, TypeFromTheOutputsExtension) {

@@ -126,6 +126,7 @@ TEST_F(NamingTest, MissingFolderGivesZero) {
     choices.mode = ShotMode::AllScreen;
     EXPECT_EQ(next(), "ALL_J00.jpg");
     EXPECT_EQ(joinPath("/a/b", "c.jpg"), "/a/b/c.jpg");
+    EXPECT_EQ(joinPath("/", "c.jpg"), "/c.jpg");
 }
 
 }  // namespace

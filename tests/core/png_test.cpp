@@ -8,6 +8,7 @@
 
 #include "base/error.h"
 #include "core/png.h"
+#include "core/row_converter.h"
 #include "file_support.h"
 #include "png_support.h"
 
@@ -76,6 +77,13 @@ TEST(PngFile, DecodesToTheScreenExactlyAtEveryDepth) {
         EXPECT_TRUE(d.srgb);
         EXPECT_EQ(d.pixelsPerMetre, 0u);  // the density unknown: no pHYs
     }
+    // --grey: red and white in greys, kept as plain grey.
+    Picture p = makeOwnedPicture(2, 1, 32, 8);
+    const uint8_t redWhite[] = {0, 0, 255, 0, 255, 255, 255, 0};
+    std::memcpy(mutablePixels(p), redWhite, sizeof redWhite);
+    const test::DecodedPng d = written(greyPicture(p));
+    EXPECT_EQ(d.colourType, 0);
+    EXPECT_EQ(d.rgb, (Values{76, 76, 76, 255, 255, 255}));
 }
 
 TEST(PngFile, ManyRowsOfNoiseAndTheScreensDensity) {

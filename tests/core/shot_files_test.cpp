@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <filesystem>
 
 #include "base/error.h"
@@ -205,18 +206,32 @@ TEST_F(ShotFiles, AllHundredNamesTakenWritesNothing) {
 
 // Another shot takes the name between the choice and the creation (a second instance, or a
 // shortcut pressed twice): its file stays as it was, and this shot takes the next free number.
+// The window's shot and the command line's (saveNumbered, a picture already taken) alike.
 TEST_F(ShotFiles, ANameTakenMeanwhileIsLeftAndTheNextNumberUsed) {
-    for (const SaveFormat format : {SaveFormat::Jpeg, SaveFormat::Bmp}) {
-        const std::string ext = format == SaveFormat::Jpeg ? ".jpg" : ".bmp";
+    const struct {
+        SaveFormat format;
+        bool commandLine;
+    } rows[] = {{SaveFormat::Jpeg, false},
+                {SaveFormat::Bmp, false},
+                {SaveFormat::Bmp, true},
+                {SaveFormat::Png, true}};
+    for (const auto [format, commandLine] : rows) {
+        const std::string ext = format == SaveFormat::Jpeg  ? ".jpg"
+                                : format == SaveFormat::Png ? ".png"
+                                                            : ".bmp";
         const std::string taken =
-            (dir_ / ("ALL_" + std::string(ext == ".jpg" ? "J" : "B"))).string();
+            (dir_ / ("ALL_" + std::string(1, char(std::toupper(ext[1]))))).string();
+        fs::remove(taken + "00" + ext);
+        fs::remove(taken + "01" + ext);
         std::vector<std::string> chosen;
+        const BeforeCreate otherShot = [&](const std::string& path) {
+            chosen.push_back(path);
+            if (chosen.size() == 1)
+                writeText(path, "the other shot");
+        };
         const ShotOutcome outcome =
-            shotNow(source_, choices(format, dir_.path()), {}, [&](const std::string& path) {
-                chosen.push_back(path);
-                if (chosen.size() == 1)
-                    writeText(path, "the other shot");
-            });
+            commandLine ? saveNumbered(bgrx(320, 240), choices(format, dir_.path()), {}, otherShot)
+                        : shotNow(source_, choices(format, dir_.path()), {}, otherShot);
         EXPECT_EQ(chosen, (std::vector<std::string>{taken + "00" + ext, taken + "01" + ext}));
         EXPECT_EQ(outcome.path, taken + "01" + ext);
         EXPECT_EQ(readText(taken + "00" + ext), "the other shot");
@@ -240,6 +255,13 @@ TEST_F(ShotFiles, FailedGrabLeavesNoFileAndNoFolder) {
             }
         }
     }
+    EXPECT_EQ(entries(dir_.path()), std::vector<std::string>{});
+
+    // Nor does an encoder that fails (wider than JPEG allows): the numbered file and the folder
+    // made for it go again.
+    FakeScreenSource wide{bgrx(65501, 1)};
+    EXPECT_THROW(shotNow(wide, choices(SaveFormat::Jpeg, dir_ / "new"), {}), KvrError);
+    EXPECT_THROW(shotNow(wide, choices(SaveFormat::Jpeg, dir_.path()), {}), KvrError);
     EXPECT_EQ(entries(dir_.path()), std::vector<std::string>{});
 }
 

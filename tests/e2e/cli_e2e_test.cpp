@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <random>
+#include <sstream>
 
 #include "e2e_support.h"
 #include "file_support.h"
@@ -82,6 +83,95 @@ TEST_F(CommandLine, WritesFilesFoldersAndStdoutWithTheirStatuses) {
     r = shot({"--quality=0"}, "en_GB.UTF-8");
     EXPECT_EQ(r.status, 2);
     EXPECT_EQ(r.err, "kvr: Quality '0': give 1 to 100\nTry 'kvr --help' for more information\n");
+}
+
+// The saved capture choices, as the window takes them; -m overrides. Two monitors side by side
+// on the one screen (RandR's own), the pointer on the right one.
+TEST_F(CommandLine, TakesTheSavedCaptureChoicesUnlessOverridden) {
+    for (const char* monitor : {"left 512/135x768/203+0+0", "right 512/135x768/203+512+0"}) {
+        std::vector<std::string> words = {"xrandr", "--setmonitor"};
+        std::istringstream(monitor) >> words.emplace_back() >> words.emplace_back();
+        words.push_back("none");
+        program_.run(words);
+    }
+    program_.run({"xdotool", "mousemove", "700", "300"});
+    writeText(program_.settingsFile(), "[Capture]\nmonitor=1\n");
+    const fs::path file = program_.root() / "saved.bmp";
+    Result r = shot({"-n", "-o", file.string()});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(readFile(file).size(), 54u + 512 * 768 * 4) << "the monitor under the pointer";
+    r = shot({"-n", "-m", "all", "-o", file.string()});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(readFile(file).size(), 54u + 1024 * 768 * 4);
+
+    // A name no monitor has is said before the delay, with the names there are.
+    r = shot({"-n", "-d", "3600", "-m", "HDMI-9"}, "en_GB.UTF-8");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("HDMI-9"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("left, right"), std::string::npos) << r.err;
+    EXPECT_EQ(program_.run({(program_.folder() / "kvr").string(), "--list-monitors"}).output,
+              "left\nright\nscreen\n");
+    // bash completes -m with those names, in the "--monitor=" form too.
+    EXPECT_EQ(program_
+                  .run({"bash", "-c",
+                        "PATH=" + program_.folder().string() +
+                            ":$PATH; source " KVR_SOURCE_DIR
+                            "/resources/kvr.bash-completion; COMP_WORDS=(kvr --monitor = '');"
+                            " COMP_CWORD=3; _kvr; echo ${COMPREPLY[*]}"})
+                  .output,
+              "primary pointer all left right screen\n");
+}
+
+// What goes wrong before the picture is taken is said at once, in the window's words, and no
+// descriptor of the caller's is taken for another.
+TEST_F(CommandLine, FailsAtOnceForWhatItKnowsBeforeTheDelay) {
+    const fs::path full = program_.root() / "full";
+    fs::create_directory(full);
+    for (int n = 0; n < 100; ++n)
+        writeText(full / ("ALL_B" + std::string(n < 10 ? "0" : "") + std::to_string(n) + ".bmp"),
+                  "x");
+    Result r = shot({"-n", "-d", "3600", "-t", "bmp", "-o", full.string()});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("連続保存できません"), std::string::npos) << r.err;
+
+    // The program from sh, with a display and a redirection of its own.
+    const auto kvr = [&](const std::string& display, const std::string& line,
+                         const std::string& before = "", bool ownMounts = false) {
+        const fs::path err = program_.root() / "stderr.txt";
+        fs::remove(err);
+        std::vector<std::string> argv = {
+            "sh", "-c", before + "exec " + (program_.folder() / "kvr").string() + " " + line};
+        if (ownMounts)
+            argv.insert(argv.begin(), {"unshare", "-m", "--propagation", "private"});
+        const CommandResult c =
+            run(Command(argv,
+                        {"DISPLAY=" + display, "WAYLAND_DISPLAY=", "XDG_SESSION_TYPE=",
+                         "HOME=" + program_.home().string(), "LANG=C.UTF-8", "LC_ALL="},
+                        err));
+        return Result{c.exitCode, c.output, readText(err)};
+    };
+    r = kvr(":97", "--shot -d 3600");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "cannot connect to X display :97\n");
+    r = kvr("", "--shot -d 3600",
+            "export WAYLAND_DISPLAY=wayland-9 XDG_SESSION_TYPE=wayland XDG_RUNTIME_DIR=" +
+                program_.root().string() + "; ");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "cannot connect to Wayland display wayland-9\n");
+    // Standard output closed: the picture is not written into whatever takes descriptor 1.
+    r = kvr(program_.display(), "-n -t bmp -o - >&-");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("書き込みエラー"), std::string::npos) << r.err;
+
+    // No /proc (a mount namespace without it): the program's folder is unknown, and the window's
+    // module is not looked for in the current folder, where anyone may have put one.
+    writeText(program_.root() / "kvr-window.so", "planted");
+    r = kvr(program_.display(), "",
+            "mount -t tmpfs none /proc || exit 99; cd " + program_.root().string() + "; ", true);
+    if (r.status == 99 || r.err.find("unshare:") != std::string::npos)
+        GTEST_SKIP() << "no mount namespace here: " << r.err;
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("/proc/self/exe"), std::string::npos) << r.err;
 }
 
 TEST_F(CommandLine, ClipboardServedAfterTheCommandReturns) {
@@ -219,6 +309,16 @@ TEST_F(CommandLine, NotifiesAndCountsDownOnATerminal) {
     });
     EXPECT_NE(history.find("ALL_J00.jpg"), std::string::npos) << history;
     EXPECT_NE(history.find(folder.string()), std::string::npos) << history;
+    // A folder name that is no UTF-8 (Linux names are bytes): still notified.
+    const fs::path odd = program_.root() / "\xffrare";
+    fs::create_directory(odd);
+    ASSERT_EQ(shot({"-o", odd.string()}, "C.UTF-8", bus.address()).status, 0);
+    pollUntil(10s, [&] {
+        bus.run({"dunstctl", "close-all"}, program_.display());
+        history = bus.run({"dunstctl", "history"}, program_.display()).output;
+        return history.find("rare") != std::string::npos;
+    });
+    EXPECT_NE(history.find("rare"), std::string::npos) << history;
 
     const fs::path typescript = program_.root() / "typescript";
     const std::string line = (program_.folder() / "kvr").string() + " -n -d 2 -o " +

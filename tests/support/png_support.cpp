@@ -47,6 +47,8 @@ DecodedPng decodePng(const std::string& path) {
     d.srgb = png_get_sRGB(png, info, &intent) != 0;
     if (d.colourType == PNG_COLOR_TYPE_PALETTE)
         png_set_palette_to_rgb(png);
+    if (d.colourType == PNG_COLOR_TYPE_GRAY)
+        png_set_gray_to_rgb(png);
     if (d.bitDepth == 16)
         png_set_swap(png);  // host order, to read as uint16_t
     png_read_update_info(png, info);

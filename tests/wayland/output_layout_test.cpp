@@ -2,6 +2,8 @@
 // the whole layout.
 #include <gtest/gtest.h>
 
+#include "base/error.h"
+#include "platform/wayland/output_mosaic.h"
 #include "platform/wayland/portal_source.h"
 #include "platform/wayland/wayland_outputs.h"
 
@@ -50,6 +52,21 @@ TEST(PortalPicture, APictureOfAnotherShapeIsNotCut) {
     const std::vector<MonitorInfo> layout = {{{0, 0, 1920, 1080}, false},
                                              {{1920, 0, 1280, 720}, true}};
     EXPECT_EQ(primaryPixelsIn(1920, 1080, layout), std::nullopt);
+}
+
+// Outputs a compositor places far out (any wlroots compositor's own positions): refused before
+// any sum, as sway's and KWin's numbers are.
+TEST(OutputMosaic, PlacesOutOfBoundsAreRefused) {
+    const auto placed = [](ScreenRect logical) {
+        return std::vector<PlacedPicture>{{makeOwnedPicture(4, 2, 32, 16), {0, 0, 4, 2}},
+                                          {makeOwnedPicture(4, 2, 32, 16), logical}};
+    };
+    EXPECT_EQ(composeOutputs(placed({-4, 2, 4, 2})).width, 8);
+    for (const ScreenRect far : {ScreenRect{2147483600, 0, 4, 2},
+                                 {-2147483600, 0, 4, 2},
+                                 {0, (1 << 20) + 1, 4, 2},
+                                 {0, 0, 4, 2147483600}})
+        EXPECT_THROW(composeOutputs(placed(far)), KvrError) << far.x << "," << far.y;
 }
 
 }  // namespace

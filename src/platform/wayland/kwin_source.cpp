@@ -232,6 +232,13 @@ public:
     const char* name() const override { return "kwin"; }
     bool supports(ShotMode) const override { return true; }
 
+    std::vector<std::string> outputNames() override {
+        std::vector<std::string> names;
+        for (const WaylandOutput& o : listWaylandOutputs())
+            names.push_back(o.name);
+        return names;
+    }
+
     using ScreenSource::grab;
     Picture grab(const ShotRequest& request) override {
         const ShotMode mode = request.mode;

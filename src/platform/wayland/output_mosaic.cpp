@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "base/error.h"
+#include "base/peer_limits.h"
 
 namespace kvr {
 
@@ -21,7 +22,7 @@ Picture composeOutputs(const std::vector<PlacedPicture>& outputs) {
         if (p.bitsPerPixel != first.bitsPerPixel || bytes < 2 || p.bitsPerPixel % 8 != 0 ||
             p.redMask != first.redMask || p.greenMask != first.greenMask ||
             p.blueMask != first.blueMask || p.byteOrder != first.byteOrder || p.empty() ||
-            o.logical.width <= 0 || o.logical.height <= 0)
+            !peerRectInRange(o.logical.x, o.logical.y, o.logical.width, o.logical.height))
             throw KvrError(text::kNoResources, {});
         left = std::min(left, o.logical.x);
         top = std::min(top, o.logical.y);

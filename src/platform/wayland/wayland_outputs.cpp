@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "base/error.h"
+#include "base/peer_limits.h"
 #include "kde-output-order-v1-client-protocol.h"
 #include "platform/wayland/wayland_dispatch.h"
 #include "xdg-output-unstable-v1-client-protocol.h"
@@ -129,7 +130,9 @@ std::vector<WaylandOutput> listWaylandOutputs() {
 
     std::vector<WaylandOutput> outputs;
     for (auto& e : r.outputs) {
-        if (ok && !e->info.name.empty() && e->info.rect.width > 0 && e->info.rect.height > 0) {
+        const ScreenRect& rect = e->info.rect;
+        if (ok && !e->info.name.empty() &&
+            peerRectInRange(rect.x, rect.y, rect.width, rect.height)) {
             outputs.push_back(e->info);
         }
         if (e->xdgOutput)

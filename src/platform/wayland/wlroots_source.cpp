@@ -182,22 +182,23 @@ public:
                    : nullptr;
     }
 
+    std::vector<std::string> outputNames() override {
+        Connection c;
+        connect(c);
+        std::vector<std::string> names;
+        for (const auto& o : c.outputs)
+            if (!o->name.empty())
+                names.push_back(o->name);
+        return names;
+    }
+
     using ScreenSource::grab;
     Picture grab(const ShotRequest& request) override {
         const ShotMode mode = request.mode;
         if (mode == ShotMode::ActiveWindow && swaySocket_.empty())
             throw KvrError(text::kActiveWindowUnsupported, {});
         Connection c;
-        c.display = wl_display_connect(nullptr);
-        if (!c.display)
-            noPixels();
-        c.registry = wl_display_get_registry(c.display);
-        wl_registry_add_listener(c.registry, &kRegistryListener, &c);
-        // The globals, then the outputs' own events.
-        if (!c.roundtrip() || !c.roundtrip())
-            noPixels();
-        if (!c.shm || !c.screencopy || c.outputs.empty())
-            noPixels();
+        connect(c);
 
         // Sway's view of the outputs: their order, their layout rectangles and scales.
         std::vector<sway::Output> swayOutputs;
@@ -219,6 +220,19 @@ public:
     }
 
 private:
+    static void connect(Connection& c) {
+        c.display = wl_display_connect(nullptr);
+        if (!c.display)
+            noPixels();
+        c.registry = wl_display_get_registry(c.display);
+        wl_registry_add_listener(c.registry, &kRegistryListener, &c);
+        // The globals, then the outputs' own events.
+        if (!c.roundtrip() || !c.roundtrip())
+            noPixels();
+        if (!c.shm || !c.screencopy || c.outputs.empty())
+            noPixels();
+    }
+
     // A monitor named in the request; sway's focused output for the monitor under the pointer
     // (sway moves the focus with the pointer unless told otherwise); else sway's first active
     // output (sway has no primary; this is the one Qt and Xwayland treat as primary), else the
@@ -358,6 +372,9 @@ private:
             throw KvrError(text::kNoWindow, {});
         // Layout (logical) coordinates to the output's own pixels: a scaled output's buffer is
         // larger than its place in the layout. The frame is widened to whole pixels.
+        // The compositor's own position, as every peer's number, only within the bounds.
+        if (!peerRectInRange(output.x, output.y, 1, 1))
+            noPixels();
         ScreenRect logical{output.x, output.y, 0, 0};
         double scale = 1.0;
         for (const sway::Output& o : swayOutputs)

@@ -59,6 +59,13 @@ struct MaskChannel {
 
 }  // namespace
 
+std::vector<std::string> monitorNames(Display* dpy) {
+    std::vector<std::string> names;
+    for (const NamedMonitor& m : randrMonitors(dpy))
+        names.push_back(m.name);
+    return names;
+}
+
 bool monitorsListed(Display* dpy) {
     int event = 0, error = 0, major = 0, minor = 0;
     return XRRQueryExtension(dpy, &event, &error) && XRRQueryVersion(dpy, &major, &minor) &&

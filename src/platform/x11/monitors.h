@@ -4,6 +4,7 @@
 #include <X11/Xlib.h>
 
 #include <string>
+#include <vector>
 
 #include "base/picture.h"
 #include "base/screen.h"
@@ -18,6 +19,9 @@ ScreenRect rootRect(Display* display);
 // (the primary one while the pointer is between monitors), every monitor (the whole root), or
 // the primary one. Raises text::kNoSuchMonitor for a name no active monitor has.
 ScreenRect wholeScreenArea(Display* display, const ShotRequest& request);
+
+// The names of the monitors wholeScreenArea takes (RandR's).
+std::vector<std::string> monitorNames(Display* display);
 
 // Whether the server lists its monitors (RandR 1.5), which the monitor under the pointer and a
 // monitor's name need.

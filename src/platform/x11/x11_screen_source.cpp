@@ -31,6 +31,10 @@ Picture X11ScreenSource::grab(const ShotRequest& request) {
     return picture;
 }
 
+std::vector<std::string> X11ScreenSource::outputNames() {
+    return monitorNames(connection().display());
+}
+
 const char* X11ScreenSource::refusal(CaptureChoice choice) const {
     // All monitors is the root; a name no monitor has is the grab's error.
     if (choice == CaptureChoice::AllMonitors || choice == CaptureChoice::NamedOutput)

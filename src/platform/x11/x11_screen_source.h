@@ -13,6 +13,7 @@ public:
     bool supports(ShotMode) const override { return true; }
     // The pointer needs XFixes and a true-colour screen; the monitors come from RandR.
     const char* refusal(CaptureChoice choice) const override;
+    std::vector<std::string> outputNames() override;
     using ScreenSource::grab;
     Picture grab(const ShotRequest& request) override;
 };
