@@ -221,12 +221,16 @@
         <translation>Not enough system resources</translation>
     </message>
     <message>
-        <source>ファイル "%1". %2 を作成できません</source>
-        <translation>Cannot create file "%1". %2</translation>
+        <source>ファイル "%1" を作成できません: %2</source>
+        <translation>Cannot create file "%1": %2</translation>
     </message>
     <message>
-        <source>ストリームへの書き込みエラー</source>
-        <translation>Error writing to the stream</translation>
+        <source>ファイル "%1" のストリームへの書き込みエラー: %2</source>
+        <translation>Error writing to file "%1": %2</translation>
+    </message>
+    <message>
+        <source>標準出力のストリームへの書き込みエラー: %1</source>
+        <translation>Error writing to standard output: %1</translation>
     </message>
     <message>
         <source>JPEG エラー #%1</source>
@@ -375,6 +379,10 @@
     <message>
         <source>ディスクに空きがありません</source>
         <translation>No space left on the disk</translation>
+    </message>
+    <message>
+        <source>ファイルが大きすぎます</source>
+        <translation>The file is too large</translation>
     </message>
     <message>
         <source>ディスクの使用量が上限を超えました</source>

@@ -41,10 +41,6 @@ std::string message(const char* text, std::initializer_list<std::string_view> va
     return fillText(translate(text), values);
 }
 
-std::string errorMessage(const KvrError& e) {
-    return e.text() ? fillText(translate(e.text()), e.values()) : e.what();
-}
-
 bool isFolder(const std::string& path) {
     struct stat st;
     return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);

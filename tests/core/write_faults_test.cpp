@@ -4,7 +4,9 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <pthread.h>
+#include <sched.h>
 #include <sys/ioctl.h>
+#include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -81,43 +83,68 @@ void limitMemory(size_t spare) {
     }
 }
 
-// The cut-short file is removed: left under its numbered name it would look like a shot and take
-// one of the hundred numbers.
-TEST_F(WriteFaults, FileSizeLimitGivesTheStreamErrorNotADeadProgramAndNoPartialFile) {
+// A write cut short names the file and why. The cut-short file is removed: left under its
+// numbered name it would look like a shot and take one of the hundred numbers.
+TEST_F(WriteFaults, WriteCutShortNamesTheFileAndTheReasonAndLeavesNoPartialFile) {
     std::ofstream(dir_ / "other.bmp") << "not ours";
-    // The headers fill the file to the limit: the pixel write starts there.
-    const fs::path bmp = dir_ / "full.bmp";
-    EXPECT_EQ(childRaises("ストリームへの書き込みエラー",
-                          [&] {
-                              limitFileSize(54);
-                              saveBmp(makeOwnedPicture(100, 100, 32, 400), bmp);
-                          }),
-              0);
-    EXPECT_FALSE(fs::exists(bmp));
-
-    // One write crosses the limit and stops short; going on with the rest starts at the limit.
-    const fs::path jpg = dir_ / "full.jpg";
     Picture noise = makeOwnedPicture(200, 200, 32, 800);
     for (size_t i = 0; i < 800 * 200; ++i)
         mutablePixels(noise)[i] = uint8_t(i * 2654435761u >> 13);
-    EXPECT_EQ(childRaises("ストリームへの書き込みエラー",
-                          [&] {
-                              limitFileSize(1000);
-                              saveJpeg(noise, jpg, 100, false);
-                          }),
-              0);
-    EXPECT_FALSE(fs::exists(jpg));
-
-    // PNG: the signature and the first chunks fit; the compressed rows cross the limit.
-    const fs::path png = dir_ / "full.png";
-    EXPECT_EQ(childRaises("ストリームへの書き込みエラー",
-                          [&] {
-                              limitFileSize(60);
-                              savePng(noise, png);
-                          }),
-              0);
-    EXPECT_FALSE(fs::exists(png));
-    EXPECT_EQ(test::entries(dir_.path()), std::vector<std::string>{"other.bmp"});
+    const fs::path full = dir_ / "full";
+    fs::create_directory(full);
+    struct Fault {
+        const char* name;
+        fs::path folder;
+        const char* reason;
+        std::function<void(SaveFormat)> arrange;  // in the child, before the write
+    };
+    const Fault faults[] = {
+        // BMP: the headers fill the file to the limit, the pixel write starts there; JPEG: one
+        // write crosses the limit and stops short; PNG: the compressed rows cross it.
+        {"file-size limit", dir_.path(), "ファイルが大きすぎます",
+         [](SaveFormat f) {
+             limitFileSize(f == SaveFormat::Bmp ? 54 : f == SaveFormat::Jpeg ? 1000 : 60);
+         }},
+        // A full disk: a small file system of the child's own, filled up.
+        {"full disk", full, "ディスクに空きがありません",
+         [&](SaveFormat) {
+             if (unshare(CLONE_NEWNS) != 0 ||
+                 mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+                 mount("kvr-full", full.c_str(), "tmpfs", 0, "size=16k") != 0)
+                 _exit(101);
+             std::ofstream filler(full / "filler");
+             const std::string block(4096, 'f');
+             while (filler.write(block.data(), block.size()) && filler.flush()) {
+             }
+         }},
+    };
+    for (const Fault& fault : faults) {
+        if (fault.folder == full && geteuid() != 0)
+            continue;  // mounting takes root
+        for (const auto& [format, name] : {std::pair{SaveFormat::Bmp, "a.bmp"},
+                                           {SaveFormat::Jpeg, "a.jpg"},
+                                           {SaveFormat::Png, "a.png"}}) {
+            const fs::path path = fault.folder / name;
+            EXPECT_EQ(
+                childRaises(
+                    "ファイル \"" + path.string() +
+                        "\" のストリームへの書き込みエラー: " + fault.reason,
+                    [&, format = format] {
+                        fault.arrange(format);
+                        try {
+                            writeShot(noise, format, fault.folder, path, JpegOptions{100, false});
+                        } catch (const KvrError&) {
+                            if (fs::exists(path))
+                                _exit(102);
+                            throw;
+                        }
+                    }),
+                0)
+                << fault.name << " " << name;
+        }
+    }
+    EXPECT_EQ(test::entries(dir_.path()), (std::vector<std::string>{"full", "other.bmp"}));
+    EXPECT_TRUE(fs::is_empty(full));
 }
 
 TEST_F(WriteFaults, FileSizeLimitRefusesTheSettingsWriteAndLeavesNoTemporaryFile) {
@@ -179,8 +206,8 @@ TEST_F(WriteFaults, PipeOrDeviceInPlaceOfTheFileIsRefusedAtOnce) {
     const fs::path fifo = dir_ / "ALL_B00.bmp";
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
     for (const bool jpeg : {false, true}) {
-        EXPECT_EQ(childRaises("ファイル \"" + fifo.string() + "\". No such device or address " +
-                                  "を作成できません",
+        EXPECT_EQ(childRaises("ファイル \"" + fifo.string() +
+                                  "\" を作成できません: No such device or address",
                               [&] {
                                   alarm(20);  // a hang shows as a failure, not a stuck suite
                                   const Picture p = makeOwnedPicture(2, 2, 32, 8);
@@ -210,7 +237,7 @@ TEST_F(WriteFaults, PipeOrDeviceInPlaceOfTheFileIsRefusedAtOnce) {
             } catch (const KvrError& e) {
                 EXPECT_EQ(std::string(e.what()),
                           "ファイル \"" + fifo.string() +
-                              "\". 通常のファイルではありません を作成できません");
+                              "\" を作成できません: 通常のファイルではありません");
             }
             ::close(fd);
             break;
@@ -234,7 +261,7 @@ TEST_F(WriteFaults, FolderThatCannotBeMadeGivesItsOwnReason) {
     const fs::path folder = locked / "shots";
     const fs::path file = folder / "ALL_J00.jpg";
     EXPECT_EQ(
-        childRaises("ファイル \"" + file.string() + "\". アクセスが拒否されました を作成できません",
+        childRaises("ファイル \"" + file.string() + "\" を作成できません: アクセスが拒否されました",
                     [&] {
                         // root may write anywhere: take the rights of an ordinary user.
                         if (geteuid() == 0)
