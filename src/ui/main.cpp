@@ -82,6 +82,10 @@ TForm1::TForm1(const kvr::MainWindowServices& services, QWidget* parent)
             }
     });
 
+    // Ended by a signal (the session's end on desktops without a session manager, a kill):
+    // the same.
+    kvr::onEndSignals(this, [this] { endKeepingChoices(); });
+
     kvr::applyLayout(*this, kvr::layoutScale());
     kvr::fitCaptions(*this);
     kvr::setSharpPicture(*ui_->Image2, QStringLiteral(":/background.jpg"));
@@ -216,12 +220,19 @@ void TForm1::ExitBtnClick() {
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
-    // The window manager asked (Alt+F4, a taskbar's close): the choices are kept as "×" keeps
-    // them; a refused write is shown, and the program still ends.
+    endKeepingChoices();
+    event->accept();
+}
+
+void TForm1::endKeepingChoices() {
+    // The window manager asked (Alt+F4, a taskbar's close) or a signal came: the choices are
+    // kept as "×" keeps them; a refused write is shown, and the program still ends.
+    if (ending_)
+        return;  // a second request while the refusal is shown
+    ending_ = true;
     Timer1->stop();
     if (!exitSaved_)
         kvr::runHandler([this] { saveChoices(); });
-    event->accept();
     QCoreApplication::quit();
 }
 
