@@ -205,8 +205,8 @@
         <translation>This operating system is not supported</translation>
     </message>
     <message>
-        <source>９９個以上は連続保存できません&#xd;&#xa;ファイルを[リネーム]して下さい</source>
-        <translation>No more than 99 pictures can be saved in a row&#xd;&#xa;Please [rename] the files</translation>
+        <source>９９個以上は連続保存できません&#xd;&#xa;%1&#xd;&#xa;ファイルを[リネーム]して下さい</source>
+        <translation>No more than 99 pictures can be saved in a row&#xd;&#xa;%1&#xd;&#xa;Please [rename] the files</translation>
     </message>
     <message>
         <source>不明なエラーが発生しました</source>

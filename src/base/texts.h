@@ -16,8 +16,9 @@ inline constexpr char kShooting[] = "撮影中";
 // Message boxes.
 inline constexpr char kErrorCaption[] = "エラー";
 inline constexpr char kUnsupportedOs[] = "このOSには対応していません";
+// %1: the output folder, on a line of its own.
 inline constexpr char kNoFreeName[] =
-    "９９個以上は連続保存できません\r\nファイルを[リネーム]して下さい";
+    "９９個以上は連続保存できません\r\n%1\r\nファイルを[リネーム]して下さい";
 inline constexpr char kUnknownError[] = "不明なエラーが発生しました";
 
 // Errors of a shot.

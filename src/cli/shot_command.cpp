@@ -148,7 +148,7 @@ int shoot(const ShotOptions& options) {
         if (to.kind == Destination::File && to.path.empty()) {
             const auto name = nextFileName(choices);
             if (!name) {
-                printLine(stderr, message(text::kNoFreeName));
+                printLine(stderr, message(text::kNoFreeName, {to.folder}));
                 return kExitFailed;
             }
             to.path = joinPath(to.folder, *name);

@@ -122,7 +122,10 @@ void TForm1::FormCreate() {
     // "Error" marks an unset folder: the desktop, not written back.
     if (Place == "Error")
         Place = kvr::desktopFolder();
-    (settings.type == 0 ? ui_->SpeedButtonACT : ui_->SpeedButtonALL)->setChecked(true);
+    QToolButton* mode = settings.type == 0 ? ui_->SpeedButtonACT : ui_->SpeedButtonALL;
+    mode->setChecked(true);
+    // The window opens with the focus on the choice made, not on the pair's first button.
+    mode->setFocus(Qt::OtherFocusReason);
     (settings.save == 0 ? ui_->SpeedButtonJPG : ui_->SpeedButtonBMP)->setChecked(true);
     ui_->Edit1->setText(QString::number(settings.timer));
     ui_->UpDown1->setPosition(static_cast<int16_t>(settings.timer));
@@ -405,7 +408,8 @@ void TForm1::ShotNow() {
     }
     // Shown while the program is still minimised during a shot; the box has no parent.
     if (outcome.result == kvr::ShotResult::NoFreeName) {
-        kvr::showErrorBox(kvr::translated(kvr::text::kNoFreeName));
+        kvr::showErrorBox(
+            kvr::fillTranslated(kvr::text::kNoFreeName, {QString::fromStdString(choices.Place)}));
         return;
     }
     if (choices.capture.clipboard)

@@ -125,6 +125,16 @@ TForm2::TForm2(QWidget& owner, kvr::OptionsTarget target)
         if (checked)
             kvr::runHandler([&] { RadioGroup1Click(id); });
     });
+    // "その他" when it is already the choice: another folder (a cancel keeps the one in effect).
+    connect(radioGroup_, &QButtonGroup::idPressed, this,
+            [this](int id) { otherFolderChosen_ = id == 1 && radioItemIndex() == 1; });
+    connect(radioGroup_, &QButtonGroup::idClicked, this, [this](int id) {
+        if (id == 1 && otherFolderChosen_ && owner_.OptFlag)
+            kvr::runHandler([this] {
+                if (const auto folder = chooseOutputFolder(this, owner_.Place))
+                    setPlace(*folder);
+            });
+    });
     connect(ui_->TrackBar1, &QSlider::valueChanged, this,
             [this] { kvr::runHandler([this] { TrackBar1Change(); }); });
     // activated: the user's choice only, so selecting an item from the slider does not come back.

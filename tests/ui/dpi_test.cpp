@@ -184,7 +184,8 @@ TEST(Dpi, PicturesAreDrawnAtTheScreensOwnPixels) {
 }
 
 TEST(Dpi, MessageBoxesKeepTheWidthRuleEveryTime) {
-    const QString text = QString::fromUtf8(kvr::text::kNoFreeName).replace("\r\n", "\n") +
+    const QString text = kvr::fillTranslated(kvr::text::kNoFreeName, {QStringLiteral("/tmp")})
+                             .replace("\r\n", "\n") +
                          QStringLiteral("\n") + QString(80, QChar(0x30C6));  // a long line
     const int half = QGuiApplication::primaryScreen()->geometry().width() / 2;
     QSize first;
