@@ -65,6 +65,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* e) override;
 
 private:
+    void fitTabs();
     void paintCaption(bool active);
     void selectRadioItem(int itemIndex);
     void setPlace(const std::string& place);

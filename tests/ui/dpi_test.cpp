@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
@@ -13,8 +14,10 @@
 #include <QRadioButton>
 #include <QScreen>
 #include <QSlider>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTest>
+#include <QToolButton>
 #include <QTranslator>
 #include <cstdlib>
 #include <set>
@@ -130,6 +133,59 @@ TEST(Dpi, InEnglishNoControlsOverlap) {
     ASSERT_EQ(kvr::installTranslation(*qApp), "en");
     for (const std::string& pair : overlaps())
         EXPECT_TRUE(designed.contains(pair)) << pair << " overlap";
+    for (QTranslator* t : qApp->findChildren<QTranslator*>()) {
+        QCoreApplication::removeTranslator(t);
+        delete t;
+    }
+    setenv("LANG", "C.UTF-8", 1);
+}
+
+// Every tab of the options shows at once and whole; Tab stops on controls only, never on the tab
+// bar's scroll arrows; the JPEG page's frame keeps clear of the tab bar.
+void expectTabsFitAndTabStopsOnControls() {
+    TForm1 form{services()};
+    TForm2 options(form, form.optionsTarget());
+    options.loadSettings();
+    options.show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&options, kPatience));
+    auto* pages = options.findChild<QTabWidget*>("PageControl1");
+    QTabBar* bar = pages->tabBar();
+    for (int i = 0; i < bar->count(); ++i) {
+        const QString text = bar->tabText(i);
+        EXPECT_TRUE(bar->rect().contains(bar->tabRect(i))) << text.toStdString();
+        EXPECT_LE(inWindow(*bar).left() + bar->tabRect(i).right(), options.width())
+            << text.toStdString();
+        EXPECT_GT(bar->tabRect(i).width(), bar->fontMetrics().horizontalAdvance(text))
+            << text.toStdString();
+    }
+    for (QToolButton* arrow : bar->findChildren<QToolButton*>())
+        EXPECT_FALSE(arrow->isVisible());
+    EXPECT_GT(inWindow(*options.findChild<QGroupBox*>("GroupBox1")).top(),
+              inWindow(*bar).bottom() + 1);
+    for (int page = 0; page < pages->count(); ++page) {
+        pages->setCurrentIndex(page);
+        bar->setFocus(Qt::TabFocusReason);
+        for (int stop = 0; stop < 12; ++stop) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            QWidget* w = QApplication::focusWidget();
+            ASSERT_NE(w, nullptr);
+            if (w == bar)
+                break;
+            const bool control =
+                (qobject_cast<QAbstractButton*>(w) && !qobject_cast<QTabBar*>(w->parentWidget())) ||
+                qobject_cast<QComboBox*>(w) || qobject_cast<QSlider*>(w) ||
+                qobject_cast<QLineEdit*>(w);
+            EXPECT_TRUE(control) << "page " << page << ": " << w->metaObject()->className() << " "
+                                 << w->objectName().toStdString();
+        }
+    }
+}
+
+TEST(Dpi, EveryTabShowsAtOnceInBothLanguages) {
+    expectTabsFitAndTabStopsOnControls();
+    setenv("LANG", "en_GB.UTF-8", 1);
+    ASSERT_EQ(kvr::installTranslation(*qApp), "en");
+    expectTabsFitAndTabStopsOnControls();
     for (QTranslator* t : qApp->findChildren<QTranslator*>()) {
         QCoreApplication::removeTranslator(t);
         delete t;
