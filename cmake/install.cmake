@@ -79,7 +79,7 @@ set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
     "Kelvoro is a small screen-capture utility for X11 and Wayland desktops
 (sway and other wlroots compositors, KDE Plasma, GNOME): one compact window
 where you choose what to capture (the whole primary screen or the window in
-front), the format (JPEG or BMP) and a self-timer of 1 to 30 seconds.
+front), the format (JPEG, PNG or BMP) and a self-timer of 1 to 30 seconds.
 “Shot” minimises the program, counts down in its taskbar title, writes a
 numbered picture into the output folder and brings the program back.")
 set(CPACK_RESOURCE_FILE_LICENSE ${CMAKE_CURRENT_SOURCE_DIR}/LICENSE)

@@ -37,8 +37,7 @@ int main(int argc, char** argv) {
             reinterpret_cast<Entry>(kvr::platform::moduleEntry("kvr-window.so", "kvr_window_main"));
         return window(argc, argv);
     } catch (const kvr::KvrError& e) {
-        std::fprintf(stderr, "kvr: %s\n",
-                     kvr::fillText(kvr::cli::translate(e.text()), e.values()).c_str());
+        std::fprintf(stderr, "kvr: %s\n", kvr::cli::errorMessage(e).c_str());
         return 1;
     }
 }

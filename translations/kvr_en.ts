@@ -205,8 +205,8 @@
         <translation>This operating system is not supported</translation>
     </message>
     <message>
-        <source>９９個以上は連続保存できません&#xd;&#xa;ファイルを[リネーム]して下さい</source>
-        <translation>No more than 99 pictures can be saved in a row&#xd;&#xa;Please [rename] the files</translation>
+        <source>９９個以上は連続保存できません&#xd;&#xa;%1&#xd;&#xa;ファイルを[リネーム]して下さい</source>
+        <translation>No more than 99 pictures can be saved in a row&#xd;&#xa;%1&#xd;&#xa;Please [rename] the files</translation>
     </message>
     <message>
         <source>不明なエラーが発生しました</source>
@@ -221,12 +221,16 @@
         <translation>Not enough system resources</translation>
     </message>
     <message>
-        <source>ファイル "%1". %2 を作成できません</source>
-        <translation>Cannot create file "%1". %2</translation>
+        <source>ファイル "%1" を作成できません: %2</source>
+        <translation>Cannot create file "%1": %2</translation>
     </message>
     <message>
-        <source>ストリームへの書き込みエラー</source>
-        <translation>Error writing to the stream</translation>
+        <source>ファイル "%1" のストリームへの書き込みエラー: %2</source>
+        <translation>Error writing to file "%1": %2</translation>
+    </message>
+    <message>
+        <source>標準出力のストリームへの書き込みエラー: %1</source>
+        <translation>Error writing to standard output: %1</translation>
     </message>
     <message>
         <source>JPEG エラー #%1</source>
@@ -383,6 +387,10 @@
     <message>
         <source>ディスクに空きがありません</source>
         <translation>No space left on the disk</translation>
+    </message>
+    <message>
+        <source>ファイルが大きすぎます</source>
+        <translation>The file is too large</translation>
     </message>
     <message>
         <source>ディスクの使用量が上限を超えました</source>

@@ -20,12 +20,13 @@ public:
         : std::runtime_error(fillText(text, values)),
           text_(text),
           values_(values.begin(), values.end()) {}
-    // The same, where the last value is itself a fixed text (a failure's reason), so it is
-    // translated with the message.
-    KvrError(const char* text, std::string_view value, const char* reason)
-        : KvrError(text, {value, reason}) {
-        lastValueIsText_ = true;
-    }
+    // The same, with a fixed text (a failure's reason) after the values, so it is translated
+    // with the message.
+    KvrError(const char* text, std::initializer_list<std::string_view> values, const char* reason)
+        : std::runtime_error(fillText(text, withReason(values, reason))),
+          text_(text),
+          values_(withReason(values, reason)),
+          lastValueIsText_(true) {}
 
     // The fixed text before filling, or null for a message made elsewhere.
     const char* text() const { return text_; }
@@ -33,6 +34,13 @@ public:
     bool lastValueIsText() const { return lastValueIsText_; }
 
 private:
+    static std::vector<std::string> withReason(std::initializer_list<std::string_view> values,
+                                               const char* reason) {
+        std::vector<std::string> all(values.begin(), values.end());
+        all.emplace_back(reason);
+        return all;
+    }
+
     const char* text_ = nullptr;
     std::vector<std::string> values_;
     bool lastValueIsText_ = false;

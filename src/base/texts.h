@@ -16,20 +16,23 @@ inline constexpr char kShooting[] = "撮影中";
 // Message boxes.
 inline constexpr char kErrorCaption[] = "エラー";
 inline constexpr char kUnsupportedOs[] = "このOSには対応していません";
+// %1: the output folder, on a line of its own.
 inline constexpr char kNoFreeName[] =
-    "９９個以上は連続保存できません\r\nファイルを[リネーム]して下さい";
+    "９９個以上は連続保存できません\r\n%1\r\nファイルを[リネーム]して下さい";
 inline constexpr char kUnknownError[] = "不明なエラーが発生しました";
 
 // Errors of a shot.
 inline constexpr char kNoWindow[] = "Windowの取得に失敗しました";
 inline constexpr char kNoResources[] = "システム リソースが足りません";
-inline constexpr char kCannotCreateFile[] = "ファイル \"%1\". %2 を作成できません";
-// Reasons for kCannotCreateFile (%2): the usual ones in the user's language; any other is the
-// system's own strerror text.
+// The path, what failed, then the reason (%2), which may run long.
+inline constexpr char kCannotCreateFile[] = "ファイル \"%1\" を作成できません: %2";
+// Reasons for kCannotCreateFile and kWriteError (the last value): the usual ones in the user's
+// language; any other is the system's own strerror text.
 inline constexpr char kNotRegularFile[] = "通常のファイルではありません";  // a pipe or a device
 inline constexpr char kReasonAccess[] = "アクセスが拒否されました";
 inline constexpr char kReasonReadOnly[] = "読み取り専用のファイル システムです";
 inline constexpr char kReasonNoSpace[] = "ディスクに空きがありません";
+inline constexpr char kReasonTooLarge[] = "ファイルが大きすぎます";  // the file-size limit
 inline constexpr char kReasonQuota[] = "ディスクの使用量が上限を超えました";
 inline constexpr char kReasonNoFolder[] = "フォルダが見つかりません";
 inline constexpr char kReasonNotFolder[] = "パスの途中にフォルダでないものがあります";
@@ -38,7 +41,9 @@ inline constexpr char kReasonNameTooLong[] = "名前が長すぎます";
 inline constexpr char kReasonExists[] = "同じ名前のファイルがあります";
 inline constexpr char kReasonSymbolicLink[] =
     "シンボリック リンクです (リンクの先には書き込みません)";
-inline constexpr char kWriteError[] = "ストリームへの書き込みエラー";
+// A write cut short (a full disk): the file and the reason.
+inline constexpr char kWriteError[] = "ファイル \"%1\" のストリームへの書き込みエラー: %2";
+inline constexpr char kStdoutWriteError[] = "標準出力のストリームへの書き込みエラー: %1";
 inline constexpr char kJpegError[] = "JPEG エラー #%1";
 inline constexpr char kJpegNoMemory[] = "メモリストリームの拡大中にメモリが足りなくなりました";
 

@@ -6,7 +6,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <exception>
 #include <fstream>
 #include <iterator>
@@ -27,7 +26,7 @@ std::vector<uint8_t> pngBytes(const Picture& picture) {
     const char* runtime = std::getenv("XDG_RUNTIME_DIR");
     std::string folder = std::string(runtime && *runtime == '/' ? runtime : "/tmp") + "/kvr-XXXXXX";
     if (!mkdtemp(folder.data()))
-        throw KvrError(text::kCannotCreateFile, {folder, std::strerror(errno)});
+        throw fileCreateError(folder, errno);
     const std::string path = folder + "/shot.png";
     std::vector<uint8_t> bytes;
     std::exception_ptr failed;
@@ -36,7 +35,7 @@ std::vector<uint8_t> pngBytes(const Picture& picture) {
         std::ifstream in(path, std::ios::binary);
         bytes.assign(std::istreambuf_iterator<char>(in), {});
         if (!in.eof() && in.fail())
-            throw KvrError(text::kWriteError, {});
+            throw fileWriteError(path, EIO);
     } catch (...) {
         failed = std::current_exception();
     }
@@ -92,8 +91,11 @@ EncodedPicture encodePicture(const Picture& picture, SaveFormat type, const Jpeg
 void writeToStdout(const EncodedPicture& encoded) {
     // A reader that went away is a failed write (status 1), not a silent death by SIGPIPE.
     signal(SIGPIPE, SIG_IGN);
-    if (writeFully(STDOUT_FILENO, encoded.bytes.data(), encoded.bytes.size()) != 0)
-        throw KvrError(text::kWriteError, {});
+    if (const int code = writeFully(STDOUT_FILENO, encoded.bytes.data(), encoded.bytes.size())) {
+        if (const char* reason = usualReason(code))
+            throw KvrError(text::kStdoutWriteError, {}, reason);
+        throw KvrError(text::kStdoutWriteError, {reasonText(code)});
+    }
 }
 
 }  // namespace kvr::cli

@@ -21,7 +21,7 @@ const char* mimeTypeOf(SaveFormat type);
 // Raises the writers' errors (JPEG, out of memory).
 EncodedPicture encodePicture(const Picture& picture, SaveFormat type, const JpegOptions& jpeg);
 
-// Every byte to stdout; a failed write (a closed pipe) raises text::kWriteError.
+// Every byte to stdout; a failed write (a closed pipe) raises text::kStdoutWriteError.
 void writeToStdout(const EncodedPicture& encoded);
 
 }  // namespace kvr::cli

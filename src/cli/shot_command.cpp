@@ -45,10 +45,6 @@ std::string message(const char* text, std::initializer_list<std::string_view> va
     return fillText(translate(text), values);
 }
 
-std::string errorMessage(const KvrError& e) {
-    return e.text() ? fillText(translate(e.text()), e.values()) : e.what();
-}
-
 bool isFolder(const std::string& path) {
     struct stat st;
     return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
@@ -212,7 +208,7 @@ int shoot(const ShotOptions& options) {
         if (to.kind == Destination::File) {
             std::optional<std::string> name;
             if (to.path.empty() && !(name = nextFileName(choices))) {
-                printLine(stderr, message(text::kNoFreeName));
+                printLine(stderr, message(text::kNoFreeName, {to.folder}));
                 return kExitFailed;
             }
             checkWritable(to.folder, to.path.empty() ? joinPath(to.folder, *name) : to.path, *type);
@@ -231,7 +227,7 @@ int shoot(const ShotOptions& options) {
             // moment takes the next number.
             const ShotOutcome written = saveNumbered(picture, choices, jpeg);
             if (written.result == ShotResult::NoFreeName) {
-                printLine(stderr, message(text::kNoFreeName));
+                printLine(stderr, message(text::kNoFreeName, {to.folder}));
                 return kExitFailed;
             }
             to.path = written.path;

@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 namespace kvr::cli {
 
@@ -24,6 +25,15 @@ const char* translate(const char* text) {
             if (std::strcmp(p->source, text) == 0)
                 return p->translation;
     return text;
+}
+
+std::string errorMessage(const KvrError& error) {
+    if (!error.text())
+        return error.what();
+    std::vector<std::string> values = error.values();
+    if (error.lastValueIsText() && !values.empty())
+        values.back() = translate(values.back().c_str());
+    return fillText(translate(error.text()), values);
 }
 
 }  // namespace kvr::cli

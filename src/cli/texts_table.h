@@ -4,6 +4,8 @@
 #include <string>
 #include <string_view>
 
+#include "base/error.h"
+
 namespace kvr::cli {
 
 struct TextPair {
@@ -20,5 +22,9 @@ std::string messageLanguage(std::string_view localeName);
 
 // The text in the language of LC_ALL / LC_MESSAGES / LANG, or as written when no table has it.
 const char* translate(const char* text);
+
+// An error's message in that language: its fixed text and a reason among its values
+// translated, then filled; a message made elsewhere as it is.
+std::string errorMessage(const KvrError& error);
 
 }  // namespace kvr::cli

@@ -35,10 +35,7 @@ std::string reasonText(int code) {
     return text;
 }
 
-namespace {
-
-// The usual reasons a picture cannot be written, in the user's language.
-const char* reasonFixedText(int code) {
+const char* usualReason(int code) {
     switch (code) {
         case EACCES:
             return text::kReasonAccess;
@@ -48,6 +45,8 @@ const char* reasonFixedText(int code) {
             return text::kReasonNoSpace;
         case EDQUOT:
             return text::kReasonQuota;
+        case EFBIG:
+            return text::kReasonTooLarge;
         case ENOENT:
             return text::kReasonNoFolder;
         case ENOTDIR:
@@ -65,12 +64,22 @@ const char* reasonFixedText(int code) {
     }
 }
 
+namespace {
+
+KvrError fileError(const char* text, const std::string& path, int code) {
+    if (const char* reason = usualReason(code))
+        return KvrError(text, {fullPath(path)}, reason);
+    return KvrError(text, {fullPath(path), reasonText(code)});
+}
+
 }  // namespace
 
 KvrError fileCreateError(const std::string& path, int code) {
-    if (const char* reason = reasonFixedText(code))
-        return KvrError(text::kCannotCreateFile, fullPath(path), reason);
-    return KvrError(text::kCannotCreateFile, {fullPath(path), reasonText(code)});
+    return fileError(text::kCannotCreateFile, path, code);
+}
+
+KvrError fileWriteError(const std::string& path, int code) {
+    return fileError(text::kWriteError, path, code);
 }
 
 OutputFile::OutputFile(const std::string& path) : path_(path) {
@@ -91,7 +100,7 @@ OutputFile::OutputFile(const std::string& path) : path_(path) {
     if (fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) {
         ::close(fd_);
         fd_ = -1;
-        throw KvrError(text::kCannotCreateFile, fullPath(path), text::kNotRegularFile);
+        throw KvrError(text::kCannotCreateFile, {fullPath(path)}, text::kNotRegularFile);
     }
     device_ = st.st_dev;
     inode_ = st.st_ino;
@@ -152,9 +161,9 @@ int writeFully(int fd, const void* data, size_t size) {
 }
 
 void OutputFile::writeAll(const void* data, size_t size) {
-    if (writeFully(fd_, data, size) != 0) {
+    if (const int code = writeFully(fd_, data, size)) {
         discard();
-        throw KvrError(text::kWriteError, {});
+        throw fileWriteError(path_, code);
     }
 }
 
@@ -163,8 +172,9 @@ void OutputFile::close() {
     fd_ = -1;
     // Some file systems report a failed write only here. No retry: the descriptor is gone.
     if (fd >= 0 && ::close(fd) != 0 && errno != EINTR) {
+        const int code = errno;
         discard();
-        throw KvrError(text::kWriteError, {});
+        throw fileWriteError(path_, code);
     }
 }
 

@@ -13,7 +13,7 @@ namespace kvr {
 
 class OutputFile {
 public:
-    // Raises "ファイル "<full path>". <reason> を作成できません" when the file cannot be made or
+    // Raises "ファイル "<full path>" を作成できません: <reason>" when the file cannot be made or
     // is not a regular file (a pipe, a device); never waits for a pipe's reader.
     explicit OutputFile(const std::string& path);
     // Takes fd, a file just created at path (createNextFile's): written through that descriptor,
@@ -27,10 +27,10 @@ public:
 
     const std::string& path() const { return path_; }
 
-    // Writes all of it; a failure raises text::kWriteError and removes the part written: a
+    // Writes all of it; a failure raises fileWriteError and removes the part written: a
     // cut-short picture under a numbered name would look like a shot.
     void writeAll(const void* data, size_t size);
-    // Closes the file, raising text::kWriteError (and removing the file) when the system
+    // Closes the file, raising fileWriteError (and removing the file) when the system
     // reports a failure. The destructor discards a file left open that this shot created, and
     // closes one it only emptied.
     void close();
@@ -47,6 +47,11 @@ private:
 
 // The file-create error for path, with the reason for the error code.
 KvrError fileCreateError(const std::string& path, int code);
+// The same for a write cut short (a full disk) or refused.
+KvrError fileWriteError(const std::string& path, int code);
+// The program's own text for a usual reason a file cannot be written (translated with the
+// message), or null where the system's text (reasonText) is all there is.
+const char* usualReason(int code);
 
 // Writes all of size bytes to fd, going on after calls cut short; 0, or the errno of the
 // failure (ENOSPC for a write that moved nothing).

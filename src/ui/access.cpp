@@ -2,10 +2,12 @@
 
 #include <QAbstractButton>
 #include <QAccessibleWidget>
+#include <QCheckBox>
 #include <QCoreApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QRadioButton>
 
 #include "base/texts.h"
 #include "focusring.h"
@@ -166,7 +168,7 @@ QAccessibleInterface* factory(const QString&, QObject* object) {
     return nullptr;
 }
 
-// Enter and Return press a focused tool button, as Space does.
+// Enter and Return press a focused button, as Space does.
 class EnterPresses : public QObject {
 public:
     using QObject::QObject;
@@ -195,8 +197,10 @@ void installAccessibleRoles() {
 
 void enableKeyboard(QWidget& window) {
     auto* enter = new EnterPresses(&window);
+    // Not a check box or a radio button: Space changes those, and Enter is the dialog's.
     for (QAbstractButton* button : window.findChildren<QAbstractButton*>())
-        if (button->focusPolicy() & Qt::TabFocus)
+        if ((button->focusPolicy() & Qt::TabFocus) && !qobject_cast<QCheckBox*>(button) &&
+            !qobject_cast<QRadioButton*>(button))
             button->installEventFilter(enter);
     new FocusRing(window);
 }

@@ -1,8 +1,14 @@
 #include "app.h"
 
+#include <fcntl.h>
+#include <signal.h>
+#include <unistd.h>
+
 #include <QAccessible>
 #include <QFont>
+#include <QSocketNotifier>
 #include <QWidget>
+#include <cerrno>
 
 #include "access.h"
 #include "base/texts.h"
@@ -62,6 +68,38 @@ void runHandler(const std::function<void()>& handler) {
     } catch (...) {
         KvrApplication::showException(std::current_exception());
     }
+}
+
+namespace {
+
+// The signal handler may only write: one byte down a pipe the event loop watches.
+int endSignalPipe[2] = {-1, -1};
+
+void endSignalHandler(int) {
+    const int saved = errno;
+    const char byte = 0;
+    [[maybe_unused]] const ssize_t n = write(endSignalPipe[1], &byte, 1);
+    errno = saved;
+}
+
+}  // namespace
+
+void onEndSignals(QObject* context, const std::function<void()>& handler) {
+    if (endSignalPipe[0] < 0 && pipe2(endSignalPipe, O_CLOEXEC | O_NONBLOCK) != 0)
+        return;  // without a pipe the signals keep their default: the program ends unsaved
+    auto* notifier = new QSocketNotifier(endSignalPipe[0], QSocketNotifier::Read, context);
+    QObject::connect(notifier, &QSocketNotifier::activated, context, [handler] {
+        char bytes[16];
+        while (read(endSignalPipe[0], bytes, sizeof bytes) > 0) {
+        }
+        handler();
+    });
+    struct sigaction action = {};
+    action.sa_handler = endSignalHandler;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    sigaction(SIGTERM, &action, nullptr);
+    sigaction(SIGHUP, &action, nullptr);
 }
 
 namespace {

@@ -35,6 +35,10 @@ private:
 // unwinding through the toolkit's own frames (which are not built to be unwound).
 void runHandler(const std::function<void()>& handler);
 
+// SIGTERM and SIGHUP (the session ending, a plain kill) run handler from the event loop, where
+// the program can still write its settings, instead of ending it on the spot.
+void onEndSignals(QObject* context, const std::function<void()>& handler);
+
 // The program prints nothing: the toolkit's own debug, info and warning output (such as a
 // missing URL handler) is dropped. Fatal messages keep their default handling and end the program.
 void installQuietMessageHandler();

@@ -82,6 +82,10 @@ TForm1::TForm1(const kvr::MainWindowServices& services, QWidget* parent)
             }
     });
 
+    // Ended by a signal (the session's end on desktops without a session manager, a kill):
+    // the same.
+    kvr::onEndSignals(this, [this] { endKeepingChoices(); });
+
     kvr::applyLayout(*this, kvr::layoutScale());
     kvr::fitCaptions(*this);
     kvr::setSharpPicture(*ui_->Image2, QStringLiteral(":/background.jpg"));
@@ -118,7 +122,10 @@ void TForm1::FormCreate() {
     // "Error" marks an unset folder: the desktop, not written back.
     if (Place == "Error")
         Place = kvr::desktopFolder();
-    (settings.type == 0 ? ui_->SpeedButtonACT : ui_->SpeedButtonALL)->setChecked(true);
+    QToolButton* mode = settings.type == 0 ? ui_->SpeedButtonACT : ui_->SpeedButtonALL;
+    mode->setChecked(true);
+    // The window opens with the focus on the choice made, not on the pair's first button.
+    mode->setFocus(Qt::OtherFocusReason);
     (settings.save == 0 ? ui_->SpeedButtonJPG : ui_->SpeedButtonBMP)->setChecked(true);
     ui_->Edit1->setText(QString::number(settings.timer));
     ui_->UpDown1->setPosition(static_cast<int16_t>(settings.timer));
@@ -216,12 +223,19 @@ void TForm1::ExitBtnClick() {
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
-    // The window manager asked (Alt+F4, a taskbar's close): the choices are kept as "×" keeps
-    // them; a refused write is shown, and the program still ends.
+    endKeepingChoices();
+    event->accept();
+}
+
+void TForm1::endKeepingChoices() {
+    // The window manager asked (Alt+F4, a taskbar's close) or a signal came: the choices are
+    // kept as "×" keeps them; a refused write is shown, and the program still ends.
+    if (ending_)
+        return;  // a second request while the refusal is shown
+    ending_ = true;
     Timer1->stop();
     if (!exitSaved_)
         kvr::runHandler([this] { saveChoices(); });
-    event->accept();
     QCoreApplication::quit();
 }
 
@@ -394,7 +408,8 @@ void TForm1::ShotNow() {
     }
     // Shown while the program is still minimised during a shot; the box has no parent.
     if (outcome.result == kvr::ShotResult::NoFreeName) {
-        kvr::showErrorBox(kvr::translated(kvr::text::kNoFreeName));
+        kvr::showErrorBox(
+            kvr::fillTranslated(kvr::text::kNoFreeName, {QString::fromStdString(choices.Place)}));
         return;
     }
     if (choices.capture.clipboard)

@@ -78,6 +78,8 @@ private:
     void showLosslessFormat();
     // Writes type, save and timer to kvr.ini; raises KvrError when the write is refused.
     void saveChoices();
+    // Saves as "×" does unless it already has (a refusal is shown), then ends the program.
+    void endKeepingChoices();
     void leaveScreenForCountdown();
     void comeBackAfterCountdown();
     void ensureBackOnScreen(int checksLeft);
@@ -91,5 +93,6 @@ private:
     bool hiddenForCountdown_ = false;     // hidden instead of minimised (no window manager)
     bool minimisedForCountdown_ = false;  // minimised by us for this countdown
     bool exitSaved_ = false;              // "×" has saved the choices and is ending the program
+    bool ending_ = false;                 // a close or a signal is ending the program
     bool quitOnLastWindowClosed_ = true;
 };

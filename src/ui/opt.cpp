@@ -91,6 +91,7 @@ TForm2::TForm2(QWidget& owner, kvr::OptionsTarget target)
     capturePage_ = new kvr::CapturePage(*ui_->PageControl1, owner_.source);
     kvr::applyLayout(*this, kvr::layoutScale());
     kvr::fitCaptions(*this);
+    fitTabs();
     setFixedSize(size());
     // The tab bar, each page's controls, then "閉じる" (pages not shown are skipped).
     QWidget* order[] = {ui_->PageControl1->tabBar(),
@@ -124,6 +125,16 @@ TForm2::TForm2(QWidget& owner, kvr::OptionsTarget target)
     connect(radioGroup_, &QButtonGroup::idToggled, this, [this](int id, bool checked) {
         if (checked)
             kvr::runHandler([&] { RadioGroup1Click(id); });
+    });
+    // "その他" when it is already the choice: another folder (a cancel keeps the one in effect).
+    connect(radioGroup_, &QButtonGroup::idPressed, this,
+            [this](int id) { otherFolderChosen_ = id == 1 && radioItemIndex() == 1; });
+    connect(radioGroup_, &QButtonGroup::idClicked, this, [this](int id) {
+        if (id == 1 && otherFolderChosen_ && owner_.OptFlag)
+            kvr::runHandler([this] {
+                if (const auto folder = chooseOutputFolder(this, owner_.Place))
+                    setPlace(*folder);
+            });
     });
     connect(ui_->TrackBar1, &QSlider::valueChanged, this,
             [this] { kvr::runHandler([this] { TrackBar1Change(); }); });
@@ -196,6 +207,28 @@ bool TForm2::eventFilter(QObject* watched, QEvent* e) {
         }
     }
     return QDialog::eventFilter(watched, e);
+}
+
+void TForm2::fitTabs() {
+    // Every tab shows at once and whole, in any language and at any density: no scroll arrows
+    // (nor their Tab stop), no cut words; where the tabs need more room the dialog grows, and
+    // each page's controls move to the middle of the room gained.
+    QTabBar* bar = ui_->PageControl1->tabBar();
+    bar->setUsesScrollButtons(false);
+    bar->setElideMode(Qt::ElideNone);
+    bar->ensurePolished();
+    const int grow = bar->sizeHint().width() + 4 - ui_->PageControl1->width();
+    if (grow <= 0)
+        return;
+    resize(width() + grow, height());
+    for (QWidget* w : std::initializer_list<QWidget*>{ui_->TitleBar, ui_->ClientArea,
+                                                      ui_->PageControl1, ui_->Panel1})
+        w->resize(w->width() + grow, w->height());
+    ui_->SpeedButton1->move(ui_->SpeedButton1->x() + grow, ui_->SpeedButton1->y());
+    for (int i = 0; i < ui_->PageControl1->count(); ++i)
+        for (QWidget* control : ui_->PageControl1->widget(i)->findChildren<QWidget*>(
+                 QString(), Qt::FindDirectChildrenOnly))
+            control->move(control->x() + grow / 2, control->y());
 }
 
 void TForm2::paintCaption(bool active) {

@@ -65,6 +65,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* e) override;
 
 private:
+    void fitTabs();
     void paintCaption(bool active);
     void selectRadioItem(int itemIndex);
     void setPlace(const std::string& place);
@@ -75,6 +76,7 @@ private:
     std::unique_ptr<kvr::LosslessFormatPage> format_;
     kvr::CapturePage* capturePage_;
     bool captionPressed_ = false;
+    bool otherFolderChosen_ = false;  // "その他" was the choice when it was pressed
 };
 
 // "Opt": creates the dialog owned by the main window, loads it, shows it modally, frees it.

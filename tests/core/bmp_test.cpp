@@ -215,7 +215,7 @@ TEST(BmpFile, CreateErrorNamesTheFullPathAndTheReason) {
         ADD_FAILURE() << "no error";
     } catch (const KvrError& e) {
         EXPECT_EQ(std::string(e.what()), "ファイル \"" + (dir.path() / "missing/p.bmp").string() +
-                                             "\". フォルダが見つかりません を作成できません");
+                                             "\" を作成できません: フォルダが見つかりません");
     }
     fs::current_path(cwd);
     fs::create_directory(dir / "d.bmp");
@@ -233,7 +233,7 @@ TEST(BmpFile, CreateErrorReasonsTable) {
         {ENOENT, text::kReasonNoFolder}, {ENOTDIR, text::kReasonNotFolder},
         {EISDIR, text::kReasonIsFolder}, {ENAMETOOLONG, text::kReasonNameTooLong},
         {EEXIST, text::kReasonExists},   {ELOOP, text::kReasonSymbolicLink},
-        {EIO, "Input/output error"},
+        {EFBIG, text::kReasonTooLarge},  {EIO, "Input/output error"},
     };
     for (const auto& [code, reason] : table) {
         const KvrError e = fileCreateError("/x/p.bmp", code);

@@ -52,8 +52,7 @@ protected:
             shoot(choices(format, place));
             ADD_FAILURE() << "no error";
         } catch (const KvrError& e) {
-            EXPECT_EQ(e.what(),
-                      "ファイル \"" + path.string() + "\". " + reason + " を作成できません");
+            EXPECT_EQ(e.what(), "ファイル \"" + path.string() + "\" を作成できません: " + reason);
         }
     }
 
@@ -172,7 +171,7 @@ TEST_F(ShotFiles, ReadOnlyFolderFailsWithTheReasonAndLeavesItEmpty) {
     fs::create_directory(place);
     chmod(place.c_str(), 0555);
     const std::string message = "ファイル \"" + (place / "ALL_B00.bmp").string() +
-                                "\". アクセスが拒否されました を作成できません";
+                                "\" を作成できません: アクセスが拒否されました";
     if (geteuid() == 0) {
         chmod(dir_.path().c_str(), 0755);
         EXPECT_EQ(childRaises(message,

@@ -4,7 +4,9 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <pthread.h>
+#include <sched.h>
 #include <sys/ioctl.h>
+#include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -56,6 +58,18 @@ void limitFileSize(rlim_t bytes) {
     setrlimit(RLIMIT_FSIZE, &rl);
 }
 
+// Mounts a small file system of this process's own on folder and fills it.
+void fillDisk(const fs::path& folder) {
+    if (unshare(CLONE_NEWNS) != 0 ||
+        mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+        mount("kvr-full", folder.c_str(), "tmpfs", 0, "size=16k") != 0)
+        _exit(101);
+    std::ofstream filler(folder / "filler");
+    const std::string block(4096, 'f');
+    while (filler.write(block.data(), block.size()) && filler.flush()) {
+    }
+}
+
 // No more address space than in use now, and of the heap already there only spare bytes left
 // free: the next large allocation fails whatever earlier tests left lying in the heap.
 void limitMemory(size_t spare) {
@@ -81,43 +95,38 @@ void limitMemory(size_t spare) {
     }
 }
 
-// The cut-short file is removed: left under its numbered name it would look like a shot and take
-// one of the hundred numbers.
-TEST_F(WriteFaults, FileSizeLimitGivesTheStreamErrorNotADeadProgramAndNoPartialFile) {
+// A write cut short names the file and why. The cut-short file is removed: left under its
+// numbered name it would look like a shot and take one of the hundred numbers.
+TEST_F(WriteFaults, WriteCutShortNamesTheFileAndTheReasonAndLeavesNoPartialFile) {
     std::ofstream(dir_ / "other.bmp") << "not ours";
-    // The headers fill the file to the limit: the pixel write starts there.
-    const fs::path bmp = dir_ / "full.bmp";
-    EXPECT_EQ(childRaises("ストリームへの書き込みエラー",
-                          [&] {
-                              limitFileSize(54);
-                              saveBmp(makeOwnedPicture(100, 100, 32, 400), bmp);
-                          }),
-              0);
-    EXPECT_FALSE(fs::exists(bmp));
-
-    // One write crosses the limit and stops short; going on with the rest starts at the limit.
-    const fs::path jpg = dir_ / "full.jpg";
     Picture noise = makeOwnedPicture(200, 200, 32, 800);
     for (size_t i = 0; i < 800 * 200; ++i)
         mutablePixels(noise)[i] = uint8_t(i * 2654435761u >> 13);
-    EXPECT_EQ(childRaises("ストリームへの書き込みエラー",
-                          [&] {
-                              limitFileSize(1000);
-                              saveJpeg(noise, jpg, 100, false);
-                          }),
-              0);
-    EXPECT_FALSE(fs::exists(jpg));
-
-    // PNG: the signature and the first chunks fit; the compressed rows cross the limit.
-    const fs::path png = dir_ / "full.png";
-    EXPECT_EQ(childRaises("ストリームへの書き込みエラー",
-                          [&] {
-                              limitFileSize(60);
-                              savePng(noise, png);
-                          }),
-              0);
-    EXPECT_FALSE(fs::exists(png));
-    EXPECT_EQ(test::entries(dir_.path()), std::vector<std::string>{"other.bmp"});
+    const fs::path full = dir_ / "full";
+    fs::create_directory(full);
+    // The file-size limit (BMP: the headers fill the file to it; JPEG: one write crosses it;
+    // PNG: the compressed rows do), then a full disk: a small file system of the child's own,
+    // filled up (mounting takes root).
+    for (const bool disk : {false, geteuid() == 0})
+        for (const auto& [format, limit] :
+             {std::pair{SaveFormat::Bmp, 54}, {SaveFormat::Jpeg, 1000}, {SaveFormat::Png, 60}}) {
+            const fs::path path = (disk ? full : dir_.path()) / ("a" + std::to_string(limit));
+            const std::string reason =
+                disk ? "ディスクに空きがありません" : "ファイルが大きすぎます";
+            EXPECT_EQ(
+                childRaises(
+                    "ファイル \"" + path.string() + "\" のストリームへの書き込みエラー: " + reason,
+                    [&, format = format, limit = limit] {
+                        if (disk)
+                            fillDisk(full);
+                        else
+                            limitFileSize(limit);
+                        writeShot(noise, format, path.parent_path(), path, JpegOptions{100, false});
+                    }),
+                0)
+                << path;
+        }
+    EXPECT_EQ(test::entries(dir_.path()), (std::vector<std::string>{"full", "other.bmp"}));
 }
 
 TEST_F(WriteFaults, FileSizeLimitRefusesTheSettingsWriteAndLeavesNoTemporaryFile) {
@@ -179,8 +188,8 @@ TEST_F(WriteFaults, PipeOrDeviceInPlaceOfTheFileIsRefusedAtOnce) {
     const fs::path fifo = dir_ / "ALL_B00.bmp";
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
     for (const bool jpeg : {false, true}) {
-        EXPECT_EQ(childRaises("ファイル \"" + fifo.string() + "\". No such device or address " +
-                                  "を作成できません",
+        EXPECT_EQ(childRaises("ファイル \"" + fifo.string() +
+                                  "\" を作成できません: No such device or address",
                               [&] {
                                   alarm(20);  // a hang shows as a failure, not a stuck suite
                                   const Picture p = makeOwnedPicture(2, 2, 32, 8);
@@ -210,7 +219,7 @@ TEST_F(WriteFaults, PipeOrDeviceInPlaceOfTheFileIsRefusedAtOnce) {
             } catch (const KvrError& e) {
                 EXPECT_EQ(std::string(e.what()),
                           "ファイル \"" + fifo.string() +
-                              "\". 通常のファイルではありません を作成できません");
+                              "\" を作成できません: 通常のファイルではありません");
             }
             ::close(fd);
             break;
@@ -234,7 +243,7 @@ TEST_F(WriteFaults, FolderThatCannotBeMadeGivesItsOwnReason) {
     const fs::path folder = locked / "shots";
     const fs::path file = folder / "ALL_J00.jpg";
     EXPECT_EQ(
-        childRaises("ファイル \"" + file.string() + "\". アクセスが拒否されました を作成できません",
+        childRaises("ファイル \"" + file.string() + "\" を作成できません: アクセスが拒否されました",
                     [&] {
                         // root may write anywhere: take the rights of an ordinary user.
                         if (geteuid() == 0)

@@ -78,8 +78,12 @@ TEST_F(CommandLine, WritesFilesFoldersAndStdoutWithTheirStatuses) {
     // 1: the write failed, and no file is left; 2: a usage error, in the locale's language.
     r = shot({"-n", "-o", (program_.root() / "no" / "such" / "x.jpg").string()});
     EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find("を作成できません"), std::string::npos) << r.err;
+    const std::string missing = (program_.root() / "no" / "such" / "x.jpg").string();
+    EXPECT_EQ(r.err, "ファイル \"" + missing + "\" を作成できません: フォルダが見つかりません\n");
     EXPECT_FALSE(fs::exists(program_.root() / "no"));
+    // In English, the reason too.
+    r = shot({"-n", "-o", missing}, "en_US.UTF-8");
+    EXPECT_EQ(r.err, "Cannot create file \"" + missing + "\": The folder does not exist\n");
     r = shot({"--quality=0"}, "en_GB.UTF-8");
     EXPECT_EQ(r.status, 2);
     EXPECT_EQ(r.err, "kvr: Quality '0': give 1 to 100\nTry 'kvr --help' for more information\n");

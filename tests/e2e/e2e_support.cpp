@@ -1,5 +1,7 @@
 #include "e2e_support.h"
 
+#include <signal.h>
+
 #include <algorithm>
 #include <sstream>
 #include <stdexcept>
@@ -122,6 +124,11 @@ bool Program::waitForTitle(const std::string& wanted, std::chrono::milliseconds 
 bool Program::waitForFile(const fs::path& path, std::chrono::milliseconds timeout) const {
     return pollUntil(
         timeout, [&] { return fs::exists(path); }, kPollInterval);
+}
+
+void Program::signal(int number) const {
+    if (running_)
+        ::kill(running_->pid(), number);
 }
 
 std::optional<int> Program::waitForExit(std::chrono::milliseconds timeout) {

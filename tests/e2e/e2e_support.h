@@ -109,6 +109,8 @@ public:
     std::string title(unsigned long window) const;
     bool waitForTitle(const std::string& title, std::chrono::milliseconds timeout) const;
     bool waitForFile(const fs::path& path, std::chrono::milliseconds timeout) const;
+    // Sends the running program a signal (as the session's end or kill does).
+    void signal(int number) const;
     // Waits for the program to end; its exit status, or nothing when it is still running.
     std::optional<int> waitForExit(std::chrono::milliseconds timeout);
     // The temp folder of this run (for the test's own files).

@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "e2e_support.h"
+#include "polling.h"
 
 namespace {
 
@@ -168,10 +169,11 @@ TEST_F(Accessible, OptionsAndAboutByKeyboardAlone) {
     const auto jpegPage = tree();
     EXPECT_NE(findNode(jpegPage, "label", "3"), nullptr);
     program_.keys({"Right", "Right", "Escape"});
-    ASSERT_TRUE(program_.waitForFile(program_.settingsFile(), 5s));
-    EXPECT_NE(kvr::test::readText(program_.settingsFile()).find("qualityrange=5"),
-              std::string::npos)
-        << kvr::test::readText(program_.settingsFile());
+    // Written key by key: the quality comes after the folder.
+    EXPECT_TRUE(kvr::test::pollUntil(5s, [&] {
+        return kvr::test::readText(program_.settingsFile()).find("qualityrange=5") !=
+               std::string::npos;
+    })) << kvr::test::readText(program_.settingsFile());
     // Again: Tab reaches "閉じる", the default button; Enter presses it.
     ASSERT_TRUE(focusComesTo("設定を開く"));
     program_.keys({"space"});

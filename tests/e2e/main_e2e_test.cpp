@@ -2,6 +2,8 @@
 // picture on the desktop and at kvr.ini beside the program.
 #include <gtest/gtest.h>
 
+#include <signal.h>
+
 #include <cstdio>
 
 #include "e2e_support.h"
@@ -64,6 +66,22 @@ TEST(EndToEnd, ShotOfTheWholeScreenThenExit) {
     EXPECT_EQ(program.waitForExit(5s), std::optional<int>(0)) << program.log();
     EXPECT_EQ(readText(program.settingsFile()), "[CreatFlg]\ntype=1\nsave=0\ntimer=1\n");
     EXPECT_EQ(program.log(), "") << "the program prints nothing, not even the toolkit's warnings";
+}
+
+// The session's end on a desktop without a session manager, or a plain kill: the choices are
+// kept as "×" keeps them, and the program ends quietly.
+TEST(EndToEnd, SigtermAndSighupKeepTheChoicesAsExitDoes) {
+    for (const int number : {SIGTERM, SIGHUP}) {
+        SCOPED_TRACE(number);
+        Program program;
+        ASSERT_TRUE(program.start()) << program.log();
+        program.click(kAllScreen[0], kAllScreen[1]);
+        program.click(kBmp[0], kBmp[1]);
+        program.signal(number);
+        EXPECT_EQ(program.waitForExit(5s), std::optional<int>(0)) << program.log();
+        EXPECT_EQ(readText(program.settingsFile()), "[CreatFlg]\ntype=1\nsave=1\ntimer=1\n");
+        EXPECT_EQ(program.log(), "");
+    }
 }
 
 TEST(EndToEnd, SavedChoicesComeBackAndBmpShotsAreNumbered) {

@@ -43,6 +43,11 @@ entry)
     grep -qx "Icon=org.example.kelvoro" "$entry" || fail "Icon= is not the installed icon's name"
     grep -qx "Exec=$prefix/bin/kvr --shot -d 5 -w" "$entry" ||
       fail "the delayed window shot's action does not run $prefix/bin/kvr"
+    # Every Name= in one default language (English), Japanese beside it; the keywords name PNG.
+    [ "$(grep -c '^Name=[ -~]*$' "$entry")" = "$(grep -c '^Name=' "$entry")" ] ||
+      fail "a Name= of $entry is not in English"
+    [ "$(grep -c '^Name\[ja\]=' "$entry")" = 2 ] || fail "an action has no Japanese name"
+    grep -q '^Keywords=.*PNG' "$entry" || fail "the keywords do not name PNG"
   done
   echo "entry: valid for ${prefixes[*]}"
   ;;

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
@@ -13,6 +14,7 @@
 #include <QRadioButton>
 #include <QScreen>
 #include <QSlider>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTest>
 #include <QTranslator>
@@ -137,6 +139,51 @@ TEST(Dpi, InEnglishNoControlsOverlap) {
     setenv("LANG", "C.UTF-8", 1);
 }
 
+// Every tab of the options shows at once and whole; Tab stops on controls only, never on the tab
+// bar's scroll arrows; the JPEG page's frame keeps clear of the tab bar.
+void expectTabsFitAndTabStopsOnControls() {
+    TForm1 form{services()};
+    TForm2 options(form, form.optionsTarget());
+    options.show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&options, kPatience));
+    auto* pages = options.findChild<QTabWidget*>("PageControl1");
+    QTabBar* bar = pages->tabBar();
+    for (int i = 0; i < bar->count(); ++i) {
+        const QRect tab = bar->tabRect(i).translated(inWindow(*bar).topLeft());
+        EXPECT_TRUE(options.rect().contains(tab)) << i;
+        EXPECT_GT(tab.width(), bar->fontMetrics().horizontalAdvance(bar->tabText(i))) << i;
+    }
+    EXPECT_GT(inWindow(*options.findChild<QGroupBox*>("GroupBox1")).top(),
+              inWindow(*bar).bottom() + 1);
+    for (int page = 0; page < pages->count(); ++page) {
+        pages->setCurrentIndex(page);
+        bar->setFocus(Qt::TabFocusReason);
+        QWidget* w = bar;
+        for (int stop = 0; stop < 12 && w; ++stop) {
+            QTest::keyClick(w, Qt::Key_Tab);
+            if ((w = QApplication::focusWidget()) == bar || !w)
+                break;
+            EXPECT_TRUE(!qobject_cast<QTabBar*>(w->parentWidget()) &&
+                        (w->inherits("QAbstractButton") || w->inherits("QComboBox") ||
+                         w->inherits("QSlider") || w->inherits("QLineEdit")))
+                << "page " << page << ": " << w->objectName().toStdString();
+        }
+        EXPECT_EQ(w, bar);
+    }
+}
+
+TEST(Dpi, EveryTabShowsAtOnceInBothLanguages) {
+    expectTabsFitAndTabStopsOnControls();
+    setenv("LANG", "en_GB.UTF-8", 1);
+    ASSERT_EQ(kvr::installTranslation(*qApp), "en");
+    expectTabsFitAndTabStopsOnControls();
+    for (QTranslator* t : qApp->findChildren<QTranslator*>()) {
+        QCoreApplication::removeTranslator(t);
+        delete t;
+    }
+    setenv("LANG", "C.UTF-8", 1);
+}
+
 TEST(Dpi, TheSlidersTicksClearTheirLabels) {
     TForm1 form{services()};
     TForm2 options(form, form.optionsTarget());
@@ -184,7 +231,8 @@ TEST(Dpi, PicturesAreDrawnAtTheScreensOwnPixels) {
 }
 
 TEST(Dpi, MessageBoxesKeepTheWidthRuleEveryTime) {
-    const QString text = QString::fromUtf8(kvr::text::kNoFreeName).replace("\r\n", "\n") +
+    const QString text = kvr::fillTranslated(kvr::text::kNoFreeName, {QStringLiteral("/tmp")})
+                             .replace("\r\n", "\n") +
                          QStringLiteral("\n") + QString(80, QChar(0x30C6));  // a long line
     const int half = QGuiApplication::primaryScreen()->geometry().width() / 2;
     QSize first;

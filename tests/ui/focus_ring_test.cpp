@@ -58,4 +58,20 @@ TEST(FocusRing, FollowsTheFocusAndLeavesWithIt) {
     form.hide();
 }
 
+// The window opens with the focus, and its ring, on the saved capture choice: a ring on the
+// other one would make both look chosen.
+TEST(FocusRing, StartsOnTheSavedCaptureChoice) {
+    for (const auto& [ini, name] : {std::pair{"[CreatFlg]\ntype=0\n", "SpeedButtonACT"},
+                                    {"[CreatFlg]\ntype=1\n", "SpeedButtonALL"}}) {
+        writeIni(ini);
+        TForm1 form{services()};
+        form.show();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&form, kPatience));
+        QTest::qWait(20);
+        expectRingAround(form, *form.findChild<QWidget*>(name));
+        form.hide();
+    }
+    removeIni();
+}
+
 }  // namespace

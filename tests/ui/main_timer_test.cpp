@@ -198,7 +198,8 @@ TEST_F(SelfTimer, AllNamesTakenShowsTheBoxWhileMinimisedAndWritesNothing) {
     button(*form, "SpeedButtonSHOT").click();
     ASSERT_TRUE(QTest::qWaitFor([&] { return *shown; }, 5000));
     EXPECT_EQ(seen.caption, "エラー");
-    EXPECT_EQ(seen.text, "９９個以上は連続保存できません\nファイルを[リネーム]して下さい");
+    EXPECT_EQ(seen.text, QString::fromStdString("９９個以上は連続保存できません\n" + form->Place +
+                                                "\nファイルを[リネーム]して下さい"));
     EXPECT_EQ(seen.formState, kIconicState);
     EXPECT_TRUE(seen.boxViewable) << "the box is hidden with the minimised window";
     EXPECT_TRUE(seen.boxIsStandard);

@@ -81,7 +81,7 @@ TEST_F(OptFolder, CancelledChooserFallsBackToTheDesktop) {
     EXPECT_FALSE(kvr::test::iniExists()) << "nothing is written before 閉じる";
 }
 
-TEST_F(OptFolder, ChosenFolderIsInEffectAtOnceAndChoosingAgainNeedsTheDesktopFirst) {
+TEST_F(OptFolder, ChosenFolderIsInEffectAtOnceAndTheItemAgainChoosesAnother) {
     QTemporaryDir chosen;
     ASSERT_TRUE(chosen.isValid());
     const QString folder = QDir(chosen.path()).canonicalPath();
@@ -94,16 +94,23 @@ TEST_F(OptFolder, ChosenFolderIsInEffectAtOnceAndChoosingAgainNeedsTheDesktopFir
     EXPECT_EQ(owner.Place, folder.toStdString());
     EXPECT_EQ(shownPlace(), folder);
 
-    // The selected item again: no change, no chooser.
+    // The selected item again: the chooser again, at that folder; a cancel keeps it, and Space
+    // on the item chooses another.
+    answerChooser({});
     QTest::mouseClick(&item(1), Qt::LeftButton);
-    QTest::qWait(300);
-    EXPECT_EQ(seen.count, 1);
+    EXPECT_EQ(seen.count, 2);
+    EXPECT_EQ(seen.startFolder, folder);
     EXPECT_EQ(owner.Place, folder.toStdString());
+    QTemporaryDir other;
+    const QString second = QDir(other.path()).canonicalPath();
+    answerChooser(second);
+    QTest::keyClick(&item(1), Qt::Key_Space);
+    EXPECT_EQ(shownPlace(), second);
 
     // Esc does what "閉じる" does (there is no cancel): the folder is kept and written.
     QTest::keyClick(form.get(), Qt::Key_Escape);
-    EXPECT_EQ(owner.Place, folder.toStdString());
-    EXPECT_NE(kvr::test::readIni().find("place=" + folder.toStdString()), std::string::npos);
+    EXPECT_EQ(owner.Place, second.toStdString());
+    EXPECT_NE(kvr::test::readIni().find("place=" + second.toStdString()), std::string::npos);
 }
 
 TEST_F(OptFolder, DesktopItemTakesTheDesktopFolder) {

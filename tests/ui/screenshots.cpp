@@ -17,6 +17,7 @@
 #include "layoutscale.h"
 #include "main.h"
 #include "screenshots.h"
+#include "translate.h"
 #include "ui_session.h"
 
 bool saveShown(QWidget& window, const QString& path) {
@@ -45,7 +46,9 @@ bool saveErrorBox(const QString& path) {
         }
     });
     poll.start(20);
-    kvr::showErrorBox(QString::fromUtf8(kvr::text::kNoFreeName).replace("\r\n", "\n"));
+    kvr::showErrorBox(
+        kvr::fillTranslated(kvr::text::kNoFreeName, {QStringLiteral("/home/user/Desktop")})
+            .replace("\r\n", "\n"));
     return saved;
 }
 

@@ -98,7 +98,7 @@ TEST(Language, EnglishLocalesSpeakEnglish) {
     EXPECT_EQ(kvr::errorMessage(error), "Cannot write to /x/kvr.ini");
     // The system's reason too, when it is one of the usual ones.
     EXPECT_EQ(kvr::errorMessage(std::make_exception_ptr(kvr::fileCreateError("/x/a.bmp", ELOOP))),
-              "Cannot create file \"/x/a.bmp\". It is a symbolic link (links are not written "
+              "Cannot create file \"/x/a.bmp\": It is a symbolic link (links are not written "
               "through)");
 
     // The main window: English hints and names, its English captions as they are.
