@@ -28,7 +28,10 @@ def walk(node, depth, parent_name):
             text = clean(value.get_text()) if hasattr(value, "get_text") else ""
     except Exception:
         pass
-    print("\t".join([str(depth), node.get_role_name(), name, text, parent_name,
+    # The role by its enum's nick: AT-SPI 2.56 renamed "push button" to "button" in its
+    # printed names, the enum stayed.
+    role = node.get_role().value_nick.replace("-", " ")
+    print("\t".join([str(depth), role, name, text, parent_name,
                      ",".join(flags), number]))
     for i in range(node.get_child_count()):
         walk(node.get_child_at_index(i), depth + 1, name)
