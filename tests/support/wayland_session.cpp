@@ -673,8 +673,11 @@ void WaylandSession::startKWin() {
               "[Windows]\nPlacement=Centered\nFocusStealingPreventionLevel=0\n");
     chownTree(home_ + "/.config", uid_, gid_);
     addEnv("XDG_CURRENT_DESKTOP=KDE");
-    addEnv("KDE_FULL_SESSION=true");
     const int kwinMajor = kwinMajorVersion();
+    // KWin 6 outside a real Plasma session crashes at start when told it is in one: only the
+    // session's clients are told.
+    if (kwinMajor < 6)
+        addEnv("KDE_FULL_SESSION=true");
     addEnv("KDE_SESSION_VERSION=" + std::to_string(kwinMajor >= 6 ? kwinMajor : 5));
     std::vector<std::string> argv = {kwin,
                                      "--virtual",
@@ -705,6 +708,8 @@ void WaylandSession::startKWin() {
     } catch (const std::runtime_error&) {
         fail("kwin_wayland did not start", "kwin");
     }
+    if (kwinMajor >= 6)
+        addEnv("KDE_FULL_SESSION=true");
     addEnv("WAYLAND_DISPLAY=wayland-0");
     addEnv("DISPLAY=" + xDisplay_);
     run({"dbus-update-activation-environment", "WAYLAND_DISPLAY", "DISPLAY", "XDG_CURRENT_DESKTOP",
