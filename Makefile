@@ -5,7 +5,7 @@ JOBS ?= $(shell nproc)
 PREFIX ?= /usr/local
 DESTDIR ?=
 
-.PHONY: all deps configure build program run check-display test sanitize fuzz bench screenshots install uninstall deb clean
+.PHONY: all deps configure build program run check-display test test-debian13 sanitize fuzz bench screenshots install uninstall deb clean
 
 all: build
 
@@ -34,6 +34,11 @@ run: check-display
 
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS) --timeout 600
+
+# The build and the whole suite again in a Debian 13 system (root or sudo; the system is made
+# on first use and kept in /var/cache/kelvoro/debian13).
+test-debian13:
+	@bash scripts/debian13
 
 # The whole suite again under AddressSanitizer + UndefinedBehaviorSanitizer (clang), halting at
 # the first report, leaks checked. Suppressions name third-party libraries only.

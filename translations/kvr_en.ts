@@ -433,6 +433,18 @@
         <translation>The shot was cancelled</translation>
     </message>
     <message>
+        <source>KWin に画面取得のサービス (%1) がありません&#xd;&#xa;KWin の合成 (デスクトップ エフェクト) が動いているときだけ提供されます</source>
+        <translation>KWin has no screenshot service (%1)&#xd;&#xa;KWin offers it only while compositing (desktop effects) is on</translation>
+    </message>
+    <message>
+        <source>%1 の呼び出しが失敗しました: %2&#xd;&#xa;%3</source>
+        <translation>The call of %1 failed: %2&#xd;&#xa;%3</translation>
+    </message>
+    <message>
+        <source>画面の取得を許可するかどうかの確認に答えがありませんでした&#xd;&#xa;確認がまだ表示されていれば閉じてから、もう一度撮影して下さい。また確認されます</source>
+        <translation>The question whether to allow taking the screen was not answered&#xd;&#xa;If it is still shown, close it, then take a shot again to be asked again</translation>
+    </message>
+    <message>
         <source>このデスクトップでは、マウスポインタのあるモニターを選んで撮影できません</source>
         <translation>This desktop does not let programs take the monitor under the mouse pointer</translation>
     </message>

@@ -75,6 +75,19 @@ inline constexpr char kPortalQuestionUnanswered[] =
     "もう一度撮影すると、また確認されます";
 // The person closed the desktop's own screenshot dialog without a picture.
 inline constexpr char kShotCancelled[] = "撮影は取り消されました";
+// KWin answers, but without its screenshot service: KWin loads it only with compositing
+// (desktop effects) on (%1: the object that is missing).
+inline constexpr char kKWinNoScreenShot[] =
+    "KWin に画面取得のサービス (%1) がありません\r\n"
+    "KWin の合成 (デスクトップ エフェクト) が動いているときだけ提供されます";
+// A D-Bus call to the desktop failed in a way no other message covers (%1: what was called,
+// %2: the error's name, %3: its text).
+inline constexpr char kDBusCallFailed[] = "%1 の呼び出しが失敗しました: %2\r\n%3";
+// GNOME took the question unanswered as no answer, and may still show it: nothing that answer
+// gives is kept, so it is closed and the next shot asks anew.
+inline constexpr char kPortalQuestionLeftOpen[] =
+    "画面の取得を許可するかどうかの確認に答えがありませんでした\r\n"
+    "確認がまだ表示されていれば閉じてから、もう一度撮影して下さい。また確認されます";
 
 // Capture choices a desktop cannot honour (the options dialog's reason for a disabled choice).
 inline constexpr char kPortalNoPointerMonitor[] =

@@ -27,14 +27,37 @@ KvrApplication::KvrApplication(int& argc, char** argv) : QApplication(argc, argv
     installAccessibleRoles();
 }
 
+namespace {
+
+// While a title is set: the window whose own name changes Qt may report (newer Qt does, older
+// does not), and the handler that was there before. Those reports are held back; every other
+// event goes on as it would have.
+QObject* titleChanging = nullptr;
+QAccessible::UpdateHandler outerHandler = nullptr;
+
+void holdTitleChange(QAccessibleEvent* event) {
+    if (event->type() == QAccessible::NameChanged && event->object() == titleChanging)
+        return;
+    QAccessible::installUpdateHandler(outerHandler);
+    QAccessible::updateAccessibility(event);
+    QAccessible::installUpdateHandler(holdTitleChange);
+}
+
+}  // namespace
+
 void KvrApplication::setTitle(const QString& title) {
     title_ = title;
     if (titleWindow_) {
+        titleChanging = titleWindow_.data();
+        outerHandler = QAccessible::installUpdateHandler(holdTitleChange);
         titleWindow_->setWindowTitle(title);
         // Some taskbars show the icon name of a minimised window instead of its title.
         titleWindow_->setWindowIconText(title);
-        // Qt tells assistive technology nothing of a new window title; a screen reader (and
-        // the countdown on a taskbar that reads the accessibility tree) would miss it.
+        QAccessible::installUpdateHandler(outerHandler);
+        titleChanging = nullptr;
+        // Exactly one report of the new title, whether Qt sends one itself or not: a screen
+        // reader (and the countdown on a taskbar that reads the accessibility tree) reads each
+        // second once.
         QAccessibleEvent changed(titleWindow_.data(), QAccessible::NameChanged);
         QAccessible::updateAccessibility(&changed);
     }

@@ -28,7 +28,10 @@ def walk(node, depth, parent_name):
             text = clean(value.get_text()) if hasattr(value, "get_text") else ""
     except Exception:
         pass
-    print("\t".join([str(depth), node.get_role_name(), name, text, parent_name,
+    # One name for a role whatever AT-SPI's version calls it: 2.56 renamed "push button" to
+    # "button" (Atspi.Role.PUSH_BUTTON is the same value in both).
+    role = "push button" if node.get_role() == Atspi.Role.PUSH_BUTTON else node.get_role_name()
+    print("\t".join([str(depth), role, name, text, parent_name,
                      ",".join(flags), number]))
     for i in range(node.get_child_count()):
         walk(node.get_child_at_index(i), depth + 1, name)

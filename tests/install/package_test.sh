@@ -34,9 +34,10 @@ contents)
     fail "the metainfo's newest release is not $version"
   man=$(unpacked man/man1/kvr.1.gz | gunzip)
   [[ $man == *"\"Kelvoro $version\""* ]] || fail "the man page is not of $version"
-  # shlibdeps found the libraries the program links.
+  # shlibdeps found the libraries the program links (under their 64-bit time_t names where
+  # the release renamed them: libqt6core6t64).
   for lib in libqt6widgets6 libqt6gui6 libqt6core6 libjpeg62-turbo libisal2 zlib1g libx11-6 libc6; do
-    field Depends | grep -q "\b$lib\b" || fail "Depends lacks $lib: $(field Depends)"
+    field Depends | grep -Eq "\b$lib(t64)?\b" || fail "Depends lacks $lib: $(field Depends)"
   done
   listing=$(dpkg-deb -c "$package")
   files=$(echo "$listing" | awk '$1 !~ /^d/ { print $6 }' | sed 's|^\./usr/||' | LC_ALL=C sort)

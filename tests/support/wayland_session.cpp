@@ -130,6 +130,50 @@ bool socketAnswers(const std::string& path) {
     return ok;
 }
 
+// The first line a command prints ("" when it cannot run).
+std::string outputOf(const std::string& command) {
+    std::string out;
+    if (FILE* pipe = popen(command.c_str(), "r")) {
+        char buffer[256];
+        while (fgets(buffer, sizeof buffer, pipe))
+            out += buffer;
+        pclose(pipe);
+    }
+    return out.substr(0, out.find('\n'));
+}
+
+// The major version of the installed KWin (0 when unknown): KWin 6 is a Plasma 6 session and
+// starts Xwayland only when the first X client connects.
+int kwinMajorVersion() {
+    const std::string version = outputOf("dpkg-query -W -f='${Version}' kwin-wayland 2>/dev/null");
+    const std::string upstream = version.substr(version.find(':') + 1);  // after the epoch
+    return std::atoi(upstream.c_str());
+}
+
+// A live X socket of `uid`: where KWin listens for the X display it starts on demand.
+std::string listenedXDisplayOf(uid_t uid) {
+    std::error_code ec;
+    for (const auto& entry : fs::directory_iterator("/tmp/.X11-unix", ec)) {
+        const std::string name = entry.path().filename().string();
+        struct stat st {};
+        if (name.size() < 2 || name[0] != 'X' || stat(entry.path().c_str(), &st) != 0 ||
+            !S_ISSOCK(st.st_mode) || st.st_uid != uid)
+            continue;
+        if (socketAnswers(entry.path().string()))
+            return ":" + name.substr(1);
+    }
+    return "";
+}
+
+// Whether the installed portal cannot do without its document portal (it says so and starts
+// over when that one fails, where older ones went on without it).
+bool portalNeedsDocuments() {
+    std::ifstream in("/usr/libexec/xdg-desktop-portal", std::ios::binary);
+    const std::string binary((std::istreambuf_iterator<char>(in)),
+                             std::istreambuf_iterator<char>());
+    return binary.find("No document portal") != std::string::npos;
+}
+
 std::string firstMatching(const std::string& dir, const std::string& prefix,
                           const std::string& suffix = "") {
     std::error_code ec;
@@ -251,9 +295,11 @@ void WaylandSession::prepareFolders() {
     chownTree(home_, uid_, gid_);
 
     // The document portal needs /dev/fuse, which a container rarely grants: activated anyway,
-    // it dies and the portal's first call waits 25 s for it. One that fails at once is better.
-    writeFile(base_ + "/services/org.freedesktop.portal.Documents.service",
-              "[D-BUS Service]\nName=org.freedesktop.portal.Documents\nExec=/bin/false\n");
+    // it dies and the portal's first call waits 25 s for it. One that fails at once is better,
+    // where the portal goes on without it.
+    if (!portalNeedsDocuments())
+        writeFile(base_ + "/services/org.freedesktop.portal.Documents.service",
+                  "[D-BUS Service]\nName=org.freedesktop.portal.Documents\nExec=/bin/false\n");
     writeFile(base_ + "/session-bus.conf",
               "<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN\"\n"
               " \"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
@@ -627,8 +673,12 @@ void WaylandSession::startKWin() {
               "[Windows]\nPlacement=Centered\nFocusStealingPreventionLevel=0\n");
     chownTree(home_ + "/.config", uid_, gid_);
     addEnv("XDG_CURRENT_DESKTOP=KDE");
-    addEnv("KDE_FULL_SESSION=true");
-    addEnv("KDE_SESSION_VERSION=5");
+    const int kwinMajor = kwinMajorVersion();
+    // KWin 6 outside a real Plasma session crashes at start when told it is in one: only the
+    // session's clients are told.
+    if (kwinMajor < 6)
+        addEnv("KDE_FULL_SESSION=true");
+    addEnv("KDE_SESSION_VERSION=" + std::to_string(kwinMajor >= 6 ? kwinMajor : 5));
     std::vector<std::string> argv = {kwin,
                                      "--virtual",
                                      "--xwayland",
@@ -649,10 +699,17 @@ void WaylandSession::startKWin() {
     const std::string socket = runtimeDir_ + "/wayland-0";
     try {
         waitFor("kwin's socket", 30s, [&] { return socketAnswers(socket); });
-        waitFor("Xwayland under kwin", 30s, [&] { return !(xDisplay_ = findXDisplay()).empty(); });
+        waitFor("Xwayland under kwin", 30s, [&] {
+            xDisplay_ = findXDisplay();
+            if (xDisplay_.empty() && kwinMajor >= 6)
+                xDisplay_ = listenedXDisplayOf(uid_);
+            return !xDisplay_.empty();
+        });
     } catch (const std::runtime_error&) {
         fail("kwin_wayland did not start", "kwin");
     }
+    if (kwinMajor >= 6)
+        addEnv("KDE_FULL_SESSION=true");
     addEnv("WAYLAND_DISPLAY=wayland-0");
     addEnv("DISPLAY=" + xDisplay_);
     run({"dbus-update-activation-environment", "WAYLAND_DISPLAY", "DISPLAY", "XDG_CURRENT_DESKTOP",

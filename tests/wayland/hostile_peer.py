@@ -6,9 +6,11 @@ Set(json). Only for the tests of what the program accepts from other processes.
 Scenario keys (all optional):
   portal: {"code": 0, "uri": "file:///...", "uri_type": "s" or "i",
            "make": [source, target]  -- copy a picture to target first, as the portal would,
-           "late": true              -- answer only once the program closes the request}
+           "late": true              -- answer only once the program closes the request,
+           "error": "org.x.Name"     -- the call itself fails with that D-Bus error}
+  store:  "yes", "no" or "none" (nothing stored yet); without it the store fails every lookup
   kwin:   {"meta": "width=u:4;height=u:4;...", "bytes": 64, "fill": 255,
-           "info": "x=d:10;y=d:nan;..."}
+           "info": "x=d:10;y=d:nan;...", "error": "org.x.Name"}
 Typed values are "<D-Bus type>:<value>" with u, t, i, x, d (nan and inf allowed) or s.
 """
 import json
@@ -87,10 +89,21 @@ class Request(dbus.service.Object):
         return False
 
 
+def fail(part):
+    if "error" in part:
+        raise dbus.exceptions.DBusException("as the test says", name=part["error"])
+
+
 class Portal(dbus.service.Object):
+    @dbus.service.method("org.freedesktop.DBus.Properties", in_signature="ss",
+                         out_signature="v")
+    def Get(self, interface, name):
+        return dbus.UInt32(3)
+
     @dbus.service.method("org.freedesktop.portal.Screenshot", in_signature="sa{sv}",
                          out_signature="o", sender_keyword="sender")
     def Screenshot(self, parent, options, sender):
+        fail(scenario.get("portal", {}))
         token = str(options.get("handle_token", "t"))
         path = "%s/request/%s/%s" % (PORTAL_PATH, sender[1:].replace(".", "_"), token)
         request = Request(self.connection, path, dict(scenario.get("portal", {})))
@@ -122,7 +135,21 @@ class ScreenShot2(dbus.service.Object):
     @dbus.service.method("org.kde.KWin.ScreenShot2", in_signature="sa{sv}h",
                          out_signature="a{sv}")
     def CaptureScreen(self, name, options, pipe):
+        fail(scenario.get("kwin", {}))
         return self.answer(pipe)
+
+
+class PermissionStore(dbus.service.Object):
+    @dbus.service.method("org.freedesktop.impl.portal.PermissionStore", in_signature="ss",
+                         out_signature="a{sas}v")
+    def Lookup(self, table, id):
+        stored = scenario.get("store")
+        if stored is None:
+            raise dbus.exceptions.DBusException("no store", name="org.freedesktop.DBus.Error.Failed")
+        if stored == "none":
+            raise dbus.exceptions.DBusException("nothing stored",
+                                                name="org.freedesktop.portal.Error.NotFound")
+        return (dbus.Dictionary({"": [stored]}, signature="sas"), dbus.Byte(0))
 
 
 class KWin(dbus.service.Object):
@@ -142,8 +169,10 @@ def main():
     dbus.mainloop.glib.DBusGMainLoop(set_as_default=True)
     bus = dbus.SessionBus()
     keep = [Portal(bus, PORTAL_PATH), ScreenShot2(bus, "/org/kde/KWin/ScreenShot2"),
-            KWin(bus, "/KWin"), Peer(bus, "/")]
-    names = [dbus.service.BusName(n, bus) for n in (PORTAL, "org.kde.KWin")]
+            KWin(bus, "/KWin"), Peer(bus, "/"),
+            PermissionStore(bus, "/org/freedesktop/impl/portal/PermissionStore")]
+    names = [dbus.service.BusName(n, bus)
+             for n in (PORTAL, "org.kde.KWin", "org.freedesktop.impl.portal.PermissionStore")]
     # Claimed last: the test waits for this name, and by then the others are there too.
     names.append(dbus.service.BusName("org.kvr.test.Peer", bus))
     GLib.MainLoop().run()

@@ -246,6 +246,74 @@ TEST_F(HostilePortal, ALateAnswerFollowsTheSameRule) {
     }
 }
 
+// GNOME 48's ways of answering, and D-Bus errors of the call itself.
+TEST_F(HostilePortal, GnomeAnswersAndCallErrorsGetTheirOwnMessages) {
+    // A 10x8 window picture whose 2-pixel rim is a transparent shadow.
+    QImage shadowed(10, 8, QImage::Format_ARGB32);
+    shadowed.fill(Qt::transparent);
+    for (int y = 2; y < 6; ++y)
+        for (int x = 2; x < 8; ++x)
+            shadowed.setPixel(x, y, qRgb(200, 0, 0));
+    ASSERT_TRUE(shadowed.save(QString::fromStdString(path("stage/shadowed.png"))));
+    QJsonObject window = answer("Pictures/Screenshots/w.png", true);
+    window["make"] = QJsonArray{QString::fromStdString(path("stage/shadowed.png")),
+                                QString::fromStdString(path("Pictures/Screenshots/w.png"))};
+    const std::string refusedFirstLine = "画面の取得が許可されませんでした\r\n許可し直すには";
+    const struct {
+        const char* what;
+        ShotMode mode;
+        QJsonObject portal;
+        const char* store;  // nullptr: no store answers
+        std::string message;
+    } rows[] = {
+        {"GNOME 48 cancels its overlay with 2",
+         ShotMode::ActiveWindow,
+         {{"code", 2}},
+         nullptr,
+         text::kShotCancelled},
+        {"a cancel with 1", ShotMode::ActiveWindow, {{"code", 1}}, nullptr, text::kShotCancelled},
+        {"GNOME 48 gives up an unanswered question with 2",
+         ShotMode::AllScreen,
+         {{"code", 2}},
+         "none",
+         text::kPortalQuestionLeftOpen},
+        {"a stored refusal", ShotMode::AllScreen, {{"code", 2}}, "no", refusedFirstLine},
+        {"a failure though allowed",
+         ShotMode::AllScreen,
+         {{"code", 2}},
+         "yes",
+         text::kPortalFailed},
+        {"GNOME 48's window with its shadow: the opaque frame", ShotMode::ActiveWindow, window,
+         nullptr, ""},
+        {"the call refused",
+         ShotMode::AllScreen,
+         {{"error", "org.freedesktop.DBus.Error.AccessDenied"}},
+         "yes",
+         fillText(text::kDBusCallFailed,
+                  {"org.freedesktop.portal.Screenshot.Screenshot",
+                   "org.freedesktop.DBus.Error.AccessDenied", "as the test says"})},
+        {"the call without a portal behind it",
+         ShotMode::AllScreen,
+         {{"error", "org.freedesktop.DBus.Error.UnknownMethod"}},
+         "yes",
+         text::kNoPortal},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.what);
+        QJsonObject scenario{{"portal", r.portal}};
+        if (r.store)
+            scenario["store"] = r.store;
+        setScenario(scenario);
+        const std::string message = raised([&] {
+            const Picture p = makePortalSource({20s, 20s, 20s})->grab(r.mode);
+            if (p.width != 6 || p.height != 4)
+                throw KvrError(text::kNoResources, {});
+        });
+        EXPECT_EQ(message.substr(0, r.message.size()), r.message);
+        EXPECT_EQ(message.empty(), r.message.empty()) << message;
+    }
+}
+
 // KWin's ScreenShot2 and window list.
 class HostileKWin : public HostilePeer {
 protected:
@@ -289,6 +357,31 @@ TEST_F(HostileKWin, PictureNumbersAreCheckedBeforeUse) {
                           throw KvrError(text::kNoResources, {});
                   }),
                   r.error);
+    }
+}
+
+TEST_F(HostileKWin, EachCallErrorNamesWhatFailed) {
+    const struct {
+        const char* error;
+        std::string message;
+    } rows[] = {
+        // KWin without compositing has no screenshot object.
+        {"org.freedesktop.DBus.Error.UnknownObject",
+         fillText(text::kKWinNoScreenShot,
+                  {"/org/kde/KWin/ScreenShot2, org.kde.KWin.ScreenShot2"})},
+        {"org.freedesktop.DBus.Error.ServiceUnknown",
+         fillText(text::kKWinNoScreenShot,
+                  {"/org/kde/KWin/ScreenShot2, org.kde.KWin.ScreenShot2"})},
+        {"org.freedesktop.DBus.Error.NoMemory", text::kNoResources},
+        {"org.kde.KWin.ScreenShot2.Error.Cancelled",
+         fillText(text::kDBusCallFailed,
+                  {"org.kde.KWin.ScreenShot2.CaptureScreen",
+                   "org.kde.KWin.ScreenShot2.Error.Cancelled", "as the test says"})},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.error);
+        setScenario({{"kwin", QJsonObject{{"error", r.error}}}});
+        EXPECT_EQ(raised([] { captureKWinOutput("Virtual-1"); }), r.message);
     }
 }
 

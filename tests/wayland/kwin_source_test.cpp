@@ -37,6 +37,8 @@ class KWinSuite : public SessionSuite {
 protected:
     static void SetUpTestSuite() {
         startSession(Compositor::KWin, Outputs);
+        if (const std::string missing = kwinCaptureMissing(*session_); !missing.empty())
+            GTEST_SKIP() << missing;
         grab_ = session_->installProgram(KVR_WL_GRAB);
         authoriseForKWin(*session_, grab_, "kvr-test-grab.desktop");
         const Grab first = firstGrab(*session_, grab_);

@@ -133,6 +133,8 @@ protected:
         shots_ = session_->home() + "/shots";
         ASSERT_EQ(session_->run({"mkdir", "-p", shots_}).exitCode, 0);
         if (kCompositor == Compositor::KWin) {
+            if (const std::string missing = kwinCaptureMissing(*session_); !missing.empty())
+                GTEST_SKIP() << missing;
             // What an installed menu entry gives the program: KWin's leave to take pixels.
             authoriseForKWin(*session_, oneshot_, "kvr-test-oneshot.desktop");
             authoriseForKWin(*session_, program_, "org.example.kelvoro.desktop");

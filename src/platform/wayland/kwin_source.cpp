@@ -24,6 +24,7 @@
 #include "base/peer_limits.h"
 #include "base/screen.h"
 #include "base/texts.h"
+#include "platform/wayland/dbus_failure.h"
 #include "platform/wayland/qimage_picture.h"
 #include "platform/wayland/replies/kwin_reply.h"
 #include "platform/wayland/wayland_outputs.h"
@@ -108,7 +109,7 @@ struct Capture {
 };
 
 // Maps KWin's refusals to the user's messages.
-[[noreturn]] void throwFor(const QDBusMessage& reply, ShotMode mode) {
+[[noreturn]] void throwFor(const QDBusMessage& reply, const QString& method, ShotMode mode) {
     const QString name = reply.errorName();
     if (name.endsWith(QLatin1String(".NoAuthorized"))) {
         throw KvrError(text::kKWinNotAuthorized, {ownExecutable()});
@@ -116,7 +117,13 @@ struct Capture {
     if (mode == ShotMode::ActiveWindow && name.endsWith(QLatin1String(".InvalidWindow"))) {
         throw KvrError(text::kNoWindow, {});
     }
-    throw KvrError(text::kNoResources, {});
+    // KWin without compositing (no GPU, effects off) has no screenshot object at all.
+    if (dbusNothingThere(name))
+        throw KvrError(text::kKWinNoScreenShot,
+                       {(kPath + QLatin1String(", ") + kInterface).toStdString()});
+    if (reply.type() == QDBusMessage::ReplyMessage)
+        throw KvrError(text::kNoResources, {});  // an answer without its description
+    throw dbusFailure(kInterface + QLatin1Char('.') + method, QDBusError(reply));
 }
 
 // Asks KWin for a picture; with wantPixels false only its description (the window's id) is
@@ -136,7 +143,7 @@ Capture capture(const QString& method, const QVariantList& leadingArgs, const QV
         call.setArguments(QVariantList(leadingArgs) << options << QVariant::fromValue(writeEnd));
         const QDBusMessage reply = bus.call(call, QDBus::Block, kCallTimeoutMs);
         if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
-            throwFor(reply, mode);
+            throwFor(reply, method, mode);
         return {qdbus_cast<QVariantMap>(reply.arguments().constFirst()), {}, {}};
     }
     int fds[2];
@@ -157,7 +164,7 @@ Capture capture(const QString& method, const QVariantList& leadingArgs, const QV
     }
     if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty()) {
         reader.stop();
-        throwFor(reply, mode);
+        throwFor(reply, method, mode);
     }
     Capture result;
     result.meta = qdbus_cast<QVariantMap>(reply.arguments().constFirst());

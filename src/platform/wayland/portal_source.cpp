@@ -20,6 +20,7 @@
 #include "base/error.h"
 #include "base/peer_limits.h"
 #include "base/texts.h"
+#include "platform/wayland/dbus_failure.h"
 #include "platform/wayland/portal_file.h"
 #include "platform/wayland/qimage_picture.h"
 #include "platform/wayland/wayland_outputs.h"
@@ -202,11 +203,14 @@ std::string requestScreenshotUri(const PortalWaits& waits, bool interactive,
 
     if (callError) {
         const QDBusError::ErrorType type = callError->type();
-        if (type == QDBusError::ServiceUnknown || type == QDBusError::UnknownInterface ||
-            type == QDBusError::UnknownMethod || type == QDBusError::UnknownObject) {
+        if (dbusNothingThere(callError->name()))
             throw KvrError(text::kNoPortal, {});
+        if (type == QDBusError::NoReply || type == QDBusError::Timeout) {
+            const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(limit).count();
+            throw KvrError(text::kPortalNoAnswer,
+                           {std::to_string(std::max<long long>(1, seconds))});
         }
-        throw KvrError(text::kPortalFailed, {});
+        throw dbusFailure(kScreenshotInterface + QLatin1String(".Screenshot"), *callError);
     }
     if (!waiter.code) {
         // Give the request up, and clean after it should the answer still come.
@@ -226,15 +230,23 @@ std::string requestScreenshotUri(const PortalWaits& waits, bool interactive,
         const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(limit).count();
         throw KvrError(text::kPortalNoAnswer, {std::to_string(std::max<long long>(1, seconds))});
     }
-    if (*waiter.code == 1) {
-        if (interactive)
-            throw ShotCancelled();
+    // GNOME 48's own screenshot overlay answers its cancel with 2 ("ended otherwise"), not 1:
+    // from the person's own dialog either is a cancel.
+    if (interactive && *waiter.code != 0)
+        throw ShotCancelled();
+    if (*waiter.code == 1)
         throw refusalError(bus);
-    }
     if (*waiter.code != 0) {
         // GNOME answers a "Deny", then and later, as a plain failure: the store tells them apart.
-        if (!interactive && screenshotPermission(bus) == Permission::Refused)
+        const Permission after = screenshotPermission(bus);
+        if (after == Permission::Refused)
             throw refusalError(bus);
+        // Nothing stored although the portal had to ask: the question went unanswered (GNOME 48
+        // gives up on it after D-Bus's 25 s but may leave it on screen, and refuses every new
+        // question while it is there).
+        if (before != Permission::Granted && before != Permission::Unknown &&
+            after == Permission::Undecided)
+            throw KvrError(text::kPortalQuestionLeftOpen, {});
         throw KvrError(text::kPortalFailed, {});
     }
     const QString uri = waiter.results.value(QStringLiteral("uri")).toString();
@@ -252,6 +264,29 @@ QImage pictureOfAnswer(const std::string& uri, const timespec& began) {
     if (!picture)
         throw KvrError(text::kPortalFailed, {});
     return std::move(*picture);
+}
+
+// A picked window with the shadow GNOME draws around it, transparent in the portal's picture:
+// only the window's opaque frame, as the files hold no transparency (the shadow would be black).
+QImage opaqueFrameOf(const QImage& image) {
+    if (!image.hasAlphaChannel())
+        return image;
+    const QImage argb = image.convertToFormat(QImage::Format_ARGB32);
+    int left = argb.width(), right = -1, top = argb.height(), bottom = -1;
+    for (int y = 0; y < argb.height(); ++y) {
+        const auto* row = reinterpret_cast<const QRgb*>(argb.constScanLine(y));
+        for (int x = 0; x < argb.width(); ++x) {
+            if (qAlpha(row[x]) == 255) {
+                left = std::min(left, x);
+                right = std::max(right, x);
+                top = std::min(top, y);
+                bottom = std::max(bottom, y);
+            }
+        }
+    }
+    if (right < 0)
+        return image;  // nothing opaque: not a window's picture, kept as it came
+    return argb.copy(left, top, right - left + 1, bottom - top + 1);
 }
 
 // Whether the bus has the screenshot portal at all (its interactive dialog comes with it).
@@ -431,6 +466,8 @@ public:
         const bool picked = request.mode == ShotMode::ActiveWindow;
         const timespec began = portalRequestBegins();
         QImage image = pictureOfAnswer(requestScreenshotUri(waits_, picked, began), began);
+        if (picked)
+            image = opaqueFrameOf(image);
         // A picked window is as the person chose it; all monitors is the portal's picture.
         if (!picked && request.monitor == MonitorChoice::Primary) {
             if (auto area = primaryPixelsIn(image.width(), image.height(), desktopMonitors())) {
