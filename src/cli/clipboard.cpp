@@ -3,13 +3,15 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cctype>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
-#include <functional>
 #include <vector>
 
 #include "base/error.h"
@@ -24,13 +26,22 @@ extern char** environ;
 namespace kvr::cli {
 namespace {
 
-// "file:///path%20with%20spaces\r\n": the file as file managers take it from the clipboard.
+// "file:///path%20with%20spaces\r\n": the file as file managers take it from the clipboard,
+// always by its absolute path (the command's folder means nothing to them).
 std::string uriListOf(const std::string& path) {
     if (path.empty())
         return {};
+    std::string absolute = path;
+    if (path[0] != '/') {
+        char* resolved = realpath(path.c_str(), nullptr);
+        char* here = resolved ? nullptr : getcwd(nullptr, 0);
+        absolute = resolved ? resolved : here ? std::string(here) + "/" + path : path;
+        std::free(resolved);
+        std::free(here);
+    }
     static const char kHex[] = "0123456789ABCDEF";
     std::string uri = "file://";
-    for (unsigned char c : path) {
+    for (unsigned char c : absolute) {
         if (std::isalnum(c) || std::strchr("/-._~", c)) {
             uri += char(c);
         } else {
@@ -42,17 +53,25 @@ std::string uriListOf(const std::string& path) {
     return uri + "\r\n";
 }
 
-// Runs serve(readyFd) in a detached child and waits for its first word: kClipboardOwned,
-// kClipboardNoProtocol, or 0 when it ended without a word.
-char serveInChild(const std::function<int(int)>& serve) {
-    int ready[2];
-    if (pipe2(ready, O_CLOEXEC) != 0)
+// The server started with the picture on its stdin (a memory file); its first word:
+// kClipboardOwned, kClipboardNoProtocol, or 0 when it ended without a word.
+char startServer(const EncodedPicture& picture, const std::string& uriList) {
+    const int bytes = memfd_create("kvr-clipboard", MFD_CLOEXEC);
+    if (bytes < 0)
         throw KvrError(text::kCliNoClipboard, {std::strerror(errno)});
-    if (!detach(ready[1]))
-        _exit(serve(ready[1]));
+    int ready[2];
+    if (writeFully(bytes, picture.bytes.data(), picture.bytes.size()) != 0 ||
+        lseek(bytes, 0, SEEK_SET) != 0 || pipe2(ready, O_CLOEXEC) != 0) {
+        const int error = errno;
+        close(bytes);
+        throw KvrError(text::kCliNoClipboard, {std::strerror(error)});
+    }
+    const bool started =
+        startPart({kServeClipboard, mimeTypeOf(picture.type), uriList}, bytes, ready[1]);
+    close(bytes);
     close(ready[1]);
     char word = 0;
-    while (read(ready[0], &word, 1) < 0 && errno == EINTR) {
+    while (started && read(ready[0], &word, 1) < 0 && errno == EINTR) {
     }
     close(ready[0]);
     return word;
@@ -94,16 +113,42 @@ void serveWithWlCopy(const EncodedPicture& picture) {
 void serveClipboard(const platform::Environment& env, const EncodedPicture& picture,
                     const std::string& filePath) {
     const std::string uriList = uriListOf(filePath);
-    const char* mimeType = mimeTypeOf(picture.type);
     const bool x11 = platform::detectSession(env) == platform::Session::X11;
-    const char word = serveInChild([&](int readyFd) {
-        return x11 ? x11::serveClipboard(picture.bytes, mimeType, uriList, readyFd)
-                   : wayland::serveDataControl(picture.bytes, mimeType, uriList, readyFd);
-    });
+    const char word = startServer(picture, uriList);
     if (word == kClipboardNoProtocol)
         serveWithWlCopy(picture);
     else if (word != kClipboardOwned)
         throw KvrError(text::kCliNoClipboard, {x11 ? "CLIPBOARD" : "data-control"});
+}
+
+}  // namespace kvr::cli
+
+namespace kvr::cli {
+
+int runClipboardServer(const std::string& mimeType, const std::string& uriList, int readyFd) {
+    std::vector<uint8_t> bytes;
+    struct stat st;
+    if (fstat(STDIN_FILENO, &st) == 0 && st.st_size > 0)
+        bytes.reserve(size_t(st.st_size));
+    uint8_t buffer[65536];
+    for (;;) {
+        const ssize_t n = read(STDIN_FILENO, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return 1;
+        if (n == 0)
+            break;
+        bytes.insert(bytes.end(), buffer, buffer + n);
+    }
+    const int null = open("/dev/null", O_RDONLY | O_CLOEXEC);
+    if (null >= 0) {
+        dup2(null, STDIN_FILENO);
+        close(null);
+    }
+    return platform::detectSession(platform::processEnvironment()) == platform::Session::X11
+               ? x11::serveClipboard(bytes, mimeType.c_str(), uriList, readyFd)
+               : wayland::serveDataControl(bytes, mimeType.c_str(), uriList, readyFd);
 }
 
 }  // namespace kvr::cli

@@ -16,4 +16,8 @@ namespace kvr::cli {
 void serveClipboard(const platform::Environment& env, const EncodedPicture& picture,
                     const std::string& filePath);
 
+// The server's process (see detach.h): the picture read from stdin, the clipboard taken,
+// kClipboardOwned or kClipboardNoProtocol written to readyFd, then served. Its exit status.
+int runClipboardServer(const std::string& mimeType, const std::string& uriList, int readyFd);
+
 }  // namespace kvr::cli

@@ -94,7 +94,10 @@ std::string escapeMarkup(const std::string& text) {
     return out;
 }
 
-void send(const std::string& path, const std::string& summary, const std::string& body) {
+}  // namespace
+
+void sendNotification(const std::string& path, const std::string& summary,
+                      const std::string& body) {
     const Bus bus;
     if (!bus.ready())
         return;
@@ -130,13 +133,8 @@ void send(const std::string& path, const std::string& summary, const std::string
     bus.dbus_connection_send_with_reply_and_block(connection, call, 10000, &sent);
 }
 
-}  // namespace
-
 void announceFile(const std::string& path, const std::string& summary, const std::string& body) {
-    if (detach())
-        return;
-    send(path, summary, body);
-    _exit(0);
+    startPart({kSendNotification, path, summary, body});
 }
 
 }  // namespace kvr::cli

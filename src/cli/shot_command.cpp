@@ -1,5 +1,6 @@
 #include "cli/shot_command.h"
 
+#include <signal.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -87,6 +88,9 @@ struct Destination {
 };
 
 int shoot(const ShotOptions& options) {
+    // A reader that went away is a failed write where it matters (-o -), else no loss: the file,
+    // the clipboard and the notification go on without the printed path.
+    signal(SIGPIPE, SIG_IGN);
     const platform::Environment env = platform::processEnvironment();
     const platform::SourceKind kind = platform::chooseSourceKind(env);
     if (kind == platform::SourceKind::Null) {

@@ -2,11 +2,18 @@
 // and the clipboard read back with xclip.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <random>
+
 #include "e2e_support.h"
 #include "file_support.h"
 #include "jpeg_support.h"
 #include "png_support.h"
 #include "polling.h"
+
+// Last: its macros (None, Status, ...) would clash with the test framework's names.
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
 
 namespace {
 
@@ -106,6 +113,93 @@ TEST_F(CommandLine, ClipboardServedAfterTheCommandReturns) {
     // after it returns): ours lets go.
     program_.run({"sh", "-c", "echo other | xclip -selection clipboard -i >/dev/null 2>&1"});
     EXPECT_TRUE(pollUntil(10s, [&] { return paste("UTF8_STRING") == "other\n"; }));
+}
+
+// The clipboard's server: a process of its own holding the picture and nothing of the grab (no
+// shared memory segment); readers that go away, before the answer or in the middle of a
+// transfer in pieces, leave it serving.
+TEST_F(CommandLine, ClipboardServerOutlivesReadersThatGoAway) {
+    // Noise behind every window: a PNG larger than one request, sent in pieces.
+    Display* dpy = XOpenDisplay(program_.display().c_str());
+    ASSERT_NE(dpy, nullptr);
+    const Window root = DefaultRootWindow(dpy);
+    const size_t size = 1024 * 768 * 4;
+    auto* pixels = static_cast<char*>(std::malloc(size));
+    std::mt19937 random(7);
+    for (size_t i = 0; i < size; ++i)
+        pixels[i] = char(random());
+    XImage* image = XCreateImage(dpy, DefaultVisual(dpy, 0), DefaultDepth(dpy, 0), ZPixmap, 0,
+                                 pixels, 1024, 768, 32, 0);
+    const Pixmap noise = XCreatePixmap(dpy, root, 1024, 768, DefaultDepth(dpy, 0));
+    XPutImage(dpy, noise, DefaultGC(dpy, 0), image, 0, 0, 0, 0, 1024, 768);
+    XDestroyImage(image);
+    XSetWindowBackgroundPixmap(dpy, root, noise);
+    XFreePixmap(dpy, noise);
+    XClearWindow(dpy, root);
+    XSync(dpy, False);
+
+    // A relative name, the command's stdout closed before it prints: the file's absolute address.
+    const fs::path folder = program_.root() / "here";
+    fs::create_directory(folder);
+    const CommandResult c = program_.run(
+        {"bash", "-c",
+         "set -o pipefail; cd '" + folder.string() + "' && (sleep .3; exec '" +
+             (program_.folder() / "kvr").string() + "' -c -n -o 'c file.png') | true"});
+    ASSERT_EQ(c.exitCode, 0);
+    const auto paste = [&](const std::string& target) {
+        return program_.run({"xclip", "-selection", "clipboard", "-t", target, "-o"}).output;
+    };
+    EXPECT_EQ(paste("text/uri-list"), "file://" + folder.string() + "/c%20file.png\r\n");
+    int servers = 0;
+    for (const auto& entry : fs::directory_iterator("/proc")) {
+        std::error_code error;
+        if (fs::read_symlink(entry.path() / "exe", error) != program_.folder() / "kvr")
+            continue;
+        ++servers;
+        const std::string maps = readText(entry.path() / "maps");
+        EXPECT_EQ(maps.find("SYSV"), std::string::npos) << maps;
+    }
+    EXPECT_EQ(servers, 1);
+
+    const Atom clipboard = XInternAtom(dpy, "CLIPBOARD", False);
+    const Atom png = XInternAtom(dpy, "image/png", False);
+    const Atom into = XInternAtom(dpy, "KVR_PASTED", False);
+    const auto reader = [&] {
+        return XCreateSimpleWindow(dpy, DefaultRootWindow(dpy), 0, 0, 1, 1, 0, 0, 0);
+    };
+    for (const char* target : {"TARGETS", "image/png", "text/uri-list"}) {
+        const Window gone = reader();
+        XConvertSelection(dpy, clipboard, XInternAtom(dpy, target, False), into, gone, CurrentTime);
+        XDestroyWindow(dpy, gone);
+        XSync(dpy, False);
+    }
+    // In pieces (INCR): gone right after asking for the second piece.
+    const Window gone = reader();
+    XSelectInput(dpy, gone, PropertyChangeMask);
+    XConvertSelection(dpy, clipboard, png, into, gone, CurrentTime);
+    XEvent event;
+    const auto next = [&](int type) {
+        return pollUntil(10s, [&] { return XCheckTypedWindowEvent(dpy, gone, type, &event); });
+    };
+    ASSERT_TRUE(next(SelectionNotify));
+    Atom type = None;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* value = nullptr;
+    XGetWindowProperty(dpy, gone, into, 0, 1, True, AnyPropertyType, &type, &format, &count, &after,
+                       &value);
+    XFree(value);
+    EXPECT_EQ(type, XInternAtom(dpy, "INCR", False));
+    while (next(PropertyNotify) && event.xproperty.state != PropertyNewValue) {
+    }
+    XDeleteProperty(dpy, gone, into);
+    XDestroyWindow(dpy, gone);
+    XCloseDisplay(dpy);
+
+    const fs::path pasted = program_.root() / "pasted.png";
+    writeText(pasted, paste("image/png"));
+    EXPECT_EQ(decodePng(pasted.string()).width, 1024);
+    EXPECT_EQ(readFile(pasted), readFile(folder / "c file.png"));
 }
 
 // The notification, from its own process, reaches a real server (dunst) with the file's name and

@@ -16,6 +16,8 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <random>
 #include <set>
 #include <thread>
 
@@ -371,6 +373,67 @@ TEST_F(ProgramTest, CommandLineShotWritesTheScreensPixels) {
         for (int x = 0; x < png.width(); ++x)
             ASSERT_EQ(pngRgb.pixel(x, y) & 0xffffff, bmp.image.pixel(x, y) & 0xffffff)
                 << x << "," << y << " of " << png.format();
+}
+
+// A reader that never reads (its pipe full) holds the clipboard's server only until the next
+// owner comes: then it ends at once. Sway's data-control stands for KWin's here.
+TEST_F(ProgramTest, ClipboardServerEndsAtTheNextOwnerWhileAReaderNeverReads) {
+    if (kCompositor != Compositor::Sway)
+        GTEST_SKIP() << "the background is set through sway";
+    // Noise on the screen: a PNG far larger than the pipes between us and the reader hold.
+    QImage noise(WaylandSession::kOutputWidth, WaylandSession::kOutputHeight, QImage::Format_RGB32);
+    std::mt19937 random(7);
+    for (int y = 0; y < noise.height(); ++y)
+        for (int x = 0; x < noise.width(); ++x)
+            noise.setPixel(x, y, random() | 0xff000000);
+    const std::string background = session_->runtimeDir() + "/noise.png";
+    ASSERT_TRUE(noise.save(QString::fromStdString(background)));
+    chmod(background.c_str(), 0644);
+    ASSERT_EQ(session_->run({"swaymsg", "output * bg " + background + " fill"}).exitCode, 0);
+    const auto plain = [] {
+        return (screen().pixel(3, 3) & 0xffffff) == WaylandSession::kBackground;
+    };
+    struct Restore {
+        std::function<bool()> plain;
+        ~Restore() {  // the next tests look for the plain background
+            session_->run({"swaymsg", "output * bg #3a6ea5 solid_color"});
+            EXPECT_TRUE(pollUntil(10s, plain, 200ms));
+        }
+    } restore{plain};
+    ASSERT_TRUE(pollUntil(
+        10s, [&] { return !plain(); }, 200ms));
+    const ProcessResult copied = session_->run({program_, "-c", "-n"}, 60s);
+    ASSERT_EQ(copied.exitCode, 0) << copied.err;
+
+    std::string server;  // the server's /proc folder
+    for (const auto& entry : fs::directory_iterator("/proc")) {
+        std::error_code error;
+        if (fs::read_symlink(entry.path() / "exe", error) == program_ &&
+            readText(entry.path() / "cmdline").find("--serve-clipboard") != std::string::npos)
+            server = entry.path();
+    }
+    ASSERT_FALSE(server.empty()) << "no clipboard server";
+    // A reader that reads takes it whole, in many writes.
+    const ProcessResult pasted = session_->run({"wl-paste", "-n", "-t", "image/png"}, 60s);
+    EXPECT_EQ(QImage::fromData(reinterpret_cast<const uchar*>(pasted.out.data()),
+                               int(pasted.out.size()), "PNG")
+                  .size(),
+              QSize(WaylandSession::kOutputWidth, WaylandSession::kOutputHeight));
+    session_->spawn("never-reads", {"sh", "-c", "wl-paste -n -t image/png | sleep 120"});
+    // Until the server writes to the reader's pipe.
+    const auto writing = [&] {
+        std::error_code error;
+        for (const auto& fd : fs::directory_iterator(server + "/fd", error))
+            if (fs::read_symlink(fd.path(), error).string().starts_with("pipe:"))
+                return true;
+        return false;
+    };
+    ASSERT_TRUE(pollUntil(10s, writing));
+    ASSERT_EQ(session_->run({"wl-copy", "--clear"}).exitCode, 0);
+    EXPECT_TRUE(pollUntil(10s, [&] {
+        const std::string stat = readText(server + "/stat");
+        return stat.empty() || stat.find(") Z ") != std::string::npos;
+    })) << "the server stays";
 }
 
 TEST_F(ProgramTest, ShotOfTheWholeScreenLeavesTheWindowOutAndBringsItBack) {

@@ -18,6 +18,12 @@ struct Transfer {
     size_t offset = 0;
 };
 
+// A requestor may destroy its window at any time, even before we answer: the error that follows
+// is its loss, never the end of the clipboard.
+int ignoreError(Display*, XErrorEvent*) {
+    return 0;
+}
+
 }  // namespace
 
 int serveClipboard(const std::vector<uint8_t>& data, const char* mimeType, const std::string& uri,
@@ -25,6 +31,7 @@ int serveClipboard(const std::vector<uint8_t>& data, const char* mimeType, const
     Display* dpy = XOpenDisplay(nullptr);
     if (!dpy)
         return 1;
+    XSetErrorHandler(ignoreError);
     const Window owner = XCreateSimpleWindow(dpy, DefaultRootWindow(dpy), 0, 0, 1, 1, 0, 0, 0);
     XSelectInput(dpy, owner, PropertyChangeMask);
     const Atom clipboard = XInternAtom(dpy, "CLIPBOARD", False);
@@ -54,6 +61,12 @@ int serveClipboard(const std::vector<uint8_t>& data, const char* mimeType, const
             // Someone else's now; finish nothing more.
             XCloseDisplay(dpy);
             return 0;
+        }
+        if (event.type == DestroyNotify) {
+            // A requestor gone in the middle of a transfer: it reads no more pieces.
+            transfers.remove_if(
+                [&](const Transfer& t) { return t.requestor == event.xdestroywindow.window; });
+            continue;
         }
         if (event.type == PropertyNotify && event.xproperty.state == PropertyDelete) {
             // The requestor read a piece: the next one, and an empty one to end.
@@ -98,7 +111,7 @@ int serveClipboard(const std::vector<uint8_t>& data, const char* mimeType, const
             XChangeProperty(dpy, request.requestor, reply.property, image, 8, PropModeReplace,
                             data.data(), int(data.size()));
         } else if (request.target == image) {
-            XSelectInput(dpy, request.requestor, PropertyChangeMask);
+            XSelectInput(dpy, request.requestor, PropertyChangeMask | StructureNotifyMask);
             const long size = long(data.size());
             XChangeProperty(dpy, request.requestor, reply.property, incr, 32, PropModeReplace,
                             reinterpret_cast<const unsigned char*>(&size), 1);
