@@ -164,7 +164,7 @@ int shoot(const ShotOptions& options) {
         if (to.kind == Destination::File)
             writeShot(picture, choices.format, to.folder, to.path, jpeg);
         else if (to.kind == Destination::Stdout)
-            writeToStdout(encodePicture(picture, *type, jpeg));
+            writeToDescriptor(STDOUT_FILENO, picture, *type, jpeg);
         if (options.clipboard)
             // What viewers, editors and browsers all take from the clipboard, lossless.
             copy = encodePicture(picture, SaveFormat::Png, jpeg);

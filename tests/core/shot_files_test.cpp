@@ -6,8 +6,11 @@
 
 #include <cctype>
 #include <filesystem>
+#include <optional>
+#include <thread>
 
 #include "base/error.h"
+#include "core/outfile.h"
 #include "core/settings.h"
 #include "core/shot.h"
 #include "fake_source.h"
@@ -236,6 +239,46 @@ TEST_F(ShotFiles, ANameTakenMeanwhileIsLeftAndTheNextNumberUsed) {
         EXPECT_EQ(outcome.path, taken + "01" + ext);
         EXPECT_EQ(readText(taken + "00" + ext), "the other shot");
         EXPECT_GT(fs::file_size(taken + "01" + ext), 1000u);
+    }
+}
+
+// The shot writes through the descriptor it created: a name swapped for another file between the
+// creation and the write leaves that file as it was, and the picture goes to the file created.
+// A pipe (stdout) and memory (the clipboard) get the file's very bytes.
+TEST_F(ShotFiles, TheCreatedDescriptorIsWrittenAndEveryWayOutGetsTheSameBytes) {
+    const Picture picture = bgrx(320, 240);
+    for (const SaveFormat format : {SaveFormat::Jpeg, SaveFormat::Bmp, SaveFormat::Png}) {
+        const ShotChoices c = choices(format, dir_.path());
+        std::optional<OutputFile> file = createNextFile(c);
+        ASSERT_TRUE(file);
+        const std::string path = file->path();
+        fs::rename(path, dir_ / "moved");
+        writeText(path, "someone else's");
+        writePicture(picture, format, *file, {});
+        EXPECT_EQ(readText(path), "someone else's");
+        const std::string written = readText(dir_ / "moved");
+        EXPECT_GT(written.size(), 100u);
+        fs::remove(path);
+
+        MemorySink memory;
+        writePicture(picture, format, memory, {});
+        EXPECT_EQ(std::string(memory.bytes.begin(), memory.bytes.end()), written);
+        int pipeEnds[2];
+        ASSERT_EQ(pipe(pipeEnds), 0);
+        std::string piped;
+        std::thread reader([&] {
+            char buffer[4096];
+            for (ssize_t n; (n = read(pipeEnds[0], buffer, sizeof buffer)) > 0;)
+                piped.append(buffer, size_t(n));
+        });
+        {
+            DescriptorSink out(pipeEnds[1]);
+            writePicture(picture, format, out, {});
+            close(pipeEnds[1]);
+        }
+        reader.join();
+        close(pipeEnds[0]);
+        EXPECT_EQ(piped, written);
     }
 }
 
