@@ -40,6 +40,7 @@ inline constexpr char kReasonSymbolicLink[] =
     "シンボリック リンクです (リンクの先には書き込みません)";
 inline constexpr char kWriteError[] = "ストリームへの書き込みエラー";
 inline constexpr char kJpegError[] = "JPEG エラー #%1";
+inline constexpr char kWebpError[] = "WebP エラー #%1";
 inline constexpr char kJpegNoMemory[] = "メモリストリームの拡大中にメモリが足りなくなりました";
 
 // Errors of the sources of pixels on Wayland desktops.
@@ -106,7 +107,8 @@ inline constexpr char kCliUnexpectedArgument[] = "余分な引数 '%1'";
 inline constexpr char kCliBadDelay[] = "待ち時間 '%1' は 0 から 3600 までの秒数で指定して下さい";
 inline constexpr char kCliBadMonitor[] =
     "モニター '%1' は primary、pointer、all または出力名で指定して下さい";
-inline constexpr char kCliBadType[] = "形式 '%1' は jpeg、png、bmp のいずれかで指定して下さい";
+inline constexpr char kCliBadType[] =
+    "形式 '%1' は jpeg、png、bmp、webp のいずれかで指定して下さい";
 inline constexpr char kCliBadQuality[] = "品質 '%1' は 1 から 100 までで指定して下さい";
 inline constexpr char kCliWindowAndMonitor[] = "--window と --monitor は同時に指定できません";
 inline constexpr char kCliStdoutTerminal[] =
@@ -120,7 +122,7 @@ inline constexpr char kCliUsage[] =
     "  -d, --delay=秒数          先に待ちます (0〜3600、既定 0)。端末ならカウントダウンを表示\n"
     "  -w, --window              アクティブ ウィンドウ (既定: 画面)\n"
     "  -m, --monitor=対象        primary (既定)、pointer、all、または出力名\n"
-    "  -t, --type=jpeg|png|bmp   既定: 出力の拡張子、なければ保存された選択\n"
+    "  -t, --type=jpeg|png|bmp|webp 既定: 出力の拡張子、なければ保存された選択\n"
     "  -o, --output=パス         ファイル、フォルダ (ウィンドウと同じ連番の名前)、- で標準出力\n"
     "  -q, --quality=1..100      JPEG の品質 (既定: 設定の段階 × 10)\n"
     "      --grey                グレースケールの JPEG\n"

@@ -106,7 +106,7 @@ int shoot(const ShotOptions& options) {
     if (!type && options.output && *options.output != "-")
         type = imageTypeOfPath(*options.output);
     if (!type)
-        type = saved.save == 0 ? SaveFormat::Jpeg : saved.png ? SaveFormat::Png : SaveFormat::Bmp;
+        type = saved.save == 0 ? SaveFormat::Jpeg : saved.lossless;
     JpegOptions jpeg = readJpegOptions(settings);
     if (options.quality)
         jpeg.quality = uint8_t(*options.quality);

@@ -7,20 +7,23 @@
 #include "core/jpeg.h"
 #include "core/outfile.h"
 #include "core/png.h"
+#include "core/webp.h"
 
 namespace kvr {
 
 namespace {
 
 const ImageFormat kFormats[] = {
-    {SaveFormat::Jpeg, "jpeg", ".jpg", 'J', "image/jpeg", true,
+    {SaveFormat::Jpeg, "jpeg", ".jpg", 'J', "image/jpeg", true, -1,
      [](const Picture& p, ByteSink& sink, const JpegOptions& jpeg) {
          writeJpeg(p, sink, jpeg.quality, jpeg.grey);
      }},
-    {SaveFormat::Bmp, "bmp", ".bmp", 'B', "image/bmp", false,
+    {SaveFormat::Bmp, "bmp", ".bmp", 'B', "image/bmp", false, 0,
      [](const Picture& p, ByteSink& sink, const JpegOptions&) { writeBmp(p, sink); }},
-    {SaveFormat::Png, "png", ".png", 'P', "image/png", true,
+    {SaveFormat::Png, "png", ".png", 'P', "image/png", true, 1,
      [](const Picture& p, ByteSink& sink, const JpegOptions&) { writePng(p, sink); }},
+    {SaveFormat::Webp, "webp", ".webp", 'W', "image/webp", true, 2,
+     [](const Picture& p, ByteSink& sink, const JpegOptions&) { writeWebp(p, sink); }},
 };
 
 // ASCII only: the locale plays no part in a type's name.
@@ -47,6 +50,13 @@ std::optional<SaveFormat> formatNamed(std::string_view name) {
         if (n == row.name || n == row.extension + 1)
             return row.format;
     return std::nullopt;
+}
+
+SaveFormat losslessFormatSaved(int32_t value) {
+    for (const ImageFormat& row : kFormats)
+        if (row.savedAs >= 0 && row.savedAs == value)
+            return row.format;
+    return SaveFormat::Bmp;
 }
 
 void writePicture(const Picture& picture, SaveFormat format, ByteSink& sink,

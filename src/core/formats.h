@@ -26,6 +26,7 @@ struct ImageFormat {
     char letter;            // in the numbered name: ALL_J00.jpg
     const char* mediaType;
     bool makesFolder;  // a missing output folder is made (one level); BMP leaves it as it is
+    int savedAs;       // [Save] png, the lossless choice: its value; -1 for JPEG
     // Encodes a non-empty picture into the sink, rows streamed where the format allows it.
     // Raises the writer's own errors (KvrError) and the sink's.
     void (*write)(const Picture& picture, ByteSink& sink, const JpegOptions& jpeg);
@@ -34,6 +35,9 @@ struct ImageFormat {
 const ImageFormat& formatOf(SaveFormat format);
 // By -t's name or an extension without its dot ("jpg"), in any case.
 std::optional<SaveFormat> formatNamed(std::string_view name);
+
+// [Save] png's value: 0 BMP (also anything unknown, and a missing key), 1 PNG, 2 WebP.
+SaveFormat losslessFormatSaved(int32_t value);
 
 // The picture into the sink; nothing at all for an empty picture (a 0-byte file).
 void writePicture(const Picture& picture, SaveFormat format, ByteSink& sink,

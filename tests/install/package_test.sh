@@ -35,7 +35,8 @@ contents)
   man=$(unpacked man/man1/kvr.1.gz | gunzip)
   [[ $man == *"\"Kelvoro $version\""* ]] || fail "the man page is not of $version"
   # shlibdeps found the libraries the program links.
-  for lib in libqt6widgets6 libqt6gui6 libqt6core6 libjpeg62-turbo libisal2 zlib1g libx11-6 libc6; do
+  for lib in libqt6widgets6 libqt6gui6 libqt6core6 libjpeg62-turbo libisal2 zlib1g libwebp7 libx11-6 \
+    libc6; do
     field Depends | grep -q "\b$lib\b" || fail "Depends lacks $lib: $(field Depends)"
   done
   listing=$(dpkg-deb -c "$package")
