@@ -25,3 +25,10 @@ target_compile_definitions(kvr_wl_bench PRIVATE KVR_ONESHOT="$<TARGET_FILE:kvr_o
                            KVR_PROGRAM="$<TARGET_FILE:kvr>")
 add_dependencies(kvr_wl_bench kvr_oneshot kvr)
 set_target_properties(kvr_wl_bench PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
+
+# kvr_format_bench: the lossless writers into memory on the photo-like and plain desktops; the
+# measurement behind WebP's effort setting.
+add_executable(kvr_format_bench ${CMAKE_CURRENT_LIST_DIR}/formats.cpp
+                                ${CMAKE_CURRENT_LIST_DIR}/photo.cpp)
+target_link_libraries(kvr_format_bench PRIVATE kvr_core)
+set_target_properties(kvr_format_bench PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})

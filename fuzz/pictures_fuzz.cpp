@@ -1,7 +1,8 @@
 // The BMP, PNG and JPEG writers on made-up pictures of every depth, byte and bit order and
 // channel layout the display can have. The BMP is checked pixel by pixel against colours worked
 // out here from the masks and the palette; the PNG is decoded back with libpng and checked the
-// same way; the JPEG is decoded back with libjpeg.
+// same way; the WebP is decoded back with libwebp and must give every converted pixel exactly;
+// the JPEG is decoded back with libjpeg.
 //
 // Input: 6 bytes of format (depth, orders, layout, size, quality), then palette and pixel bytes.
 #include <algorithm>
@@ -15,9 +16,14 @@
 #include <string>
 #include <vector>
 
+#include <webp/decode.h>
+
 #include "core/bmp.h"
 #include "core/jpeg.h"
 #include "core/png.h"
+#include "core/row_converter.h"
+#include "core/sink.h"
+#include "core/webp.h"
 #include "fuzz_check.h"
 #include "jpeg_support.h"
 #include "png_support.h"
@@ -224,6 +230,28 @@ void checkPng(const Picture& p) {
         }
 }
 
+// Lossless and exact: every pixel decodes to the colour the other formats' rows get
+// (RowConverter's 8 bits a channel).
+void checkWebp(const Picture& p, int method) {
+    MemorySink sink;
+    writeWebp(p, sink, method);
+    int width = 0, height = 0;
+    uint8_t* rgb = WebPDecodeRGB(sink.bytes.data(), sink.bytes.size(), &width, &height);
+    FUZZ_CHECK(rgb != nullptr);
+    FUZZ_CHECK(width == p.width && height == p.height);
+    const RowConverter converter(p);
+    std::vector<uint8_t> bgr(size_t(p.width) * 3);
+    for (int y = 0; y < p.height; ++y) {
+        converter.toBgr(y, bgr.data());
+        for (int x = 0; x < p.width; ++x) {
+            const uint8_t* got = rgb + (size_t(y) * p.width + x) * 3;
+            const uint8_t* want = &bgr[size_t(x) * 3];
+            FUZZ_CHECK(got[0] == want[2] && got[1] == want[1] && got[2] == want[0]);
+        }
+    }
+    WebPFree(rgb);
+}
+
 void checkJpeg(const Picture& p, uint8_t quality, bool grey) {
     const JpegBytes bytes = encodeJpeg(p, quality, grey);
     test::Decoded d;
@@ -285,6 +313,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     checkBmp(p);
     checkPng(p);
+    checkWebp(p, (format[1] & 7) % 7);  // every method of libwebp
     checkJpeg(p, format[1] & 0x10 ? 100 : uint8_t(data[0] % 101), format[0] & 0x80);
     return 0;
 }

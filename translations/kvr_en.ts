@@ -59,6 +59,10 @@
         <translation>Save as BMP</translation>
     </message>
     <message>
+        <source>webp形式で保存</source>
+        <translation>Save as WebP</translation>
+    </message>
+    <message>
         <source>png形式で保存</source>
         <translation>Save as PNG</translation>
     </message>
@@ -237,6 +241,10 @@
         <translation>JPEG error #%1</translation>
     </message>
     <message>
+        <source>WebP エラー #%1</source>
+        <translation>WebP error #%1</translation>
+    </message>
+    <message>
         <source>メモリストリームの拡大中にメモリが足りなくなりました</source>
         <translation>Out of memory while growing the memory stream</translation>
     </message>
@@ -305,8 +313,8 @@
         <translation>Monitor &apos;%1&apos;: give primary, pointer, all or an output&apos;s name</translation>
     </message>
     <message>
-        <source>形式 &apos;%1&apos; は jpeg、png、bmp のいずれかで指定して下さい</source>
-        <translation>Type &apos;%1&apos;: give jpeg, png or bmp</translation>
+        <source>形式 &apos;%1&apos; は jpeg、png、bmp、webp のいずれかで指定して下さい</source>
+        <translation>Type &apos;%1&apos;: give jpeg, png, bmp or webp</translation>
     </message>
     <message>
         <source>品質 &apos;%1&apos; は 1 から 100 までで指定して下さい</source>
@@ -341,8 +349,8 @@
         <translation>Monitors: %1</translation>
     </message>
     <message>
-        <source>使い方: kvr                     ウィンドウを開きます&#xa;        kvr --shot [オプション...]  ウィンドウなしで 1 枚撮影して終了します&#xa;  -d, --delay=秒数          先に待ちます (0〜3600、既定 0)。端末ならカウントダウンを表示&#xa;  -w, --window              アクティブ ウィンドウ (既定: 画面)&#xa;  -m, --monitor=対象        primary、pointer、all、または出力名 (既定: 設定の選択)&#xa;  -t, --type=jpeg|png|bmp   既定: 出力の拡張子、なければ保存された選択&#xa;  -o, --output=パス         ファイル、フォルダ (ウィンドウと同じ連番の名前)、- で標準出力&#xa;  -q, --quality=1..100      JPEG の品質 (既定: 設定の段階 × 10)&#xa;      --grey                グレースケール (JPEG、PNG、BMP)&#xa;  -p, --pointer             マウス ポインタを含めます (既定: 設定の選択)&#xa;      --no-pointer          設定にあっても今回はポインタを含めません&#xa;  -c, --clipboard           画像をクリップボードにコピーします (既定: 設定の選択)&#xa;      --no-clipboard        設定にあっても今回はコピーしません&#xa;  -n, --no-notify           デスクトップ通知を出しません&#xa;  -h, --help                この説明を表示します&#xa;  -V, --version             版を表示します&#xa;-h と -V 以外のオプションは --shot を含みます。-o がなければ、設定の出力場所に&#xa;ウィンドウと同じ名前で保存し、そのパスを標準出力に書きます。&#xa;終了コード: 0 保存しました、1 撮影か書き込みに失敗しました、2 使い方の誤り&#xa;</source>
-        <translation>Usage: kvr                       open the window&#xa;       kvr --shot [OPTION...]     take one shot without the window, then exit&#xa;  -d, --delay=SECONDS        wait first (0-3600, default 0); a countdown when on a terminal&#xa;  -w, --window               the active window (default: the screen)&#xa;  -m, --monitor=WHICH        primary, pointer, all, or an output&apos;s name (default: the saved choice)&#xa;  -t, --type=jpeg|png|bmp    default: from the output&apos;s extension, else the saved choice&#xa;  -o, --output=PATH          a file, a folder (numbered name as the window makes it), or - for stdout&#xa;  -q, --quality=1..100       JPEG quality (default: the saved step x 10)&#xa;      --grey                 grey (JPEG, PNG, BMP)&#xa;  -p, --pointer              include the mouse pointer (default: the saved choice)&#xa;      --no-pointer           not this time, whatever is saved&#xa;  -c, --clipboard            copy the picture to the clipboard (default: the saved choice)&#xa;      --no-clipboard         not this time, whatever is saved&#xa;  -n, --no-notify            no desktop notification&#xa;  -h, --help                 show this help&#xa;  -V, --version              show the version&#xa;Any option but -h and -V implies --shot. Without -o the picture goes to the saved output&#xa;folder under the name the window would give it, and its path is printed on stdout.&#xa;Exit status: 0 written, 1 the shot or the write failed, 2 a usage error&#xa;</translation>
+        <source>使い方: kvr                     ウィンドウを開きます&#xa;        kvr --shot [オプション...]  ウィンドウなしで 1 枚撮影して終了します&#xa;  -d, --delay=秒数          先に待ちます (0〜3600、既定 0)。端末ならカウントダウンを表示&#xa;  -w, --window              アクティブ ウィンドウ (既定: 画面)&#xa;  -m, --monitor=対象        primary、pointer、all、または出力名 (既定: 設定の選択)&#xa;  -t, --type=jpeg|png|bmp|webp 既定: 出力の拡張子、なければ保存された選択&#xa;  -o, --output=パス         ファイル、フォルダ (ウィンドウと同じ連番の名前)、- で標準出力&#xa;  -q, --quality=1..100      JPEG の品質 (既定: 設定の段階 × 10)&#xa;      --grey                グレースケール (どの形式でも)&#xa;  -p, --pointer             マウス ポインタを含めます (既定: 設定の選択)&#xa;      --no-pointer          設定にあっても今回はポインタを含めません&#xa;  -c, --clipboard           画像をクリップボードにコピーします (既定: 設定の選択)&#xa;      --no-clipboard        設定にあっても今回はコピーしません&#xa;  -n, --no-notify           デスクトップ通知を出しません&#xa;  -h, --help                この説明を表示します&#xa;  -V, --version             版を表示します&#xa;-h と -V 以外のオプションは --shot を含みます。-o がなければ、設定の出力場所に&#xa;ウィンドウと同じ名前で保存し、そのパスを標準出力に書きます。&#xa;終了コード: 0 保存しました、1 撮影か書き込みに失敗しました、2 使い方の誤り&#xa;</source>
+        <translation>Usage: kvr                       open the window&#xa;       kvr --shot [OPTION...]     take one shot without the window, then exit&#xa;  -d, --delay=SECONDS        wait first (0-3600, default 0); a countdown when on a terminal&#xa;  -w, --window               the active window (default: the screen)&#xa;  -m, --monitor=WHICH        primary, pointer, all, or an output&apos;s name (default: the saved choice)&#xa;  -t, --type=jpeg|png|bmp|webp default: from the output&apos;s extension, else the saved choice&#xa;  -o, --output=PATH          a file, a folder (numbered name as the window makes it), or - for stdout&#xa;  -q, --quality=1..100       JPEG quality (default: the saved step x 10)&#xa;      --grey                 grey (any format)&#xa;  -p, --pointer              include the mouse pointer (default: the saved choice)&#xa;      --no-pointer           not this time, whatever is saved&#xa;  -c, --clipboard            copy the picture to the clipboard (default: the saved choice)&#xa;      --no-clipboard         not this time, whatever is saved&#xa;  -n, --no-notify            no desktop notification&#xa;  -h, --help                 show this help&#xa;  -V, --version              show the version&#xa;Any option but -h and -V implies --shot. Without -o the picture goes to the saved output&#xa;folder under the name the window would give it, and its path is printed on stdout.&#xa;Exit status: 0 written, 1 the shot or the write failed, 2 a usage error&#xa;</translation>
     </message>
     <message>
         <source>このデスクトップではアクティブウィンドウを取得できません</source>

@@ -45,6 +45,7 @@ inline constexpr char kReasonSymbolicLink[] =
 inline constexpr char kWriteError[] = "ファイル \"%1\" のストリームへの書き込みエラー: %2";
 inline constexpr char kStdoutWriteError[] = "標準出力のストリームへの書き込みエラー: %1";
 inline constexpr char kJpegError[] = "JPEG エラー #%1";
+inline constexpr char kWebpError[] = "WebP エラー #%1";
 inline constexpr char kJpegNoMemory[] = "メモリストリームの拡大中にメモリが足りなくなりました";
 
 // Errors of the sources of pixels on Wayland desktops.
@@ -124,7 +125,8 @@ inline constexpr char kCliUnexpectedArgument[] = "余分な引数 '%1'";
 inline constexpr char kCliBadDelay[] = "待ち時間 '%1' は 0 から 3600 までの秒数で指定して下さい";
 inline constexpr char kCliBadMonitor[] =
     "モニター '%1' は primary、pointer、all または出力名で指定して下さい";
-inline constexpr char kCliBadType[] = "形式 '%1' は jpeg、png、bmp のいずれかで指定して下さい";
+inline constexpr char kCliBadType[] =
+    "形式 '%1' は jpeg、png、bmp、webp のいずれかで指定して下さい";
 inline constexpr char kCliBadQuality[] = "品質 '%1' は 1 から 100 までで指定して下さい";
 inline constexpr char kCliWindowAndMonitor[] = "--window と --monitor は同時に指定できません";
 inline constexpr char kCliStdoutTerminal[] =
@@ -140,10 +142,10 @@ inline constexpr char kCliUsage[] =
     "  -d, --delay=秒数          先に待ちます (0〜3600、既定 0)。端末ならカウントダウンを表示\n"
     "  -w, --window              アクティブ ウィンドウ (既定: 画面)\n"
     "  -m, --monitor=対象        primary、pointer、all、または出力名 (既定: 設定の選択)\n"
-    "  -t, --type=jpeg|png|bmp   既定: 出力の拡張子、なければ保存された選択\n"
+    "  -t, --type=jpeg|png|bmp|webp 既定: 出力の拡張子、なければ保存された選択\n"
     "  -o, --output=パス         ファイル、フォルダ (ウィンドウと同じ連番の名前)、- で標準出力\n"
     "  -q, --quality=1..100      JPEG の品質 (既定: 設定の段階 × 10)\n"
-    "      --grey                グレースケール (JPEG、PNG、BMP)\n"
+    "      --grey                グレースケール (どの形式でも)\n"
     "  -p, --pointer             マウス ポインタを含めます (既定: 設定の選択)\n"
     "      --no-pointer          設定にあっても今回はポインタを含めません\n"
     "  -c, --clipboard           画像をクリップボードにコピーします (既定: 設定の選択)\n"

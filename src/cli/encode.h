@@ -1,12 +1,11 @@
 #pragma once
-// A picture encoded in memory, for stdout and the clipboard (files are written by the core).
+// A picture for stdout and the clipboard, through the same writers as the files.
 #include <cstdint>
 #include <vector>
 
 #include "base/picture.h"
-#include "cli/options.h"
 #include "core/choices.h"
-#include "core/shot.h"
+#include "core/formats.h"
 
 namespace kvr::cli {
 
@@ -18,10 +17,11 @@ struct EncodedPicture {
 // The media type of a type ("image/jpeg", ...).
 const char* mimeTypeOf(SaveFormat type);
 
-// Raises the writers' errors (JPEG, out of memory).
+// The file's bytes in memory. Raises the writers' errors (JPEG, out of memory).
 EncodedPicture encodePicture(const Picture& picture, SaveFormat type, const JpegOptions& jpeg);
 
-// Every byte to stdout; a failed write (a closed pipe) raises text::kStdoutWriteError.
-void writeToStdout(const EncodedPicture& encoded);
+// The file's bytes to fd (stdout) as the writer makes them; a failed write (a closed pipe)
+// raises text::kStdoutWriteError.
+void writeToDescriptor(int fd, const Picture& picture, SaveFormat type, const JpegOptions& jpeg);
 
 }  // namespace kvr::cli

@@ -4,17 +4,10 @@
 #include <string_view>
 
 #include "base/texts.h"
+#include "core/formats.h"
 
 namespace kvr::cli {
 namespace {
-
-std::string lower(std::string_view s) {
-    std::string out(s);
-    for (char& c : out)
-        if (c >= 'A' && c <= 'Z')
-            c = char(c - 'A' + 'a');
-    return out;
-}
 
 // A whole decimal number in [low, high], nothing else.
 std::optional<int> numberIn(std::string_view text, int low, int high) {
@@ -228,14 +221,7 @@ private:
 }  // namespace
 
 std::optional<SaveFormat> imageTypeNamed(std::string_view name) {
-    const std::string n = lower(name);
-    if (n == "jpeg" || n == "jpg")
-        return SaveFormat::Jpeg;
-    if (n == "png")
-        return SaveFormat::Png;
-    if (n == "bmp")
-        return SaveFormat::Bmp;
-    return std::nullopt;
+    return formatNamed(name);
 }
 
 std::optional<SaveFormat> imageTypeOfPath(std::string_view path) {

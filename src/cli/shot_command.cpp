@@ -143,7 +143,7 @@ int shoot(const ShotOptions& options) {
     if (!type && options.output && *options.output != "-")
         type = imageTypeOfPath(*options.output);
     if (!type)
-        type = saved.save == 0 ? SaveFormat::Jpeg : saved.png ? SaveFormat::Png : SaveFormat::Bmp;
+        type = saved.save == 0 ? SaveFormat::Jpeg : saved.lossless;
     JpegOptions jpeg = readJpegOptions(settings);
     if (options.quality)
         jpeg.quality = uint8_t(*options.quality);
@@ -218,7 +218,7 @@ int shoot(const ShotOptions& options) {
         source->prepare(request);
         wait(options.delay);
         const Picture grabbed = source->grab(request);
-        // --grey for every type: JPEG greys as it encodes, BMP and PNG take a grey copy.
+        // --grey for every type: JPEG greys as it encodes, the others take a grey copy.
         const Picture picture =
             options.grey && *type != SaveFormat::Jpeg ? greyPicture(grabbed) : grabbed;
 
@@ -234,7 +234,7 @@ int shoot(const ShotOptions& options) {
         } else if (to.kind == Destination::File) {
             writeShot(picture, choices.format, to.folder, to.path, jpeg);
         } else if (to.kind == Destination::Stdout) {
-            writeToStdout(encodePicture(picture, *type, jpeg));
+            writeToDescriptor(STDOUT_FILENO, picture, *type, jpeg);
         }
         if (copyToClipboard)
             // What viewers, editors and browsers all take from the clipboard, lossless.

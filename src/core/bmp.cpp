@@ -5,6 +5,7 @@
 #include <new>
 
 #include "base/error.h"
+#include "core/formats.h"
 #include "core/outfile.h"
 #include "core/row_converter.h"
 
@@ -91,15 +92,11 @@ BmpImage makeBmp(const Picture& picture) {
 
 void saveBmp(const Picture& picture, const std::string& path) {
     OutputFile file(path);
-    saveBmp(picture, file);
+    writePicture(picture, SaveFormat::Bmp, file, {});
 }
 
-void saveBmp(const Picture& picture, OutputFile& file) {
-    if (picture.empty()) {
-        file.close();
-        return;
-    }
-    // Rows go to the file in blocks as they are converted: the file is never held whole.
+void writeBmp(const Picture& picture, ByteSink& sink) {
+    // Rows go out in blocks as they are converted: the file is never held whole.
     constexpr size_t kBlockBytes = 256 * 1024;
     BmpImage bmp;
     std::vector<uint8_t> block;
@@ -109,21 +106,19 @@ void saveBmp(const Picture& picture, OutputFile& file) {
         const RowConverter converter(picture);
         fillHeaders(picture, converter, bmp);
         block.resize(stride * rowsPerBlock);
-        file.writeAll(bmp.fileHeader, sizeof bmp.fileHeader);
-        file.writeAll(bmp.infoHeader, sizeof bmp.infoHeader);
-        file.writeAll(bmp.colourTable.data(), bmp.colourTable.size());
+        sink.writeAll(bmp.fileHeader, sizeof bmp.fileHeader);
+        sink.writeAll(bmp.infoHeader, sizeof bmp.infoHeader);
+        sink.writeAll(bmp.colourTable.data(), bmp.colourTable.size());
         for (int y = picture.height - 1; y >= 0;) {
             size_t rows = 0;
             std::fill(block.begin(), block.end(), 0);
             for (; rows < rowsPerBlock && y >= 0; ++rows, --y)
                 bmpRow(picture, converter, y, block.data() + rows * stride);
-            file.writeAll(block.data(), rows * stride);
+            sink.writeAll(block.data(), rows * stride);
         }
     } catch (const std::bad_alloc&) {
-        // The file goes with the error, as for any other failed conversion (OutputFile).
         throw KvrError(text::kNoResources, {});
     }
-    file.close();
 }
 
 }  // namespace kvr

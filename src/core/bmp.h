@@ -8,7 +8,7 @@
 
 namespace kvr {
 
-class OutputFile;
+class ByteSink;
 
 // The bytes of the file, in the four pieces that are written one after the other.
 struct BmpImage {
@@ -21,9 +21,9 @@ struct BmpImage {
 // Converts the picture; it is not changed. The bit count is the picture's own (16 becomes 5-5-5).
 BmpImage makeBmp(const Picture& picture);
 
+// The file, rows streamed into the sink in blocks as they are converted (a non-empty picture).
+void writeBmp(const Picture& picture, ByteSink& sink);
 // Creates the file, then writes the picture (nothing for an empty picture: a 0-byte file).
 void saveBmp(const Picture& picture, const std::string& path);
-// The same into a file already made (the numbered file the shot created).
-void saveBmp(const Picture& picture, OutputFile& file);
 
 }  // namespace kvr

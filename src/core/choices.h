@@ -6,8 +6,9 @@
 
 namespace kvr {
 
-// Bmp and Png are the two lossless formats; the options dialog picks which one the window offers.
-enum class SaveFormat { Jpeg, Bmp, Png };
+// Bmp, Png and Webp are the lossless formats; the options dialog picks which one the window
+// offers.
+enum class SaveFormat { Jpeg, Bmp, Png, Webp };
 
 // The options dialog's capture page ([Capture] in kvr.ini), and a monitor named on the command
 // line. The source is asked for what it can honour; the clipboard is the window's, after the shot.

@@ -3,6 +3,8 @@
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
+#include <exception>
+#include <memory>
 #include <new>
 #include <string>
 #include <vector>
@@ -11,6 +13,7 @@
 #include <jpeglib.h>
 
 #include "base/error.h"
+#include "core/formats.h"
 #include "core/outfile.h"
 #include "core/row_converter.h"
 
@@ -18,21 +21,30 @@ namespace kvr {
 
 namespace {
 
-constexpr size_t kChunk = 4096;  // libjpeg gets the output space in pieces of this size
-
 struct ErrorManager {
     jpeg_error_mgr pub;
     std::jmp_buf jump;
     int code = 0;
-    bool outOfMemory = false;
 };
 
+// Compressed bytes go to the sink a buffer at a time. The sink's error is kept and the
+// compression left by the error manager's jump: no C++ exception passes through libjpeg.
 struct Destination {
     jpeg_destination_mgr pub;
     ErrorManager* errors = nullptr;
-    uint8_t* buffer = nullptr;
-    size_t capacity = 0;
-    size_t used = 0;  // bytes before the piece libjpeg is filling
+    ByteSink* sink = nullptr;
+    std::exception_ptr failed;
+    uint8_t buffer[64 * 1024];
+
+    bool pass(size_t size) {
+        try {
+            sink->writeAll(buffer, size);
+            return true;
+        } catch (...) {
+            failed = std::current_exception();
+            return false;
+        }
+    }
 };
 
 [[noreturn]] void errorExit(j_common_ptr cinfo) {
@@ -44,38 +56,24 @@ struct Destination {
 void emitMessage(j_common_ptr, int) {}  // warnings and trace are of no interest
 void outputMessage(j_common_ptr) {}
 
-// Makes room for the next piece right after the bytes gathered so far.
-void nextPiece(j_compress_ptr cinfo) {
-    auto* d = reinterpret_cast<Destination*>(cinfo->dest);
-    if (d->capacity - d->used < kChunk) {
-        size_t want = d->capacity ? d->capacity * 2 : 256 * 1024;
-        while (want - d->used < kChunk)
-            want *= 2;
-        auto* grown = static_cast<uint8_t*>(std::realloc(d->buffer, want));
-        if (!grown) {
-            d->errors->outOfMemory = true;
-            std::longjmp(d->errors->jump, 1);
-        }
-        d->buffer = grown;
-        d->capacity = want;
-    }
-    d->pub.next_output_byte = d->buffer + d->used;
-    d->pub.free_in_buffer = kChunk;
-}
-
 void initDestination(j_compress_ptr cinfo) {
-    nextPiece(cinfo);
+    auto* d = reinterpret_cast<Destination*>(cinfo->dest);
+    d->pub.next_output_byte = d->buffer;
+    d->pub.free_in_buffer = sizeof d->buffer;
 }
 
 boolean emptyOutputBuffer(j_compress_ptr cinfo) {
-    reinterpret_cast<Destination*>(cinfo->dest)->used += kChunk;
-    nextPiece(cinfo);
+    auto* d = reinterpret_cast<Destination*>(cinfo->dest);
+    if (!d->pass(sizeof d->buffer))
+        std::longjmp(d->errors->jump, 1);
+    initDestination(cinfo);
     return TRUE;
 }
 
 void termDestination(j_compress_ptr cinfo) {
     auto* d = reinterpret_cast<Destination*>(cinfo->dest);
-    d->used += kChunk - d->pub.free_in_buffer;
+    if (!d->pass(sizeof d->buffer - d->pub.free_in_buffer))
+        std::longjmp(d->errors->jump, 1);
 }
 
 // The layouts libjpeg-turbo reads directly, so 24- and 32-bit rows need no copy.
@@ -175,6 +173,12 @@ bool jpegTakesRowsDirectly(const Picture& picture) {
 }
 
 JpegBytes encodeJpeg(const Picture& picture, uint8_t quality, bool grey) {
+    MemorySink sink;
+    writeJpeg(picture, sink, quality, grey);
+    return std::move(sink.bytes);
+}
+
+void writeJpeg(const Picture& picture, ByteSink& sink, uint8_t quality, bool grey) try {
     int components = 3;
     J_COLOR_SPACE space = directColorSpace(picture, components);
     std::unique_ptr<RowConverter> converter;
@@ -194,44 +198,28 @@ JpegBytes encodeJpeg(const Picture& picture, uint8_t quality, bool grey) {
     errors.pub.error_exit = errorExit;
     errors.pub.emit_message = emitMessage;
     errors.pub.output_message = outputMessage;
-    Destination dest;
-    dest.pub.init_destination = initDestination;
-    dest.pub.empty_output_buffer = emptyOutputBuffer;
-    dest.pub.term_destination = termDestination;
-    dest.errors = &errors;
+    auto dest = std::make_unique<Destination>();
+    dest->pub.init_destination = initDestination;
+    dest->pub.empty_output_buffer = emptyOutputBuffer;
+    dest->pub.term_destination = termDestination;
+    dest->errors = &errors;
+    dest->sink = &sink;
 
     const Job job{&picture, converter.get(), rowBuffer.data(), space, components, quality, grey};
-    const bool ok = compress(cinfo, errors, dest, job);
+    const bool ok = compress(cinfo, errors, *dest, job);
     jpeg_destroy_compress(&cinfo);
 
-    JpegBytes bytes;
-    bytes.data_.reset(dest.buffer);
-    if (errors.outOfMemory)
-        throw KvrError(text::kJpegNoMemory, {});
+    if (dest->failed)
+        std::rethrow_exception(dest->failed);
     if (!ok)
         throw KvrError(text::kJpegError, {std::to_string(errors.code)});
-    bytes.size_ = dest.used;
-    return bytes;
+} catch (const std::bad_alloc&) {
+    throw KvrError(text::kJpegNoMemory, {});
 }
 
 void saveJpeg(const Picture& picture, const std::string& path, uint8_t quality, bool grey) {
     OutputFile file(path);
-    saveJpeg(picture, file, quality, grey);
-}
-
-void saveJpeg(const Picture& picture, OutputFile& file, uint8_t quality, bool grey) {
-    if (picture.empty()) {
-        file.close();
-        return;
-    }
-    JpegBytes bytes;
-    try {
-        bytes = encodeJpeg(picture, quality, grey);
-    } catch (const std::bad_alloc&) {
-        throw KvrError(text::kJpegNoMemory, {});
-    }
-    file.writeAll(bytes.data(), bytes.size());
-    file.close();
+    writePicture(picture, SaveFormat::Jpeg, file, {quality, grey});
 }
 
 }  // namespace kvr

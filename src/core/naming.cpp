@@ -6,6 +6,7 @@
 
 #include <cerrno>
 
+#include "core/formats.h"
 #include "core/outfile.h"
 
 namespace kvr {
@@ -18,10 +19,7 @@ std::string prefixFor(const ShotChoices& c) {
     if (c.FileNameCheck)
         return c.FileName.substr(0, c.FileName.find('\0'));
     const bool all = c.mode == ShotMode::AllScreen;
-    const char* letter = c.format == SaveFormat::Jpeg  ? "J"
-                         : c.format == SaveFormat::Png ? "P"
-                                                       : "B";
-    return std::string(all ? "ALL_" : "Act_") + letter;
+    return std::string(all ? "ALL_" : "Act_") + formatOf(c.format).letter;
 }
 
 // A directory of the same name does not count: only something that is not a folder blocks a name.
@@ -53,9 +51,7 @@ std::string joinPath(const std::string& folder, const std::string& name) {
 
 std::optional<std::string> nextFileName(const ShotChoices& choices) {
     const std::string prefix = prefixFor(choices);
-    const char* extension = choices.format == SaveFormat::Jpeg  ? ".jpg"
-                            : choices.format == SaveFormat::Png ? ".png"
-                                                                : ".bmp";
+    const char* extension = formatOf(choices.format).extension;
     for (int n = 0; n < 100; ++n) {
         const char digits[3] = {char('0' + n / 10), char('0' + n % 10), '\0'};
         std::string name = prefix + digits + extension;

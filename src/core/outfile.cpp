@@ -142,6 +142,18 @@ void OutputFile::discard() {
         ::unlink(path_.c_str());
 }
 
+void OutputFile::abandon() {
+    if (created_) {
+        discard();
+    } else if (fd_ >= 0) {
+        // Nothing to report on failure: the writer's own error is what the user hears.
+        const int emptied = ::ftruncate(fd_, 0);
+        (void)emptied;
+        ::close(fd_);
+        fd_ = -1;
+    }
+}
+
 int writeFully(int fd, const void* data, size_t size) {
     // One logical write, in as many calls as the kernel needs: Linux moves at most 0x7ffff000
     // bytes a call, and a signal may cut a call short.
@@ -164,6 +176,14 @@ void OutputFile::writeAll(const void* data, size_t size) {
     if (const int code = writeFully(fd_, data, size)) {
         discard();
         throw fileWriteError(path_, code);
+    }
+}
+
+void DescriptorSink::writeAll(const void* data, size_t size) {
+    if (const int code = writeFully(fd_, data, size)) {
+        if (const char* reason = usualReason(code))
+            throw KvrError(text::kStdoutWriteError, {}, reason);
+        throw KvrError(text::kStdoutWriteError, {reasonText(code)});
     }
 }
 

@@ -8,10 +8,11 @@
 #include <string>
 
 #include "base/error.h"
+#include "core/sink.h"
 
 namespace kvr {
 
-class OutputFile {
+class OutputFile : public ByteSink {
 public:
     // Raises "ファイル "<full path>" を作成できません: <reason>" when the file cannot be made or
     // is not a regular file (a pipe, a device); never waits for a pipe's reader.
@@ -20,7 +21,7 @@ public:
     // never by opening the name again.
     OutputFile(std::string path, int fd);
     OutputFile(OutputFile&& other) noexcept;
-    ~OutputFile();
+    ~OutputFile() override;
     OutputFile(const OutputFile&) = delete;
     OutputFile& operator=(const OutputFile&) = delete;
     OutputFile& operator=(OutputFile&&) = delete;
@@ -29,13 +30,16 @@ public:
 
     // Writes all of it; a failure raises fileWriteError and removes the part written: a
     // cut-short picture under a numbered name would look like a shot.
-    void writeAll(const void* data, size_t size);
+    void writeAll(const void* data, size_t size) override;
     // Closes the file, raising fileWriteError (and removing the file) when the system
     // reports a failure. The destructor discards a file left open that this shot created, and
     // closes one it only emptied.
     void close();
     // Closes, and removes the file if its name still leads to it (a writer that fails midway).
     void discard();
+    // A writer failed: a file this shot created is discarded; one that was there before (a name
+    // given) is left empty, not removed: it is not the shot's.
+    void abandon();
 
 private:
     std::string path_;

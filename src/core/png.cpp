@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "base/error.h"
+#include "core/formats.h"
 #include "core/outfile.h"
 #include "core/row_converter.h"
 
@@ -35,7 +36,7 @@ void put32(uint8_t* p, uint32_t v) {
 // A chunk: length, type, data, CRC of type and data.
 class ChunkWriter {
 public:
-    explicit ChunkWriter(OutputFile& file) : file_(file) {}
+    explicit ChunkWriter(ByteSink& sink) : sink_(sink) {}
 
     void write(const char type[5], const uint8_t* data, size_t size) {
         uint8_t head[8];
@@ -47,13 +48,13 @@ public:
             crc = crc32_gzip_refl(crc, data, size);
         uint8_t tail[4];
         put32(tail, crc);
-        file_.writeAll(head, sizeof head);
-        file_.writeAll(data, size);
-        file_.writeAll(tail, sizeof tail);
+        sink_.writeAll(head, sizeof head);
+        sink_.writeAll(data, size);
+        sink_.writeAll(tail, sizeof tail);
     }
 
 private:
-    OutputFile& file_;
+    ByteSink& sink_;
 };
 
 int widestChannel(const Picture& p) {
@@ -267,20 +268,16 @@ unsigned bandThreads() {
 
 void savePng(const Picture& picture, const std::string& path) {
     OutputFile file(path);
-    savePng(picture, file);
+    writePicture(picture, SaveFormat::Png, file, {});
 }
 
-void savePng(const Picture& picture, OutputFile& file) {
-    if (picture.empty()) {
-        file.close();
-        return;
-    }
+void writePng(const Picture& picture, ByteSink& sink) {
     try {
         const RowConverter converter(picture);
         const Layout layout(picture);
-        ChunkWriter chunks(file);
+        ChunkWriter chunks(sink);
         static const uint8_t kSignature[] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
-        file.writeAll(kSignature, sizeof kSignature);
+        sink.writeAll(kSignature, sizeof kSignature);
         writeHeaders(picture, layout, converter, chunks);
 
         const Filter filter = chooseFilter(layout, converter, picture.height);
@@ -330,14 +327,8 @@ void savePng(const Picture& picture, OutputFile& file) {
         chunks.write("IDAT", trailer, sizeof trailer);
         chunks.write("IEND", nullptr, 0);
     } catch (const std::bad_alloc&) {
-        // Half a picture under a numbered name would pass for a shot.
-        file.discard();
         throw KvrError(text::kNoResources, {});
-    } catch (...) {
-        file.discard();
-        throw;
     }
-    file.close();
 }
 
 }  // namespace kvr

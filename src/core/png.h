@@ -7,12 +7,13 @@
 
 namespace kvr {
 
-class OutputFile;
+class ByteSink;
 
+// The file into the sink, each band's compressed rows as soon as they are done (a non-empty
+// picture).
+void writePng(const Picture& picture, ByteSink& sink);
 // Creates the file, then writes the picture (nothing for an empty picture: a 0-byte file). A
 // refused write raises "ストリームへの書き込みエラー" and removes the file.
 void savePng(const Picture& picture, const std::string& path);
-// The same into a file already made (the numbered file the shot created).
-void savePng(const Picture& picture, OutputFile& file);
 
 }  // namespace kvr

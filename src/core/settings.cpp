@@ -147,7 +147,7 @@ StartupSettings readStartupSettings(const Settings& settings) {
         s.Place = "Error";
     s.FileName = prefixAsTyped(settings.readString("Save", "filename", ""));
     s.FileNameCheck = settings.readBool("Save", "filenamecheck", false);
-    s.png = settings.readBool("Save", "png", false);
+    s.lossless = losslessFormatSaved(settings.readInteger("Save", "png", 0));
     return s;
 }
 
@@ -171,7 +171,7 @@ void writeOptionSettings(Settings& settings, const OptionSettings& options) {
     settings.writeInteger("JPEG", "qualityrange", options.qualityrange);
     settings.writeBool("Save", "filenamecheck", options.filenamecheck);
     settings.writeString("Save", "filename", options.filename);
-    settings.writeBool("Save", "png", options.png);
+    settings.writeInteger("Save", "png", formatOf(options.lossless).savedAs);
 }
 
 CaptureChoices readCaptureChoices(const Settings& settings) {

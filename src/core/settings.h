@@ -51,7 +51,7 @@ struct StartupSettings {
     std::string Place = "Error";
     std::string FileName;
     bool FileNameCheck = false;
-    bool png = false;  // the lossless format: PNG, else BMP
+    SaveFormat lossless = SaveFormat::Bmp;  // [Save] png: the lossless format
 };
 StartupSettings readStartupSettings(const Settings& settings);
 
@@ -69,7 +69,7 @@ struct OptionSettings {
     int32_t qualityrange = 3;
     bool filenamecheck = false;
     std::string filename;
-    bool png = false;
+    SaveFormat lossless = SaveFormat::Bmp;  // written as [Save] png
 };
 void writeOptionSettings(Settings& settings, const OptionSettings& options);
 

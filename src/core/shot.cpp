@@ -5,11 +5,8 @@
 
 #include <cerrno>
 
-#include "core/bmp.h"
-#include "core/jpeg.h"
 #include "core/naming.h"
 #include "core/outfile.h"
-#include "core/png.h"
 
 namespace kvr {
 
@@ -49,18 +46,12 @@ void inFolderMadeFor(const std::string& folder, bool made, Write write) {
 
 void writeShot(const Picture& picture, SaveFormat format, OutputFile& file,
                const JpegOptions& jpeg) {
-    if (format == SaveFormat::Bmp)
-        saveBmp(picture, file);
-    else if (format == SaveFormat::Png)
-        savePng(picture, file);
-    else
-        saveJpeg(picture, file, jpeg.quality, jpeg.grey);
+    writePicture(picture, format, file, jpeg);
 }
 
 void writeShot(const Picture& picture, SaveFormat format, const std::string& folder,
                const std::string& path, const JpegOptions& jpeg) {
-    // BMP leaves the folder as it is.
-    const bool made = format != SaveFormat::Bmp && makeFolder(folder, path);
+    const bool made = formatOf(format).makesFolder && makeFolder(folder, path);
     inFolderMadeFor(folder, made, [&] {
         OutputFile file(path);
         writeShot(picture, format, file, jpeg);
@@ -87,9 +78,8 @@ ShotOutcome saveNumbered(const Picture& picture, const ShotChoices& choices,
     const auto name = nextFileName(choices);
     if (!name)
         return {ShotResult::NoFreeName, {}, {}};
-    // The JPEG or PNG folder first: the file is made in it, and a second shot never writes
-    // over it. BMP leaves the folder as it is.
-    const bool made = choices.format != SaveFormat::Bmp &&
+    // The folder first: the file is made in it, and a second shot never writes over it.
+    const bool made = formatOf(choices.format).makesFolder &&
                       makeFolder(choices.Place, joinPath(choices.Place, *name));
     std::string path;
     bool free = true;

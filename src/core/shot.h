@@ -7,14 +7,10 @@
 #include "base/picture.h"
 #include "base/screen_source.h"
 #include "core/choices.h"
+#include "core/formats.h"
 #include "core/naming.h"
 
 namespace kvr {
-
-struct JpegOptions {
-    uint8_t quality = 30;  // the encoder's quality byte (see jpegQualityByte)
-    bool grey = false;
-};
 
 enum class ShotResult {
     Written,     // the picture was written (or a 0-byte file for an empty picture)
@@ -38,10 +34,10 @@ ShotOutcome shotNow(ScreenSource& source, const ShotChoices& choices, const Jpeg
                     const BeforeCreate& beforeCreate = {});
 
 // The writing half of shotNow for a picture already taken: the next free numbered file in
-// choices.Place, created (createNextFile) and written through the same descriptor. JPEG and PNG:
-// a missing folder is created (one level; when that fails, the file-create error with the reason
-// the folder could not be made). BMP: the folder is left as it is. A failure leaves neither the
-// file nor the folder made for it. The outcome's picture is left empty.
+// choices.Place, created (createNextFile) and written through the same descriptor. A format
+// that makesFolder: a missing folder is created (one level; when that fails, the file-create
+// error with the reason the folder could not be made); BMP leaves the folder as it is. A failure
+// leaves neither the file nor the folder made for it. The outcome's picture is left empty.
 ShotOutcome saveNumbered(const Picture& picture, const ShotChoices& choices,
                          const JpegOptions& jpeg, const BeforeCreate& beforeCreate = {});
 

@@ -129,14 +129,18 @@ void TForm1::FormCreate() {
     (settings.save == 0 ? ui_->SpeedButtonJPG : ui_->SpeedButtonBMP)->setChecked(true);
     ui_->Edit1->setText(QString::number(settings.timer));
     ui_->UpDown1->setPosition(static_cast<int16_t>(settings.timer));
-    LosslessPng = settings.png;
+    Lossless = settings.lossless;
     showLosslessFormat();
 }
 
 void TForm1::showLosslessFormat() {
-    ui_->SpeedButtonBMP->setText(LosslessPng ? QStringLiteral("PNG") : QStringLiteral("BMP"));
-    ui_->SpeedButtonBMP->setToolTip(
-        QCoreApplication::translate("TForm1", LosslessPng ? "png形式で保存" : "bmp形式で保存"));
+    ui_->SpeedButtonBMP->setText(Lossless == kvr::SaveFormat::Webp
+                                     ? QStringLiteral("WebP")
+                                     : QString::fromLatin1(kvr::formatOf(Lossless).name).toUpper());
+    ui_->SpeedButtonBMP->setToolTip(QCoreApplication::translate(
+        "TForm1", Lossless == kvr::SaveFormat::Webp  ? "webp形式で保存"
+                  : Lossless == kvr::SaveFormat::Png ? "png形式で保存"
+                                                     : "bmp形式で保存"));
 }
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
@@ -374,8 +378,7 @@ kvr::ShotChoices TForm1::shotChoices() const {
     kvr::ShotChoices choices;
     choices.mode =
         ui_->SpeedButtonALL->isChecked() ? kvr::ShotMode::AllScreen : kvr::ShotMode::ActiveWindow;
-    const kvr::SaveFormat lossless = LosslessPng ? kvr::SaveFormat::Png : kvr::SaveFormat::Bmp;
-    choices.format = ui_->SpeedButtonBMP->isChecked() ? lossless : kvr::SaveFormat::Jpeg;
+    choices.format = ui_->SpeedButtonBMP->isChecked() ? Lossless : kvr::SaveFormat::Jpeg;
     choices.Place = Place;
     choices.FileName = FileName;
     choices.FileNameCheck = FileNameCheck;
@@ -383,8 +386,8 @@ kvr::ShotChoices TForm1::shotChoices() const {
 }
 
 kvr::OptionsTarget TForm1::optionsTarget() {
-    return {Place,       FileName,         FileNameCheck, OptFlag, services_.settingsPath,
-            LosslessPng, &services_.source};
+    return {Place,    FileName,         FileNameCheck, OptFlag, services_.settingsPath,
+            Lossless, &services_.source};
 }
 
 void TForm1::ShotNow() {

@@ -40,8 +40,8 @@ public:
     bool FileNameCheck = false;
     // The options dialog may act on clicks of its folder choice.
     bool OptFlag = true;
-    // The lossless format the second "Save Type" button writes: PNG, else BMP.
-    bool LosslessPng = false;
+    // The lossless format the second "Save Type" button writes: BMP, PNG or WebP.
+    kvr::SaveFormat Lossless = kvr::SaveFormat::Bmp;
 
     // Background drag and countdown state.
     int32_t MouseX = 0;

@@ -106,7 +106,8 @@ TForm2::TForm2(QWidget& owner, kvr::OptionsTarget target)
         setTabOrder(order[i - 1], order[i]);
     setTabOrder(ui_->Edit1, format_->bmpButton());
     setTabOrder(format_->bmpButton(), format_->pngButton());
-    setTabOrder(format_->pngButton(), capturePage_->first());
+    setTabOrder(format_->pngButton(), format_->webpButton());
+    setTabOrder(format_->webpButton(), capturePage_->first());
     setTabOrder(capturePage_->last(), ui_->SpeedButton1);
     kvr::enableKeyboard(*this);
 
@@ -279,7 +280,7 @@ void TForm2::SpeedButton1Click() {
     options.qualityrange = kvr::parseInteger(ui_->StaticText1->text().toStdString());
     options.filenamecheck = ui_->CheckBox1->isChecked();
     options.filename = ui_->Edit1->text().toStdString();
-    options.png = format_->png();
+    options.lossless = format_->format();
     {
         kvr::Settings settings(owner_.settingsPath);
         kvr::writeOptionSettings(settings, options);
@@ -287,7 +288,7 @@ void TForm2::SpeedButton1Click() {
     }
     owner_.FileName = options.filename;
     owner_.FileNameCheck = options.filenamecheck;
-    owner_.LosslessPng = options.png;
+    owner_.Lossless = options.lossless;
     accept();
 }
 

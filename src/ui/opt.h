@@ -5,6 +5,7 @@
 #include <string>
 
 #include "base/screen_source.h"
+#include "core/choices.h"
 
 class QButtonGroup;
 namespace kvr {
@@ -23,7 +24,7 @@ struct OptionsTarget {
     bool& FileNameCheck;
     bool& OptFlag;  // the dialog may act on clicks of its folder choice
     std::string settingsPath;
-    bool& LosslessPng;  // PNG, else BMP, for the second "Save Type" button
+    SaveFormat& Lossless;  // BMP, PNG or WebP, for the second "Save Type" button
     // The session's source, for the capture choices it refuses (none refused without one).
     const ScreenSource* source = nullptr;
 };

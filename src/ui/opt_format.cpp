@@ -5,6 +5,7 @@
 #include <QRadioButton>
 #include <QTabWidget>
 
+#include "core/formats.h"
 #include "core/settings.h"
 
 namespace kvr {
@@ -24,7 +25,7 @@ LosslessFormatPage::LosslessFormatPage(QTabWidget& pages) {
     // the rest).
     auto* group = new QGroupBox(tr("可逆圧縮の保存形式"), page);
     group->setObjectName(QStringLiteral("LosslessFormatGroup"));
-    group->setGeometry(17, 8, 200, 41);
+    group->setGeometry(17, 8, 290, 41);
     bmp_ = new QRadioButton(QStringLiteral("BMP"), group);
     bmp_->setObjectName(QStringLiteral("LosslessFormatBmp"));
     bmp_->setGeometry(8, 18, 90, 17);
@@ -32,15 +33,21 @@ LosslessFormatPage::LosslessFormatPage(QTabWidget& pages) {
     png_ = new QRadioButton(QStringLiteral("PNG"), group);
     png_->setObjectName(QStringLiteral("LosslessFormatPng"));
     png_->setGeometry(104, 18, 90, 17);
+    webp_ = new QRadioButton(QStringLiteral("WebP"), group);
+    webp_->setObjectName(QStringLiteral("LosslessFormatWebp"));
+    webp_->setGeometry(194, 18, 90, 17);
     pages.addTab(page, tr("形式"));
 }
 
 void LosslessFormatPage::load(const Settings& settings) {
-    (settings.readBool("Save", "png", false) ? png_ : bmp_)->setChecked(true);
+    const SaveFormat saved = losslessFormatSaved(settings.readInteger("Save", "png", 0));
+    (saved == SaveFormat::Webp ? webp_ : saved == SaveFormat::Png ? png_ : bmp_)->setChecked(true);
 }
 
-bool LosslessFormatPage::png() const {
-    return png_->isChecked();
+SaveFormat LosslessFormatPage::format() const {
+    return webp_->isChecked()  ? SaveFormat::Webp
+           : png_->isChecked() ? SaveFormat::Png
+                               : SaveFormat::Bmp;
 }
 
 }  // namespace kvr

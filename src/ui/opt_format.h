@@ -1,6 +1,8 @@
 #pragma once
-// The options dialog's page for the lossless format: BMP (as always) or PNG, [Save] png.
+// The options dialog's page for the lossless format: BMP (as always), PNG or WebP, [Save] png.
 #include <QObject>
+
+#include "core/choices.h"
 
 class QRadioButton;
 class QTabWidget;
@@ -13,16 +15,18 @@ public:
     // Adds the page after the others.
     explicit LosslessFormatPage(QTabWidget& pages);
 
-    // [Save] png: missing or not a number is BMP.
+    // [Save] png: missing, not a number or unknown is BMP.
     void load(const Settings& settings);
-    bool png() const;
+    SaveFormat format() const;
 
     QRadioButton* bmpButton() const { return bmp_; }
     QRadioButton* pngButton() const { return png_; }
+    QRadioButton* webpButton() const { return webp_; }
 
 private:
     QRadioButton* bmp_;
     QRadioButton* png_;
+    QRadioButton* webp_;
 };
 
 }  // namespace kvr

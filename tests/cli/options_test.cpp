@@ -122,6 +122,7 @@ TEST(CommandLine, EachLineGivesItsActionOrError) {
 TEST(CommandLine, TypeFromTheOutputsExtension) {
     EXPECT_EQ(imageTypeOfPath("x/shot.JPEG"), SaveFormat::Jpeg);
     EXPECT_EQ(imageTypeOfPath("shot.png"), SaveFormat::Png);
+    EXPECT_EQ(imageTypeOfPath("shot.WebP"), SaveFormat::Webp);
     EXPECT_EQ(imageTypeOfPath("a.b/shot"), std::nullopt);
     EXPECT_EQ(imageTypeOfPath("shot.tiff"), std::nullopt);
 }

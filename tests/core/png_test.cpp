@@ -1,14 +1,19 @@
-// PNG files from made-up pictures of each display format, decoded by libpng and compared with
-// the screen's colours value for value.
+// PNG and WebP files from made-up pictures of each display format, decoded by libpng and by
+// libwebp's own decoder and compared with the screen's colours value for value.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <cstring>
 #include <filesystem>
 
+#include <webp/decode.h>
+#include <webp/encode.h>
 #include "base/error.h"
+
+#include "core/formats.h"
 #include "core/png.h"
 #include "core/row_converter.h"
+#include "core/webp.h"
 #include "file_support.h"
 #include "png_support.h"
 
@@ -60,6 +65,18 @@ test::DecodedPng written(const Picture& p) {
     return test::decodePng(dir / "p.png");
 }
 
+// A lossless WebP file through libwebp's decoder: 8 bits a channel, top row first.
+Values writtenWebp(const Picture& p, int& width, int& height) {
+    MemorySink sink;
+    writeWebp(p, sink);
+    uint8_t* rgb = WebPDecodeRGB(sink.bytes.data(), sink.bytes.size(), &width, &height);
+    if (!rgb)
+        return {};
+    Values values(rgb, rgb + size_t(width) * size_t(height) * 3);
+    WebPFree(rgb);
+    return values;
+}
+
 TEST(PngFile, DecodesToTheScreenExactlyAtEveryDepth) {
     for (const PngCase& c : kCases) {
         SCOPED_TRACE(c.name);
@@ -76,6 +93,15 @@ TEST(PngFile, DecodesToTheScreenExactlyAtEveryDepth) {
         EXPECT_EQ(d.rgb, c.rgb);
         EXPECT_TRUE(d.srgb);
         EXPECT_EQ(d.pixelsPerMetre, 0u);  // the density unknown: no pHYs
+
+        // WebP keeps the top 8 bits of each channel.
+        Values eight = c.rgb;
+        for (uint16_t& v : eight)
+            v = c.bitDepth == 16 ? uint16_t(v >> 8) : v;
+        int width = 0, height = 0;
+        EXPECT_EQ(writtenWebp(p, width, height), eight);
+        EXPECT_EQ(width, 2);
+        EXPECT_EQ(height, 1);
     }
     // --grey: red and white in greys, kept as plain grey.
     Picture p = makeOwnedPicture(2, 1, 32, 8);
@@ -106,6 +132,16 @@ TEST(PngFile, ManyRowsOfNoiseAndTheScreensDensity) {
             ASSERT_EQ(Values(got, got + 3), (Values{q[2], q[1], q[0]})) << x << "," << y;
         }
     EXPECT_EQ(d.pixelsPerMetre, 3780u);
+
+    int width = 0, height = 0;
+    const Values webp = writtenWebp(p, width, height);
+    ASSERT_EQ(webp.size(), size_t(700) * 800 * 3);
+    for (int y = 0; y < 800; ++y)
+        for (int x = 0; x < 700; ++x) {
+            const uint8_t* q = p.row(y) + x * 4;
+            const uint16_t* got = &webp[(size_t(y) * 700 + x) * 3];
+            ASSERT_EQ(Values(got, got + 3), (Values{q[2], q[1], q[0]})) << x << "," << y;
+        }
 }
 
 TEST(PngFile, EmptyPictureGivesAnEmptyFileAndAFolderInTheWayIsRefused) {
@@ -115,6 +151,19 @@ TEST(PngFile, EmptyPictureGivesAnEmptyFileAndAFolderInTheWayIsRefused) {
     fs::create_directory(dir / "d.png");
     EXPECT_THROW(savePng(makeOwnedPicture(1, 1, 32, 4), dir / "d.png"), KvrError);
     EXPECT_TRUE(fs::is_directory(dir / "d.png"));
+
+    // WebP: nothing for an empty picture; past its 16383-pixel limit, libwebp's error number.
+    MemorySink sink;
+    writePicture(Picture{}, SaveFormat::Webp, sink, {});
+    EXPECT_TRUE(sink.bytes.empty());
+    try {
+        writePicture(makeOwnedPicture(16384, 1, 32, 16384 * 4), SaveFormat::Webp, sink, {});
+        ADD_FAILURE() << "no error";
+    } catch (const KvrError& e) {
+        EXPECT_EQ(std::string(e.what()),
+                  "WebP エラー #" + std::to_string(VP8_ENC_ERROR_BAD_DIMENSION));
+    }
+    EXPECT_TRUE(sink.bytes.empty());
 }
 
 }  // namespace

@@ -98,7 +98,7 @@ void expectStartup(const StartupSettings& s, int type, int save, int timer, cons
 TEST_F(SettingsTest, DefaultsWithoutAFile) {
     Settings settings(ini);
     expectStartup(readStartupSettings(settings), 0, 0, 1, "Error", "", false);
-    EXPECT_FALSE(readStartupSettings(settings).png);
+    EXPECT_EQ(readStartupSettings(settings).lossless, SaveFormat::Bmp);
     EXPECT_EQ(settings.readInteger("Save", "flg", 0), 0);
     EXPECT_EQ(settings.readInteger("JPEG", "qualityrange", 3), 3);
     EXPECT_EQ(settings.readInteger("JPEG", "grayscale", 0), 0);
@@ -129,7 +129,16 @@ TEST_F(SettingsTest, ValuesThatDoNotConvertGiveTheDefault) {
     s = readStartupSettings(Settings(ini));
     EXPECT_EQ(s.timer, 1);
     EXPECT_FALSE(s.FileNameCheck);
-    EXPECT_FALSE(s.png);
+    EXPECT_EQ(s.lossless, SaveFormat::Bmp);
+    // The lossless choice: older files' 0 and 1 as before, 2 WebP, anything else the default.
+    for (const auto& [value, format] : {std::pair{"0", SaveFormat::Bmp},
+                                        {"1", SaveFormat::Png},
+                                        {"2", SaveFormat::Webp},
+                                        {"3", SaveFormat::Bmp},
+                                        {"-1", SaveFormat::Bmp}}) {
+        put(std::string("[Save]\npng=") + value + "\n");
+        EXPECT_EQ(readStartupSettings(Settings(ini)).lossless, format) << value;
+    }
 
     put("[Save]\nfilenamecheck=-1\n[JPEG]\nqualityrange=$A\ngrayscale=true\n");
     Settings settings(ini);
@@ -179,7 +188,7 @@ TEST_F(SettingsTest, EveryKeyWrittenReadsBackAsTheExpectedFile) {
                                        .qualityrange = 10,
                                        .filenamecheck = true,
                                        .filename = "スクショ_",
-                                       .png = true});
+                                       .lossless = SaveFormat::Webp});
         settings.writeInteger("JPEG", "grayscale", 1);
     }
     EXPECT_EQ(bytes(),
@@ -192,7 +201,7 @@ TEST_F(SettingsTest, EveryKeyWrittenReadsBackAsTheExpectedFile) {
               "place=/home/ユーザー/shots\n"
               "filenamecheck=1\n"
               "filename=スクショ_\n"
-              "png=1\n"
+              "png=2\n"
               "[JPEG]\n"
               "qualityrange=10\n"
               "grayscale=1\n");
@@ -201,7 +210,7 @@ TEST_F(SettingsTest, EveryKeyWrittenReadsBackAsTheExpectedFile) {
                   true);
     EXPECT_EQ(settings.readInteger("Save", "flg", 0), 1);
     EXPECT_EQ(settings.readInteger("JPEG", "qualityrange", 3), 10);
-    EXPECT_TRUE(readStartupSettings(settings).png);
+    EXPECT_EQ(readStartupSettings(settings).lossless, SaveFormat::Webp);
 }
 
 // A home folder whose name is not UTF-8 (here Latin-1 "cafés", whose bytes are also a CP932

@@ -6,8 +6,11 @@
 
 #include <cctype>
 #include <filesystem>
+#include <optional>
+#include <thread>
 
 #include "base/error.h"
+#include "core/outfile.h"
 #include "core/settings.h"
 #include "core/shot.h"
 #include "fake_source.h"
@@ -107,6 +110,7 @@ TEST_F(ShotFiles, NamesFollowModeFormatAndPrefixAndTheOutcomeNamesTheFile) {
         {ShotMode::ActiveWindow, SaveFormat::Bmp, "trip", "trip00.bmp"},
         {ShotMode::AllScreen, SaveFormat::Jpeg, "trip", "trip00.jpg"},
         {ShotMode::AllScreen, SaveFormat::Jpeg, "trip", "trip01.jpg"},
+        {ShotMode::AllScreen, SaveFormat::Webp, nullptr, "ALL_W00.webp"},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
@@ -117,7 +121,7 @@ TEST_F(ShotFiles, NamesFollowModeFormatAndPrefixAndTheOutcomeNamesTheFile) {
         const ShotOutcome outcome = shotNow(source_, c, JpegOptions{});
         EXPECT_EQ(outcome.result, ShotResult::Written);
         EXPECT_EQ(outcome.path, (dir_ / row.name).string());
-        EXPECT_GT(fs::file_size(dir_ / row.name), 1000u);
+        EXPECT_GT(fs::file_size(dir_ / row.name), 200u);
         EXPECT_EQ(source_.grabs().back().mode, row.mode)
             << "the source is asked for the chosen mode";
     }
@@ -235,6 +239,47 @@ TEST_F(ShotFiles, ANameTakenMeanwhileIsLeftAndTheNextNumberUsed) {
         EXPECT_EQ(outcome.path, taken + "01" + ext);
         EXPECT_EQ(readText(taken + "00" + ext), "the other shot");
         EXPECT_GT(fs::file_size(taken + "01" + ext), 1000u);
+    }
+}
+
+// The shot writes through the descriptor it created: a name swapped for another file between the
+// creation and the write leaves that file as it was, and the picture goes to the file created.
+// A pipe (stdout) and memory (the clipboard) get the file's very bytes.
+TEST_F(ShotFiles, TheCreatedDescriptorIsWrittenAndEveryWayOutGetsTheSameBytes) {
+    const Picture picture = bgrx(320, 240);
+    for (const SaveFormat format :
+         {SaveFormat::Jpeg, SaveFormat::Bmp, SaveFormat::Png, SaveFormat::Webp}) {
+        const ShotChoices c = choices(format, dir_.path());
+        std::optional<OutputFile> file = createNextFile(c);
+        ASSERT_TRUE(file);
+        const std::string path = file->path();
+        fs::rename(path, dir_ / "moved");
+        writeText(path, "someone else's");
+        writePicture(picture, format, *file, {});
+        EXPECT_EQ(readText(path), "someone else's");
+        const std::string written = readText(dir_ / "moved");
+        EXPECT_GT(written.size(), 100u);
+        fs::remove(path);
+
+        MemorySink memory;
+        writePicture(picture, format, memory, {});
+        EXPECT_EQ(std::string(memory.bytes.begin(), memory.bytes.end()), written);
+        int pipeEnds[2];
+        ASSERT_EQ(pipe(pipeEnds), 0);
+        std::string piped;
+        std::thread reader([&] {
+            char buffer[4096];
+            for (ssize_t n; (n = read(pipeEnds[0], buffer, sizeof buffer)) > 0;)
+                piped.append(buffer, size_t(n));
+        });
+        {
+            DescriptorSink out(pipeEnds[1]);
+            writePicture(picture, format, out, {});
+            close(pipeEnds[1]);
+        }
+        reader.join();
+        close(pipeEnds[0]);
+        EXPECT_EQ(piped, written);
     }
 }
 

@@ -36,7 +36,7 @@ contents)
   [[ $man == *"\"Kelvoro $version\""* ]] || fail "the man page is not of $version"
   # shlibdeps found the libraries the program links (under their 64-bit time_t names where
   # the release renamed them: libqt6core6t64).
-  for lib in libqt6widgets6 libqt6gui6 libqt6core6 libjpeg62-turbo libisal2 zlib1g libx11-6 libc6; do
+  for lib in libqt6widgets6 libqt6gui6 libqt6core6 libjpeg62-turbo libisal2 zlib1g libwebp7 libx11-6 libc6; do
     field Depends | grep -Eq "\b$lib(t64)?\b" || fail "Depends lacks $lib: $(field Depends)"
   done
   listing=$(dpkg-deb -c "$package")

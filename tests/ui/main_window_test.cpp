@@ -90,12 +90,21 @@ TEST_F(MainWindow, SavedModeFormatAndTimerAreRestored) {
     EXPECT_EQ(form.shotChoices().format, kvr::SaveFormat::Bmp);
 }
 
-TEST_F(MainWindow, PngAsTheLosslessFormatIsWhatTheSecondButtonSaysAndWrites) {
-    writeText(ini_, "[CreatFlg]\nsave=1\n[Save]\npng=1\n");
-    TForm1 form{kvr::test::services()};
-    EXPECT_EQ(button(form, "SpeedButtonBMP").text(), "PNG");
-    EXPECT_TRUE(hasAccessibleText(&button(form, "SpeedButtonBMP"), "png形式で保存"));
-    EXPECT_EQ(form.shotChoices().format, kvr::SaveFormat::Png);
+TEST_F(MainWindow, PngOrWebpAsTheLosslessFormatIsWhatTheSecondButtonSaysAndWrites) {
+    const struct {
+        const char* saved;
+        const char* label;
+        const char* tip;
+        kvr::SaveFormat format;
+    } rows[] = {{"1", "PNG", "png形式で保存", kvr::SaveFormat::Png},
+                {"2", "WebP", "webp形式で保存", kvr::SaveFormat::Webp}};
+    for (const auto& row : rows) {
+        writeText(ini_, std::string("[CreatFlg]\nsave=1\n[Save]\npng=") + row.saved + "\n");
+        TForm1 form{kvr::test::services()};
+        EXPECT_EQ(button(form, "SpeedButtonBMP").text(), row.label);
+        EXPECT_TRUE(hasAccessibleText(&button(form, "SpeedButtonBMP"), row.tip));
+        EXPECT_EQ(form.shotChoices().format, row.format);
+    }
 }
 
 TEST_F(MainWindow, SavedFolderAndPrefixAreRestored) {

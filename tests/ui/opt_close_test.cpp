@@ -63,9 +63,9 @@ protected:
         QTest::keyClicks(&edit, prefix);
     }
     void clickClose() { QTest::mouseClick(&find<QToolButton>("SpeedButton1"), Qt::LeftButton); }
-    void choosePng() {
+    void chooseWebp() {
         find<QTabWidget>("PageControl1").setCurrentWidget(&find<QWidget>("TabSheetFormat"));
-        QTest::mouseClick(&find<QRadioButton>("LosslessFormatPng"), Qt::LeftButton);
+        QTest::mouseClick(&find<QRadioButton>("LosslessFormatWebp"), Qt::LeftButton);
     }
 
     // Opens the dialog, types a prefix, and closes it with `close` while the file system refuses
@@ -89,8 +89,8 @@ TEST_F(OptClose, ClosingWritesEveryOptionAndHandsThePrefixOver) {
     writeIni("[JPEG]\nqualityrange=15\n");
     open();
     typePrefix("trip");
-    choosePng();
-    EXPECT_FALSE(owner.LosslessPng) << "the main window changes only on closing";
+    chooseWebp();
+    EXPECT_EQ(owner.Lossless, kvr::SaveFormat::Bmp) << "the main window changes only on closing";
     clickClose();
     EXPECT_FALSE(form->isVisible());
     EXPECT_EQ(form->result(), QDialog::Accepted);
@@ -100,10 +100,10 @@ TEST_F(OptClose, ClosingWritesEveryOptionAndHandsThePrefixOver) {
     EXPECT_EQ(settings.readInteger("JPEG", "qualityrange", -9), 10) << "15 was brought to 10";
     EXPECT_TRUE(settings.readBool("Save", "filenamecheck", false));
     EXPECT_EQ(settings.readString("Save", "filename", ""), "trip");
-    EXPECT_TRUE(settings.readBool("Save", "png", false));
+    EXPECT_EQ(settings.readInteger("Save", "png", -9), 2);
     EXPECT_EQ(owner.FileName, "trip");
     EXPECT_TRUE(owner.FileNameCheck);
-    EXPECT_TRUE(owner.LosslessPng);
+    EXPECT_EQ(owner.Lossless, kvr::SaveFormat::Webp);
 }
 
 TEST_F(OptClose, HandEditedPrefixIsWrittenBackAsTheDialogShowsIt) {
@@ -144,7 +144,7 @@ TEST_F(OptClose, WritesStopAtTheFirstRefusedOneInTheirOrder) {
             [&] { s.writeInteger("JPEG", "qualityrange", 6); },
             [&] { s.writeBool("Save", "filenamecheck", true); },
             [&] { s.writeString("Save", "filename", "trip"); },
-            [&] { s.writeBool("Save", "png", true); },
+            [&] { s.writeInteger("Save", "png", 2); },
             [&] { s.writeInteger("Capture", "monitor", 0); },
             [&] { s.writeBool("Capture", "pointer", false); },
             [&] { s.writeBool("Capture", "clipboard", false); },
@@ -165,7 +165,7 @@ TEST_F(OptClose, WritesStopAtTheFirstRefusedOneInTheirOrder) {
         open();
         find<QSlider>("TrackBar1").setValue(6);
         typePrefix("trip");
-        choosePng();
+        chooseWebp();
         {
             FileSizeLimit limit(after[done].size());
             EXPECT_THROW(form->SpeedButton1Click(), kvr::KvrError);
@@ -174,7 +174,7 @@ TEST_F(OptClose, WritesStopAtTheFirstRefusedOneInTheirOrder) {
         EXPECT_TRUE(form->isVisible()) << "the dialog stays open";
         EXPECT_EQ(owner.FileName, "before");
         EXPECT_FALSE(owner.FileNameCheck);
-        EXPECT_FALSE(owner.LosslessPng);
+        EXPECT_EQ(owner.Lossless, kvr::SaveFormat::Bmp);
     }
     // With room again the same dialog closes normally.
     form->SpeedButton1Click();
