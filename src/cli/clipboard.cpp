@@ -10,6 +10,7 @@
 
 #include <cctype>
 #include <cerrno>
+#include <charconv>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
@@ -53,21 +54,27 @@ std::string uriListOf(const std::string& path) {
     return uri + "\r\n";
 }
 
-// The server started with the picture on its stdin (a memory file); its first word:
-// kClipboardOwned, kClipboardNoProtocol, or 0 when it ended without a word.
-char startServer(const EncodedPicture& picture, const std::string& uriList) {
+// The server started with the encodings one after another on its stdin (a memory file), each
+// named with its length on the command line; its first word: kClipboardOwned,
+// kClipboardNoProtocol, or 0 when it ended without a word.
+char startServer(const std::vector<EncodedPicture>& encodings, const std::string& uriList) {
     const int bytes = memfd_create("kvr-clipboard", MFD_CLOEXEC);
     if (bytes < 0)
         throw KvrError(text::kCliNoClipboard, {std::strerror(errno)});
+    std::vector<std::string> words{kServeClipboard, uriList};
+    bool written = true;
+    for (const EncodedPicture& encoded : encodings) {
+        words.push_back(mimeTypeOf(encoded.type));
+        words.push_back(std::to_string(encoded.bytes.size()));
+        written = written && writeFully(bytes, encoded.bytes.data(), encoded.bytes.size()) == 0;
+    }
     int ready[2];
-    if (writeFully(bytes, picture.bytes.data(), picture.bytes.size()) != 0 ||
-        lseek(bytes, 0, SEEK_SET) != 0 || pipe2(ready, O_CLOEXEC) != 0) {
+    if (!written || lseek(bytes, 0, SEEK_SET) != 0 || pipe2(ready, O_CLOEXEC) != 0) {
         const int error = errno;
         close(bytes);
         throw KvrError(text::kCliNoClipboard, {std::strerror(error)});
     }
-    const bool started =
-        startPart({kServeClipboard, mimeTypeOf(picture.type), uriList}, bytes, ready[1]);
+    const bool started = startPart(words, bytes, ready[1]);
     close(bytes);
     close(ready[1]);
     char word = 0;
@@ -110,13 +117,13 @@ void serveWithWlCopy(const EncodedPicture& picture) {
 
 }  // namespace
 
-void serveClipboard(const platform::Environment& env, const EncodedPicture& picture,
+void serveClipboard(const platform::Environment& env, const std::vector<EncodedPicture>& encodings,
                     const std::string& filePath) {
     const std::string uriList = uriListOf(filePath);
     const bool x11 = platform::detectSession(env) == platform::Session::X11;
-    const char word = startServer(picture, uriList);
+    const char word = startServer(encodings, uriList);
     if (word == kClipboardNoProtocol)
-        serveWithWlCopy(picture);
+        serveWithWlCopy(encodings.front());  // wl-copy offers one type
     else if (word != kClipboardOwned)
         throw KvrError(text::kCliNoClipboard, {x11 ? "CLIPBOARD" : "data-control"});
 }
@@ -125,7 +132,8 @@ void serveClipboard(const platform::Environment& env, const EncodedPicture& pict
 
 namespace kvr::cli {
 
-int runClipboardServer(const std::string& mimeType, const std::string& uriList, int readyFd) {
+int runClipboardServer(const std::string& uriList, const std::vector<std::string>& typesAndLengths,
+                       int readyFd) {
     std::vector<uint8_t> bytes;
     struct stat st;
     if (fstat(STDIN_FILENO, &st) == 0 && st.st_size > 0)
@@ -141,14 +149,32 @@ int runClipboardServer(const std::string& mimeType, const std::string& uriList, 
             break;
         bytes.insert(bytes.end(), buffer, buffer + n);
     }
+    // Split as the command named them; lengths that do not add up are no clipboard at all.
+    std::vector<ClipboardItem> items;
+    size_t offset = 0;
+    for (size_t i = 0; i + 1 < typesAndLengths.size(); i += 2) {
+        const std::string& length = typesAndLengths[i + 1];
+        size_t n = 0;
+        const auto [end, error] = std::from_chars(length.data(), length.data() + length.size(), n);
+        if (error != std::errc() || end != length.data() + length.size() ||
+            n > bytes.size() - offset)
+            return 1;
+        items.push_back(
+            {typesAndLengths[i],
+             {bytes.begin() + ptrdiff_t(offset), bytes.begin() + ptrdiff_t(offset + n)}});
+        offset += n;
+    }
+    if (items.empty() || offset != bytes.size())
+        return 1;
+    std::vector<uint8_t>().swap(bytes);
     const int null = open("/dev/null", O_RDONLY | O_CLOEXEC);
     if (null >= 0) {
         dup2(null, STDIN_FILENO);
         close(null);
     }
     return platform::detectSession(platform::processEnvironment()) == platform::Session::X11
-               ? x11::serveClipboard(bytes, mimeType.c_str(), uriList, readyFd)
-               : wayland::serveDataControl(bytes, mimeType.c_str(), uriList, readyFd);
+               ? x11::serveClipboard(items, uriList, readyFd)
+               : wayland::serveDataControl(items, uriList, readyFd);
 }
 
 }  // namespace kvr::cli

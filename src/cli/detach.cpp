@@ -70,9 +70,11 @@ bool startPart(const std::vector<std::string>& words, int inputFd, int reportFd)
 std::optional<int> runPart(const std::vector<std::string>& args) {
     // Started by a command, a server has descriptor 3 to report to; typed by hand, it is an
     // unknown option.
-    if (args.size() == 3 && args[0] == kServeClipboard && fcntl(3, F_GETFD) >= 0) {
+    // --serve-clipboard URI-LIST TYPE LENGTH [TYPE LENGTH]...
+    if (args.size() >= 4 && args.size() % 2 == 0 && args[0] == kServeClipboard &&
+        fcntl(3, F_GETFD) >= 0) {
         close_range(4, ~0U, 0);  // whatever the command had open stays with it
-        return runClipboardServer(args[1], args[2], 3);
+        return runClipboardServer(args[1], {args.begin() + 2, args.end()}, 3);
     }
     if (args.size() == 4 && args[0] == kSendNotification) {
         close_range(3, ~0U, 0);

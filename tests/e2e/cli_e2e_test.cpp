@@ -15,6 +15,7 @@
 // Last: its macros (None, Status, ...) would clash with the test framework's names.
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <webp/decode.h>
 
 namespace {
 
@@ -187,6 +188,7 @@ TEST_F(CommandLine, ClipboardServedAfterTheCommandReturns) {
     };
     const std::string targets = paste("TARGETS");
     EXPECT_NE(targets.find("image/png"), std::string::npos) << targets;
+    EXPECT_NE(targets.find("image/webp"), std::string::npos) << targets;
     // The same picture as the file, as PNG; megabytes of it read in pieces (INCR).
     const fs::path pasted = program_.root() / "pasted.png";
     writeText(pasted, paste("image/png"));
@@ -202,6 +204,17 @@ TEST_F(CommandLine, ClipboardServedAfterTheCommandReturns) {
             ASSERT_EQ((std::vector<int>{p[0], p[1], p[2]}), (std::vector<int>{b[2], b[1], b[0]}))
                 << x << "," << y;
         }
+    // Beside it the same pixels as lossless WebP, through libwebp's own decoder.
+    const std::string webp = paste("image/webp");
+    int width = 0, height = 0;
+    uint8_t* rgb =
+        WebPDecodeRGB(reinterpret_cast<const uint8_t*>(webp.data()), webp.size(), &width, &height);
+    ASSERT_NE(rgb, nullptr) << webp.size() << " bytes";
+    const std::vector<uint16_t> decoded(rgb, rgb + size_t(width) * size_t(height) * 3);
+    WebPFree(rgb);
+    ASSERT_EQ(png.bitDepth, 8);
+    EXPECT_EQ(width, 1024);
+    EXPECT_TRUE(decoded == png.rgb) << "the WebP's pixels differ from the PNG's";
     EXPECT_EQ(paste("text/uri-list"), "file://" + file.string() + "\r\n");
     // Someone else takes the clipboard (xclip owns it from its background process, a moment
     // after it returns): ours lets go.

@@ -31,8 +31,8 @@ struct Reader {
 };
 
 struct Server {
-    const std::vector<uint8_t>* data = nullptr;
-    std::string mimeType, uriList;
+    const std::vector<ClipboardItem>* items = nullptr;
+    std::string uriList;
     wl_seat* seat = nullptr;
     zwlr_data_control_manager_v1* manager = nullptr;
     zwlr_data_control_offer_v1* offer = nullptr;  // the current selection's, kept to be freed
@@ -74,10 +74,12 @@ void send(void* data, zwlr_data_control_source_v1*, const char* mimeType, int32_
     // reader's end of file).
     fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK);
     Reader r{fd, nullptr, 0, std::chrono::steady_clock::now() + kReaderPatience};
-    if (s->mimeType == mimeType) {
-        r.data = s->data->data();
-        r.left = s->data->size();
-    } else if (s->uriList.size() && std::strcmp(mimeType, "text/uri-list") == 0) {
+    for (const ClipboardItem& item : *s->items)
+        if (item.mimeType == mimeType) {
+            r.data = item.bytes.data();
+            r.left = item.bytes.size();
+        }
+    if (s->uriList.size() && std::strcmp(mimeType, "text/uri-list") == 0) {
         r.data = reinterpret_cast<const uint8_t*>(s->uriList.data());
         r.left = s->uriList.size();
     }
@@ -157,15 +159,14 @@ const zwlr_data_control_device_v1_listener kDevice = {dataOffer, selection, fini
 
 }  // namespace
 
-int serveDataControl(const std::vector<uint8_t>& data, const char* mimeType,
-                     const std::string& uriList, int readyFd) {
+int serveDataControl(const std::vector<ClipboardItem>& items, const std::string& uriList,
+                     int readyFd) {
     signal(SIGPIPE, SIG_IGN);
     wl_display* display = wl_display_connect(nullptr);
     if (!display)
         return 1;
     Server s;
-    s.data = &data;
-    s.mimeType = mimeType;
+    s.items = &items;
     s.uriList = uriList;
     wl_registry* registry = wl_display_get_registry(display);
     wl_registry_add_listener(registry, &kRegistry, &s);
@@ -181,7 +182,8 @@ int serveDataControl(const std::vector<uint8_t>& data, const char* mimeType,
     zwlr_data_control_source_v1* source =
         zwlr_data_control_manager_v1_create_data_source(s.manager);
     zwlr_data_control_source_v1_add_listener(source, &kSource, &s);
-    zwlr_data_control_source_v1_offer(source, mimeType);
+    for (const ClipboardItem& item : items)
+        zwlr_data_control_source_v1_offer(source, item.mimeType.c_str());
     if (!uriList.empty())
         zwlr_data_control_source_v1_offer(source, "text/uri-list");
     zwlr_data_control_device_v1* device =

@@ -9,11 +9,11 @@
 
 namespace kvr::wayland {
 
-// Connects to WAYLAND_DISPLAY, sets the selection to the picture (as mimeType, and as
-// text/uri-list when uriList is set), writes kClipboardOwned to readyFd, and serves requests
-// until another client sets the selection. Writes kClipboardNoProtocol instead when the
+// Connects to WAYLAND_DISPLAY, sets the selection to the picture (each item under its media
+// type, and text/uri-list when uriList is set), writes kClipboardOwned to readyFd, and serves
+// requests until another client sets the selection. Writes kClipboardNoProtocol instead when the
 // compositor has no data-control (GNOME). Returns the exit status for the serving process.
-int serveDataControl(const std::vector<uint8_t>& data, const char* mimeType,
-                     const std::string& uriList, int readyFd);
+int serveDataControl(const std::vector<ClipboardItem>& items, const std::string& uriList,
+                     int readyFd);
 
 }  // namespace kvr::wayland

@@ -15,6 +15,7 @@ namespace {
 struct Transfer {
     Window requestor;
     Atom property, type;
+    const std::vector<uint8_t>* data;
     size_t offset = 0;
 };
 
@@ -26,8 +27,7 @@ int ignoreError(Display*, XErrorEvent*) {
 
 }  // namespace
 
-int serveClipboard(const std::vector<uint8_t>& data, const char* mimeType, const std::string& uri,
-                   int readyFd) {
+int serveClipboard(const std::vector<ClipboardItem>& items, const std::string& uri, int readyFd) {
     Display* dpy = XOpenDisplay(nullptr);
     if (!dpy)
         return 1;
@@ -37,8 +37,12 @@ int serveClipboard(const std::vector<uint8_t>& data, const char* mimeType, const
     const Atom clipboard = XInternAtom(dpy, "CLIPBOARD", False);
     const Atom targets = XInternAtom(dpy, "TARGETS", False);
     const Atom incr = XInternAtom(dpy, "INCR", False);
-    const Atom image = XInternAtom(dpy, mimeType, False);
     const Atom uriList = XInternAtom(dpy, "text/uri-list", False);
+    std::vector<Atom> offered{targets};
+    for (const ClipboardItem& item : items)
+        offered.push_back(XInternAtom(dpy, item.mimeType.c_str(), False));
+    if (!uri.empty())
+        offered.push_back(uriList);
 
     // A timestamp for the ownership: a zero-length property change on our own window.
     XChangeProperty(dpy, owner, XA_WM_NAME, XA_STRING, 8, PropModeAppend, nullptr, 0);
@@ -73,9 +77,9 @@ int serveClipboard(const std::vector<uint8_t>& data, const char* mimeType, const
             for (auto t = transfers.begin(); t != transfers.end(); ++t) {
                 if (t->requestor != event.xproperty.window || t->property != event.xproperty.atom)
                     continue;
-                const size_t n = std::min(chunk, data.size() - t->offset);
+                const size_t n = std::min(chunk, t->data->size() - t->offset);
                 XChangeProperty(dpy, t->requestor, t->property, t->type, 8, PropModeReplace,
-                                data.data() + t->offset, int(n));
+                                t->data->data() + t->offset, int(n));
                 t->offset += n;
                 if (n == 0) {
                     XSelectInput(dpy, t->requestor, NoEventMask);
@@ -88,6 +92,10 @@ int serveClipboard(const std::vector<uint8_t>& data, const char* mimeType, const
         if (event.type != SelectionRequest)
             continue;
         const XSelectionRequestEvent& request = event.xselectionrequest;
+        const std::vector<uint8_t>* data = nullptr;
+        for (size_t i = 0; i < items.size(); ++i)
+            if (request.target == offered[i + 1])
+                data = &items[i].bytes;
         XSelectionEvent reply{};
         reply.type = SelectionNotify;
         reply.display = dpy;
@@ -101,21 +109,20 @@ int serveClipboard(const std::vector<uint8_t>& data, const char* mimeType, const
             (request.time != CurrentTime && request.time < since)) {
             reply.property = None;
         } else if (request.target == targets) {
-            Atom offered[] = {targets, image, uriList};
             XChangeProperty(dpy, request.requestor, reply.property, XA_ATOM, 32, PropModeReplace,
-                            reinterpret_cast<unsigned char*>(offered), uri.empty() ? 2 : 3);
+                            reinterpret_cast<unsigned char*>(offered.data()), int(offered.size()));
         } else if (request.target == uriList && !uri.empty()) {
             XChangeProperty(dpy, request.requestor, reply.property, uriList, 8, PropModeReplace,
                             reinterpret_cast<const unsigned char*>(uri.data()), int(uri.size()));
-        } else if (request.target == image && data.size() <= chunk) {
-            XChangeProperty(dpy, request.requestor, reply.property, image, 8, PropModeReplace,
-                            data.data(), int(data.size()));
-        } else if (request.target == image) {
+        } else if (data && data->size() <= chunk) {
+            XChangeProperty(dpy, request.requestor, reply.property, request.target, 8,
+                            PropModeReplace, data->data(), int(data->size()));
+        } else if (data) {
             XSelectInput(dpy, request.requestor, PropertyChangeMask | StructureNotifyMask);
-            const long size = long(data.size());
+            const long size = long(data->size());
             XChangeProperty(dpy, request.requestor, reply.property, incr, 32, PropModeReplace,
                             reinterpret_cast<const unsigned char*>(&size), 1);
-            transfers.push_back({request.requestor, reply.property, image});
+            transfers.push_back({request.requestor, reply.property, request.target, data});
         } else {
             reply.property = None;
         }

@@ -10,10 +10,10 @@
 namespace kvr::x11 {
 
 // Opens its own connection to DISPLAY, takes CLIPBOARD, writes kClipboardOwned to readyFd once
-// it owns it, and serves TARGETS, the picture as mimeType and (when uriList is set)
+// it owns it, and serves TARGETS, each item under its media type and (when uriList is set)
 // text/uri-list until another client takes the clipboard. Large pictures go in pieces (INCR).
 // Returns the exit status for the serving process.
-int serveClipboard(const std::vector<uint8_t>& data, const char* mimeType,
-                   const std::string& uriList, int readyFd);
+int serveClipboard(const std::vector<ClipboardItem>& items, const std::string& uriList,
+                   int readyFd);
 
 }  // namespace kvr::x11
