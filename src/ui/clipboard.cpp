@@ -9,42 +9,69 @@
 #include <QUrl>
 #include <QWidget>
 #include <QWindow>
+#include <exception>
 #include <memory>
 
 #include "core/row_converter.h"
+#include "core/sink.h"
+#include "core/webp.h"
 
 namespace kvr {
 namespace {
 
 const QString kPng = QStringLiteral("image/png");
+const QString kWebp = QStringLiteral("image/webp");
 constexpr int kActivationWaitMs = 3000;
 
-// PNG made when someone pastes, not at the shot: most shots are never pasted.
+// The image's BGR888 rows as a picture for our own writers (the image keeps them).
+Picture pictureOfImage(const QImage& image) {
+    Picture picture;
+    picture.width = image.width();
+    picture.height = image.height();
+    picture.bitsPerPixel = 24;
+    picture.stride = size_t(image.bytesPerLine());
+    picture.pixels = image.constBits();
+    return picture;
+}
+
+// PNG and WebP made when someone pastes, not at the shot: most shots are never pasted.
 class ShotMimeData final : public QMimeData {
 public:
-    ShotMimeData(QImage image, const QString& path) : image_(std::move(image)) {
+    ShotMimeData(QImage image, const QString& path)
+        : image_(image.convertToFormat(QImage::Format_BGR888)) {
         setUrls({QUrl::fromLocalFile(path)});
     }
-    QStringList formats() const override { return QStringList{kPng} + QMimeData::formats(); }
+    QStringList formats() const override { return QStringList{kPng, kWebp} + QMimeData::formats(); }
     bool hasFormat(const QString& mime) const override {
-        return mime == kPng || QMimeData::hasFormat(mime);
+        return mime == kPng || mime == kWebp || QMimeData::hasFormat(mime);
     }
 
 protected:
     QVariant retrieveData(const QString& mime, QMetaType type) const override {
-        if (mime != kPng)
-            return QMimeData::retrieveData(mime, type);
-        if (png_.isEmpty()) {
+        if (mime == kPng && png_.isEmpty()) {
             QBuffer buffer(&png_);
             buffer.open(QIODevice::WriteOnly);
             image_.save(&buffer, "PNG");
+        } else if (mime == kWebp && webp_.isEmpty() && !image_.isNull()) {
+            try {
+                MemorySink sink;
+                writeWebp(pictureOfImage(image_), sink);
+                webp_ = QByteArray(reinterpret_cast<const char*>(sink.bytes.data()),
+                                   qsizetype(sink.bytes.size()));
+            } catch (const std::exception&) {
+                return {};  // too large for WebP, or out of memory: the paste gets nothing
+            }
         }
-        return png_;
+        if (mime == kPng)
+            return png_;
+        if (mime == kWebp)
+            return webp_;
+        return QMimeData::retrieveData(mime, type);
     }
 
 private:
     QImage image_;
-    mutable QByteArray png_;
+    mutable QByteArray png_, webp_;
 };
 
 }  // namespace

@@ -1,6 +1,7 @@
 #pragma once
-// The shot on the clipboard: the picture as image/png and the file as text/uri-list (a file
-// manager pastes the file), held by this program until something else takes the clipboard.
+// The shot on the clipboard: the picture as image/png and image/webp (each encoded only when
+// pasted) and the file as text/uri-list (a file manager pastes the file), held by this program
+// until something else takes the clipboard.
 #include <QImage>
 #include <QString>
 

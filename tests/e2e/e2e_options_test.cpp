@@ -1,6 +1,7 @@
 // The options dialog in the built program: "Opt", a new quality and a prefix, "閉じる", then a
 // shot; the picture carries the prefix and the new quality's tables.
 #include <gtest/gtest.h>
+#include <webp/decode.h>
 
 #include "e2e_support.h"
 #include "jpeg_support.h"
@@ -103,6 +104,12 @@ TEST(EndToEndOptions, CapturePageChoicesThenTheShotIsOnTheClipboard) {
             program.run({"sleep", "0.2"});
     }
     EXPECT_EQ(pngSize(png), std::make_pair(shot.width, shot.height));
+    const std::string webp =
+        program.run({"xclip", "-selection", "clipboard", "-t", "image/webp", "-o"}).output;
+    int width = 0, height = 0;
+    EXPECT_TRUE(
+        WebPGetInfo(reinterpret_cast<const uint8_t*>(webp.data()), webp.size(), &width, &height));
+    EXPECT_EQ(std::make_pair(width, height), std::make_pair(shot.width, shot.height));
     const std::string uris =
         program.run({"xclip", "-selection", "clipboard", "-t", "text/uri-list", "-o"}).output;
     EXPECT_NE(uris.find("file://" + picture.string()), std::string::npos) << uris;

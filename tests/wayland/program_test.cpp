@@ -9,6 +9,7 @@
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <webp/decode.h>
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -74,6 +75,19 @@ QImage decodeToImage(const std::vector<uint8_t>& file) {
             const uint8_t* p = &d.pixels[(size_t(y) * d.width + x) * 3];
             image.setPixel(x, y, qRgb(p[0], p[1], p[2]));
         }
+    return image;
+}
+
+// A WebP from the clipboard through libwebp's own decoder; a null image when it refuses it.
+QImage decodeWebp(const std::string& bytes) {
+    int width = 0, height = 0;
+    uint8_t* rgb = WebPDecodeRGB(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(),
+                                 &width, &height);
+    if (!rgb)
+        return {};
+    const QImage image = QImage(rgb, width, height, width * 3, QImage::Format_RGB888)
+                             .convertToFormat(QImage::Format_RGB32);
+    WebPFree(rgb);
     return image;
 }
 
@@ -366,6 +380,10 @@ TEST_F(ProgramTest, CommandLineShotWritesTheScreensPixels) {
     ASSERT_EQ(pasted.exitCode, 0) << pasted.err;
     const QImage png = QImage::fromData(reinterpret_cast<const uchar*>(pasted.out.data()),
                                         int(pasted.out.size()), "PNG");
+    // Beside it the same picture as lossless WebP.
+    EXPECT_NE(session_->run({"wl-paste", "--list-types"}).out.find("image/webp"),
+              std::string::npos);
+    const QImage webp = decodeWebp(session_->run({"wl-paste", "-n", "-t", "image/webp"}, 60s).out);
     // Another client takes the clipboard (here: empties it): ours lets go and ends.
     session_->run({"wl-copy", "--clear"});
     EXPECT_EQ(session_->run({"wl-paste", "--list-types"}).out, "");
@@ -375,6 +393,8 @@ TEST_F(ProgramTest, CommandLineShotWritesTheScreensPixels) {
         for (int x = 0; x < png.width(); ++x)
             ASSERT_EQ(pngRgb.pixel(x, y) & 0xffffff, bmp.image.pixel(x, y) & 0xffffff)
                 << x << "," << y << " of " << png.format();
+    // (the PNG's image carries its sRGB colour space, which == compares too)
+    EXPECT_TRUE(webp == bmp.image) << "the WebP's pixels differ from the PNG's and the file's";
 }
 
 // A reader that never reads (its pipe full) holds the clipboard's server only until the next
@@ -547,6 +567,8 @@ TEST_F(ProgramTest, TheShotIsOnTheClipboardOnceTheWindowIsBack) {
     const QImage pasted = QImage::fromData(QByteArray::fromStdString(png.out), "PNG")
                               .convertToFormat(QImage::Format_RGB32);
     EXPECT_TRUE(pasted == shot) << "the clipboard's picture is the file's, exactly";
+    const QImage webp = decodeWebp(session_->run({"wl-paste", "--type", "image/webp"}).out);
+    EXPECT_TRUE(webp == shot) << "the clipboard's WebP is the file's picture, exactly";
     const ProcessResult uris = session_->run({"wl-paste", "--type", "text/uri-list"});
     EXPECT_NE(uris.out.find("file://" + file.string()), std::string::npos) << uris.out;
 }
