@@ -15,12 +15,12 @@ using namespace kvr::test;
 constexpr int kJpegTab[] = {74, 28};
 constexpr int kFileNameTab[] = {139, 28};
 constexpr int kQualityList[] = {146, 68};
-constexpr int kCheckBox[] = {41, 65};
+constexpr int kCheckBox[] = {57, 65};
 constexpr int kPrefixBox[] = {114, 91};
-constexpr int kClose[] = {212, 148};
+constexpr int kClose[] = {248, 148};
 constexpr int kMonitorList[] = {122, 74};
-constexpr int kPointerBox[] = {30, 100};
-constexpr int kClipboardBox[] = {30, 122};
+constexpr int kPointerBox[] = {41, 100};
+constexpr int kClipboardBox[] = {41, 122};
 
 // The luminance quantisation table stored in a JPEG file.
 std::vector<uint8_t> lumaTable(const fs::path& path) {

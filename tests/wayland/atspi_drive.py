@@ -122,19 +122,23 @@ def find_button(node, name, depth=0):
     return None
 
 
+def showing(node):
+    return node.get_state_set().contains(Atspi.StateType.SHOWING)
+
+
 def press(app_part, name, limit=30.0):
     end = time.monotonic() + limit
     while time.monotonic() < end:
         try:
             desktop = Atspi.get_desktop(0)
-            for i in range(desktop.get_child_count()):
-                app = desktop.get_child_at_index(i)
-                # GNOME 48 asks its questions from the shell itself, not from its portal.
-                if app is None or (app_part not in (app.get_name() or "") and
-                                   app.get_name() != "gnome-shell"):
-                    continue
+            apps = [desktop.get_child_at_index(i) for i in range(desktop.get_child_count())]
+            named = [a for a in apps if a is not None and app_part in (a.get_name() or "")]
+            # GNOME 48 asks its questions from the shell itself, not from its portal. The shell
+            # also holds hidden buttons of its own (its screenshot tool): only one on screen.
+            shell = [a for a in apps if a is not None and a.get_name() == "gnome-shell"]
+            for app, on_screen in [(a, False) for a in named] + [(a, True) for a in shell]:
                 button = find_button(app, name)
-                if button is not None:
+                if button is not None and (not on_screen or showing(button)):
                     do_press(button)
                     print("pressed")
                     return 0
