@@ -5,6 +5,7 @@
 #include <QFileDialog>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QShortcut>
 #include <QTabBar>
 #include <QWindow>
 #include <algorithm>
@@ -110,6 +111,21 @@ TForm2::TForm2(QWidget& owner, kvr::OptionsTarget target)
     setTabOrder(format_->webpButton(), capturePage_->first());
     setTabOrder(capturePage_->last(), ui_->SpeedButton1);
     kvr::enableKeyboard(*this);
+    // Ctrl+Tab and Ctrl+Shift+Tab turn the page from any control: a list box would otherwise
+    // take the key as a letter to search for and keep the page where it is.
+    const auto turn = [this](int step) {
+        QTabBar* bar = ui_->PageControl1->tabBar();
+        const int count = bar->count();
+        for (int i = 1; i < count; ++i) {
+            const int page = (bar->currentIndex() + step * i + count) % count;
+            if (bar->isTabVisible(page) && bar->isTabEnabled(page)) {
+                bar->setCurrentIndex(page);
+                return;
+            }
+        }
+    };
+    new QShortcut(QKeySequence::NextChild, this, [turn] { turn(1); });
+    new QShortcut(QKeySequence::PreviousChild, this, [turn] { turn(-1); });
 
     // The caption strip is ours: window managers keep their own system buttons on any title
     // bar they draw, and this dialog has none.

@@ -11,16 +11,27 @@ namespace {
 using namespace kvr::e2e;
 using namespace kvr::test;
 
-// Places in the options dialog at 96 dpi, its own 16-pixel caption included.
-constexpr int kJpegTab[] = {74, 28};
-constexpr int kFileNameTab[] = {139, 28};
+// Places in the options dialog at 96 dpi, its own 16-pixel caption included, as designed (242
+// pixels wide). The dialog widens until its tabs fit, which depends on the fonts: the close button
+// keeps its distance from the right edge, each page's controls move by half the growth, and the
+// pages are reached by Ctrl+Tab rather than by where their tabs happen to be.
+constexpr int kDesignWidth = 242;
 constexpr int kQualityList[] = {146, 68};
-constexpr int kCheckBox[] = {57, 65};
+constexpr int kCheckBox[] = {41, 65};
 constexpr int kPrefixBox[] = {114, 91};
-constexpr int kClose[] = {248, 148};
+constexpr int kClose[] = {212, 148};
 constexpr int kMonitorList[] = {122, 74};
-constexpr int kPointerBox[] = {41, 100};
-constexpr int kClipboardBox[] = {41, 122};
+constexpr int kPointerBox[] = {30, 100};
+constexpr int kClipboardBox[] = {30, 122};
+
+// How much wider than designed the dialog came out.
+int growth(const Program& program, unsigned long dialog) {
+    int width = 0;
+    const std::string out =
+        program.run({"xdotool", "getwindowgeometry", "--shell", std::to_string(dialog)}).output;
+    std::sscanf(out.c_str(), "WINDOW=%*d X=%*d Y=%*d WIDTH=%d", &width);
+    return width > kDesignWidth ? width - kDesignWidth : 0;
+}
 
 // The luminance quantisation table stored in a JPEG file.
 std::vector<uint8_t> lumaTable(const fs::path& path) {
@@ -35,17 +46,18 @@ TEST(EndToEndOptions, NewQualityAndPrefixReachTheNextShot) {
     program.click(kOpt[0], kOpt[1]);
     const auto dialog = program.findWindow("^設定$");
     ASSERT_TRUE(dialog) << program.log();
+    const int grow = growth(program, *dialog);
 
     // Quality: "最高画質(低圧縮率)", the last item of the list, puts the slider at 8.
-    program.click(kJpegTab[0], kJpegTab[1], *dialog);
-    program.click(kQualityList[0], kQualityList[1], *dialog);
+    program.keys({"ctrl+Tab"});
+    program.click(kQualityList[0] + grow / 2, kQualityList[1], *dialog);
     program.run({"xdotool", "sleep", "0.3", "key", "--delay", "100", "End", "Return"});
     // Prefix: tick the box, type into the prefix box.
-    program.click(kFileNameTab[0], kFileNameTab[1], *dialog);
-    program.click(kCheckBox[0], kCheckBox[1], *dialog);
-    program.click(kPrefixBox[0], kPrefixBox[1], *dialog);
+    program.keys({"ctrl+Tab"});
+    program.click(kCheckBox[0] + grow / 2, kCheckBox[1], *dialog);
+    program.click(kPrefixBox[0] + grow / 2, kPrefixBox[1], *dialog);
     program.run({"xdotool", "type", "--delay", "50", "trip"});
-    program.click(kClose[0], kClose[1], *dialog);
+    program.click(kClose[0] + grow, kClose[1], *dialog);
     ASSERT_FALSE(program.findWindow("^設定$", 2s)) << "閉じる closes the dialog";
     const std::string ini = readText(program.settingsFile());
     EXPECT_NE(ini.find("qualityrange=8"), std::string::npos) << ini;
@@ -79,13 +91,14 @@ TEST(EndToEndOptions, CapturePageChoicesThenTheShotIsOnTheClipboard) {
     program.click(kOpt[0], kOpt[1]);
     const auto dialog = program.findWindow("^設定$");
     ASSERT_TRUE(dialog) << program.log();
+    const int grow = growth(program, *dialog);
     // The last page, "撮影": all monitors (the list's last item), the pointer, the clipboard.
     program.keys({"ctrl+Tab", "ctrl+Tab", "ctrl+Tab", "ctrl+Tab"});
-    program.click(kMonitorList[0], kMonitorList[1], *dialog);
+    program.click(kMonitorList[0] + grow / 2, kMonitorList[1], *dialog);
     program.run({"xdotool", "sleep", "0.3", "key", "--delay", "100", "End", "Return"});
-    program.click(kPointerBox[0], kPointerBox[1], *dialog);
-    program.click(kClipboardBox[0], kClipboardBox[1], *dialog);
-    program.click(kClose[0], kClose[1], *dialog);
+    program.click(kPointerBox[0] + grow / 2, kPointerBox[1], *dialog);
+    program.click(kClipboardBox[0] + grow / 2, kClipboardBox[1], *dialog);
+    program.click(kClose[0] + grow, kClose[1], *dialog);
     ASSERT_FALSE(program.findWindow("^設定$", 2s)) << "閉じる closes the dialog";
     const std::string ini = readText(program.settingsFile());
     EXPECT_NE(ini.find("[Capture]\nmonitor=2\npointer=1\nclipboard=1\n"), std::string::npos) << ini;
