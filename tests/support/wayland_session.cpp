@@ -751,6 +751,10 @@ void WaylandSession::startGnome() {
              {"org.gnome.desktop.screensaver", "lock-enabled", "false"},
              {"org.gnome.desktop.notifications", "show-banners", "false"},
              {"org.gnome.mutter", "center-new-windows", "true"},
+             // A plain background, as the other sessions have: GNOME 48's picture leaves
+             // too little of the screen flat to compare a JPEG with.
+             {"org.gnome.desktop.background", "picture-options", "'none'"},
+             {"org.gnome.desktop.background", "color-shading-type", "'solid'"},
              {"org.gnome.shell", "welcome-dialog-last-shown-version", "'99'"}}) {
         std::vector<std::string> argv = {"gsettings", "set"};
         argv.insert(argv.end(), key.begin(), key.end());
