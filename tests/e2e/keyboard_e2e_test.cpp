@@ -33,14 +33,15 @@ protected:
         return timer && timer->hasNumber ? timer->number : -1;
     }
     // The name of the control that has the keyboard focus. A tab bar's current tab (and the tab
-    // widget around it) stay "focused" beside the control inside the page; they count only
-    // when nothing else is.
+    // widget around it) stay "focused" beside the control inside the page, as does a closed
+    // combo box's current item from Qt 6.8 on; they count only when nothing else is.
     std::string focusedName() const {
         std::string control, tab;
         for (const AccessibleNode& node : tree()) {
             if (!node.focused)
                 continue;
-            if (node.role == "page tab" || node.role == "page tab list" || node.role == "filler")
+            if (node.role == "page tab" || node.role == "page tab list" || node.role == "filler" ||
+                node.role == "list item")
                 tab = node.name;
             else
                 control = node.name;
@@ -99,9 +100,14 @@ TEST_F(Accessible, EveryControlHasANameARoleAndTheTimerAValue) {
     for (const char* name : {"Self Timer", "設定と情報", "撮影"})
         EXPECT_NE(findNode(nodes, "panel", name), nullptr) << name;
     EXPECT_NE(findNode(nodes, "image", "背景 (ドラッグでウインドウを移動)"), nullptr);
+    // Every control and every frame around controls is named; the window's own background
+    // frame (a panel from Qt 6.8 on, a filler before) is read by the window's name.
     for (const AccessibleNode& node : nodes) {
+        if (node.role == "panel" && node.parentName == "Kelvoro")
+            continue;
         if (node.role == "push button" || node.role == "radio button" || node.role == "panel") {
-            EXPECT_FALSE(node.name.empty()) << node.role << " without a name";
+            EXPECT_FALSE(node.name.empty())
+                << node.role << " without a name, in " << node.parentName;
         }
     }
 }

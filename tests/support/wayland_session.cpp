@@ -732,6 +732,12 @@ void WaylandSession::startGnome() {
     for (const char* portal : {"gnome.portal", "gtk.portal"})
         fs::copy_file(std::string("/usr/share/xdg-desktop-portal/portals/") + portal,
                       base_ + "/portals/" + portal);
+    // Portals from 1.18 on pick their backends by the desktop's portals.conf, which comes with
+    // the GNOME session rather than with the shell; older ones read the same from gnome.portal.
+    const std::string portalConf = home_ + "/.config/xdg-desktop-portal";
+    fs::create_directories(portalConf);
+    writeFile(portalConf + "/gnome-portals.conf", "[preferred]\ndefault=gnome;gtk;\n");
+    chownTree(portalConf, uid_, gid_);
     addEnv("XDG_CURRENT_DESKTOP=GNOME");
     addEnv("DBUS_SYSTEM_BUS_ADDRESS=unix:path=" + runtimeDir_ + "/system_bus_socket");
     spawn("systembus", {"dbus-daemon", "--config-file=" + base_ + "/system-bus.conf", "--nofork",
@@ -745,6 +751,10 @@ void WaylandSession::startGnome() {
              {"org.gnome.desktop.screensaver", "lock-enabled", "false"},
              {"org.gnome.desktop.notifications", "show-banners", "false"},
              {"org.gnome.mutter", "center-new-windows", "true"},
+             // A plain background, as the other sessions have: GNOME 48's picture leaves
+             // too little of the screen flat to compare a JPEG with.
+             {"org.gnome.desktop.background", "picture-options", "'none'"},
+             {"org.gnome.desktop.background", "color-shading-type", "'solid'"},
              {"org.gnome.shell", "welcome-dialog-last-shown-version", "'99'"}}) {
         std::vector<std::string> argv = {"gsettings", "set"};
         argv.insert(argv.end(), key.begin(), key.end());
@@ -759,6 +769,11 @@ void WaylandSession::startGnome() {
         argv.push_back("--virtual-monitor");
         argv.push_back(std::to_string(kOutputWidth) + "x" + std::to_string(kOutputHeight));
     }
+    // The shell's own helpers (its X11 window frames) start the portal before the shell is
+    // ready: by then the portal must find the desktop and the display in its environment.
+    run({"dbus-update-activation-environment", "WAYLAND_DISPLAY=wayland-0", "XDG_CURRENT_DESKTOP",
+         "XDG_SESSION_TYPE", "XDG_DESKTOP_PORTAL_DIR", "DBUS_SYSTEM_BUS_ADDRESS"},
+        10s);
     compositorPid_ = spawn("gnome-shell", argv);
     try {
         waitFor("GNOME Shell's start", 60s, [&] {

@@ -4,6 +4,8 @@
     atspi_drive.py wait APP TITLE     waits until APP shows a frame titled TITLE
     atspi_drive.py press APP BUTTON   waits until a program whose name holds APP shows a button
                                       named BUTTON (a desktop's own dialog), and presses it
+    atspi_drive.py pick APP CHOICE    the person's pick in the desktop's screenshot dialog:
+                                      "screen" (shared) or "cancel"
     atspi_drive.py shot APP CHANGES   presses "Shot", reads the frame's title at each of its
                                       CHANGES title changes, and prints one JSON line:
                                       {"titles": [...], "showing": bool, "active": bool,
@@ -22,7 +24,7 @@ import time
 import gi
 
 gi.require_version("Atspi", "2.0")
-from gi.repository import Atspi, GLib  # noqa: E402
+from gi.repository import Atspi, Gio, GLib  # noqa: E402
 
 warnings.simplefilter("ignore", DeprecationWarning)
 
@@ -98,8 +100,43 @@ def wait(app_name, title, limit=30.0):
     return 1
 
 
+RETURN, ESCAPE, KEY_C = 0xFF0D, 0xFF1B, 0x63
+
+
+def type_keys(keysyms):
+    """Types `keysyms` through Mutter's remote desktop, as a keyboard would."""
+    bus = Gio.bus_get_sync(Gio.BusType.SESSION, None)
+
+    def call(path, iface, method, args=None):
+        return bus.call_sync("org.gnome.Mutter.RemoteDesktop", path, iface, method, args, None,
+                             Gio.DBusCallFlags.NONE, 10000, None)
+
+    path = call("/org/gnome/Mutter/RemoteDesktop", "org.gnome.Mutter.RemoteDesktop",
+                "CreateSession").unpack()[0]
+    session = "org.gnome.Mutter.RemoteDesktop.Session"
+    call(path, session, "Start")
+    try:
+        time.sleep(0.2)  # a focus just moved settles in the shell's own loop
+        for keysym in keysyms:
+            for pressed in (True, False):
+                call(path, session, "NotifyKeyboardKeysym", GLib.Variant("(ub)", (keysym, pressed)))
+    finally:
+        call(path, session, "Stop")
+
+
+def press_by_keyboard(button):
+    """Focuses `button` and types Return at it: GNOME 48's own buttons offer no accessible
+    action."""
+    if not button.get_component_iface().grab_focus():
+        return False
+    type_keys([RETURN])
+    return True
+
+
 def do_press(button):
     action = button.get_action_iface()
+    if action is None or action.get_n_actions() == 0:
+        return press_by_keyboard(button)
     index = 0
     for i in range(action.get_n_actions()):
         if action.get_action_name(i).lower() in ("press", "click", "activate"):
@@ -149,6 +186,47 @@ def press(app_part, name, limit=30.0):
     apps = [desktop.get_child_at_index(i) for i in range(desktop.get_child_count())]
     print("no button %r in %r; programs: %s" % (name, app_part, [a.get_name() for a in apps if a]),
           file=sys.stderr)
+    return 1
+
+
+def shell_screenshot_tool():
+    """Whether GNOME's own screenshot tool is open: its "Screen" choice is on screen."""
+    desktop = Atspi.get_desktop(0)
+    for i in range(desktop.get_child_count()):
+        app = desktop.get_child_at_index(i)
+        if app is not None and app.get_name() == "gnome-shell":
+            label = find_named(app, "Screen", Atspi.Role.LABEL)
+            if label is not None and showing(label):
+                return True
+    return False
+
+
+def pick(app_part, choice, limit=30.0):
+    """The person's pick of what to capture, in whichever dialog the desktop shows: the
+    portal's own (GNOME 43) or the shell's screenshot tool (GNOME 48). `choice` is "screen"
+    (the whole screen, shared) or "cancel"."""
+    end = time.monotonic() + limit
+    while time.monotonic() < end:
+        try:
+            desktop = Atspi.get_desktop(0)
+            apps = [desktop.get_child_at_index(i) for i in range(desktop.get_child_count())]
+            if any(a is not None and app_part in (a.get_name() or "") and
+                   find_button(a, "Cancel") is not None for a in apps):
+                if choice == "cancel":
+                    return press(app_part, "Cancel")
+                for name in ("Options…", "Take Screenshot"):
+                    if press(app_part, name) != 0:
+                        return 1
+                time.sleep(2)  # the dialog hides for the picture, and comes back
+                return press(app_part, "Share")
+            if shell_screenshot_tool():
+                type_keys([ESCAPE] if choice == "cancel" else [KEY_C, RETURN])
+                print("picked")
+                return 0
+        except GLib.Error:
+            pass  # the dialog changed under the walk: look again
+        time.sleep(0.2)
+    print("no dialog to pick in", file=sys.stderr)
     return 1
 
 
@@ -217,6 +295,8 @@ def main(argv):
         return wait(argv[2], argv[3])
     if len(argv) >= 4 and argv[1] == "press":
         return press(argv[2], argv[3])
+    if len(argv) >= 4 and argv[1] == "pick" and argv[3] in ("screen", "cancel"):
+        return pick(argv[2], argv[3])
     if len(argv) >= 4 and argv[1] == "shot":
         return shot(argv[2], int(argv[3]))
     print(__doc__, file=sys.stderr)
