@@ -58,7 +58,7 @@ TEST(EndToEndOptions, NewQualityAndPrefixReachTheNextShot) {
     program.click(kPrefixBox[0] + grow / 2, kPrefixBox[1], *dialog);
     program.run({"xdotool", "type", "--delay", "50", "trip"});
     program.click(kClose[0] + grow, kClose[1], *dialog);
-    ASSERT_FALSE(program.findWindow("^設定$", 2s)) << "閉じる closes the dialog";
+    ASSERT_TRUE(program.waitForWindowGone("^設定$", 5s)) << "閉じる closes the dialog";
     const std::string ini = readText(program.settingsFile());
     EXPECT_NE(ini.find("qualityrange=8"), std::string::npos) << ini;
     EXPECT_NE(ini.find("filenamecheck=1"), std::string::npos) << ini;
@@ -99,7 +99,7 @@ TEST(EndToEndOptions, CapturePageChoicesThenTheShotIsOnTheClipboard) {
     program.click(kPointerBox[0] + grow / 2, kPointerBox[1], *dialog);
     program.click(kClipboardBox[0] + grow / 2, kClipboardBox[1], *dialog);
     program.click(kClose[0] + grow, kClose[1], *dialog);
-    ASSERT_FALSE(program.findWindow("^設定$", 2s)) << "閉じる closes the dialog";
+    ASSERT_TRUE(program.waitForWindowGone("^設定$", 5s)) << "閉じる closes the dialog";
     const std::string ini = readText(program.settingsFile());
     EXPECT_NE(ini.find("[Capture]\nmonitor=2\npointer=1\nclipboard=1\n"), std::string::npos) << ini;
 

@@ -96,6 +96,18 @@ std::optional<unsigned long> Program::findWindow(const std::string& titleRegex,
     return found;
 }
 
+bool Program::waitForWindowGone(const std::string& titleRegex,
+                                std::chrono::milliseconds timeout) const {
+    return pollUntil(
+        timeout,
+        [&] {
+            const CommandResult r =
+                run({"xdotool", "search", "--onlyvisible", "--name", titleRegex});
+            return r.exitCode != 0 || r.output.empty();
+        },
+        kPollInterval);
+}
+
 std::string Program::title(unsigned long window) const {
     Display* dpy = XOpenDisplay(display().c_str());
     if (!dpy)

@@ -105,6 +105,9 @@ public:
     // A visible window whose title matches the regular expression, within the time.
     std::optional<unsigned long> findWindow(const std::string& titleRegex,
                                             std::chrono::milliseconds timeout = 5s) const;
+    // True once no visible window's title matches (a window closed by a click may take a while
+    // to go when the machine is busy).
+    bool waitForWindowGone(const std::string& titleRegex, std::chrono::milliseconds timeout) const;
     // _NET_WM_NAME of a window, as a taskbar reads it.
     std::string title(unsigned long window) const;
     bool waitForTitle(const std::string& title, std::chrono::milliseconds timeout) const;
