@@ -216,7 +216,7 @@ std::string requestScreenshotUri(const PortalWaits& waits, bool interactive,
         // Give the request up, and clean after it should the answer still come.
         if (QCoreApplication::instance())
             listenLate(bus, handle, new LateAnswerCleaner(began, QCoreApplication::instance()));
-        // Still nothing stored: the question was open all along (GNOME drops it unanswered
+        // Still nothing stored: the question was open all along (GNOME 43's portal gives it up
         // after D-Bus's 25 s, and the request then never ends). The request stays open: the
         // portal holds a Close until the question is answered, and then drops the answer, so
         // the picture of a late "Allow" would stay on disk with no one told where.
