@@ -203,40 +203,6 @@ TEST_F(PortalSourceTest, ActiveWindowIsThePicksOfGnomesDialogAndACancelWritesNot
     EXPECT_EQ(leftovers(), before);
 }
 
-TEST_F(PortalSourceTest, APickedWindowIsItsOpaqueFrameInAShadowKeptTranslucent) {
-    setPermission("yes");
-    const auto before = leftovers();
-    const std::string out = session_->runtimeDir() + "/window.png";
-    const pid_t picking = session_->spawn("window", {grab_, "portal", "active", out});
-    const ProcessResult picked = session_->run({drive_, "pick", "portal", "window"}, 90s);
-    if (picked.exitCode == 3) {
-        session_->run({drive_, "pick", "portal", "cancel"}, 90s);
-        waitUntil([&] { return !alive(picking); }, 20s);
-        GTEST_SKIP() << "GNOME 43's portal dialog: " << picked.err;
-    }
-    ASSERT_EQ(picked.exitCode, 0) << picked.err;
-    ASSERT_TRUE(waitUntil([&] { return !alive(picking); }, 20s)) << session_->log("window");
-    const QImage image = QImage(QString::fromStdString(out)).convertToFormat(QImage::Format_ARGB32);
-    fs::remove(out);
-    ASSERT_FALSE(image.isNull()) << session_->log("window");
-    // The opaque pixels are the window's frame: its client-side title bar above the pattern, as
-    // wide as the pattern. GNOME 48 adds the shadow's band around it, translucent (an opaque
-    // band, black as it was once, would widen the frame).
-    QRect frame;
-    for (int y = 0; y < image.height(); ++y)
-        for (int x = 0; x < image.width(); ++x)
-            if (qAlpha(image.pixel(x, y)) == 255)
-                frame |= QRect(x, y, 1, 1);
-    EXPECT_EQ(frame.width(), WaylandSession::kPatternWidth) << session_->log("window");
-    const QImage window = image.copy(frame).convertToFormat(QImage::Format_RGB32);
-    const auto content = findPattern(window);
-    ASSERT_TRUE(content);
-    expectBars(window, *content);
-    EXPECT_EQ(content->x, 0);
-    EXPECT_EQ(content->y + WaylandSession::kPatternHeight, frame.height());
-    EXPECT_EQ(leftovers(), before);
-}
-
 // Two monitors: the portal's picture holds both, and the grab is GNOME's primary one, or both.
 class PortalTwoMonitorsTest : public PortalSourceTest {
 protected:
