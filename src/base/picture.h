@@ -27,6 +27,9 @@ struct Picture {
     uint32_t redMask = 0xff0000;
     uint32_t greenMask = 0x00ff00;
     uint32_t blueMask = 0x0000ff;
+    // Where a pixel's opacity sits, not multiplied into the colours (above 8 bits per pixel); 0
+    // for a picture opaque throughout, as every screen is. A window picked with its shadow has it.
+    uint32_t alphaMask = 0;
     size_t stride = 0;                  // bytes from one row to the next
     const uint8_t* pixels = nullptr;    // top row first
     std::shared_ptr<const void> owner;  // keeps the pixel memory alive (owned buffer or X image)

@@ -7,6 +7,7 @@
 #include "core/jpeg.h"
 #include "core/outfile.h"
 #include "core/png.h"
+#include "core/row_converter.h"
 #include "core/webp.h"
 
 namespace kvr {
@@ -14,15 +15,15 @@ namespace kvr {
 namespace {
 
 const ImageFormat kFormats[] = {
-    {SaveFormat::Jpeg, "jpeg", ".jpg", 'J', "image/jpeg", true, -1,
+    {SaveFormat::Jpeg, "jpeg", ".jpg", 'J', "image/jpeg", true, -1, false,
      [](const Picture& p, ByteSink& sink, const JpegOptions& jpeg) {
          writeJpeg(p, sink, jpeg.quality, jpeg.grey);
      }},
-    {SaveFormat::Bmp, "bmp", ".bmp", 'B', "image/bmp", false, 0,
+    {SaveFormat::Bmp, "bmp", ".bmp", 'B', "image/bmp", false, 0, false,
      [](const Picture& p, ByteSink& sink, const JpegOptions&) { writeBmp(p, sink); }},
-    {SaveFormat::Png, "png", ".png", 'P', "image/png", true, 1,
+    {SaveFormat::Png, "png", ".png", 'P', "image/png", true, 1, true,
      [](const Picture& p, ByteSink& sink, const JpegOptions&) { writePng(p, sink); }},
-    {SaveFormat::Webp, "webp", ".webp", 'W', "image/webp", true, 2,
+    {SaveFormat::Webp, "webp", ".webp", 'W', "image/webp", true, 2, true,
      [](const Picture& p, ByteSink& sink, const JpegOptions&) { writeWebp(p, sink); }},
 };
 
@@ -61,8 +62,9 @@ SaveFormat losslessFormatSaved(int32_t value) {
 
 void writePicture(const Picture& picture, SaveFormat format, ByteSink& sink,
                   const JpegOptions& jpeg) {
+    const ImageFormat& row = formatOf(format);
     if (!picture.empty())
-        formatOf(format).write(picture, sink, jpeg);
+        row.write(row.keepsAlpha ? picture : opaqueFrame(picture), sink, jpeg);
 }
 
 void writePicture(const Picture& picture, SaveFormat format, OutputFile& file,

@@ -27,6 +27,9 @@ struct ImageFormat {
     const char* mediaType;
     bool makesFolder;  // a missing output folder is made (one level); BMP leaves it as it is
     int savedAs;       // [Save] png, the lossless choice: its value; -1 for JPEG
+    // The file keeps a picture's transparency; without, a picture with alpha (a window with its
+    // shadow) is cut to its opaque frame (opaqueFrame), as a shadow without alpha is black.
+    bool keepsAlpha;
     // Encodes a non-empty picture into the sink, rows streamed where the format allows it.
     // Raises the writer's own errors (KvrError) and the sink's.
     void (*write)(const Picture& picture, ByteSink& sink, const JpegOptions& jpeg);

@@ -58,27 +58,32 @@ private:
 };
 
 int widestChannel(const Picture& p) {
-    return std::max(
-        {std::popcount(p.redMask), std::popcount(p.greenMask), std::popcount(p.blueMask)});
+    return std::max({std::popcount(p.redMask), std::popcount(p.greenMask),
+                     std::popcount(p.blueMask), std::popcount(p.alphaMask)});
 }
 
 // How the picture goes into the file.
 struct Layout {
     bool palette = false;
-    bool grey = false;  // a palette that is the grey ramp: plain grey, no PLTE
-    int bitDepth = 8;   // of a channel, or of an index
+    bool grey = false;   // a palette that is the grey ramp: plain grey, no PLTE
+    bool alpha = false;  // true colour with alpha (a window's translucent shadow)
+    int bitDepth = 8;    // of a channel, or of an index
     size_t rowBytes = 0;
 
     explicit Layout(const Picture& p) {
         palette = p.bitsPerPixel <= 8;
         grey = p.bitsPerPixel == 8 && isGreyRamp(p.palette);
+        alpha = !palette && p.alphaMask != 0;
         if (palette)
             bitDepth = p.bitsPerPixel;
         else if (widestChannel(p) > 8)
             bitDepth = 16;
-        const int bitsPerPixel = palette ? bitDepth : bitDepth * 3;
+        const int bitsPerPixel = palette ? bitDepth : bitDepth * channels();
         rowBytes = (size_t(p.width) * bitsPerPixel + 7) / 8;
     }
+    int channels() const { return palette ? 1 : alpha ? 4 : 3; }
+    // Bytes of one pixel, the distance the filters look back (0 for indices).
+    size_t step() const { return palette ? 0 : size_t(bitDepth / 8 * channels()); }
 };
 
 void writeHeaders(const Picture& p, const Layout& layout, const RowConverter& converter,
@@ -87,7 +92,7 @@ void writeHeaders(const Picture& p, const Layout& layout, const RowConverter& co
     put32(ihdr, uint32_t(p.width));
     put32(ihdr + 4, uint32_t(p.height));
     ihdr[8] = uint8_t(layout.bitDepth);
-    ihdr[9] = layout.grey ? 0 : layout.palette ? 3 : 2;
+    ihdr[9] = layout.grey ? 0 : layout.palette ? 3 : layout.alpha ? 6 : 2;
     chunks.write("IHDR", ihdr, sizeof ihdr);
     // The screen's colours are taken as sRGB, as every desktop shows them.
     const uint8_t intent = 0;  // perceptual
@@ -98,10 +103,11 @@ void writeHeaders(const Picture& p, const Layout& layout, const RowConverter& co
         const auto width = [&](uint32_t mask) {
             return uint8_t(std::clamp(std::popcount(mask), 1, layout.bitDepth));
         };
-        const uint8_t bits[] = {width(p.redMask), width(p.greenMask), width(p.blueMask)};
-        if (std::any_of(std::begin(bits), std::end(bits),
-                        [&](uint8_t b) { return b != layout.bitDepth; }))
-            chunks.write("sBIT", bits, sizeof bits);
+        const uint8_t bits[] = {width(p.redMask), width(p.greenMask), width(p.blueMask),
+                                width(p.alphaMask)};
+        const size_t count = size_t(layout.channels());
+        if (std::any_of(bits, bits + count, [&](uint8_t b) { return b != layout.bitDepth; }))
+            chunks.write("sBIT", bits, count);
     }
     if (const uint32_t density = pixelsPerMetre(p)) {
         uint8_t phys[9];
@@ -127,9 +133,9 @@ void fileRow(const Layout& layout, const RowConverter& converter, int y, uint8_t
         std::memset(out, 0, layout.rowBytes);
         converter.packIndices(y, out);
     } else if (layout.bitDepth == 16) {
-        converter.toRgb16(y, out);
+        layout.alpha ? converter.toRgba16(y, out) : converter.toRgb16(y, out);
     } else {
-        converter.toRgb(y, out);
+        layout.alpha ? converter.toRgba(y, out) : converter.toRgb(y, out);
     }
 }
 
@@ -171,7 +177,7 @@ void filterRow(Filter filter, const uint8_t* cur, const uint8_t* previous, size_
 Filter chooseFilter(const Layout& layout, const RowConverter& converter, int height) {
     if (layout.palette)
         return kNone;
-    const size_t size = layout.rowBytes, step = size_t(layout.bitDepth / 8 * 3);
+    const size_t size = layout.rowBytes, step = layout.step();
     std::vector<uint8_t> above(size), row(size), line(size + 1);
     const Filter candidates[] = {kSub, kUp, kAverage};
     uint64_t cost[std::size(candidates)] = {};
@@ -202,7 +208,7 @@ public:
     void run(const Layout& layout, const RowConverter& converter, Filter filter, int first,
              int last, bool endsStream) {
         const size_t size = layout.rowBytes, line = size + 1;
-        const size_t step = layout.palette ? 0 : size_t(layout.bitDepth / 8 * 3);
+        const size_t step = layout.step();
         raw_.resize(line * size_t(last - first));
         previous_.assign(size, 0);
         current_.resize(size);

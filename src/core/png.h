@@ -1,6 +1,7 @@
 #pragma once
-// PNG files: true colour at 8 or 16 bits a channel, or a palette at 8 bits per pixel or fewer;
-// never an alpha channel. Rows are filtered, compressed and written as they are converted.
+// PNG files: true colour at 8 or 16 bits a channel (with alpha where the picture has it), or a
+// palette at 8 bits per pixel or fewer. Rows are filtered, compressed and written as they are
+// converted.
 #include <string>
 
 #include "base/picture.h"

@@ -1,5 +1,6 @@
 #include "core/row_converter.h"
 
+#include <algorithm>
 #include <bit>
 #include <cstring>
 
@@ -69,6 +70,7 @@ RowConverter::RowConverter(const Picture& picture) : picture_(picture) {
     setUp(red_, picture.redMask);
     setUp(green_, picture.greenMask);
     setUp(blue_, picture.blueMask);
+    setUp(alpha_, picture.alphaMask);
     if (bpp == 16) {
         table16_.resize(65536 * 3);
         for (uint32_t v = 0; v < 65536; ++v) {
@@ -177,18 +179,39 @@ void RowConverter::toRgb(int y, uint8_t* out) const {
 }
 
 void RowConverter::toRgb16(int y, uint8_t* out) const {
+    wide16(y, out, false);
+}
+
+void RowConverter::toRgba16(int y, uint8_t* out) const {
+    wide16(y, out, true);
+}
+
+void RowConverter::wide16(int y, uint8_t* out, bool withAlpha) const {
     const uint8_t* row = picture_.row(y);
-    const Channel* channels[] = {&red_, &green_, &blue_};
+    const Channel* channels[] = {&red_, &green_, &blue_, &alpha_};
+    const size_t count = withAlpha ? 4 : 3;
     for (int x = 0; x < picture_.width; ++x) {
         const uint32_t v = pixelAt(row, x);
-        for (const Channel* ch : channels) {
+        for (size_t c = 0; c < count; ++c) {
+            const Channel* ch = channels[c];
             const uint64_t max = ch->bits ? (uint64_t(1) << ch->bits) - 1 : 1;
-            const uint64_t value = ch->bits ? (v >> ch->shift) & max : 0;
+            // No alpha: opaque.
+            const uint64_t value = ch->bits ? (v >> ch->shift) & max : c == 3 ? max : 0;
             const auto wide = uint32_t((value * 65535 + max / 2) / max);
             *out++ = uint8_t(wide >> 8);
             *out++ = uint8_t(wide);
         }
     }
+}
+
+void RowConverter::toRgba(int y, uint8_t* out, bool bgra) const {
+    const uint8_t* row = picture_.row(y);
+    const bool alpha = alpha_.bits > 0 && picture_.bitsPerPixel > 8;
+    eachColour(y, [&](int x, uint8_t b, uint8_t g, uint8_t r) {
+        uint8_t* o = out + size_t(x) * 4;
+        o[0] = bgra ? b : r, o[1] = g, o[2] = bgra ? r : b;
+        o[3] = alpha ? alpha_.scale(pixelAt(row, x) & picture_.alphaMask) : 0xff;
+    });
 }
 
 void RowConverter::toBgrx(int y, uint8_t* out) const {
@@ -238,7 +261,41 @@ void RowConverter::toBgr555(int y, uint8_t* out) const {
     });
 }
 
-Picture greyPicture(const Picture& picture) {
+Picture opaqueFrame(const Picture& picture) {
+    Picture frame = picture;
+    frame.alphaMask = 0;
+    if (picture.alphaMask == 0 || picture.empty() || picture.bitsPerPixel % 8 != 0 ||
+        picture.bitsPerPixel < 16)
+        return frame;
+    const RowConverter converter(picture);
+    const uint32_t opaque = picture.alphaMask;
+    int left = picture.width, right = -1, top = -1, bottom = -1;
+    for (int y = 0; y < picture.height; ++y) {
+        const uint8_t* row = picture.row(y);
+        int first = 0, last = picture.width - 1;
+        while (first < picture.width && (converter.pixelAt(row, first) & opaque) != opaque)
+            ++first;
+        if (first == picture.width)
+            continue;
+        while ((converter.pixelAt(row, last) & opaque) != opaque)
+            --last;
+        left = std::min(left, first);
+        right = std::max(right, last);
+        top = top < 0 ? y : top;
+        bottom = y;
+    }
+    if (right < 0)
+        return frame;
+    const size_t bytesPerPixel = size_t(picture.bitsPerPixel / 8);
+    frame.pixels = picture.row(top) + size_t(left) * bytesPerPixel;
+    frame.width = right - left + 1;
+    frame.height = bottom - top + 1;
+    return frame;
+}
+
+Picture greyPicture(const Picture& source) {
+    // Grey keeps no transparency.
+    const Picture picture = opaqueFrame(source);
     Picture grey = makeOwnedPicture(picture.width, picture.height, 8, size_t(picture.width));
     grey.dotsPerInch = picture.dotsPerInch;
     grey.palette.resize(256);

@@ -47,7 +47,7 @@ void writeWebp(const Picture& picture, ByteSink& sink, int method) {
         throw KvrError(text::kWebpError,
                        {std::to_string(int(VP8_ENC_ERROR_INVALID_CONFIGURATION))});
     config.lossless = 1;
-    config.exact = 1;  // nothing is transparent, but no pixel may be altered either
+    config.exact = 1;  // no pixel altered, not even the colour under a transparent one
     config.method = method;
     config.quality = 0;  // for lossless: how hard to look; the method sets the pace
     pic.use_argb = 1;
@@ -59,15 +59,18 @@ void writeWebp(const Picture& picture, ByteSink& sink, int method) {
         throw KvrError(text::kNoResources, {});
     const PictureOwner owner{&pic};
     try {
-        // libwebp takes the whole picture as opaque ARGB words.
+        // libwebp takes the whole picture as ARGB words (opaque where the picture has no alpha).
         const RowConverter converter(picture);
-        std::vector<uint8_t> bgr(size_t(picture.width) * 3);
+        std::vector<uint8_t> bgra(size_t(picture.width) * 4);
         for (int y = 0; y < picture.height; ++y) {
-            converter.toBgr(y, bgr.data());
+            if (picture.alphaMask)
+                converter.toRgba(y, bgra.data(), true);
+            else
+                converter.toBgrx(y, bgra.data());
             uint32_t* argb = pic.argb + size_t(y) * size_t(pic.argb_stride);
             for (int x = 0; x < picture.width; ++x) {
-                const uint8_t* p = &bgr[size_t(x) * 3];
-                argb[x] = 0xff000000u | uint32_t(p[2]) << 16 | uint32_t(p[1]) << 8 | p[0];
+                const uint8_t* p = &bgra[size_t(x) * 4];
+                argb[x] = uint32_t(p[3]) << 24 | uint32_t(p[2]) << 16 | uint32_t(p[1]) << 8 | p[0];
             }
         }
     } catch (const std::bad_alloc&) {

@@ -1,5 +1,5 @@
 #pragma once
-// WebP files through libwebp: lossless, every pixel exact, no alpha.
+// WebP files through libwebp: lossless, every pixel exact, alpha where the picture has it.
 #include "base/picture.h"
 
 namespace kvr {

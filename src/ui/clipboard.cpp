@@ -23,14 +23,16 @@ const QString kPng = QStringLiteral("image/png");
 const QString kWebp = QStringLiteral("image/webp");
 constexpr int kActivationWaitMs = 3000;
 
-// The image's BGR888 rows as a picture for our own writers (the image keeps them).
+// The image's BGR888 (or ARGB32) rows as a picture for our own writers (the image keeps them).
 Picture pictureOfImage(const QImage& image) {
     Picture picture;
     picture.width = image.width();
     picture.height = image.height();
-    picture.bitsPerPixel = 24;
+    picture.bitsPerPixel = image.depth();
     picture.stride = size_t(image.bytesPerLine());
     picture.pixels = image.constBits();
+    if (image.hasAlphaChannel())
+        picture.alphaMask = 0xff000000;
     return picture;
 }
 
@@ -38,7 +40,8 @@ Picture pictureOfImage(const QImage& image) {
 class ShotMimeData final : public QMimeData {
 public:
     ShotMimeData(QImage image, const QString& path)
-        : image_(image.convertToFormat(QImage::Format_BGR888)) {
+        : image_(image.convertToFormat(image.hasAlphaChannel() ? QImage::Format_ARGB32
+                                                               : QImage::Format_BGR888)) {
         setUrls({QUrl::fromLocalFile(path)});
     }
     QStringList formats() const override { return QStringList{kPng, kWebp} + QMimeData::formats(); }
@@ -79,8 +82,15 @@ private:
 QImage imageOfPicture(const Picture& picture) {
     if (picture.empty())
         return {};
-    QImage image(picture.width, picture.height, QImage::Format_BGR888);
     const RowConverter rows(picture);
+    if (picture.alphaMask) {
+        // A window with its translucent shadow: ARGB32 is blue, green, red, alpha in memory.
+        QImage image(picture.width, picture.height, QImage::Format_ARGB32);
+        for (int y = 0; y < picture.height; ++y)
+            rows.toRgba(y, image.scanLine(y), true);
+        return image;
+    }
+    QImage image(picture.width, picture.height, QImage::Format_BGR888);
     for (int y = 0; y < picture.height; ++y)
         rows.toBgr(y, image.scanLine(y));
     return image;  // BGR888: blue, green, red in memory, as the converter's rows

@@ -11,8 +11,8 @@ class QWidget;
 
 namespace kvr {
 
-// The picture as 8-bit RGB, whatever the source's format; taken right after the grab, while
-// the source's pixels are still valid.
+// The picture as 8-bit RGB (ARGB where it has alpha: a window with its shadow), whatever the
+// source's format; taken right after the grab, while the source's pixels are still valid.
 QImage imageOfPicture(const Picture& picture);
 
 // Puts the shot on the clipboard once window is active again: a Wayland compositor gives the

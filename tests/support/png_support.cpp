@@ -54,15 +54,17 @@ DecodedPng decodePng(const std::string& path) {
     png_read_update_info(png, info);
     const size_t rowBytes = png_get_rowbytes(png, info);
     const int channels = png_get_channels(png, info);
-    if (channels != 3)
-        throw std::runtime_error("not three channels");
+    if (channels != (d.colourType == PNG_COLOR_TYPE_RGB_ALPHA ? 4 : 3))
+        throw std::runtime_error("not three channels, nor four with alpha");
     std::vector<uint8_t> row(rowBytes);
     d.rgb.reserve(size_t(d.width) * d.height * 3);
     for (int r = 0; r < d.height; ++r) {
         png_read_row(png, row.data(), nullptr);
-        for (size_t i = 0; i < size_t(d.width) * 3; ++i)
-            d.rgb.push_back(d.bitDepth == 16 ? reinterpret_cast<const uint16_t*>(row.data())[i]
-                                             : row[i]);
+        for (size_t i = 0; i < size_t(d.width) * size_t(channels); ++i) {
+            const uint16_t value =
+                d.bitDepth == 16 ? reinterpret_cast<const uint16_t*>(row.data())[i] : row[i];
+            (channels == 4 && i % 4 == 3 ? d.alpha : d.rgb).push_back(value);
+        }
     }
     png_read_end(png, nullptr);
     return d;

@@ -10,8 +10,9 @@ struct DecodedPng {
     int width = 0;
     int height = 0;
     int bitDepth = 0;
-    int colourType = 0;           // 0 grey, 2 true colour, 3 palette
+    int colourType = 0;           // 0 grey, 2 true colour, 3 palette, 6 true colour with alpha
     std::vector<uint16_t> rgb;    // three values a pixel, top row first, at the file's depth
+    std::vector<uint16_t> alpha;  // one a pixel with colour type 6, else empty
     uint32_t pixelsPerMetre = 0;  // from pHYs; 0 without one
     bool srgb = false;
 };

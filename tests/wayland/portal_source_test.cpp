@@ -1,6 +1,7 @@
 // The portal source on a headless GNOME Shell: GNOME's question comes before the countdown, and
 // the picture after "Allow" is the screen without it; a question left unanswered says so and
-// leaves no picture behind even when the user allows it later; a refusal says how to be asked
+// leaves no picture behind even when the user allows it later; one the portal gave up on stays
+// on screen storing nothing, and the next shot asks anew; a refusal says how to be asked
 // again, and that way works; the whole screen is the screen's real pixels; the portal's files are
 // removed; the active window is the person's pick in GNOME's own dialog, and a cancel writes
 // nothing.
@@ -106,6 +107,34 @@ TEST_F(PortalSourceTest, AWaitGivenUpLeavesNoPictureWhenTheUserAllowsLater) {
     waitUntil([&] { return !alive(pid); }, 60s);
     EXPECT_FALSE(fs::exists(out));
     EXPECT_EQ(leftovers(), before) << session_->log("late");
+}
+
+TEST_F(PortalSourceTest, AQuestionLeftUnansweredGetsTheProgramsMessageAndIsAskedAgainOnceGone) {
+    setPermission(nullptr);
+    // The program's own wait for the question (30 s) outlasts the portal's (D-Bus's 25 s).
+    const pid_t pid =
+        session_->spawn("unanswered", {grab_, "portal", "all", session_->runtimeDir() + "/u.png"});
+    ASSERT_TRUE(waitUntil([&] { return !alive(pid); }, 45s)) << session_->log("unanswered");
+    const std::string message = session_->log("unanswered");
+    if (message.find(text::kPortalQuestionLeftOpen) != std::string::npos) {
+        // GNOME 48: the portal gave the question up; the shell still shows it and refuses any
+        // other question while it does.
+        const Grab refused = runGrab(*session_, grab_, "portal", "all");
+        EXPECT_NE(refused.process.err.find(text::kPortalQuestionLeftOpen), std::string::npos)
+            << refused.process.err;
+    } else {
+        // GNOME 43's portal never answers; the program's own wait ends.
+        EXPECT_NE(message.find(text::kPortalQuestionUnanswered), std::string::npos) << message;
+    }
+    // The question is still on screen, and what its buttons give now is kept nowhere.
+    press("Allow");
+    std::this_thread::sleep_for(2s);
+    EXPECT_EQ(screenshotPermission(*session_), "");
+    // Once it is gone, the next shot asks anew.
+    const std::string out = session_->runtimeDir() + "/asked-again.png";
+    allowAndExpectPicture(session_->spawn("asked-again", {grab_, "portal", "all", out}),
+                          "asked-again");
+    fs::remove(out);
 }
 
 TEST_F(PortalSourceTest, ARefusalSaysHowToBeAskedAgainAndThatWorks) {

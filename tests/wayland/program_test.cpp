@@ -493,6 +493,50 @@ TEST_F(ProgramTest, ShotOfTheWholeScreenLeavesTheWindowOutAndBringsItBack) {
     }
 }
 
+// GNOME 48's screenshot tool hands the window over in its shadow, the shadow's pixels
+// transparent: a PNG file keeps them so around the window's opaque frame, a JPEG file holds the
+// frame alone (once, a black band of 11 pixels all round).
+TEST_F(ProgramTest, OneshotOfAWindowPickedInGnome48KeepsItsShadowInPngAndCutsItInJpeg) {
+    if (kCompositor != Compositor::Gnome)
+        GTEST_SKIP() << "GNOME's screenshot tool";
+    const ProcessResult version = session_->run({"gnome-shell", "--version"}, 20s);
+    const auto number = version.out.find_first_of("0123456789");
+    if (number == std::string::npos || std::stoi(version.out.substr(number)) < 48)
+        GTEST_SKIP() << version.out.substr(0, version.out.find('\n'))
+                     << ": its portal dialog's window choice is not driven here";
+    // The opaque pixels' bounds in a picture.
+    const auto opaque = [](const QImage& image) {
+        QRect frame;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                if (qAlpha(image.pixel(x, y)) == 255)
+                    frame |= QRect(x, y, 1, 1);
+        return frame;
+    };
+    pickInPortalDialog("window");
+    const Shot pngShot = oneshot("window.png", true);
+    ASSERT_EQ(pngShot.process.exitCode, 0) << pngShot.process.err;
+    QImage png;
+    ASSERT_TRUE(png.loadFromData(pngShot.file.data(), int(pngShot.file.size()), "PNG"));
+    ASSERT_TRUE(png.hasAlphaChannel());
+    png = png.convertToFormat(QImage::Format_ARGB32);
+    const QRect frame = opaque(png);
+    EXPECT_EQ(frame.width(), WaylandSession::kPatternWidth);
+    EXPECT_GT(png.width(), frame.width()) << "no shadow around the window";
+    EXPECT_EQ(qAlpha(png.pixel(0, png.height() / 2)), 0) << "the shadow is not transparent";
+    const QImage window = png.copy(frame).convertToFormat(QImage::Format_RGB32);
+    const auto content = findPattern(window);
+    ASSERT_TRUE(content);
+    expectBars(window, *content);
+
+    pickInPortalDialog("window");
+    const Shot jpegShot = oneshot("window.jpg", true);
+    ASSERT_EQ(jpegShot.process.exitCode, 0) << jpegShot.process.err;
+    const QImage jpeg = decodeToImage(jpegShot.file);
+    EXPECT_EQ(jpeg.size(), frame.size());
+    EXPECT_TRUE(closeTo(jpeg, window, 24));
+}
+
 TEST_F(ProgramTest, ShotOfTheActiveWindowTakesTheWindowBelowOrThePersonsPick) {
     if (kCompositor == Compositor::Sway)
         session_->run({"swaymsg", "[title=\"^kvr-test-pattern$\"] focus"});

@@ -58,8 +58,10 @@ int main(int argc, char** argv) {
         const kvr::Picture p = source->grab(request);
         const auto ms =
             std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0);
-        // Every source here gives 32-bit 0x00RRGGBB words, the layout of QImage's RGB32.
-        const QImage image(p.pixels, p.width, p.height, qsizetype(p.stride), QImage::Format_RGB32);
+        // Every source here gives 32-bit 0x00RRGGBB words, the layout of QImage's RGB32; a
+        // picked window with its shadow 0xAARRGGBB, ARGB32's.
+        const QImage image(p.pixels, p.width, p.height, qsizetype(p.stride),
+                           p.alphaMask ? QImage::Format_ARGB32 : QImage::Format_RGB32);
         if (!image.save(QString::fromLocal8Bit(argv[3]), "PNG")) {
             std::fprintf(stderr, "cannot write %s\n", argv[3]);
             return 3;

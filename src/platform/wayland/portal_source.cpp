@@ -216,7 +216,7 @@ std::string requestScreenshotUri(const PortalWaits& waits, bool interactive,
         // Give the request up, and clean after it should the answer still come.
         if (QCoreApplication::instance())
             listenLate(bus, handle, new LateAnswerCleaner(began, QCoreApplication::instance()));
-        // Still nothing stored: the question was open all along (GNOME drops it unanswered
+        // Still nothing stored: the question was open all along (GNOME 43's portal gives it up
         // after D-Bus's 25 s, and the request then never ends). The request stays open: the
         // portal holds a Close until the question is answered, and then drops the answer, so
         // the picture of a late "Allow" would stay on disk with no one told where.
@@ -266,27 +266,15 @@ QImage pictureOfAnswer(const std::string& uri, const timespec& began) {
     return std::move(*picture);
 }
 
-// A picked window with the shadow GNOME draws around it, transparent in the portal's picture:
-// only the window's opaque frame, as the files hold no transparency (the shadow would be black).
-QImage opaqueFrameOf(const QImage& image) {
-    if (!image.hasAlphaChannel())
-        return image;
-    const QImage argb = image.convertToFormat(QImage::Format_ARGB32);
-    int left = argb.width(), right = -1, top = argb.height(), bottom = -1;
+// Whether any pixel of a picture is less than opaque (a picked window's shadow).
+bool translucent(const QImage& argb) {
     for (int y = 0; y < argb.height(); ++y) {
         const auto* row = reinterpret_cast<const QRgb*>(argb.constScanLine(y));
-        for (int x = 0; x < argb.width(); ++x) {
-            if (qAlpha(row[x]) == 255) {
-                left = std::min(left, x);
-                right = std::max(right, x);
-                top = std::min(top, y);
-                bottom = std::max(bottom, y);
-            }
-        }
+        for (int x = 0; x < argb.width(); ++x)
+            if (qAlpha(row[x]) != 255)
+                return true;
     }
-    if (right < 0)
-        return image;  // nothing opaque: not a window's picture, kept as it came
-    return argb.copy(left, top, right - left + 1, bottom - top + 1);
+    return false;
 }
 
 // Whether the bus has the screenshot portal at all (its interactive dialog comes with it).
@@ -466,8 +454,13 @@ public:
         const bool picked = request.mode == ShotMode::ActiveWindow;
         const timespec began = portalRequestBegins();
         QImage image = pictureOfAnswer(requestScreenshotUri(waits_, picked, began), began);
-        if (picked)
-            image = opaqueFrameOf(image);
+        // GNOME's picture of a window holds its shadow as translucent pixels: kept, for the
+        // files that keep them; the others take the window's opaque frame.
+        if (picked && image.hasAlphaChannel()) {
+            auto argb = std::make_shared<QImage>(image.convertToFormat(QImage::Format_ARGB32));
+            if (translucent(*argb))
+                return pictureOfRgb32(std::move(argb), true);
+        }
         // A picked window is as the person chose it; all monitors is the portal's picture.
         if (!picked && request.monitor == MonitorChoice::Primary) {
             if (auto area = primaryPixelsIn(image.width(), image.height(), desktopMonitors())) {

@@ -17,9 +17,11 @@ namespace kvr {
 // How long a grab waits for the portal's answer. A portal answers a non-interactive call within
 // a second; 30 s also covers a backend that is slow to start (the portal itself gives up on a
 // backend after D-Bus's 25 s). GNOME instead asks the user, once, whether programs may take
-// screenshots, and answers only when they have decided; it drops an unanswered question after
-// the same 25 s and then never answers. The desktop's own screenshot dialog is the person's to
-// use: that wait is long, and ends only for a portal that hangs or a person who left.
+// screenshots, and answers only when they have decided; its portal gives up on an unanswered
+// question after the same 25 s (GNOME 43 then never answers, GNOME 48 answers 2), while the
+// question stays on screen and stores nothing its buttons give. The desktop's own screenshot
+// dialog is the person's to use: that wait is long, and ends only for a portal that hangs or a
+// person who left.
 struct PortalWaits {
     std::chrono::milliseconds answer = std::chrono::seconds(30);
     std::chrono::milliseconds question = std::chrono::seconds(30);
