@@ -201,6 +201,14 @@
         <translation>Shooting</translation>
     </message>
     <message>
+        <source>中止 (%1)</source>
+        <translation>Cancel (%1)</translation>
+    </message>
+    <message>
+        <source>カウントダウンを中止</source>
+        <translation>Stop the countdown</translation>
+    </message>
+    <message>
         <source>エラー</source>
         <translation>Error</translation>
     </message>

@@ -12,6 +12,9 @@ namespace kvr::text {
 inline constexpr char kTitle[] = "Kelvoro";
 inline constexpr char kCountdown[] = "%1秒前";
 inline constexpr char kShooting[] = "撮影中";
+// "Shot" while a countdown runs and the window is back on screen: pressing it stops the count.
+inline constexpr char kCancelCountdown[] = "中止 (%1)";
+inline constexpr char kCancelCountdownName[] = "カウントダウンを中止";
 
 // Message boxes.
 inline constexpr char kErrorCaption[] = "エラー";

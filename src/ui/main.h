@@ -60,6 +60,8 @@ public:
     void SpeedButtonInfClick();
     void ShotBtnClick();
     void Timer1Timer();
+    // Stops a running countdown: no grab, no file, the window back as it was.
+    void CancelCountdown();
 
     // The shot, fed with this window's choices; shows the box when no name is free.
     void ShotNow();
@@ -74,6 +76,12 @@ protected:
 
 private:
     void setTimerText(int32_t seconds);
+    // "Shot" as it reads at rest, or as "中止 (N)" while a countdown can be stopped.
+    void showShotButton();
+    // Brought back during the countdown (from the taskbar): on screen and active again, it stays
+    // until the grab and "Shot" becomes the way to stop the count.
+    void watchForComeBack();
+    void offerCancel();
     // The second "Save Type" button reads "BMP" or "PNG", as it writes.
     void showLosslessFormat();
     // Writes type, save and timer to kvr.ini; raises KvrError when the write is refused.
@@ -92,7 +100,10 @@ private:
     std::unique_ptr<Ui::TForm1> ui_;
     bool hiddenForCountdown_ = false;     // hidden instead of minimised (no window manager)
     bool minimisedForCountdown_ = false;  // minimised by us for this countdown
-    bool exitSaved_ = false;              // "×" has saved the choices and is ending the program
-    bool ending_ = false;                 // a close or a signal is ending the program
+    bool cancelOffered_ = false;          // back on screen during the countdown, "中止 (N)"
+    bool seenOffScreen_ = false;          // the minimise of this countdown has taken effect
+    QTimer* comeBackWatch_;
+    bool exitSaved_ = false;  // "×" has saved the choices and is ending the program
+    bool ending_ = false;     // a close or a signal is ending the program
     bool quitOnLastWindowClosed_ = true;
 };

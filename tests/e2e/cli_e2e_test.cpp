@@ -1,9 +1,11 @@
 // `kvr --shot` on an X server: files, folders with the window's names, stdout, exit statuses,
 // and the clipboard read back with xclip.
 #include <gtest/gtest.h>
+#include <signal.h>
 
 #include <cstdlib>
 #include <random>
+#include <thread>
 #include <sstream>
 
 #include "e2e_support.h"
@@ -177,6 +179,25 @@ TEST_F(CommandLine, FailsAtOnceForWhatItKnowsBeforeTheDelay) {
         GTEST_SKIP() << "no mount namespace here: " << r.err;
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("/proc/self/exe"), std::string::npos) << r.err;
+}
+
+// Ctrl+C or SIGTERM during the delay ends it as the signal does (130, 143 in a shell): nothing
+// grabbed, no file, no notification.
+TEST_F(CommandLine, StopsDuringTheDelayOnCtrlCOrSigterm) {
+    for (const int signal : {SIGINT, SIGTERM}) {
+        SCOPED_TRACE(signal);
+        const fs::path folder = program_.root() / ("stopped" + std::to_string(signal));
+        fs::create_directory(folder);
+        Process p(Command({(program_.folder() / "kvr").string(), "-d", "30", "-o", folder.string()},
+                          {"DISPLAY=" + program_.display(), "HOME=" + program_.home().string(),
+                           "XDG_CONFIG_HOME=" + program_.configHome().string(),
+                           "DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent"}));
+        std::this_thread::sleep_for(1500ms);
+        ASSERT_FALSE(p.exitStatus()) << "ended before the delay";
+        kill(p.pid(), signal);
+        EXPECT_EQ(p.waitForExit(5s), 128 + signal);
+        EXPECT_TRUE(entries(folder).empty());
+    }
 }
 
 TEST_F(CommandLine, ClipboardServedAfterTheCommandReturns) {

@@ -288,6 +288,63 @@ TEST_F(SelfTimer, WindowLeftOnScreenDuringTheCountIsHiddenForTheShot) {
     EXPECT_EQ(picturesWritten().size(), 2u);
 }
 
+// Brought back from the taskbar during the count, "Shot" reads "中止 (N)"; it, or Esc, stops the
+// count: no picture, the window as it was.
+TEST_F(SelfTimer, RestoredDuringTheCountItStopsByButtonOrEsc) {
+    for (const bool byEsc : {false, true}) {
+        SCOPED_TRACE(byEsc ? "Esc" : "button");
+        auto form = showForm();
+        button(*form, "SpeedButtonALL").click();
+        for (int i = 0; i < 9; ++i)  // 10 seconds: time enough to come back
+            form->findChild<QWidget*>("UpDown1")->findChild<QToolButton*>("UpDownUp")->click();
+        XClient x;
+        QToolButton& shot = button(*form, "SpeedButtonSHOT");
+        shot.click();
+        ASSERT_TRUE(waitForState(x, form->winId(), kIconicState));
+        EXPECT_FALSE(shot.isEnabled());
+        EXPECT_EQ(shot.text(), "Shot");
+        QTest::qWait(300);  // no one is quicker from the taskbar
+        kvr::test::UiSession::current().windowManager().activate(form->winId());
+        ASSERT_TRUE(waitForState(x, form->winId(), kNormalState));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return shot.isEnabled(); }, 5000));
+        EXPECT_EQ(shot.text(), QStringLiteral("中止 (%1)").arg(form->TimerCount));
+        EXPECT_EQ(shot.accessibleName(), "カウントダウンを中止");
+        // The next tick counts on the button and leaves the window where it is.
+        const int before = form->TimerCount;
+        ASSERT_TRUE(QTest::qWaitFor([&] { return form->TimerCount != before; }, 2000));
+        EXPECT_EQ(shot.text(), QStringLiteral("中止 (%1)").arg(form->TimerCount));
+        EXPECT_EQ(form->windowTitle(), QStringLiteral("%1秒前").arg(form->TimerCount));
+        syncWithServer();
+        EXPECT_TRUE(x.viewable(form->winId()));
+
+        if (byEsc)
+            QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : form.get(),
+                            Qt::Key_Escape);
+        else
+            shot.click();
+        EXPECT_FALSE(form->Timer1->isActive());
+        EXPECT_EQ(form->windowTitle(), "Kelvoro");
+        EXPECT_EQ(shot.text(), "Shot");
+        EXPECT_EQ(shot.accessibleName(), "セルフタイマーの後に撮影");
+        EXPECT_TRUE(shot.isEnabled());
+        // Past the next tick: still nothing grabbed or written, the window on screen.
+        QTest::qWait(1500);
+        EXPECT_TRUE(picturesWritten().empty());
+        syncWithServer();
+        EXPECT_TRUE(x.viewable(form->winId()));
+        EXPECT_EQ(x.wmState(form->winId()), kNormalState);
+        EXPECT_EQ(form->windowTitle(), "Kelvoro");
+        // And Esc at rest does nothing; "Shot" takes a picture again.
+        QTest::keyClick(form.get(), Qt::Key_Escape);
+        form->TimerCount = 0;
+        form->findChild<QLineEdit*>("Edit1")->setText("1");
+        shot.click();
+        (void)QTest::qWaitFor([&] { return form->windowTitle() == "Kelvoro"; }, 5000);
+        EXPECT_EQ(picturesWritten(), std::vector<std::string>{"ALL_J00.jpg"});
+        fs::remove(folder_ / "ALL_J00.jpg");
+    }
+}
+
 TEST_F(SelfTimer, WindowMinimisedLateAfterTheShotStillComesBack) {
     writeText(ini_, "[CreatFlg]\ntype=1\n");
     auto form = showForm();
