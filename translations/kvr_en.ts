@@ -501,6 +501,10 @@
         <translation>Also copy to the clipboard</translation>
     </message>
     <message>
+        <source>画面にカウントダウンを表示する</source>
+        <translation>Show the countdown on screen</translation>
+    </message>
+    <message>
         <source>このデスクトップはマウスポインタのあるモニターを教えません</source>
         <translation>This desktop does not tell which monitor the mouse pointer is on</translation>
     </message>

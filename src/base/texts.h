@@ -169,6 +169,7 @@ inline constexpr char kMonitorUnderPointer[] = "マウスポインタのある�
 inline constexpr char kMonitorAll[] = "すべてのモニター";
 inline constexpr char kIncludePointer[] = "マウスポインタを含める";
 inline constexpr char kCopyToClipboard[] = "クリップボードにもコピーする";
+inline constexpr char kShowCountdown[] = "画面にカウントダウンを表示する";
 inline constexpr char kNoPointerMonitor[] =
     "このデスクトップはマウスポインタのあるモニターを教えません";
 inline constexpr char kNoPointerPicture[] =

@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <optional>
 
 #include "base/error.h"
@@ -72,9 +73,10 @@ void catchStops(bool on) {
     }
 }
 
-// The delay, counted down on stderr when it is a terminal ("5 s", "4 s", ...). A stopping signal
-// ends the program from here, as the signal itself would (the shell sees 130 or 143).
-void wait(int seconds) {
+// The delay, counted down on stderr when it is a terminal ("5 s", "4 s", ...) and on the badge.
+// A stopping signal ends the program from here, as the signal itself would (the shell sees 130
+// or 143); the badge goes with the display's connection.
+void wait(int seconds, CountdownBadge* badge) {
     if (seconds <= 0)
         return;
     timespec until{};
@@ -82,6 +84,8 @@ void wait(int seconds) {
     const bool terminal = isatty(STDERR_FILENO);
     catchStops(true);
     for (int left = seconds; left > 0 && !stopSignal; --left) {
+        if (badge)
+            badge->show(left);
         if (terminal)
             std::fprintf(stderr, "\r%s\033[K",
                          message(text::kCountdown, {std::to_string(left)}).c_str());
@@ -250,7 +254,15 @@ int shoot(const ShotOptions& options) {
 
         // What the desktop asks first (GNOME's permission) is asked before the wait, not in it.
         source->prepare(request);
-        wait(options.delay);
+        {
+            // Only with a delay: a shot without one opens nothing more than its grab needs.
+            std::unique_ptr<CountdownBadge> badge;
+            if (options.delay > 0 && capture.countdown)
+                badge = platform::makeCountdownBadge(kind, request);
+            wait(options.delay, badge.get());
+            if (badge)
+                badge->remove();  // off the screen, and seen to be, before the grab
+        }
         const Picture grabbed = source->grab(request);
         // --grey for every type: JPEG greys as it encodes, the others take a grey copy.
         const Picture picture =

@@ -261,6 +261,7 @@ void TForm1::endKeepingChoices() {
         return;  // a second request while the refusal is shown
     ending_ = true;
     Timer1->stop();
+    badge_.reset();
     if (!exitSaved_)
         kvr::runHandler([this] { saveChoices(); });
     QCoreApplication::quit();
@@ -290,10 +291,21 @@ void TForm1::ShotBtnClick() {
     kvr::ShotRequest request;
     request.mode = shotChoices().mode;
     services_.source.prepare(request);
+    // The seconds on screen, at a corner of the monitor to be taken, unless turned off.
+    badge_.reset();
+    const kvr::CaptureChoices capture =
+        kvr::readCaptureChoices(kvr::Settings(services_.settingsPath));
+    if (capture.countdown && services_.makeBadge) {
+        kvr::ShotRequest where = request;
+        where.monitor = capture.monitor;
+        badge_ = services_.makeBadge(where);
+    }
     TimerCount = static_cast<uint8_t>(seconds);
     cancelOffered_ = false;
     seenOffScreen_ = false;
     ui_->SpeedButtonSHOT->setEnabled(false);
+    if (badge_)
+        badge_->show(TimerCount);
     kvr::KvrApplication::setTitle(countdownTitle(TimerCount));
     leaveScreenForCountdown();
     Timer1->start();
@@ -308,6 +320,8 @@ void TForm1::Timer1Timer() {
         watchForComeBack();
         if (!cancelOffered_)
             keepOutOfPicture();
+        if (badge_)
+            badge_->show(TimerCount);
         kvr::KvrApplication::setTitle(countdownTitle(TimerCount));
         showShotButton();
         return;
@@ -315,6 +329,8 @@ void TForm1::Timer1Timer() {
     // Out of the picture before the taskbar says "撮影中" (a window brought back to stop the count
     // is still on screen).
     keepOutOfPicture();
+    services_.windowManager.flush();
+    removeBadge();
     kvr::KvrApplication::setTitle(kvr::translated(kvr::text::kShooting));
     Timer1->stop();
     comeBackWatch_->stop();
@@ -340,6 +356,7 @@ void TForm1::CancelCountdown() {
         return;
     Timer1->stop();
     comeBackWatch_->stop();
+    badge_.reset();  // gone with its window; no grab follows to wait for
     cancelOffered_ = false;
     showShotButton();
     ui_->SpeedButtonSHOT->setEnabled(true);
@@ -379,6 +396,13 @@ void TForm1::showShotButton() {
         shot.setText(QStringLiteral("Shot"));
         shot.setAccessibleName(QCoreApplication::translate("TForm1", "セルフタイマーの後に撮影"));
     }
+}
+
+void TForm1::removeBadge() {
+    if (!badge_)
+        return;
+    badge_->remove();
+    badge_.reset();
 }
 
 void TForm1::leaveScreenForCountdown() {

@@ -3,9 +3,11 @@
 // Its layout is main.ui; the controls keep the layout's names (findChild finds them).
 #include <QWidget>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
+#include "base/countdown_badge.h"
 #include "base/screen_source.h"
 #include "base/window_manager.h"
 #include "core/choices.h"
@@ -24,6 +26,8 @@ struct MainWindowServices {
     ScreenSource& source;
     WindowManager& windowManager;
     std::string settingsPath;
+    // The countdown's badge for a shot, where the session can show one (may be empty).
+    std::function<std::unique_ptr<CountdownBadge>(const ShotRequest&)> makeBadge;
 };
 }  // namespace kvr
 
@@ -89,6 +93,8 @@ private:
     // Saves as "×" does unless it already has (a refusal is shown), then ends the program.
     void endKeepingChoices();
     void leaveScreenForCountdown();
+    // Takes the badge off the screen; before a grab, it returns once the screen shows it gone.
+    void removeBadge();
     void comeBackAfterCountdown();
     void ensureBackOnScreen(int checksLeft);
     void restorePlace(int checksLeft);
@@ -103,6 +109,7 @@ private:
     bool cancelOffered_ = false;          // back on screen during the countdown, "中止 (N)"
     bool seenOffScreen_ = false;          // the minimise of this countdown has taken effect
     QTimer* comeBackWatch_;
+    std::unique_ptr<kvr::CountdownBadge> badge_;  // on screen during a countdown
     bool exitSaved_ = false;  // "×" has saved the choices and is ending the program
     bool ending_ = false;     // a close or a signal is ending the program
     bool quitOnLastWindowClosed_ = true;

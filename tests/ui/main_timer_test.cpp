@@ -8,6 +8,7 @@
 #include "app.h"
 #include "main.h"
 #include "main_test_support.h"
+#include "png_support.h"
 #include "ui_session.h"
 #include "xserver.h"
 
@@ -113,6 +114,58 @@ TEST_F(SelfTimer, ThreeSecondCountdownTitlesThenThePicture) {
     EXPECT_FALSE(form->isMinimized());
     EXPECT_EQ(picturesWritten(), std::vector<std::string>{"ALL_J00.jpg"});
     EXPECT_GT(fs::file_size(folder_ / "ALL_J00.jpg"), 1000u);
+}
+
+// Whether the countdown's badge is viewable on the server (found by its class).
+bool badgeViewable(const XClient& x) {
+    Window root = 0, parent = 0, *children = nullptr;
+    unsigned count = 0;
+    bool seen = false;
+    XQueryTree(x.display(), DefaultRootWindow(x.display()), &root, &parent, &children, &count);
+    for (unsigned i = 0; i < count; ++i) {
+        XClassHint hint{};
+        if (XGetClassHint(x.display(), children[i], &hint)) {
+            seen =
+                seen || (std::string(hint.res_name) == "kvr-countdown" && x.viewable(children[i]));
+            XFree(hint.res_name);
+            XFree(hint.res_class);
+        }
+    }
+    XFree(children);
+    return seen;
+}
+
+// The badge counts on screen while the window is away, is gone at "撮影中", and leaves no pixel
+// of its blue in the picture; turned off on the capture page, it never shows.
+TEST_F(SelfTimer, TheBadgeCountsOnScreenAndIsNotInThePicture) {
+    for (const bool on : {true, false}) {
+        SCOPED_TRACE(on ? "badge on" : "badge off");
+        writeText(ini_, on ? "[Save]\npng=1\n" : "[Save]\npng=1\n[Capture]\ncountdown=0\n");
+        auto form = showForm();
+        button(*form, "SpeedButtonALL").click();
+        button(*form, "SpeedButtonBMP").click();
+        form->findChild<QWidget*>("UpDown1")->findChild<QToolButton*>("UpDownUp")->click();
+        XClient x;
+        std::vector<std::pair<QString, bool>> seen;
+        auto connection = QObject::connect(form.get(), &QWidget::windowTitleChanged, [&] {
+            syncWithServer();
+            seen.emplace_back(form->windowTitle(), badgeViewable(x));
+        });
+        button(*form, "SpeedButtonSHOT").click();
+        (void)QTest::qWaitFor([&] { return form->windowTitle() == "Kelvoro"; }, 8000);
+        QObject::disconnect(connection);
+        const std::vector<std::pair<QString, bool>> expected = {
+            {"2秒前", on}, {"1秒前", on}, {"撮影中", false}, {"Kelvoro", false}};
+        EXPECT_EQ(seen, expected);
+        ASSERT_EQ(picturesWritten(), std::vector<std::string>{"ALL_P00.png"});
+        const DecodedPng picture = decodePng((folder_ / "ALL_P00.png").string());
+        int blue = 0;
+        for (size_t i = 0; i + 2 < picture.rgb.size(); i += 3)
+            blue +=
+                picture.rgb[i] == 0x1c && picture.rgb[i + 1] == 0x3c && picture.rgb[i + 2] == 0x8c;
+        EXPECT_EQ(blue, 0) << "the badge is in the picture";
+        fs::remove(folder_ / "ALL_P00.png");
+    }
 }
 
 // Where the window stands on the screen: its top-level's top-left in root coordinates.
