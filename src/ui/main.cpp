@@ -28,6 +28,7 @@
 #include "notify.h"
 #include "opt.h"
 #include "pictures.h"
+#include "taskbar_progress.h"
 #include "translate.h"
 #include "ui_main.h"
 #include "ver.h"
@@ -260,6 +261,8 @@ void TForm1::endKeepingChoices() {
     if (ending_)
         return;  // a second request while the refusal is shown
     ending_ = true;
+    if (Timer1->isActive())
+        kvr::clearTaskbarProgress();
     Timer1->stop();
     badge_.reset();
     if (!exitSaved_)
@@ -306,6 +309,8 @@ void TForm1::ShotBtnClick() {
     ui_->SpeedButtonSHOT->setEnabled(false);
     if (badge_)
         badge_->show(TimerCount);
+    countdownSeconds_ = seconds;
+    kvr::showTaskbarProgress(0);
     kvr::KvrApplication::setTitle(countdownTitle(TimerCount));
     leaveScreenForCountdown();
     Timer1->start();
@@ -322,6 +327,7 @@ void TForm1::Timer1Timer() {
             keepOutOfPicture();
         if (badge_)
             badge_->show(TimerCount);
+        kvr::showTaskbarProgress(double(countdownSeconds_ - TimerCount) / countdownSeconds_);
         kvr::KvrApplication::setTitle(countdownTitle(TimerCount));
         showShotButton();
         return;
@@ -331,6 +337,7 @@ void TForm1::Timer1Timer() {
     keepOutOfPicture();
     services_.windowManager.flush();
     removeBadge();
+    kvr::clearTaskbarProgress();
     kvr::KvrApplication::setTitle(kvr::translated(kvr::text::kShooting));
     Timer1->stop();
     comeBackWatch_->stop();
@@ -357,6 +364,7 @@ void TForm1::CancelCountdown() {
     Timer1->stop();
     comeBackWatch_->stop();
     badge_.reset();  // gone with its window; no grab follows to wait for
+    kvr::clearTaskbarProgress();
     cancelOffered_ = false;
     showShotButton();
     ui_->SpeedButtonSHOT->setEnabled(true);

@@ -108,6 +108,7 @@ private:
     bool minimisedForCountdown_ = false;  // minimised by us for this countdown
     bool cancelOffered_ = false;          // back on screen during the countdown, "中止 (N)"
     bool seenOffScreen_ = false;          // the minimise of this countdown has taken effect
+    int32_t countdownSeconds_ = 0;        // what the running countdown started from
     QTimer* comeBackWatch_;
     std::unique_ptr<kvr::CountdownBadge> badge_;  // on screen during a countdown
     bool exitSaved_ = false;  // "×" has saved the choices and is ending the program
