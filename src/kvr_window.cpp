@@ -45,7 +45,12 @@ extern "C" __attribute__((visibility("default"))) int kvr_window_main(int argc, 
     toolkit.wayland.sync = [] { QGuiApplication::sync(); };
     const auto windowManager = platform::makeWindowManager(platform::detectSession(env), toolkit);
 
-    TForm1 Form1({*source, *windowManager, kvr::settingsFilePath()});  // FormCreate runs here
+    const platform::SourceKind kind = platform::chooseSourceKind(env);
+    const auto makeBadge = [kind](const kvr::ShotRequest& request) {
+        return platform::makeCountdownBadge(kind, request);
+    };
+    TForm1 Form1(
+        {*source, *windowManager, kvr::settingsFilePath(), makeBadge});  // FormCreate runs here
     Form1.show();
     return app.exec();
 }

@@ -201,6 +201,14 @@
         <translation>Shooting</translation>
     </message>
     <message>
+        <source>中止 (%1)</source>
+        <translation>Cancel (%1)</translation>
+    </message>
+    <message>
+        <source>カウントダウンを中止</source>
+        <translation>Stop the countdown</translation>
+    </message>
+    <message>
         <source>エラー</source>
         <translation>Error</translation>
     </message>
@@ -491,6 +499,10 @@
     <message>
         <source>クリップボードにもコピーする</source>
         <translation>Also copy to the clipboard</translation>
+    </message>
+    <message>
+        <source>画面にカウントダウンを表示する</source>
+        <translation>Show the countdown on screen</translation>
     </message>
     <message>
         <source>このデスクトップはマウスポインタのあるモニターを教えません</source>

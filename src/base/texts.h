@@ -12,6 +12,9 @@ namespace kvr::text {
 inline constexpr char kTitle[] = "Kelvoro";
 inline constexpr char kCountdown[] = "%1秒前";
 inline constexpr char kShooting[] = "撮影中";
+// "Shot" while a countdown runs and the window is back on screen: pressing it stops the count.
+inline constexpr char kCancelCountdown[] = "中止 (%1)";
+inline constexpr char kCancelCountdownName[] = "カウントダウンを中止";
 
 // Message boxes.
 inline constexpr char kErrorCaption[] = "エラー";
@@ -166,6 +169,7 @@ inline constexpr char kMonitorUnderPointer[] = "マウスポインタのある�
 inline constexpr char kMonitorAll[] = "すべてのモニター";
 inline constexpr char kIncludePointer[] = "マウスポインタを含める";
 inline constexpr char kCopyToClipboard[] = "クリップボードにもコピーする";
+inline constexpr char kShowCountdown[] = "画面にカウントダウンを表示する";
 inline constexpr char kNoPointerMonitor[] =
     "このデスクトップはマウスポインタのあるモニターを教えません";
 inline constexpr char kNoPointerPicture[] =

@@ -18,6 +18,10 @@ public:
     // it cannot be told.
     virtual bool offScreen(WindowId window) = 0;
 
+    // Whether the desktop names the window as the active one; false when it cannot be told (the
+    // toolkit's own view is asked then).
+    virtual bool active(WindowId) { return false; }
+
     // Asks the desktop to show the window again and give it the focus, as a taskbar does.
     virtual void activate(WindowId window) = 0;
 

@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <optional>
 
 #include "base/error.h"
@@ -50,21 +51,58 @@ bool isFolder(const std::string& path) {
     return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-// The delay, counted down on stderr when it is a terminal ("5 s", "4 s", ...).
-void wait(int seconds) {
+// Ctrl+C or SIGTERM during the delay: the wait ends, nothing is grabbed or written.
+volatile sig_atomic_t stopSignal = 0;
+
+void noteStop(int signal) {
+    stopSignal = signal;
+}
+
+// Catches the stopping signals for the delay; a signal the caller ignores (a background job's
+// SIGINT) stays ignored.
+void catchStops(bool on) {
+    for (int signal : {SIGINT, SIGTERM}) {
+        struct sigaction now {};
+        sigaction(signal, nullptr, &now);
+        if (now.sa_handler == SIG_IGN)
+            continue;
+        struct sigaction action {};
+        action.sa_handler = on ? noteStop : SIG_DFL;
+        sigemptyset(&action.sa_mask);
+        sigaction(signal, &action, nullptr);
+    }
+}
+
+// The delay, counted down on stderr when it is a terminal ("5 s", "4 s", ...) and on the badge.
+// A stopping signal ends the program from here, as the signal itself would (the shell sees 130
+// or 143); the badge goes with the display's connection.
+void wait(int seconds, CountdownBadge* badge) {
+    if (seconds <= 0)
+        return;
     timespec until{};
     clock_gettime(CLOCK_MONOTONIC, &until);
     const bool terminal = isatty(STDERR_FILENO);
-    for (int left = seconds; left > 0; --left) {
+    catchStops(true);
+    for (int left = seconds; left > 0 && !stopSignal; --left) {
+        if (badge)
+            badge->show(left);
         if (terminal)
             std::fprintf(stderr, "\r%s\033[K",
                          message(text::kCountdown, {std::to_string(left)}).c_str());
         until.tv_sec += 1;
-        while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &until, nullptr) == EINTR) {
+        while (!stopSignal &&
+               clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &until, nullptr) == EINTR) {
         }
     }
-    if (terminal && seconds > 0)
+    if (terminal)
         std::fputs("\r\033[K", stderr);
+    // After the delay the signals end the program at once again (a grab that hangs in a desktop's
+    // dialog can still be stopped).
+    catchStops(false);
+    if (const int signal = stopSignal) {
+        std::fflush(stderr);
+        raise(signal);
+    }
 }
 
 // Where the picture goes: a file (its path and folder), stdout, or nowhere (clipboard only).
@@ -216,7 +254,15 @@ int shoot(const ShotOptions& options) {
 
         // What the desktop asks first (GNOME's permission) is asked before the wait, not in it.
         source->prepare(request);
-        wait(options.delay);
+        {
+            // Only with a delay: a shot without one opens nothing more than its grab needs.
+            std::unique_ptr<CountdownBadge> badge;
+            if (options.delay > 0 && capture.countdown)
+                badge = platform::makeCountdownBadge(kind, request);
+            wait(options.delay, badge.get());
+            if (badge)
+                badge->remove();  // off the screen, and seen to be, before the grab
+        }
         const Picture grabbed = source->grab(request);
         // --grey for every type: JPEG greys as it encodes, the others take a grey copy.
         const Picture picture =

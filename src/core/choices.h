@@ -16,7 +16,8 @@ struct CaptureChoices {
     MonitorChoice monitor = MonitorChoice::Primary;
     bool pointer = false;
     bool clipboard = false;
-    std::string output;  // a monitor by its output name (the command line); empty: monitor
+    std::string output;     // a monitor by its output name (the command line); empty: monitor
+    bool countdown = true;  // the seconds left shown on screen during the countdown
 };
 
 struct ShotChoices {

@@ -181,6 +181,7 @@ CaptureChoices readCaptureChoices(const Settings& settings) {
         choices.monitor = monitor == 1 ? MonitorChoice::UnderPointer : MonitorChoice::All;
     choices.pointer = settings.readBool("Capture", "pointer", false);
     choices.clipboard = settings.readBool("Capture", "clipboard", false);
+    choices.countdown = settings.readBool("Capture", "countdown", true);
     return choices;
 }
 
@@ -188,6 +189,7 @@ void writeCaptureChoices(Settings& settings, const CaptureChoices& choices) {
     settings.writeInteger("Capture", "monitor", int32_t(choices.monitor));
     settings.writeBool("Capture", "pointer", choices.pointer);
     settings.writeBool("Capture", "clipboard", choices.clipboard);
+    settings.writeBool("Capture", "countdown", choices.countdown);
 }
 
 }  // namespace kvr

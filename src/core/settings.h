@@ -73,7 +73,8 @@ struct OptionSettings {
 };
 void writeOptionSettings(Settings& settings, const OptionSettings& options);
 
-// [Capture] monitor (0 primary, 1 under the pointer, 2 all), pointer, clipboard. A value out of
+// [Capture] monitor (0 primary, 1 under the pointer, 2 all), pointer, clipboard, countdown (1: the
+// seconds shown on screen, the default). A value out of
 // range, or a file that cannot be read, gives the default. Read at each shot, so a hand edit
 // shows at the next one; written by the options dialog's close button.
 CaptureChoices readCaptureChoices(const Settings& settings);

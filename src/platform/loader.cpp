@@ -4,6 +4,7 @@
 
 #include "platform/module.h"
 #include "platform/wayland/wlroots_source.h"
+#include "platform/x11/x11_badge.h"
 #include "platform/x11/x11_screen_source.h"
 #include "platform/x11/x11_window_manager.h"
 
@@ -44,6 +45,12 @@ std::unique_ptr<WindowManager> makeWindowManager(Session session, const ToolkitH
     const char* swaySocket = session == Session::Wlroots ? std::getenv("SWAYSOCK") : nullptr;
     return std::make_unique<wayland::WaylandWindowManager>(honours, toolkit.wayland,
                                                            swaySocket ? swaySocket : "");
+}
+
+std::unique_ptr<CountdownBadge> makeCountdownBadge(SourceKind kind, const ShotRequest& request) {
+    if (kind == SourceKind::X11)
+        return x11::makeX11Badge(request);
+    return nullptr;
 }
 
 }  // namespace kvr::platform

@@ -7,6 +7,7 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QSessionManager>
+#include <QShortcut>
 #include <QTimer>
 #include <QWindow>
 #include <algorithm>
@@ -27,6 +28,7 @@
 #include "notify.h"
 #include "opt.h"
 #include "pictures.h"
+#include "taskbar_progress.h"
 #include "translate.h"
 #include "ui_main.h"
 #include "ver.h"
@@ -44,13 +46,20 @@ QString countdownTitle(int seconds) {
     return kvr::fillTranslated(kvr::text::kCountdown, {QString::number(seconds)});
 }
 
+// How often the countdown looks whether the window was brought back.
+constexpr int kComeBackWatchMs = 100;
+
 // Page Up and Page Down move the timer this many seconds.
 constexpr int kTimerPage = 5;
 
 }  // namespace
 
 TForm1::TForm1(const kvr::MainWindowServices& services, QWidget* parent)
-    : QWidget(parent), Timer1(new QTimer(this)), services_(services), ui_(new Ui::TForm1) {
+    : QWidget(parent),
+      Timer1(new QTimer(this)),
+      services_(services),
+      ui_(new Ui::TForm1),
+      comeBackWatch_(new QTimer(this)) {
     ui_->setupUi(this);
     setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
     setWindowIcon(QIcon(QStringLiteral(":/icon.png")));
@@ -69,6 +78,21 @@ TForm1::TForm1(const kvr::MainWindowServices& services, QWidget* parent)
     connect(ui_->UpDown1, &kvr::UpDown::positionChanged, this,
             [this](int position) { runHandler([this, position] { UpDown1Click(position); }); });
     connect(Timer1, &QTimer::timeout, this, [this] { runHandler([this] { Timer1Timer(); }); });
+    // Brought back from the taskbar during the countdown, the window offers to stop it at once.
+    comeBackWatch_->setInterval(kComeBackWatchMs);
+    connect(comeBackWatch_, &QTimer::timeout, this, [this] {
+        runHandler([this] {
+            watchForComeBack();
+            if (cancelOffered_ || !Timer1->isActive())
+                comeBackWatch_->stop();
+        });
+    });
+    // Esc in the window stops a countdown; at rest it does nothing.
+    auto* stop = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    connect(stop, &QShortcut::activated, this, [this] {
+        if (Timer1->isActive())
+            runHandler([this] { CancelCountdown(); });
+    });
     ui_->Image2->installEventFilter(this);
     ui_->Edit1->installEventFilter(this);
     // Closed by the session: the choices are kept as "×" keeps them.
@@ -237,7 +261,10 @@ void TForm1::endKeepingChoices() {
     if (ending_)
         return;  // a second request while the refusal is shown
     ending_ = true;
+    if (Timer1->isActive())
+        kvr::clearTaskbarProgress();
     Timer1->stop();
+    badge_.reset();
     if (!exitSaved_)
         kvr::runHandler([this] { saveChoices(); });
     QCoreApplication::quit();
@@ -253,6 +280,10 @@ void TForm1::SpeedButtonInfClick() {
 }
 
 void TForm1::ShotBtnClick() {
+    if (Timer1->isActive()) {
+        CancelCountdown();  // "中止 (N)"
+        return;
+    }
     // A hand-edited timer of 0 would count 256 seconds and one above 255 would lose its high
     // bits: the countdown keeps to what an 8-bit count can say.
     const int32_t seconds = std::clamp(kvr::parseInteger(ui_->Edit1->text().toStdString()), 1, 255);
@@ -263,22 +294,56 @@ void TForm1::ShotBtnClick() {
     kvr::ShotRequest request;
     request.mode = shotChoices().mode;
     services_.source.prepare(request);
+    // The seconds on screen, at a corner of the monitor to be taken, unless turned off.
+    badge_.reset();
+    const kvr::CaptureChoices capture =
+        kvr::readCaptureChoices(kvr::Settings(services_.settingsPath));
+    if (capture.countdown && services_.makeBadge) {
+        kvr::ShotRequest where = request;
+        where.monitor = capture.monitor;
+        badge_ = services_.makeBadge(where);
+    }
     TimerCount = static_cast<uint8_t>(seconds);
+    cancelOffered_ = false;
+    seenOffScreen_ = false;
     ui_->SpeedButtonSHOT->setEnabled(false);
+    if (badge_)
+        badge_->show(TimerCount);
+    countdownSeconds_ = seconds;
+    kvr::showTaskbarProgress(0);
     kvr::KvrApplication::setTitle(countdownTitle(TimerCount));
     leaveScreenForCountdown();
     Timer1->start();
+    comeBackWatch_->start();
 }
 
 void TForm1::Timer1Timer() {
     --TimerCount;
     if (TimerCount != 0) {
-        keepOutOfPicture();  // the last tick leaves this to ShotNow, right before the grab
+        // The last tick leaves this to ShotNow, right before the grab; a window brought back to
+        // stop the count stays till then.
+        watchForComeBack();
+        if (!cancelOffered_)
+            keepOutOfPicture();
+        if (badge_)
+            badge_->show(TimerCount);
+        kvr::showTaskbarProgress(double(countdownSeconds_ - TimerCount) / countdownSeconds_);
         kvr::KvrApplication::setTitle(countdownTitle(TimerCount));
+        showShotButton();
         return;
     }
+    // Out of the picture before the taskbar says "撮影中" (a window brought back to stop the count
+    // is still on screen).
+    keepOutOfPicture();
+    services_.windowManager.flush();
+    removeBadge();
+    kvr::clearTaskbarProgress();
     kvr::KvrApplication::setTitle(kvr::translated(kvr::text::kShooting));
     Timer1->stop();
+    comeBackWatch_->stop();
+    cancelOffered_ = false;
+    showShotButton();
+    ui_->SpeedButtonSHOT->setEnabled(false);
     // Back to idle whatever the shot did; its error is shown after, by the top-level handler.
     struct BackToIdle {
         TForm1& form;
@@ -291,6 +356,61 @@ void TForm1::Timer1Timer() {
         }
     } backToIdle{*this};
     ShotNow();
+}
+
+void TForm1::CancelCountdown() {
+    if (!Timer1->isActive())
+        return;
+    Timer1->stop();
+    comeBackWatch_->stop();
+    badge_.reset();  // gone with its window; no grab follows to wait for
+    kvr::clearTaskbarProgress();
+    cancelOffered_ = false;
+    showShotButton();
+    ui_->SpeedButtonSHOT->setEnabled(true);
+    kvr::KvrApplication::setTitle(kIdleTitle);
+    comeBackAfterCountdown();
+    ui_->SpeedButtonSHOT->setFocus(Qt::OtherFocusReason);
+}
+
+void TForm1::watchForComeBack() {
+    if (!Timer1->isActive() || cancelOffered_ || !minimisedForCountdown_ || hiddenForCountdown_)
+        return;
+    kvr::WindowManager& manager = services_.windowManager;
+    // Only once it has been off the screen: till the window manager acts on the minimise, the
+    // window is still on screen and active.
+    if (!seenOffScreen_) {
+        seenOffScreen_ = manager.offScreen(winId());
+        return;
+    }
+    if (isVisible() && !manager.offScreen(winId()) &&
+        (manager.active(winId()) || (isActiveWindow() && !isMinimized())))
+        offerCancel();
+}
+
+void TForm1::offerCancel() {
+    cancelOffered_ = true;
+    showShotButton();
+    ui_->SpeedButtonSHOT->setEnabled(true);
+}
+
+void TForm1::showShotButton() {
+    QToolButton& shot = *ui_->SpeedButtonSHOT;
+    if (cancelOffered_) {
+        shot.setText(
+            kvr::fillTranslated(kvr::text::kCancelCountdown, {QString::number(TimerCount)}));
+        shot.setAccessibleName(kvr::translated(kvr::text::kCancelCountdownName));
+    } else {
+        shot.setText(QStringLiteral("Shot"));
+        shot.setAccessibleName(QCoreApplication::translate("TForm1", "セルフタイマーの後に撮影"));
+    }
+}
+
+void TForm1::removeBadge() {
+    if (!badge_)
+        return;
+    badge_->remove();
+    badge_.reset();
 }
 
 void TForm1::leaveScreenForCountdown() {

@@ -3,9 +3,11 @@
 // Its layout is main.ui; the controls keep the layout's names (findChild finds them).
 #include <QWidget>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
+#include "base/countdown_badge.h"
 #include "base/screen_source.h"
 #include "base/window_manager.h"
 #include "core/choices.h"
@@ -24,6 +26,8 @@ struct MainWindowServices {
     ScreenSource& source;
     WindowManager& windowManager;
     std::string settingsPath;
+    // The countdown's badge for a shot, where the session can show one (may be empty).
+    std::function<std::unique_ptr<CountdownBadge>(const ShotRequest&)> makeBadge;
 };
 }  // namespace kvr
 
@@ -60,6 +64,8 @@ public:
     void SpeedButtonInfClick();
     void ShotBtnClick();
     void Timer1Timer();
+    // Stops a running countdown: no grab, no file, the window back as it was.
+    void CancelCountdown();
 
     // The shot, fed with this window's choices; shows the box when no name is free.
     void ShotNow();
@@ -74,6 +80,12 @@ protected:
 
 private:
     void setTimerText(int32_t seconds);
+    // "Shot" as it reads at rest, or as "中止 (N)" while a countdown can be stopped.
+    void showShotButton();
+    // Brought back during the countdown (from the taskbar): on screen and active again, it stays
+    // until the grab and "Shot" becomes the way to stop the count.
+    void watchForComeBack();
+    void offerCancel();
     // The second "Save Type" button reads "BMP" or "PNG", as it writes.
     void showLosslessFormat();
     // Writes type, save and timer to kvr.ini; raises KvrError when the write is refused.
@@ -81,6 +93,8 @@ private:
     // Saves as "×" does unless it already has (a refusal is shown), then ends the program.
     void endKeepingChoices();
     void leaveScreenForCountdown();
+    // Takes the badge off the screen; before a grab, it returns once the screen shows it gone.
+    void removeBadge();
     void comeBackAfterCountdown();
     void ensureBackOnScreen(int checksLeft);
     void restorePlace(int checksLeft);
@@ -92,7 +106,12 @@ private:
     std::unique_ptr<Ui::TForm1> ui_;
     bool hiddenForCountdown_ = false;     // hidden instead of minimised (no window manager)
     bool minimisedForCountdown_ = false;  // minimised by us for this countdown
-    bool exitSaved_ = false;              // "×" has saved the choices and is ending the program
-    bool ending_ = false;                 // a close or a signal is ending the program
+    bool cancelOffered_ = false;          // back on screen during the countdown, "中止 (N)"
+    bool seenOffScreen_ = false;          // the minimise of this countdown has taken effect
+    int32_t countdownSeconds_ = 0;        // what the running countdown started from
+    QTimer* comeBackWatch_;
+    std::unique_ptr<kvr::CountdownBadge> badge_;  // on screen during a countdown
+    bool exitSaved_ = false;  // "×" has saved the choices and is ending the program
+    bool ending_ = false;     // a close or a signal is ending the program
     bool quitOnLastWindowClosed_ = true;
 };

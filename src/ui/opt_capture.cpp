@@ -34,7 +34,8 @@ CapturePage::CapturePage(QTabWidget& tabs, const ScreenSource* source)
     : QWidget(&tabs),
       monitor_(new QComboBox(this)),
       pointer_(new QCheckBox(translated(text::kIncludePointer), this)),
-      clipboard_(new QCheckBox(translated(text::kCopyToClipboard), this)) {
+      clipboard_(new QCheckBox(translated(text::kCopyToClipboard), this)),
+      countdown_(new QCheckBox(translated(text::kShowCountdown), this)) {
     setObjectName(QStringLiteral("TabSheetCapture"));
     auto* label = new QLabel(translated(text::kMonitorLabel), this);
     label->setGeometry(16, 8, 210, 14);
@@ -56,13 +57,16 @@ CapturePage::CapturePage(QTabWidget& tabs, const ScreenSource* source)
             item->setData(translated(reason), Qt::AccessibleDescriptionRole);
         }
     pointer_->setObjectName(QStringLiteral("PointerBox"));
-    pointer_->setGeometry(16, 52, 210, 17);
+    pointer_->setGeometry(16, 49, 210, 17);
     if (const char* reason = refusalOf(source, CaptureChoice::Pointer))
         explainRefusal(*pointer_, reason);
     clipboard_->setObjectName(QStringLiteral("ClipboardBox"));
-    clipboard_->setGeometry(16, 74, 210, 17);
+    clipboard_->setGeometry(16, 66, 210, 17);
+    countdown_->setObjectName(QStringLiteral("CountdownBox"));
+    countdown_->setGeometry(16, 83, 210, 17);
     setTabOrder(monitor_, pointer_);
     setTabOrder(pointer_, clipboard_);
+    setTabOrder(clipboard_, countdown_);
     tabs.addTab(this, translated(text::kCapturePage));
 }
 
@@ -76,6 +80,7 @@ void CapturePage::load(const Settings& settings) {
     monitor_->setCurrentIndex(item);
     pointer_->setChecked(saved.pointer && pointer_->isEnabled());
     clipboard_->setChecked(saved.clipboard);
+    countdown_->setChecked(saved.countdown);
 }
 
 CaptureChoices CapturePage::choices() const {
@@ -89,6 +94,7 @@ CaptureChoices CapturePage::choices() const {
     }
     c.pointer = pointer_->isEnabled() ? pointer_->isChecked() : saved_.pointer;
     c.clipboard = clipboard_->isChecked();
+    c.countdown = countdown_->isChecked();
     return c;
 }
 
@@ -97,7 +103,7 @@ QWidget* CapturePage::first() const {
 }
 
 QWidget* CapturePage::last() const {
-    return clipboard_;
+    return countdown_;
 }
 
 }  // namespace kvr

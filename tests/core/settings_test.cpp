@@ -155,7 +155,18 @@ TEST_F(SettingsTest, CaptureMonitorOutOfRangeGivesThePrimary) {
         EXPECT_EQ(c.monitor, MonitorChoice::Primary) << monitor;
         EXPECT_FALSE(c.pointer);
         EXPECT_TRUE(c.clipboard);
+        EXPECT_TRUE(c.countdown) << "the badge is on unless turned off";
     }
+    // Turned off, it stays off through a write and a read.
+    put("[Capture]\ncountdown=0\n");
+    CaptureChoices c = readCaptureChoices(Settings(ini));
+    EXPECT_FALSE(c.countdown);
+    Settings settings(ini);
+    writeCaptureChoices(settings, c);
+    EXPECT_FALSE(readCaptureChoices(Settings(ini)).countdown);
+    c.countdown = true;
+    writeCaptureChoices(settings, c);
+    EXPECT_TRUE(readCaptureChoices(Settings(ini)).countdown);
 }
 
 TEST_F(SettingsTest, IntegersAndBooleansAreWrittenAsDecimalText) {

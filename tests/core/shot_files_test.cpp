@@ -129,7 +129,7 @@ TEST_F(ShotFiles, NamesFollowModeFormatAndPrefixAndTheOutcomeNamesTheFile) {
 
 TEST_F(ShotFiles, CaptureChoicesReachTheSourceUnlessItRefusesThem) {
     ShotChoices c = choices(SaveFormat::Bmp, dir_.path());
-    c.capture = {MonitorChoice::UnderPointer, true, true, ""};
+    c.capture = {MonitorChoice::UnderPointer, true, true, "", true};
     ASSERT_EQ(shoot(c), ShotResult::Written);
     EXPECT_EQ(source_.grabs().back().monitor, MonitorChoice::UnderPointer);
     EXPECT_TRUE(source_.grabs().back().pointer);

@@ -1,10 +1,12 @@
 // `kvr --shot` on an X server: files, folders with the window's names, stdout, exit statuses,
 // and the clipboard read back with xclip.
 #include <gtest/gtest.h>
+#include <signal.h>
 
 #include <cstdlib>
 #include <random>
 #include <sstream>
+#include <thread>
 
 #include "e2e_support.h"
 #include "file_support.h"
@@ -15,6 +17,7 @@
 // Last: its macros (None, Status, ...) would clash with the test framework's names.
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <X11/extensions/shape.h>
 #include <webp/decode.h>
 
 namespace {
@@ -177,6 +180,113 @@ TEST_F(CommandLine, FailsAtOnceForWhatItKnowsBeforeTheDelay) {
         GTEST_SKIP() << "no mount namespace here: " << r.err;
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("/proc/self/exe"), std::string::npos) << r.err;
+}
+
+// Ctrl+C or SIGTERM during the delay ends it as the signal does (130, 143 in a shell): nothing
+// grabbed, no file, no notification.
+TEST_F(CommandLine, StopsDuringTheDelayOnCtrlCOrSigterm) {
+    for (const int signal : {SIGINT, SIGTERM}) {
+        SCOPED_TRACE(signal);
+        const fs::path folder = program_.root() / ("stopped" + std::to_string(signal));
+        fs::create_directory(folder);
+        Process p(Command({(program_.folder() / "kvr").string(), "-d", "30", "-o", folder.string()},
+                          {"DISPLAY=" + program_.display(), "HOME=" + program_.home().string(),
+                           "XDG_CONFIG_HOME=" + program_.configHome().string(),
+                           "DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent"}));
+        std::this_thread::sleep_for(1500ms);
+        ASSERT_FALSE(p.exitStatus()) << "ended before the delay";
+        kill(p.pid(), signal);
+        EXPECT_EQ(p.waitForExit(5s), 128 + signal);
+        EXPECT_TRUE(entries(folder).empty());
+    }
+}
+
+// The countdown's badge, found among the root's children by its class; 0 when none is viewable.
+Window viewableBadge(Display* dpy) {
+    Window root = 0, parent = 0, *children = nullptr;
+    unsigned count = 0;
+    Window found = 0;
+    if (!XQueryTree(dpy, DefaultRootWindow(dpy), &root, &parent, &children, &count))
+        return 0;
+    for (unsigned i = 0; i < count && !found; ++i) {
+        XClassHint hint{};
+        XWindowAttributes attributes{};
+        if (XGetClassHint(dpy, children[i], &hint)) {
+            if (std::string(hint.res_name) == "kvr-countdown" &&
+                XGetWindowAttributes(dpy, children[i], &attributes) &&
+                attributes.map_state == IsViewable)
+                found = children[i];
+            XFree(hint.res_name);
+            XFree(hint.res_class);
+        }
+    }
+    XFree(children);
+    return found;
+}
+
+// During `-d N` the seconds show at the primary monitor's top-right corner, in a window that takes
+// no input and is no window manager's; at the grab it is gone, with a compositing manager too
+// (fading and shadows included): a shot after a 1-second countdown is the screen as a shot
+// without one sees it.
+TEST_F(CommandLine, CountdownBadgeShowsAndIsNeverInThePicture) {
+    program_.run({"xsetroot", "-solid", "#d8d8d0"});
+    Display* dpy = XOpenDisplay(program_.display().c_str());
+    ASSERT_NE(dpy, nullptr);
+    const fs::path later = program_.root() / "later.png";
+    Process counting(
+        Command({(program_.folder() / "kvr").string(), "-n", "-d", "3", "-o", later.string()},
+                {"DISPLAY=" + program_.display(), "HOME=" + program_.home().string(),
+                 "XDG_CONFIG_HOME=" + program_.configHome().string(),
+                 "DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent"}));
+    Window badge = 0;
+    ASSERT_TRUE(pollUntil(5s, [&] { return (badge = viewableBadge(dpy)) != 0; }));
+    XWindowAttributes attributes{};
+    ASSERT_TRUE(XGetWindowAttributes(dpy, badge, &attributes));
+    EXPECT_TRUE(attributes.override_redirect);
+    int rectangles = -1, ordering = 0;
+    XFree(XShapeGetRectangles(dpy, badge, ShapeInput, &rectangles, &ordering));
+    EXPECT_EQ(rectangles, 0) << "the badge takes clicks";
+    EXPECT_GT(attributes.x, 1024 - 2 * attributes.width);
+    EXPECT_LE(attributes.x + attributes.width, 1024);
+    EXPECT_LT(attributes.y, attributes.height);
+    // On the screen in the program's blue and white, not the background.
+    XImage* image =
+        XGetImage(dpy, DefaultRootWindow(dpy), attributes.x, attributes.y,
+                  unsigned(attributes.width), unsigned(attributes.height), AllPlanes, ZPixmap);
+    ASSERT_NE(image, nullptr);
+    int blue = 0, white = 0;
+    for (int y = 0; y < attributes.height; ++y)
+        for (int x = 0; x < attributes.width; ++x) {
+            const unsigned long pixel = XGetPixel(image, x, y) & 0xffffff;
+            blue += pixel == 0x1c3c8c;
+            white += pixel == 0xffffff;
+        }
+    XDestroyImage(image);
+    EXPECT_GT(blue, attributes.width * attributes.height / 3);
+    EXPECT_GT(white, 100);
+    EXPECT_EQ(counting.waitForExit(10s), 0);
+    EXPECT_EQ(viewableBadge(dpy), 0u);
+    XCloseDisplay(dpy);
+
+    for (const std::vector<std::string>& compositor :
+         {std::vector<std::string>{}, {"xcompmgr"}, {"xcompmgr", "-c", "-f"}}) {
+        SCOPED_TRACE(compositor.empty() ? "no compositor" : compositor.back());
+        std::optional<Process> running;
+        if (!compositor.empty()) {
+            running.emplace(Command(compositor, {"DISPLAY=" + program_.display()}));
+            std::this_thread::sleep_for(700ms);
+            ASSERT_FALSE(running->exitStatus()) << "the compositing manager did not start";
+        }
+        const fs::path plain = program_.root() / "plain.png";
+        ASSERT_EQ(shot({"-n", "-o", plain.string()}).status, 0);
+        const std::vector<uint16_t> screen = decodePng(plain.string()).rgb;
+        for (int n = 0; n < 3; ++n) {
+            const fs::path counted = program_.root() / "counted.png";
+            const Result r = shot({"-n", "-d", "1", "-o", counted.string()});
+            ASSERT_EQ(r.status, 0) << r.err;
+            EXPECT_TRUE(decodePng(counted.string()).rgb == screen) << "the badge is in shot " << n;
+        }
+    }
 }
 
 TEST_F(CommandLine, ClipboardServedAfterTheCommandReturns) {

@@ -9,6 +9,7 @@
 #include "e2e_support.h"
 #include "jpeg_support.h"
 #include "png_support.h"
+#include "polling.h"
 
 namespace {
 
@@ -66,6 +67,50 @@ TEST(EndToEnd, ShotOfTheWholeScreenThenExit) {
     EXPECT_EQ(program.waitForExit(5s), std::optional<int>(0)) << program.log();
     EXPECT_EQ(readText(program.settingsFile()), "[CreatFlg]\ntype=1\nsave=0\ntimer=1\n");
     EXPECT_EQ(program.log(), "") << "the program prints nothing, not even the toolkit's warnings";
+}
+
+// The countdown's progress on the taskbar entry, as Plasma's task manager and the docks read it:
+// LauncherEntry signals on the session bus, heard by dbus-monitor. 0 at the start, half-way at
+// "1秒前", taken away at the shot.
+TEST(EndToEnd, CountdownProgressOnTheTaskbarEntry) {
+    Program program;
+    SessionBus bus(program.root() / "bus");
+    const fs::path heard = program.root() / "heard.txt";
+    bus.startHelper({"sh", "-c",
+                     "exec dbus-monitor \"type='signal',interface='com.canonical.Unity."
+                     "LauncherEntry'\" > " +
+                         heard.string()});
+    ASSERT_TRUE(pollUntil(5s, [&] { return !readText(heard).empty(); })) << "no monitor";
+    writeText(program.settingsFile(), "[CreatFlg]\ntype=1\ntimer=2\n");
+    ASSERT_TRUE(program.start({"DBUS_SESSION_BUS_ADDRESS=" + bus.address()})) << program.log();
+    program.click(kShot[0], kShot[1]);
+    EXPECT_TRUE(program.waitForTitle("1秒前", 3s));
+    ASSERT_TRUE(program.waitForTitle("Kelvoro", 10s));
+    ASSERT_TRUE(pollUntil(5s, [&] {
+        return readText(heard).find("boolean false") != std::string::npos;
+    })) << readText(heard);
+    // One line per update: its entry, progress and whether it shows.
+    std::vector<std::string> updates;
+    const std::string text = readText(heard);
+    for (size_t at = text.find("member=Update"); at != std::string::npos;) {
+        const size_t next = text.find("member=Update", at + 1);
+        const std::string one = text.substr(at, next == std::string::npos ? next : next - at);
+        const auto value = [&](const std::string& type) {
+            const size_t v = one.find(type + " ");
+            return v == std::string::npos
+                       ? std::string("?")
+                       : one.substr(v + type.size() + 1, one.find('\n', v) - v - type.size() - 1);
+        };
+        const bool entry =
+            one.find("string \"application://org.example.kelvoro.desktop\"") != std::string::npos;
+        updates.push_back((entry ? "kelvoro " : "other ") + value("double") + " " +
+                          value("boolean"));
+        at = next;
+    }
+    EXPECT_EQ(updates,
+              (std::vector<std::string>{"kelvoro 0 true", "kelvoro 0.5 true", "kelvoro 0 false"}))
+        << text;
+    EXPECT_TRUE(fs::exists(program.desktop() / "ALL_J00.jpg"));
 }
 
 // The session's end on a desktop without a session manager, or a plain kill: the choices are

@@ -8,6 +8,7 @@
 #include "app.h"
 #include "main.h"
 #include "main_test_support.h"
+#include "png_support.h"
 #include "ui_session.h"
 #include "xserver.h"
 
@@ -113,6 +114,58 @@ TEST_F(SelfTimer, ThreeSecondCountdownTitlesThenThePicture) {
     EXPECT_FALSE(form->isMinimized());
     EXPECT_EQ(picturesWritten(), std::vector<std::string>{"ALL_J00.jpg"});
     EXPECT_GT(fs::file_size(folder_ / "ALL_J00.jpg"), 1000u);
+}
+
+// Whether the countdown's badge is viewable on the server (found by its class).
+bool badgeViewable(const XClient& x) {
+    Window root = 0, parent = 0, *children = nullptr;
+    unsigned count = 0;
+    bool seen = false;
+    XQueryTree(x.display(), DefaultRootWindow(x.display()), &root, &parent, &children, &count);
+    for (unsigned i = 0; i < count; ++i) {
+        XClassHint hint{};
+        if (XGetClassHint(x.display(), children[i], &hint)) {
+            seen =
+                seen || (std::string(hint.res_name) == "kvr-countdown" && x.viewable(children[i]));
+            XFree(hint.res_name);
+            XFree(hint.res_class);
+        }
+    }
+    XFree(children);
+    return seen;
+}
+
+// The badge counts on screen while the window is away, is gone at "撮影中", and leaves no pixel
+// of its blue in the picture; turned off on the capture page, it never shows.
+TEST_F(SelfTimer, TheBadgeCountsOnScreenAndIsNotInThePicture) {
+    for (const bool on : {true, false}) {
+        SCOPED_TRACE(on ? "badge on" : "badge off");
+        writeText(ini_, on ? "[Save]\npng=1\n" : "[Save]\npng=1\n[Capture]\ncountdown=0\n");
+        auto form = showForm();
+        button(*form, "SpeedButtonALL").click();
+        button(*form, "SpeedButtonBMP").click();
+        form->findChild<QWidget*>("UpDown1")->findChild<QToolButton*>("UpDownUp")->click();
+        XClient x;
+        std::vector<std::pair<QString, bool>> seen;
+        auto connection = QObject::connect(form.get(), &QWidget::windowTitleChanged, [&] {
+            syncWithServer();
+            seen.emplace_back(form->windowTitle(), badgeViewable(x));
+        });
+        button(*form, "SpeedButtonSHOT").click();
+        (void)QTest::qWaitFor([&] { return form->windowTitle() == "Kelvoro"; }, 8000);
+        QObject::disconnect(connection);
+        const std::vector<std::pair<QString, bool>> expected = {
+            {"2秒前", on}, {"1秒前", on}, {"撮影中", false}, {"Kelvoro", false}};
+        EXPECT_EQ(seen, expected);
+        ASSERT_EQ(picturesWritten(), std::vector<std::string>{"ALL_P00.png"});
+        const DecodedPng picture = decodePng((folder_ / "ALL_P00.png").string());
+        int blue = 0;
+        for (size_t i = 0; i + 2 < picture.rgb.size(); i += 3)
+            blue +=
+                picture.rgb[i] == 0x1c && picture.rgb[i + 1] == 0x3c && picture.rgb[i + 2] == 0x8c;
+        EXPECT_EQ(blue, 0) << "the badge is in the picture";
+        fs::remove(folder_ / "ALL_P00.png");
+    }
 }
 
 // Where the window stands on the screen: its top-level's top-left in root coordinates.
@@ -286,6 +339,63 @@ TEST_F(SelfTimer, WindowLeftOnScreenDuringTheCountIsHiddenForTheShot) {
     EXPECT_TRUE(waitForState(x, form->winId(), kIconicState));
     (void)QTest::qWaitFor(idleAgain, 8000);
     EXPECT_EQ(picturesWritten().size(), 2u);
+}
+
+// Brought back from the taskbar during the count, "Shot" reads "中止 (N)"; it, or Esc, stops the
+// count: no picture, the window as it was.
+TEST_F(SelfTimer, RestoredDuringTheCountItStopsByButtonOrEsc) {
+    for (const bool byEsc : {false, true}) {
+        SCOPED_TRACE(byEsc ? "Esc" : "button");
+        auto form = showForm();
+        button(*form, "SpeedButtonALL").click();
+        for (int i = 0; i < 9; ++i)  // 10 seconds: time enough to come back
+            form->findChild<QWidget*>("UpDown1")->findChild<QToolButton*>("UpDownUp")->click();
+        XClient x;
+        QToolButton& shot = button(*form, "SpeedButtonSHOT");
+        shot.click();
+        ASSERT_TRUE(waitForState(x, form->winId(), kIconicState));
+        EXPECT_FALSE(shot.isEnabled());
+        EXPECT_EQ(shot.text(), "Shot");
+        QTest::qWait(300);  // no one is quicker from the taskbar
+        kvr::test::UiSession::current().windowManager().activate(form->winId());
+        ASSERT_TRUE(waitForState(x, form->winId(), kNormalState));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return shot.isEnabled(); }, 5000));
+        EXPECT_EQ(shot.text(), QStringLiteral("中止 (%1)").arg(form->TimerCount));
+        EXPECT_EQ(shot.accessibleName(), "カウントダウンを中止");
+        // The next tick counts on the button and leaves the window where it is.
+        const int before = form->TimerCount;
+        ASSERT_TRUE(QTest::qWaitFor([&] { return form->TimerCount != before; }, 2000));
+        EXPECT_EQ(shot.text(), QStringLiteral("中止 (%1)").arg(form->TimerCount));
+        EXPECT_EQ(form->windowTitle(), QStringLiteral("%1秒前").arg(form->TimerCount));
+        syncWithServer();
+        EXPECT_TRUE(x.viewable(form->winId()));
+
+        if (byEsc)
+            QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : form.get(),
+                            Qt::Key_Escape);
+        else
+            shot.click();
+        EXPECT_FALSE(form->Timer1->isActive());
+        EXPECT_EQ(form->windowTitle(), "Kelvoro");
+        EXPECT_EQ(shot.text(), "Shot");
+        EXPECT_EQ(shot.accessibleName(), "セルフタイマーの後に撮影");
+        EXPECT_TRUE(shot.isEnabled());
+        // Past the next tick: still nothing grabbed or written, the window on screen.
+        QTest::qWait(1500);
+        EXPECT_TRUE(picturesWritten().empty());
+        syncWithServer();
+        EXPECT_TRUE(x.viewable(form->winId()));
+        EXPECT_EQ(x.wmState(form->winId()), kNormalState);
+        EXPECT_EQ(form->windowTitle(), "Kelvoro");
+        // And Esc at rest does nothing; "Shot" takes a picture again.
+        QTest::keyClick(form.get(), Qt::Key_Escape);
+        form->TimerCount = 0;
+        form->findChild<QLineEdit*>("Edit1")->setText("1");
+        shot.click();
+        (void)QTest::qWaitFor([&] { return form->windowTitle() == "Kelvoro"; }, 5000);
+        EXPECT_EQ(picturesWritten(), std::vector<std::string>{"ALL_J00.jpg"});
+        fs::remove(folder_ / "ALL_J00.jpg");
+    }
 }
 
 TEST_F(SelfTimer, WindowMinimisedLateAfterTheShotStillComesBack) {

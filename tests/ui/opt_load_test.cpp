@@ -70,17 +70,21 @@ TEST_F(OptLoad, CapturePageIsTheLastTabWithTheSavedChoices) {
     EXPECT_FALSE(find<QCheckBox>("PointerBox").isChecked());
     EXPECT_TRUE(find<QCheckBox>("PointerBox").isEnabled()) << "X11 draws the pointer";
     EXPECT_FALSE(find<QCheckBox>("ClipboardBox").isChecked());
+    EXPECT_TRUE(find<QCheckBox>("CountdownBox").isChecked()) << "the badge is on by default";
+    EXPECT_EQ(find<QCheckBox>("CountdownBox").text(),
+              QStringLiteral("画面にカウントダウンを表示する"));
     // The keyboard goes from the prefix box through the format page to this page's controls.
     QWidget* next = find<QLineEdit>("Edit1").nextInFocusChain();
     for (int stop = 0; stop < 4 && next != &monitor; ++stop)
         next = next->nextInFocusChain();
     EXPECT_EQ(next, &monitor);
 
-    writeIni("[Capture]\nmonitor=2\npointer=1\nclipboard=1\n");
+    writeIni("[Capture]\nmonitor=2\npointer=1\nclipboard=1\ncountdown=0\n");
     open();
     EXPECT_EQ(find<QComboBox>("MonitorBox").currentIndex(), 2);
     EXPECT_TRUE(find<QCheckBox>("PointerBox").isChecked());
     EXPECT_TRUE(find<QCheckBox>("ClipboardBox").isChecked());
+    EXPECT_FALSE(find<QCheckBox>("CountdownBox").isChecked());
 }
 
 TEST_F(OptLoad, ChoicesTheSourceRefusesAreDisabledWithTheReason) {

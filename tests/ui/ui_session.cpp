@@ -42,7 +42,11 @@ UiSession::~UiSession() {
 }
 
 MainWindowServices UiSession::services(std::string settingsPath) {
-    return {source_, windowManager_, settingsPath.empty() ? settingsPath_ : settingsPath};
+    // The badge as the program makes it on X11.
+    return {source_, windowManager_, settingsPath.empty() ? settingsPath_ : settingsPath,
+            [](const ShotRequest& request) {
+                return platform::makeCountdownBadge(platform::SourceKind::X11, request);
+            }};
 }
 
 UiSession& UiSession::current() {

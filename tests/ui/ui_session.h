@@ -21,6 +21,7 @@ public:
     bool honoursMinimise() override { return !assumeNone && real().honoursMinimise(); }
     bool offScreen(WindowId window) override { return real().offScreen(window); }
     void activate(WindowId window) override { real().activate(window); }
+    bool active(WindowId window) override { return real().active(window); }
     bool restoresMinimised() override { return real().restoresMinimised(); }
     void flush() override { real().flush(); }
     void rememberPlace(WindowId window) override { real().rememberPlace(window); }

@@ -257,6 +257,12 @@ void askToActivate(Display* dpy, Window window) {
     trap.sync();
 }
 
+bool windowActive(Display* dpy, Window window) {
+    XErrorTrap trap(dpy);
+    const auto active = longProperty(dpy, DefaultRootWindow(dpy), "_NET_ACTIVE_WINDOW", XA_WINDOW);
+    return !trap.failed() && !active.empty() && Window(active[0]) == window;
+}
+
 ScreenRect primaryMonitor(Display* dpy) {
     XErrorTrap trap(dpy);
     const Window root = DefaultRootWindow(dpy);

@@ -42,4 +42,7 @@ void moveWindow(Display* display, Window window, int x, int y);
 // Asks the window manager to show the window and give it the focus, as a taskbar does.
 void askToActivate(Display* display, Window window);
 
+// The window manager names the window as the active one (_NET_ACTIVE_WINDOW).
+bool windowActive(Display* display, Window window);
+
 }  // namespace kvr::x11

@@ -33,6 +33,11 @@ void X11WindowManager::activate(WindowId window) {
         askToActivate(display, Window(window));
 }
 
+bool X11WindowManager::active(WindowId window) {
+    Display* display = keptDisplay();
+    return display && windowActive(display, Window(window));
+}
+
 void X11WindowManager::rememberPlace(WindowId window) {
     place_.reset();
     if (Display* display = keptDisplay())

@@ -23,6 +23,8 @@ public:
     bool offScreen(WindowId window) override;
     // _NET_ACTIVE_WINDOW, as a taskbar asks.
     void activate(WindowId window) override;
+    // _NET_ACTIVE_WINDOW names it, read from the server.
+    bool active(WindowId window) override;
     bool restoresMinimised() override { return true; }
     void flush() override;
     // A window manager may put a window shown again elsewhere (i3 moves it by its frame at each
