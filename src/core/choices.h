@@ -16,7 +16,8 @@ struct CaptureChoices {
     MonitorChoice monitor = MonitorChoice::Primary;
     bool pointer = false;
     bool clipboard = false;
-    std::string output;  // a monitor by its output name (the command line); empty: monitor
+    std::string output;       // a monitor by its output name (the command line); empty: monitor
+    bool lastRegion = false;  // Region: cut the last accepted rectangle again, without asking
 };
 
 struct ShotChoices {

@@ -9,6 +9,7 @@
 
 #include "base/texts.h"
 #include "core/settings.h"
+#include "core/shot.h"
 #include "translate.h"
 
 namespace kvr {
@@ -34,7 +35,8 @@ CapturePage::CapturePage(QTabWidget& tabs, const ScreenSource* source)
     : QWidget(&tabs),
       monitor_(new QComboBox(this)),
       pointer_(new QCheckBox(translated(text::kIncludePointer), this)),
-      clipboard_(new QCheckBox(translated(text::kCopyToClipboard), this)) {
+      clipboard_(new QCheckBox(translated(text::kCopyToClipboard), this)),
+      lastRegion_(new QCheckBox(translated(text::kUseLastRegion), this)) {
     setObjectName(QStringLiteral("TabSheetCapture"));
     auto* label = new QLabel(translated(text::kMonitorLabel), this);
     label->setGeometry(16, 8, 210, 14);
@@ -61,8 +63,13 @@ CapturePage::CapturePage(QTabWidget& tabs, const ScreenSource* source)
         explainRefusal(*pointer_, reason);
     clipboard_->setObjectName(QStringLiteral("ClipboardBox"));
     clipboard_->setGeometry(16, 74, 210, 17);
+    lastRegion_->setObjectName(QStringLiteral("LastRegionBox"));
+    lastRegion_->setGeometry(16, 96, 210, 17);
+    if (source && (desktopChoosesRegion(*source) || source->monitorPlaces().empty()))
+        explainRefusal(*lastRegion_, text::kRegionUnsupported);
     setTabOrder(monitor_, pointer_);
     setTabOrder(pointer_, clipboard_);
+    setTabOrder(clipboard_, lastRegion_);
     tabs.addTab(this, translated(text::kCapturePage));
 }
 
@@ -76,6 +83,7 @@ void CapturePage::load(const Settings& settings) {
     monitor_->setCurrentIndex(item);
     pointer_->setChecked(saved.pointer && pointer_->isEnabled());
     clipboard_->setChecked(saved.clipboard);
+    lastRegion_->setChecked(saved.lastRegion && lastRegion_->isEnabled());
 }
 
 CaptureChoices CapturePage::choices() const {
@@ -89,6 +97,7 @@ CaptureChoices CapturePage::choices() const {
     }
     c.pointer = pointer_->isEnabled() ? pointer_->isChecked() : saved_.pointer;
     c.clipboard = clipboard_->isChecked();
+    c.lastRegion = lastRegion_->isEnabled() ? lastRegion_->isChecked() : saved_.lastRegion;
     return c;
 }
 
@@ -97,7 +106,7 @@ QWidget* CapturePage::first() const {
 }
 
 QWidget* CapturePage::last() const {
-    return clipboard_;
+    return lastRegion_;
 }
 
 }  // namespace kvr

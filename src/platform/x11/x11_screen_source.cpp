@@ -35,6 +35,14 @@ std::vector<std::string> X11ScreenSource::outputNames() {
     return monitorNames(connection().display());
 }
 
+std::vector<MonitorPlace> X11ScreenSource::monitorPlaces() const {
+    return x11::monitorPlaces(connection().display());
+}
+
+std::vector<ScreenRect> X11ScreenSource::windowFrames() {
+    return topLevelFrames(connection().display());
+}
+
 const char* X11ScreenSource::refusal(CaptureChoice choice) const {
     // All monitors is the root; a name no monitor has is the grab's error.
     if (choice == CaptureChoice::AllMonitors || choice == CaptureChoice::NamedOutput)
