@@ -148,6 +148,7 @@ TEST_F(OptClose, WritesStopAtTheFirstRefusedOneInTheirOrder) {
             [&] { s.writeInteger("Capture", "monitor", 0); },
             [&] { s.writeBool("Capture", "pointer", false); },
             [&] { s.writeBool("Capture", "clipboard", false); },
+            [&] { s.writeBool("Capture", "lastregion", false); },
         };
         after.push_back("");
         for (const auto& write : writes) {
