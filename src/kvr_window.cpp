@@ -63,7 +63,10 @@ extern "C" __attribute__((visibility("default"))) int kvr_select_region(
     static int count = argc;
     QApplication app(count, argv);
     kvr::installTranslation(app);
-    const auto region = kvr::selectRegion(*input.picture, *input.monitors, *input.frames);
+    kvr::ScreenSource* source = input.source;
+    const auto region = kvr::selectRegion(*input.picture, *input.monitors, *input.frames, [source] {
+        return source ? source->pointerInPicture() : std::nullopt;
+    });
     if (!region)
         return int(kvr::RegionSelectResult::Cancelled);
     chosen = *region;

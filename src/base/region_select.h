@@ -7,6 +7,7 @@
 
 #include "base/picture.h"
 #include "base/screen.h"
+#include "base/screen_source.h"
 
 namespace kvr {
 
@@ -14,6 +15,7 @@ struct RegionSelectInput {
     const Picture* picture = nullptr;
     const std::vector<MonitorPlace>* monitors = nullptr;
     const std::vector<ScreenRect>* frames = nullptr;  // topmost first; a click takes one
+    ScreenSource* source = nullptr;                   // asked where the pointer is
 };
 
 // The entry's answers.

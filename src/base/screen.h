@@ -15,6 +15,11 @@ struct ScreenRect {
     bool operator==(const ScreenRect&) const = default;
 };
 
+struct ScreenPoint {
+    int x = 0;
+    int y = 0;
+};
+
 // A monitor's output name and its rectangle in a picture of every monitor (that picture's pixels).
 struct MonitorPlace {
     std::string name;

@@ -1,6 +1,7 @@
 #pragma once
 // Where the pixels of a shot come from. One source is chosen for the session at start-up (X11,
 // a Wayland compositor's own way, the desktop portal); the core only sees this interface.
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -54,6 +55,10 @@ public:
     // monitor: a click in the region selection takes the one under it. Empty when the session
     // gives no way to know.
     virtual std::vector<ScreenRect> windowFrames() { return {}; }
+
+    // Where the mouse pointer is now, in the pixels of the picture of every monitor: finer than
+    // a toolkit that rounds to its scaled pixels. Nothing when the session cannot tell.
+    virtual std::optional<ScreenPoint> pointerInPicture() { return std::nullopt; }
 
     // Called before the countdown, while the program's window is still on screen: what the
     // desktop must ask the user before a grab is asked now, so the question is not in the

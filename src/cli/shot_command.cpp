@@ -137,7 +137,7 @@ std::optional<ScreenRect> chooseRegion(ScreenSource& source, const ShotOptions& 
         platform::moduleEntry("kvr-window.so", kRegionSelectEntry));
     char name[] = "kvr";
     char* argv[] = {name, nullptr};
-    const RegionSelectInput input{&picture, &monitors, &frames};
+    const RegionSelectInput input{&picture, &monitors, &frames, &source};
     ScreenRect chosen;
     switch (RegionSelectResult(select(1, argv, input, chosen))) {
         case RegionSelectResult::Accepted:

@@ -420,7 +420,8 @@ bool TForm1::regionShot(const kvr::ShotChoices& choices, const kvr::JpegOptions&
             region = kvr::regionOnMonitors(saved->rect, monitors, whole.width, whole.height);
     const bool chosenNow = !region;
     if (chosenNow)
-        region = kvr::selectRegion(whole, monitors, source.windowFrames());
+        region = kvr::selectRegion(whole, monitors, source.windowFrames(),
+                                   [&source] { return source.pointerInPicture(); });
     if (!region)
         return false;
     const kvr::Picture cut = kvr::cutRegion(whole, *region);

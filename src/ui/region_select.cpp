@@ -88,10 +88,21 @@ public:
     Overlay(Selector& selector, QScreen* screen, const ScreenRect& place);
     const ScreenRect& place() const { return place_; }
     QScreen* targetScreen() const { return screen_; }
+    // Picture pixels per logical pixel. The screen's own ratio where it fits the place: the
+    // toolkit's logical size is rounded to whole pixels, its ratio is not.
+    QPointF scale() const {
+        const double ratio = devicePixelRatioF();
+        if (std::abs(width() * ratio - place_.width) <= 1 &&
+            std::abs(height() * ratio - place_.height) <= 1)
+            return {ratio, ratio};
+        return {double(place_.width) / std::max(width(), 1),
+                double(place_.height) / std::max(height(), 1)};
+    }
     // A rectangle of picture pixels in this widget's coordinates.
     QRectF local(const ScreenRect& r) const {
-        const double sx = double(width()) / place_.width, sy = double(height()) / place_.height;
-        return {(r.x - place_.x) * sx, (r.y - place_.y) * sy, r.width * sx, r.height * sy};
+        const QPointF s = scale();
+        return {(r.x - place_.x) / s.x(), (r.y - place_.y) / s.y(), r.width / s.x(),
+                r.height / s.y()};
     }
 
 protected:
@@ -120,6 +131,7 @@ public:
     std::optional<ScreenRect> selection;
     std::optional<bool> accepted;  // set when it ends
     std::function<void()> ended;
+    std::function<std::optional<ScreenPoint>()> nativePointer;
 
     const QImage& image() const { return image_; }
     bool dragging() const { return pressed_ && moved_; }
@@ -135,8 +147,17 @@ public:
             return {};
         const ScreenRect& p = on->place();
         const QPointF at = global - QPointF(on->geometry().topLeft());
-        const int x = p.x + int(std::floor(at.x() * p.width / std::max(on->width(), 1)));
-        const int y = p.y + int(std::floor(at.y() * p.height / std::max(on->height(), 1)));
+        // Whole pixels of the picture, at any scale; a hair of slack for the division's error.
+        const QPointF scale = on->scale();
+        int x = p.x + int(std::floor(at.x() * scale.x() + 1e-3));
+        int y = p.y + int(std::floor(at.y() * scale.y() + 1e-3));
+        // The toolkit rounds the pointer to its scaled pixels: where the session tells the
+        // pointer's own pixel and it agrees with the event, that one.
+        if (nativePointer && (scale.x() > 1 || scale.y() > 1))
+            if (const auto native = nativePointer();
+                native && std::abs(native->x - x) <= std::ceil(scale.x()) &&
+                std::abs(native->y - y) <= std::ceil(scale.y()))
+                x = native->x, y = native->y;
         return {std::clamp(x, p.x, p.x + p.width - 1), std::clamp(y, p.y, p.y + p.height - 1)};
     }
 
@@ -431,10 +452,12 @@ void grabInput(QPointer<Overlay> overlay, int triesLeft) {
 
 std::optional<ScreenRect> selectRegion(const Picture& picture,
                                        const std::vector<MonitorPlace>& monitors,
-                                       const std::vector<ScreenRect>& frames) {
+                                       const std::vector<ScreenRect>& frames,
+                                       const std::function<std::optional<ScreenPoint>()>& pointer) {
     if (picture.empty())
         return std::nullopt;
     Selector selector(picture, frames);
+    selector.nativePointer = pointer;
     for (QScreen* screen : QGuiApplication::screens()) {
         const ScreenRect place = placeOf(screen, monitors, picture.width, picture.height);
         if (place.width <= 0 || place.height <= 0)

@@ -127,12 +127,14 @@ protected:
         return {r.exitCode, readText(err)};
     }
     // -r into out.bmp: the selection is shown, then `drive` acts on it; the status.
-    Result choose(const std::function<void()>& drive) {
+    Result choose(const std::function<void()>& drive, const std::vector<std::string>& env = {}) {
         fs::remove(outPath());
         const fs::path err = program_.root() / "stderr.txt";
         fs::remove(err);
+        std::vector<std::string> variables = environment();
+        variables.insert(variables.end(), env.begin(), env.end());
         Process kvr(
-            Command(argv({"-r", "-t", "bmp", "-o", outPath().string()}), environment(), err));
+            Command(argv({"-r", "-t", "bmp", "-o", outPath().string()}), variables, err));
         // Up when the selection's window is mapped and has taken the keyboard.
         const bool shown = pollUntil(5s, [&] {
             return !program_.run({"xdotool", "search", "--onlyvisible", "--name", "^Region$"})
@@ -231,6 +233,23 @@ TEST_F(Region, DragKeysClickAndCancel) {
         EXPECT_EQ(r.status, 1) << cancel;
         EXPECT_EQ(r.err, "The shot was cancelled\n");
         EXPECT_FALSE(fs::exists(outPath()));
+    }
+}
+
+// Scaled by the toolkit (1.5 and 2 logical to physical pixels), the edges still fall on the
+// picture's pixels where the pointer was, never rounded per edge.
+TEST_F(Region, EdgesAreWholePicturePixelsAtAnyScale) {
+    for (const std::string factor : {"1.5", "2"}) {
+        SCOPED_TRACE(factor);
+        const Result r = choose(
+            [&] {
+                drag(101, 99, 300, 200);
+                xdotool("key shift+Left key Left");
+                xdotool("key Return");
+            },
+            {"QT_SCALE_FACTOR=" + factor});
+        ASSERT_EQ(r.status, 0) << r.err;
+        EXPECT_TRUE(isCutOf(readBmp(outPath()), plain_, 100, 99, 199, 102));
     }
 }
 

@@ -16,6 +16,7 @@ public:
     std::vector<std::string> outputNames() override;
     std::vector<MonitorPlace> monitorPlaces() const override;
     std::vector<ScreenRect> windowFrames() override;
+    std::optional<ScreenPoint> pointerInPicture() override;
     using ScreenSource::grab;
     Picture grab(const ShotRequest& request) override;
 };
