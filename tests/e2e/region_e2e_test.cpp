@@ -133,8 +133,7 @@ protected:
         fs::remove(err);
         std::vector<std::string> variables = environment();
         variables.insert(variables.end(), env.begin(), env.end());
-        Process kvr(
-            Command(argv({"-r", "-t", "bmp", "-o", outPath().string()}), variables, err));
+        Process kvr(Command(argv({"-r", "-t", "bmp", "-o", outPath().string()}), variables, err));
         // Up when the selection's window is mapped and has taken the keyboard.
         const bool shown = pollUntil(5s, [&] {
             return !program_.run({"xdotool", "search", "--onlyvisible", "--name", "^Region$"})
@@ -308,6 +307,17 @@ TEST(RegionWindow, ChosenAfterTheCountdownThenTheLastOneAgain) {
     decoded = decodeJpeg(readFile(second));
     EXPECT_EQ(decoded.width, 200);
     EXPECT_EQ(decoded.height, 100);
+
+    // Another monitor layout: the selection is shown again; Esc writes nothing, no message.
+    // ("Shot" has the focus after a shot: Space takes the next one.)
+    program.run({"xrandr", "--setmonitor", "left", "512/135x768/203+0+0", "none"});
+    program.keys({"space"});
+    ASSERT_TRUE(program.findWindow("^範囲$", 5s)) << program.log();
+    std::this_thread::sleep_for(300ms);
+    xdotool({"key", "Escape"});
+    ASSERT_TRUE(program.waitForTitle("Kelvoro", 10s));
+    EXPECT_FALSE(fs::exists(program.desktop() / "Rgn_J02.jpg"));
+    EXPECT_FALSE(program.findWindow("エラー", 0ms)) << "a cancel says nothing";
 
     program.click(kExit[0], kExit[1]);
     EXPECT_EQ(program.waitForExit(5s), std::optional<int>(0)) << program.log();
