@@ -39,11 +39,11 @@ CapturePage::CapturePage(QTabWidget& tabs, const ScreenSource* source)
       lastRegion_(new QCheckBox(translated(text::kUseLastRegion), this)) {
     setObjectName(QStringLiteral("TabSheetCapture"));
     auto* label = new QLabel(translated(text::kMonitorLabel), this);
-    label->setGeometry(16, 8, 210, 14);
+    label->setGeometry(16, 4, 210, 14);
     label->setBuddy(monitor_);
     monitor_->setObjectName(QStringLiteral("MonitorBox"));
     monitor_->setAccessibleName(translated(text::kMonitorLabel));
-    monitor_->setGeometry(16, 24, 210, 20);
+    monitor_->setGeometry(16, 19, 210, 20);
     for (const char* item : kMonitorItems)
         monitor_->addItem(translated(item));
     // A refused item stays in the list, greyed, saying why.
@@ -58,13 +58,13 @@ CapturePage::CapturePage(QTabWidget& tabs, const ScreenSource* source)
             item->setData(translated(reason), Qt::AccessibleDescriptionRole);
         }
     pointer_->setObjectName(QStringLiteral("PointerBox"));
-    pointer_->setGeometry(16, 52, 210, 17);
+    pointer_->setGeometry(16, 44, 210, 17);
     if (const char* reason = refusalOf(source, CaptureChoice::Pointer))
         explainRefusal(*pointer_, reason);
     clipboard_->setObjectName(QStringLiteral("ClipboardBox"));
-    clipboard_->setGeometry(16, 74, 210, 17);
+    clipboard_->setGeometry(16, 62, 210, 17);
     lastRegion_->setObjectName(QStringLiteral("LastRegionBox"));
-    lastRegion_->setGeometry(16, 96, 210, 17);
+    lastRegion_->setGeometry(16, 80, 210, 17);
     if (source && (desktopChoosesRegion(*source) || source->monitorPlaces().empty()))
         explainRefusal(*lastRegion_, text::kRegionUnsupported);
     setTabOrder(monitor_, pointer_);

@@ -11,6 +11,7 @@
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QSlider>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTest>
 
@@ -81,6 +82,10 @@ TEST_F(OptLoad, CapturePageIsTheLastTabWithTheSavedChoices) {
     EXPECT_FALSE(lastRegion.isChecked());
     EXPECT_TRUE(lastRegion.isEnabled()) << "X11 places its monitors";
     EXPECT_EQ(find<QCheckBox>("ClipboardBox").nextInFocusChain(), &lastRegion);
+    // The last control ends above the bottom of the tab widget (a page is its height less the
+    // tab bar's), so it is seen.
+    const int pageHeight = tabs.height() - tabs.tabBar()->sizeHint().height();
+    EXPECT_LE(lastRegion.geometry().bottom(), pageHeight) << pageHeight;
 
     writeIni("[Capture]\nmonitor=2\npointer=1\nclipboard=1\nlastregion=1\n");
     open();
