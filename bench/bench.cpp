@@ -1,4 +1,5 @@
-// kvr_bench paint [plain] | monitors | stages [N] | all [N] | compare N ONESHOT KVR [png]
+// kvr_bench paint [plain] | monitors | stages [N] | region [N] | all [N] |
+//           compare N ONESHOT KVR [png]
 // Times on the current DISPLAY: each stage of a shot and whole shots through shotNow, kept in one
 // process; then kvr_oneshot and `kvr --shot` against scrot as whole processes, with their peak
 // memory. Prints medians; asserts nothing.
@@ -18,8 +19,10 @@
 #include <vector>
 
 #include "core/bmp.h"
+#include "core/formats.h"
 #include "core/jpeg.h"
 #include "core/outfile.h"
+#include "core/region.h"
 #include "core/row_converter.h"
 #include "core/shot.h"
 #include "paint.h"
@@ -300,6 +303,42 @@ int allMonitors(int n) {
     return 0;
 }
 
+// A region shot's write against a whole shot of the same pixels: the rectangle is cut from the
+// picture of every monitor (no copy at whole bytes per pixel) and written through the same
+// writers. The picture is taken once, as a region shot takes it.
+int region(int n) {
+    kvr::x11::X11ScreenSource source;
+    char tmpl[] = "/tmp/kvr-bench-XXXXXX";
+    const fs::path dir = mkdtemp(tmpl);
+    kvr::ShotChoices choices;
+    choices.mode = kvr::ShotMode::Region;
+    choices.Place = dir.string();
+    const kvr::JpegOptions jpeg;
+    const kvr::Picture whole = source.grab(kvr::shotRequest(source, choices));
+    const kvr::ScreenRect r{whole.width / 4, whole.height / 4, whole.width / 2, whole.height / 2};
+    // The same pixels as a picture of their own, as a grab of that size would give them.
+    const kvr::Picture part = kvr::cutRegion(whole, r);
+    kvr::Picture own = kvr::makeOwnedPicture(part.width, part.height, part.bitsPerPixel,
+                                             size_t(part.width) * (part.bitsPerPixel / 8));
+    for (int y = 0; y < part.height; ++y)
+        std::copy_n(part.row(y), own.stride, kvr::mutablePixels(own) + size_t(y) * own.stride);
+    std::printf("region %s of %dx%d:\n", kvr::geometryText(r).c_str(), whole.width, whole.height);
+    for (const auto format : {kvr::SaveFormat::Jpeg, kvr::SaveFormat::Png}) {
+        choices.format = format;
+        const std::string name = std::string("Rgn_") + kvr::formatOf(format).letter + "00" +
+                                 kvr::formatOf(format).extension;
+        const auto clean = [&] { fs::remove(dir / name); };
+        const double cut = median(timeRuns(
+            n, [&] { kvr::saveNumbered(kvr::cutRegion(whole, r), choices, jpeg); }, clean));
+        const double plain = median(timeRuns(
+            n, [&] { kvr::saveNumbered(own, choices, jpeg); }, clean));
+        std::printf("  %-4s cut and write %8.2f ms; the same pixels whole %8.2f ms (%.2f x)\n",
+                    kvr::formatOf(format).name, cut, plain, cut / plain);
+    }
+    fs::remove_all(dir);
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -323,6 +362,8 @@ int main(int argc, char** argv) {
             XCloseDisplay(dpy);
             return 0;
         }
+        if (command == "region")
+            return region(argc > 2 ? std::atoi(argv[2]) : 30);
         if (command == "all")
             return allMonitors(argc > 2 ? std::atoi(argv[2]) : 30);
         if (command == "compare" && argc > 4)
@@ -333,7 +374,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     std::fprintf(stderr,
-                 "usage: kvr_bench paint [plain] | monitors | stages [N] | all [N] | "
+                 "usage: kvr_bench paint [plain] | monitors | stages [N] | region [N] | all [N] | "
                  "compare N ONESHOT KVR [png]\n");
     return 2;
 }

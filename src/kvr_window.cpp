@@ -1,18 +1,22 @@
 // The window's entry, in the module kvr-window that kvr loads when it is started without shot
 // options: makes the pieces and wires them. The session decides the source of pixels and the
 // window-manager actions; the application object carries the top-level error handler.
+#include <QApplication>
 #include <QGuiApplication>
 #include <QIcon>
 #include <QWidget>
 #include <cstdio>
 #include <cstdlib>
+#include <type_traits>
 
+#include "base/region_select.h"
 #include "core/settings.h"
 #include "platform/display_check.h"
 #include "platform/loader.h"
 #include "platform/session.h"
 #include "ui/app.h"
 #include "ui/main.h"
+#include "ui/region_select.h"
 #include "ui/translate.h"
 
 extern "C" __attribute__((visibility("default"))) int kvr_window_main(int argc, char** argv) {
@@ -53,4 +57,23 @@ extern "C" __attribute__((visibility("default"))) int kvr_window_main(int argc, 
         {*source, *windowManager, kvr::settingsFilePath(), makeBadge});  // FormCreate runs here
     Form1.show();
     return app.exec();
+}
+
+// The command line's way in for -r: the selection over the picture it took, with the toolkit
+// started here (kvr itself has none).
+extern "C" __attribute__((visibility("default"))) int kvr_select_region(
+    int argc, char** argv, const kvr::RegionSelectInput& input, kvr::ScreenRect& chosen) {
+    static_assert(std::is_same_v<decltype(&kvr_select_region), kvr::RegionSelectEntry>);
+    kvr::installQuietMessageHandler();
+    static int count = argc;
+    QApplication app(count, argv);
+    kvr::installTranslation(app);
+    kvr::ScreenSource* source = input.source;
+    const auto region = kvr::selectRegion(*input.picture, *input.monitors, *input.frames, [source] {
+        return source ? source->pointerInPicture() : std::nullopt;
+    });
+    if (!region)
+        return int(kvr::RegionSelectResult::Cancelled);
+    chosen = *region;
+    return int(kvr::RegionSelectResult::Accepted);
 }

@@ -357,8 +357,8 @@
         <translation>Monitors: %1</translation>
     </message>
     <message>
-        <source>使い方: kvr                     ウィンドウを開きます&#xa;        kvr --shot [オプション...]  ウィンドウなしで 1 枚撮影して終了します&#xa;  -d, --delay=秒数          先に待ちます (0〜3600、既定 0)。端末ならカウントダウンを表示&#xa;  -w, --window              アクティブ ウィンドウ (既定: 画面)&#xa;  -m, --monitor=対象        primary、pointer、all、または出力名 (既定: 設定の選択)&#xa;  -t, --type=jpeg|png|bmp|webp 既定: 出力の拡張子、なければ保存された選択&#xa;  -o, --output=パス         ファイル、フォルダ (ウィンドウと同じ連番の名前)、- で標準出力&#xa;  -q, --quality=1..100      JPEG の品質 (既定: 設定の段階 × 10)&#xa;      --grey                グレースケール (どの形式でも)&#xa;  -p, --pointer             マウス ポインタを含めます (既定: 設定の選択)&#xa;      --no-pointer          設定にあっても今回はポインタを含めません&#xa;  -c, --clipboard           画像をクリップボードにコピーします (既定: 設定の選択)&#xa;      --no-clipboard        設定にあっても今回はコピーしません&#xa;  -n, --no-notify           デスクトップ通知を出しません&#xa;  -h, --help                この説明を表示します&#xa;  -V, --version             版を表示します&#xa;-h と -V 以外のオプションは --shot を含みます。-o がなければ、設定の出力場所に&#xa;ウィンドウと同じ名前で保存し、そのパスを標準出力に書きます。&#xa;終了コード: 0 保存しました、1 撮影か書き込みに失敗しました、2 使い方の誤り&#xa;</source>
-        <translation>Usage: kvr                       open the window&#xa;       kvr --shot [OPTION...]     take one shot without the window, then exit&#xa;  -d, --delay=SECONDS        wait first (0-3600, default 0); a countdown when on a terminal&#xa;  -w, --window               the active window (default: the screen)&#xa;  -m, --monitor=WHICH        primary, pointer, all, or an output&apos;s name (default: the saved choice)&#xa;  -t, --type=jpeg|png|bmp|webp default: from the output&apos;s extension, else the saved choice&#xa;  -o, --output=PATH          a file, a folder (numbered name as the window makes it), or - for stdout&#xa;  -q, --quality=1..100       JPEG quality (default: the saved step x 10)&#xa;      --grey                 grey (any format)&#xa;  -p, --pointer              include the mouse pointer (default: the saved choice)&#xa;      --no-pointer           not this time, whatever is saved&#xa;  -c, --clipboard            copy the picture to the clipboard (default: the saved choice)&#xa;      --no-clipboard         not this time, whatever is saved&#xa;  -n, --no-notify            no desktop notification&#xa;  -h, --help                 show this help&#xa;  -V, --version              show the version&#xa;Any option but -h and -V implies --shot. Without -o the picture goes to the saved output&#xa;folder under the name the window would give it, and its path is printed on stdout.&#xa;Exit status: 0 written, 1 the shot or the write failed, 2 a usage error&#xa;</translation>
+        <source>使い方: kvr                     ウィンドウを開きます&#xa;        kvr --shot [オプション...]  ウィンドウなしで 1 枚撮影して終了します&#xa;  -d, --delay=秒数          先に待ちます (0〜3600、既定 0)。端末ならカウントダウンを表示&#xa;  -w, --window              アクティブ ウィンドウ (既定: 画面)&#xa;  -r, --region              待ってから撮った画面の上で範囲を選びます (Esc で取り消し)&#xa;  -g, --geometry=幅x高さ+X+Y  デスクトップ全体のこの範囲 (物理ピクセル、左上から)&#xa;  -m, --monitor=対象        primary、pointer、all、または出力名 (既定: 設定の選択)&#xa;  -t, --type=jpeg|png|bmp|webp 既定: 出力の拡張子、なければ保存された選択&#xa;  -o, --output=パス         ファイル、フォルダ (ウィンドウと同じ連番の名前)、- で標準出力&#xa;  -q, --quality=1..100      JPEG の品質 (既定: 設定の段階 × 10)&#xa;      --grey                グレースケール (どの形式でも)&#xa;  -p, --pointer             マウス ポインタを含めます (既定: 設定の選択)&#xa;      --no-pointer          設定にあっても今回はポインタを含めません&#xa;  -c, --clipboard           画像をクリップボードにコピーします (既定: 設定の選択)&#xa;      --no-clipboard        設定にあっても今回はコピーしません&#xa;  -n, --no-notify           デスクトップ通知を出しません&#xa;  -h, --help                この説明を表示します&#xa;  -V, --version             版を表示します&#xa;-h と -V 以外のオプションは --shot を含みます。-o がなければ、設定の出力場所に&#xa;ウィンドウと同じ名前で保存し、そのパスを標準出力に書きます。&#xa;終了コード: 0 保存しました、1 撮影か書き込みに失敗しました、2 使い方の誤り&#xa;</source>
+        <translation>Usage: kvr                       open the window&#xa;       kvr --shot [OPTION...]     take one shot without the window, then exit&#xa;  -d, --delay=SECONDS        wait first (0-3600, default 0); a countdown when on a terminal&#xa;  -w, --window               the active window (default: the screen)&#xa;  -r, --region               choose a region on the screen taken after the delay (Esc cancels)&#xa;  -g, --geometry=WxH+X+Y     this rectangle of the whole desktop (physical pixels from its top-left)&#xa;  -m, --monitor=WHICH        primary, pointer, all, or an output&apos;s name (default: the saved choice)&#xa;  -t, --type=jpeg|png|bmp|webp default: from the output&apos;s extension, else the saved choice&#xa;  -o, --output=PATH          a file, a folder (numbered name as the window makes it), or - for stdout&#xa;  -q, --quality=1..100       JPEG quality (default: the saved step x 10)&#xa;      --grey                 grey (any format)&#xa;  -p, --pointer              include the mouse pointer (default: the saved choice)&#xa;      --no-pointer           not this time, whatever is saved&#xa;  -c, --clipboard            copy the picture to the clipboard (default: the saved choice)&#xa;      --no-clipboard         not this time, whatever is saved&#xa;  -n, --no-notify            no desktop notification&#xa;  -h, --help                 show this help&#xa;  -V, --version              show the version&#xa;Any option but -h and -V implies --shot. Without -o the picture goes to the saved output&#xa;folder under the name the window would give it, and its path is printed on stdout.&#xa;Exit status: 0 written, 1 the shot or the write failed, 2 a usage error&#xa;</translation>
     </message>
     <message>
         <source>このデスクトップではアクティブウィンドウを取得できません</source>
@@ -515,6 +515,38 @@
     <message>
         <source>モニター %1 が見つかりません</source>
         <translation>No monitor named %1</translation>
+    </message>
+    <message>
+        <source>--region と --geometry は --monitor と同時に指定できません (範囲はすべてのモニターから選びます)</source>
+        <translation>--region and --geometry cannot be given with --monitor (a region is chosen from every monitor)</translation>
+    </message>
+    <message>
+        <source>範囲 &apos;%1&apos; は 幅x高さ+X+Y (例: 1280x720+0+0) で指定して下さい</source>
+        <translation>The geometry &apos;%1&apos; must be WIDTHxHEIGHT+X+Y (for example 1280x720+0+0)</translation>
+    </message>
+    <message>
+        <source>前回の範囲を使う</source>
+        <translation>Use the last region</translation>
+    </message>
+    <message>
+        <source>範囲</source>
+        <translation>Region</translation>
+    </message>
+    <message>
+        <source>カウントダウンの後、撮った画面の上で範囲を選んで撮影</source>
+        <translation>Choose a region on the screen taken when the countdown ends</translation>
+    </message>
+    <message>
+        <source>範囲の選択: ドラッグで範囲、Enter で決定、Esc で取り消し</source>
+        <translation>Region selection: drag a rectangle, Enter accepts, Esc cancels</translation>
+    </message>
+    <message>
+        <source>範囲 %1 はどのモニターにも掛かっていません</source>
+        <translation>The region %1 lies on no monitor</translation>
+    </message>
+    <message>
+        <source>このデスクトップでは範囲を選べません</source>
+        <translation>A region cannot be chosen on this desktop</translation>
     </message>
 </context>
 </TS>

@@ -44,6 +44,11 @@ struct Picture {
 uint16_t wholeDotsPerInch(const Picture& picture);
 uint32_t pixelsPerMetre(const Picture& picture);
 
+// The part of a picture at (x, y), width by height pixels, clipped to the picture (empty when
+// nothing is left). At 8 bits per pixel and more it shares the pixels (owner included); below,
+// where a row may start inside a byte, the pixels are copied to rows that start on a byte.
+Picture cropPicture(const Picture& picture, int x, int y, int width, int height);
+
 // A picture with its own zero-filled buffer (tests, and grabs that need a reordered copy).
 Picture makeOwnedPicture(int width, int height, int bitsPerPixel, size_t stride);
 uint8_t* mutablePixels(Picture& picture);  // only for pictures from makeOwnedPicture

@@ -2,6 +2,7 @@
 // Screen geometry: which monitor counts as "the screen", and the part of a window that lies on
 // it. Pure functions, so odd layouts can be tested without a display.
 #include <optional>
+#include <string>
 #include <vector>
 
 namespace kvr {
@@ -12,6 +13,18 @@ struct ScreenRect {
     int width = 0;
     int height = 0;
     bool operator==(const ScreenRect&) const = default;
+};
+
+struct ScreenPoint {
+    int x = 0;
+    int y = 0;
+};
+
+// A monitor's output name and its rectangle in a picture of every monitor (that picture's pixels).
+struct MonitorPlace {
+    std::string name;
+    ScreenRect rect;
+    bool operator==(const MonitorPlace&) const = default;
 };
 
 struct MonitorInfo {

@@ -1,14 +1,18 @@
 #pragma once
 // Where the pixels of a shot come from. One source is chosen for the session at start-up (X11,
 // a Wayland compositor's own way, the desktop portal); the core only sees this interface.
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "base/picture.h"
+#include "base/screen.h"
 
 namespace kvr {
 
-enum class ShotMode { ActiveWindow, AllScreen };
+// Region is the whole desktop (every monitor) cut to a rectangle afterwards: sources are asked
+// for AllScreen with every monitor, never for Region itself.
+enum class ShotMode { ActiveWindow, AllScreen, Region };
 
 // Which monitors a whole-screen shot covers.
 enum class MonitorChoice { Primary, UnderPointer, All };
@@ -42,6 +46,19 @@ public:
     // The names a request's output may take (the monitors' output names), so that a wrong name
     // is found before the countdown and the right ones listed; empty when the source cannot tell.
     virtual std::vector<std::string> outputNames() { return {}; }
+
+    // Where each monitor lies in the picture of every monitor (its pixels), by output name, for
+    // the region selection and the saved region's layout; empty when the source cannot tell.
+    virtual std::vector<MonitorPlace> monitorPlaces() const { return {}; }
+
+    // The frames of the windows on screen, topmost first, in the pixels of the picture of every
+    // monitor: a click in the region selection takes the one under it. Empty when the session
+    // gives no way to know.
+    virtual std::vector<ScreenRect> windowFrames() { return {}; }
+
+    // Where the mouse pointer is now, in the pixels of the picture of every monitor: finer than
+    // a toolkit that rounds to its scaled pixels. Nothing when the session cannot tell.
+    virtual std::optional<ScreenPoint> pointerInPicture() { return std::nullopt; }
 
     // Called before the countdown, while the program's window is still on screen: what the
     // desktop must ask the user before a grab is asked now, so the question is not in the

@@ -132,6 +132,11 @@ inline constexpr char kCliBadType[] =
     "形式 '%1' は jpeg、png、bmp、webp のいずれかで指定して下さい";
 inline constexpr char kCliBadQuality[] = "品質 '%1' は 1 から 100 までで指定して下さい";
 inline constexpr char kCliWindowAndMonitor[] = "--window と --monitor は同時に指定できません";
+inline constexpr char kCliRegionAndMonitor[] =
+    "--region と --geometry は --monitor と同時に指定できません "
+    "(範囲はすべてのモニターから選びます)";
+inline constexpr char kCliBadGeometry[] =
+    "範囲 '%1' は 幅x高さ+X+Y (例: 1280x720+0+0) で指定して下さい";
 inline constexpr char kCliStdoutTerminal[] =
     "画像を端末には書き出しません (-o - はパイプかファイルへ向けて下さい)";
 inline constexpr char kCliTryHelp[] = "使い方は 'kvr --help' で表示されます";
@@ -144,6 +149,8 @@ inline constexpr char kCliUsage[] =
     "        kvr --shot [オプション...]  ウィンドウなしで 1 枚撮影して終了します\n"
     "  -d, --delay=秒数          先に待ちます (0〜3600、既定 0)。端末ならカウントダウンを表示\n"
     "  -w, --window              アクティブ ウィンドウ (既定: 画面)\n"
+    "  -r, --region              待ってから撮った画面の上で範囲を選びます (Esc で取り消し)\n"
+    "  -g, --geometry=幅x高さ+X+Y  デスクトップ全体のこの範囲 (物理ピクセル、左上から)\n"
     "  -m, --monitor=対象        primary、pointer、all、または出力名 (既定: 設定の選択)\n"
     "  -t, --type=jpeg|png|bmp|webp 既定: 出力の拡張子、なければ保存された選択\n"
     "  -o, --output=パス         ファイル、フォルダ (ウィンドウと同じ連番の名前)、- で標準出力\n"
@@ -175,6 +182,18 @@ inline constexpr char kNoPointerMonitor[] =
 inline constexpr char kNoPointerPicture[] =
     "このデスクトップはマウスポインタを画像に含められません";
 inline constexpr char kNoSuchMonitor[] = "モニター %1 が見つかりません";
+inline constexpr char kUseLastRegion[] = "前回の範囲を使う";
+
+// The third capture choice: a rectangle chosen on the picture taken when the countdown ends.
+inline constexpr char kRegion[] = "範囲";
+inline constexpr char kRegionHint[] = "カウントダウンの後、撮った画面の上で範囲を選んで撮影";
+// The selection itself, as a screen reader names it.
+inline constexpr char kRegionSelection[] =
+    "範囲の選択: ドラッグで範囲、Enter で決定、Esc で取り消し";
+// A rectangle (%1, as WxH+X+Y) that lies on no monitor.
+inline constexpr char kRegionOffMonitors[] = "範囲 %1 はどのモニターにも掛かっていません";
+// The session gives no way to show the selection over the screen.
+inline constexpr char kRegionUnsupported[] = "このデスクトップでは範囲を選べません";
 
 // Printed when the display cannot be reached, before any window exists.
 inline constexpr char kNoDisplay[] = "cannot connect to X display %1";

@@ -5,6 +5,7 @@
 
 #include "base/texts.h"
 #include "core/formats.h"
+#include "core/region.h"
 
 namespace kvr::cli {
 namespace {
@@ -34,6 +35,7 @@ constexpr OptionKind kOptions[] = {
     {'h', "help", false},          {'V', "version", false},
     {'\0', "shot", false},         {'\0', "no-pointer", false},
     {'\0', "no-clipboard", false}, {'\0', "list-monitors", false},
+    {'r', "region", false},        {'g', "geometry", true},
 };
 
 const OptionKind* findShort(char c) {
@@ -110,6 +112,8 @@ public:
             line_.action = Action::ListMonitors;
         else if (line_.shot.monitorGiven && line_.shot.request.mode == ShotMode::ActiveWindow)
             return fail(text::kCliWindowAndMonitor, "");
+        else if (line_.shot.monitorGiven && line_.shot.request.mode == ShotMode::Region)
+            return fail(text::kCliRegionAndMonitor, "");
         else if (line_.shot.output == "-" && terminal_)
             return fail(text::kCliStdoutTerminal, "");
         // JPEG bytes in a ".bmp" file would be a file no viewer trusts.
@@ -146,6 +150,19 @@ private:
                 return;
             case 'w':
                 shot.request.mode = ShotMode::ActiveWindow;
+                shot.geometry.reset();
+                return;
+            case 'r':
+                shot.request.mode = ShotMode::Region;
+                shot.geometry.reset();
+                return;
+            case 'g':
+                if (const auto rect = parseGeometry(v)) {
+                    shot.request.mode = ShotMode::Region;
+                    shot.geometry = rect;
+                } else {
+                    fail(text::kCliBadGeometry, v);
+                }
                 return;
             case 'm':
                 shot.monitorGiven = true;

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "base/screen.h"
 #include "base/screen_source.h"
 #include "core/choices.h"
 
@@ -23,6 +24,9 @@ struct ShotOptions {
     bool monitorGiven = false;
     bool noPointer = false;
     bool noClipboard = false;
+    // -g: the rectangle of the whole desktop a region shot cuts (request.mode is Region); with
+    // -r (Region without it) the person chooses it after the delay.
+    std::optional<ScreenRect> geometry;
     std::optional<SaveFormat> type;
     std::optional<std::string> output;  // a file, a folder, or "-" for stdout
     std::optional<int> quality;         // 1..100

@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -14,6 +15,7 @@
 #include <optional>
 
 #include "base/error.h"
+#include "base/region_select.h"
 #include "base/texts.h"
 #include "cli/clipboard.h"
 #include "cli/encode.h"
@@ -23,11 +25,13 @@
 #include "core/desktop.h"
 #include "core/naming.h"
 #include "core/outfile.h"
+#include "core/region.h"
 #include "core/row_converter.h"
 #include "core/settings.h"
 #include "core/shot.h"
 #include "platform/display_check.h"
 #include "platform/loader.h"
+#include "platform/module.h"
 #include "platform/session.h"
 
 namespace kvr::cli {
@@ -145,6 +149,45 @@ void checkAsked(const ScreenSource& source, const ShotOptions& options) {
             throw KvrError(refusal, {});
 }
 
+// A rectangle of -g on no monitor, or not on the picture taken: said in the user's words.
+[[noreturn]] void offMonitors(const ScreenRect& region) {
+    throw KvrError(text::kRegionOffMonitors, {geometryText(region)});
+}
+
+// The rectangle of a region shot: -g's cut to the picture, or the one the person chooses on it
+// (-r, in the window's module: the toolkit is loaded for this alone). Nothing when cancelled.
+std::optional<ScreenRect> chooseRegion(ScreenSource& source, const ShotOptions& options,
+                                       const Picture& picture) {
+    const std::vector<MonitorPlace> monitors = source.monitorPlaces();
+    if (options.geometry) {
+        const auto region =
+            regionOnMonitors(*options.geometry, monitors, picture.width, picture.height);
+        if (!region)
+            offMonitors(*options.geometry);
+        return region;
+    }
+    if (desktopChoosesRegion(source))
+        return ScreenRect{0, 0, picture.width, picture.height};  // the area the person chose
+    if (monitors.empty())
+        throw KvrError(text::kRegionUnsupported, {});
+    const std::vector<ScreenRect> frames = source.windowFrames();
+    const auto select = reinterpret_cast<RegionSelectEntry>(
+        platform::moduleEntry("kvr-window.so", kRegionSelectEntry));
+    char name[] = "kvr";
+    char* argv[] = {name, nullptr};
+    const RegionSelectInput input{&picture, &monitors, &frames, &source};
+    ScreenRect chosen;
+    switch (RegionSelectResult(select(1, argv, input, chosen))) {
+        case RegionSelectResult::Accepted:
+            return chosen;
+        case RegionSelectResult::Cancelled:
+            return std::nullopt;
+        case RegionSelectResult::Failed:
+            break;
+    }
+    throw KvrError(text::kRegionUnsupported, {});
+}
+
 // The folder the file will be made in (or, for JPEG and PNG, the one above a folder still to be
 // made) must take a new file, or the file named must take the picture: known before the delay,
 // so said before it.
@@ -227,7 +270,12 @@ int shoot(const ShotOptions& options) {
     {
         const auto source = platform::makeScreenSource(kind);
         checkAsked(*source, options);
-        const ShotRequest request = shotRequest(*source, choices);
+        ShotRequest request = shotRequest(*source, choices);
+        // A given rectangle is cut from the whole desktop, never chosen in a desktop's dialog.
+        if (options.geometry) {
+            request.mode = ShotMode::AllScreen;
+            request.monitor = MonitorChoice::All;
+        }
 
         // What is known now is said now, not after the delay: a monitor name no monitor has,
         // a folder whose hundred names are taken, a folder that takes no file.
@@ -242,6 +290,15 @@ int shoot(const ShotOptions& options) {
                 printLine(stderr, message(text::kCliMonitorNames, {list}));
                 return kExitFailed;
             }
+        }
+        if (choices.mode == ShotMode::Region && !options.geometry && !regionPossible(*source))
+            throw KvrError(text::kRegionUnsupported, {});
+        // A rectangle on no monitor is known before the delay where the monitors are.
+        if (options.geometry) {
+            const std::vector<MonitorPlace> monitors = source->monitorPlaces();
+            if (!monitors.empty() &&
+                !regionOnMonitors(*options.geometry, monitors, INT32_MAX, INT32_MAX))
+                offMonitors(*options.geometry);
         }
         if (to.kind == Destination::File) {
             std::optional<std::string> name;
@@ -263,7 +320,15 @@ int shoot(const ShotOptions& options) {
             if (badge)
                 badge->remove();  // off the screen, and seen to be, before the grab
         }
-        const Picture grabbed = source->grab(request);
+        Picture grabbed = source->grab(request);
+        if (choices.mode == ShotMode::Region) {
+            const auto region = chooseRegion(*source, options, grabbed);
+            if (!region) {
+                printLine(stderr, message(text::kShotCancelled));
+                return kExitFailed;
+            }
+            grabbed = cutRegion(grabbed, *region);
+        }
         // --grey for every type: JPEG greys as it encodes, the others take a grey copy.
         const Picture picture =
             options.grey && *type != SaveFormat::Jpeg ? greyPicture(grabbed) : grabbed;

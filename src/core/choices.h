@@ -16,8 +16,9 @@ struct CaptureChoices {
     MonitorChoice monitor = MonitorChoice::Primary;
     bool pointer = false;
     bool clipboard = false;
-    std::string output;     // a monitor by its output name (the command line); empty: monitor
-    bool countdown = true;  // the seconds left shown on screen during the countdown
+    std::string output;       // a monitor by its output name (the command line); empty: monitor
+    bool countdown = true;    // the seconds left shown on screen during the countdown
+    bool lastRegion = false;  // Region: cut the last accepted rectangle again, without asking
 };
 
 struct ShotChoices {

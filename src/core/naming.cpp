@@ -18,8 +18,10 @@ std::string prefixFor(const ShotChoices& c) {
     // digits after it would then never count.
     if (c.FileNameCheck)
         return c.FileName.substr(0, c.FileName.find('\0'));
-    const bool all = c.mode == ShotMode::AllScreen;
-    return std::string(all ? "ALL_" : "Act_") + formatOf(c.format).letter;
+    const char* mode = c.mode == ShotMode::AllScreen ? "ALL_"
+                       : c.mode == ShotMode::Region  ? "Rgn_"
+                                                     : "Act_";
+    return std::string(mode) + formatOf(c.format).letter;
 }
 
 // A directory of the same name does not count: only something that is not a folder blocks a name.

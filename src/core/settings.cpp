@@ -160,7 +160,11 @@ JpegOptions readJpegOptions(const Settings& settings) {
 
 void writeExitSettings(Settings& settings, ShotMode mode, SaveFormat format,
                        std::string_view timerText) {
-    settings.writeInteger("CreatFlg", "type", mode == ShotMode::ActiveWindow ? 0 : 1);
+    // Region is a value older versions never wrote; they read any value but 0 as All Screen.
+    settings.writeInteger("CreatFlg", "type",
+                          mode == ShotMode::ActiveWindow ? 0
+                          : mode == ShotMode::Region     ? kTypeRegion
+                                                         : 1);
     settings.writeInteger("CreatFlg", "save", format == SaveFormat::Jpeg ? 0 : 1);
     settings.writeString("CreatFlg", "timer", timerText);
 }
@@ -182,6 +186,7 @@ CaptureChoices readCaptureChoices(const Settings& settings) {
     choices.pointer = settings.readBool("Capture", "pointer", false);
     choices.clipboard = settings.readBool("Capture", "clipboard", false);
     choices.countdown = settings.readBool("Capture", "countdown", true);
+    choices.lastRegion = settings.readBool("Capture", "lastregion", false);
     return choices;
 }
 
@@ -190,6 +195,25 @@ void writeCaptureChoices(Settings& settings, const CaptureChoices& choices) {
     settings.writeBool("Capture", "pointer", choices.pointer);
     settings.writeBool("Capture", "clipboard", choices.clipboard);
     settings.writeBool("Capture", "countdown", choices.countdown);
+    settings.writeBool("Capture", "lastregion", choices.lastRegion);
+}
+
+ShotMode shotModeSaved(int32_t type) {
+    return type == 0             ? ShotMode::ActiveWindow
+           : type == kTypeRegion ? ShotMode::Region
+                                 : ShotMode::AllScreen;
+}
+
+std::optional<SavedRegion> readSavedRegion(const Settings& settings) {
+    const auto rect = parseGeometry(settings.readString("Region", "rect", ""));
+    if (!rect)
+        return std::nullopt;
+    return SavedRegion{*rect, settings.readString("Region", "layout", "")};
+}
+
+void writeSavedRegion(Settings& settings, const SavedRegion& region) {
+    settings.writeString("Region", "rect", geometryText(region.rect));
+    settings.writeString("Region", "layout", region.layout);
 }
 
 }  // namespace kvr

@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "core/choices.h"
+#include "core/region.h"
 #include "core/shot.h"
 
 namespace kvr {
@@ -58,6 +59,10 @@ StartupSettings readStartupSettings(const Settings& settings);
 // The JPEG settings of a shot: qualityrange as the encoder's quality byte, grayscale.
 JpegOptions readJpegOptions(const Settings& settings);
 
+// [CreatFlg] type: 0 Active Form, 2 Region, any other value All Screen (as always).
+inline constexpr int32_t kTypeRegion = 2;
+ShotMode shotModeSaved(int32_t type);
+
 // The exit button: type, save, timer, in that order. Stops at the first refused write.
 void writeExitSettings(Settings& settings, ShotMode mode, SaveFormat format,
                        std::string_view timerText);
@@ -74,10 +79,15 @@ struct OptionSettings {
 void writeOptionSettings(Settings& settings, const OptionSettings& options);
 
 // [Capture] monitor (0 primary, 1 under the pointer, 2 all), pointer, clipboard, countdown (1: the
-// seconds shown on screen, the default). A value out of
-// range, or a file that cannot be read, gives the default. Read at each shot, so a hand edit
-// shows at the next one; written by the options dialog's close button.
+// seconds shown on screen, the default), lastregion. A value out of range, or a file that cannot
+// be read, gives the default. Read at each shot, so a hand edit shows at the next one; written by
+// the options dialog's close button.
 CaptureChoices readCaptureChoices(const Settings& settings);
 void writeCaptureChoices(Settings& settings, const CaptureChoices& choices);
+
+// [Region] rect (WxH+X+Y in the picture's pixels) and layout (layoutText): nothing when the
+// rectangle is missing or does not read as one.
+std::optional<SavedRegion> readSavedRegion(const Settings& settings);
+void writeSavedRegion(Settings& settings, const SavedRegion& region);
 
 }  // namespace kvr

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <string_view>
 
 #include "core/naming.h"
 #include "core/outfile.h"
@@ -58,11 +59,32 @@ void writeShot(const Picture& picture, SaveFormat format, const std::string& fol
     });
 }
 
+bool desktopChoosesRegion(const ScreenSource& source) {
+    return std::string_view(source.name()) == "portal";
+}
+
+bool regionPossible(const ScreenSource& source) {
+    return desktopChoosesRegion(source) || !source.monitorPlaces().empty();
+}
+
 ShotRequest shotRequest(const ScreenSource& source, const ShotChoices& choices) {
     const CaptureChoices& capture = choices.capture;
     ShotRequest request;
     request.mode = choices.mode;
     request.monitor = capture.monitor;
+    if (choices.mode == ShotMode::Region && desktopChoosesRegion(source)) {
+        request.mode = ShotMode::ActiveWindow;  // the desktop's dialog, where the person picks
+        request.pointer = false;
+        return request;
+    }
+    // A region is cut from the picture of every monitor.
+    if (choices.mode == ShotMode::Region) {
+        request.mode = ShotMode::AllScreen;
+        request.monitor = MonitorChoice::All;
+        request.output.clear();
+        request.pointer = capture.pointer && !source.refusal(CaptureChoice::Pointer);
+        return request;
+    }
     if ((capture.monitor == MonitorChoice::UnderPointer &&
          source.refusal(CaptureChoice::MonitorUnderPointer)) ||
         (capture.monitor == MonitorChoice::All && source.refusal(CaptureChoice::AllMonitors)))

@@ -27,6 +27,13 @@ struct ShotOutcome {
 // here; the options dialog shows that choice disabled with the source's reason.
 ShotRequest shotRequest(const ScreenSource& source, const ShotChoices& choices);
 
+// Whether a region shot is chosen in the desktop's own screenshot dialog (the portal's, which
+// offers an area): the picture it gives is then the region, and no selection is shown.
+bool desktopChoosesRegion(const ScreenSource& source);
+// Whether a region can be chosen in this session: the desktop's dialog, or a selection over
+// monitors the source can place.
+bool regionPossible(const ScreenSource& source);
+
 // Raises KvrError with the user's message on failure (no window, file errors, encoder errors).
 // The file is created before it is written, under the first number free at that moment
 // (createNextFile); beforeCreate is createNextFile's.

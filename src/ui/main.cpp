@@ -28,6 +28,7 @@
 #include "notify.h"
 #include "opt.h"
 #include "pictures.h"
+#include "region_select.h"
 #include "taskbar_progress.h"
 #include "translate.h"
 #include "ui_main.h"
@@ -61,6 +62,8 @@ TForm1::TForm1(const kvr::MainWindowServices& services, QWidget* parent)
       ui_(new Ui::TForm1),
       comeBackWatch_(new QTimer(this)) {
     ui_->setupUi(this);
+    ui_->SpeedButtonRGN->setText(kvr::translated(kvr::text::kRegion));
+    ui_->SpeedButtonRGN->setToolTip(kvr::translated(kvr::text::kRegionHint));
     setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
     setWindowIcon(QIcon(QStringLiteral(":/icon.png")));
     Timer1->setObjectName(QStringLiteral("Timer1"));
@@ -114,9 +117,10 @@ TForm1::TForm1(const kvr::MainWindowServices& services, QWidget* parent)
     kvr::fitCaptions(*this);
     kvr::setSharpPicture(*ui_->Image2, QStringLiteral(":/background.jpg"));
     // Tab goes through the controls as they are read: the choices, the timer, then the buttons.
-    QWidget* order[] = {ui_->SpeedButtonACT, ui_->SpeedButtonALL,  ui_->Edit1,
-                        ui_->SpeedButtonJPG, ui_->SpeedButtonBMP,  ui_->SpeedButtonOpt,
-                        ui_->SpeedButtonInf, ui_->SpeedButtonSHOT, ui_->SpeedButtonEXIT};
+    QWidget* order[] = {ui_->SpeedButtonACT, ui_->SpeedButtonALL, ui_->SpeedButtonRGN,
+                        ui_->Edit1,          ui_->SpeedButtonJPG, ui_->SpeedButtonBMP,
+                        ui_->SpeedButtonOpt, ui_->SpeedButtonInf, ui_->SpeedButtonSHOT,
+                        ui_->SpeedButtonEXIT};
     for (size_t i = 1; i < std::size(order); ++i)
         setTabOrder(order[i - 1], order[i]);
     kvr::enableKeyboard(*this);
@@ -146,7 +150,10 @@ void TForm1::FormCreate() {
     // "Error" marks an unset folder: the desktop, not written back.
     if (Place == "Error")
         Place = kvr::desktopFolder();
-    QToolButton* mode = settings.type == 0 ? ui_->SpeedButtonACT : ui_->SpeedButtonALL;
+    const kvr::ShotMode saved = kvr::shotModeSaved(settings.type);
+    QToolButton* mode = saved == kvr::ShotMode::ActiveWindow ? ui_->SpeedButtonACT
+                        : saved == kvr::ShotMode::Region     ? ui_->SpeedButtonRGN
+                                                             : ui_->SpeedButtonALL;
     mode->setChecked(true);
     // The window opens with the focus on the choice made, not on the pair's first button.
     mode->setFocus(Qt::OtherFocusReason);
@@ -238,8 +245,7 @@ void TForm1::setTimerText(int32_t seconds) {
 void TForm1::saveChoices() {
     kvr::Settings settings(services_.settingsPath);
     kvr::writeExitSettings(
-        settings,
-        ui_->SpeedButtonACT->isChecked() ? kvr::ShotMode::ActiveWindow : kvr::ShotMode::AllScreen,
+        settings, shotChoices().mode,
         ui_->SpeedButtonJPG->isChecked() ? kvr::SaveFormat::Jpeg : kvr::SaveFormat::Bmp,
         ui_->Edit1->text().toStdString());
 }
@@ -292,7 +298,9 @@ void TForm1::ShotBtnClick() {
     // What the desktop asks before its first picture is asked now, not in the picture; a refusal
     // is shown before the countdown starts.
     kvr::ShotRequest request;
-    request.mode = shotChoices().mode;
+    request.mode = kvr::shotRequest(services_.source, shotChoices()).mode;
+    if (shotChoices().mode == kvr::ShotMode::Region && !kvr::regionPossible(services_.source))
+        throw kvr::KvrError(kvr::text::kRegionUnsupported, {});
     services_.source.prepare(request);
     // The seconds on screen, at a corner of the monitor to be taken, unless turned off.
     badge_.reset();
@@ -496,8 +504,9 @@ void TForm1::ensureBackOnScreen(int checksLeft) {
 
 kvr::ShotChoices TForm1::shotChoices() const {
     kvr::ShotChoices choices;
-    choices.mode =
-        ui_->SpeedButtonALL->isChecked() ? kvr::ShotMode::AllScreen : kvr::ShotMode::ActiveWindow;
+    choices.mode = ui_->SpeedButtonALL->isChecked()   ? kvr::ShotMode::AllScreen
+                   : ui_->SpeedButtonRGN->isChecked() ? kvr::ShotMode::Region
+                                                      : kvr::ShotMode::ActiveWindow;
     choices.format = ui_->SpeedButtonBMP->isChecked() ? Lossless : kvr::SaveFormat::Jpeg;
     choices.Place = Place;
     choices.FileName = FileName;
@@ -508,6 +517,40 @@ kvr::ShotChoices TForm1::shotChoices() const {
 kvr::OptionsTarget TForm1::optionsTarget() {
     return {Place,    FileName,         FileNameCheck, OptFlag, services_.settingsPath,
             Lossless, &services_.source};
+}
+
+bool TForm1::regionShot(const kvr::ShotChoices& choices, const kvr::JpegOptions& jpeg,
+                        kvr::ShotOutcome& outcome) {
+    kvr::ScreenSource& source = services_.source;
+    const kvr::Picture whole = source.grab(kvr::shotRequest(source, choices));
+    if (kvr::desktopChoosesRegion(source)) {
+        outcome = kvr::saveNumbered(whole, choices, jpeg);
+        outcome.picture = whole;
+        return true;
+    }
+    const std::vector<kvr::MonitorPlace> monitors = source.monitorPlaces();
+    if (!kvr::regionPossible(source))
+        throw kvr::KvrError(kvr::text::kRegionUnsupported, {});
+    const std::string layout = kvr::layoutText(monitors);
+    kvr::Settings settings(services_.settingsPath);
+    // The last rectangle again, unless the monitors have changed since.
+    std::optional<kvr::ScreenRect> region;
+    if (choices.capture.lastRegion)
+        if (const auto saved = kvr::readSavedRegion(settings); saved && saved->layout == layout)
+            region = kvr::regionOnMonitors(saved->rect, monitors, whole.width, whole.height);
+    const bool chosenNow = !region;
+    if (chosenNow)
+        region = kvr::selectRegion(whole, monitors, source.windowFrames(),
+                                   [&source] { return source.pointerInPicture(); });
+    if (!region)
+        return false;
+    const kvr::Picture cut = kvr::cutRegion(whole, *region);
+    outcome = kvr::saveNumbered(cut, choices, jpeg);
+    outcome.picture = cut;
+    // Kept once the file is written: a refused settings write is shown after it.
+    if (chosenNow && outcome.result == kvr::ShotResult::Written)
+        kvr::writeSavedRegion(settings, {*region, layout});
+    return true;
 }
 
 void TForm1::ShotNow() {
@@ -525,7 +568,12 @@ void TForm1::ShotNow() {
         jpeg = kvr::readJpegOptions(settings);
     kvr::ShotOutcome outcome;
     try {
-        outcome = kvr::shotNow(services_.source, choices, jpeg);
+        if (choices.mode == kvr::ShotMode::Region) {
+            if (!regionShot(choices, jpeg, outcome))
+                return;  // cancelled: no file, nothing to say
+        } else {
+            outcome = kvr::shotNow(services_.source, choices, jpeg);
+        }
     } catch (const kvr::ShotCancelled&) {
         return;  // called off in the desktop's own dialog: no file, nothing to say
     }

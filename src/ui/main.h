@@ -11,6 +11,7 @@
 #include "base/screen_source.h"
 #include "base/window_manager.h"
 #include "core/choices.h"
+#include "core/shot.h"
 #include "opt.h"
 
 class QMouseEvent;
@@ -70,6 +71,10 @@ public:
     // The shot, fed with this window's choices; shows the box when no name is free.
     void ShotNow();
     kvr::ShotChoices shotChoices() const;
+    // Region: the picture of every monitor, cut to the rectangle chosen on it (or the last one);
+    // false when the person cancelled.
+    bool regionShot(const kvr::ShotChoices& choices, const kvr::JpegOptions& jpeg,
+                    kvr::ShotOutcome& outcome);
     // What the options dialog reads and changes of this window.
     kvr::OptionsTarget optionsTarget();
 

@@ -9,6 +9,7 @@
 
 #include "base/texts.h"
 #include "core/settings.h"
+#include "core/shot.h"
 #include "translate.h"
 
 namespace kvr {
@@ -35,14 +36,15 @@ CapturePage::CapturePage(QTabWidget& tabs, const ScreenSource* source)
       monitor_(new QComboBox(this)),
       pointer_(new QCheckBox(translated(text::kIncludePointer), this)),
       clipboard_(new QCheckBox(translated(text::kCopyToClipboard), this)),
-      countdown_(new QCheckBox(translated(text::kShowCountdown), this)) {
+      countdown_(new QCheckBox(translated(text::kShowCountdown), this)),
+      lastRegion_(new QCheckBox(translated(text::kUseLastRegion), this)) {
     setObjectName(QStringLiteral("TabSheetCapture"));
     auto* label = new QLabel(translated(text::kMonitorLabel), this);
-    label->setGeometry(16, 8, 210, 14);
+    label->setGeometry(16, 4, 210, 14);
     label->setBuddy(monitor_);
     monitor_->setObjectName(QStringLiteral("MonitorBox"));
     monitor_->setAccessibleName(translated(text::kMonitorLabel));
-    monitor_->setGeometry(16, 24, 210, 20);
+    monitor_->setGeometry(16, 19, 210, 20);
     for (const char* item : kMonitorItems)
         monitor_->addItem(translated(item));
     // A refused item stays in the list, greyed, saying why.
@@ -57,16 +59,21 @@ CapturePage::CapturePage(QTabWidget& tabs, const ScreenSource* source)
             item->setData(translated(reason), Qt::AccessibleDescriptionRole);
         }
     pointer_->setObjectName(QStringLiteral("PointerBox"));
-    pointer_->setGeometry(16, 49, 210, 17);
+    pointer_->setGeometry(16, 44, 210, 17);
     if (const char* reason = refusalOf(source, CaptureChoice::Pointer))
         explainRefusal(*pointer_, reason);
     clipboard_->setObjectName(QStringLiteral("ClipboardBox"));
-    clipboard_->setGeometry(16, 66, 210, 17);
+    clipboard_->setGeometry(16, 61, 210, 17);
     countdown_->setObjectName(QStringLiteral("CountdownBox"));
-    countdown_->setGeometry(16, 83, 210, 17);
+    countdown_->setGeometry(16, 78, 210, 17);
+    lastRegion_->setObjectName(QStringLiteral("LastRegionBox"));
+    lastRegion_->setGeometry(16, 95, 210, 17);
+    if (source && (desktopChoosesRegion(*source) || source->monitorPlaces().empty()))
+        explainRefusal(*lastRegion_, text::kRegionUnsupported);
     setTabOrder(monitor_, pointer_);
     setTabOrder(pointer_, clipboard_);
     setTabOrder(clipboard_, countdown_);
+    setTabOrder(countdown_, lastRegion_);
     tabs.addTab(this, translated(text::kCapturePage));
 }
 
@@ -81,6 +88,7 @@ void CapturePage::load(const Settings& settings) {
     pointer_->setChecked(saved.pointer && pointer_->isEnabled());
     clipboard_->setChecked(saved.clipboard);
     countdown_->setChecked(saved.countdown);
+    lastRegion_->setChecked(saved.lastRegion && lastRegion_->isEnabled());
 }
 
 CaptureChoices CapturePage::choices() const {
@@ -95,6 +103,7 @@ CaptureChoices CapturePage::choices() const {
     c.pointer = pointer_->isEnabled() ? pointer_->isChecked() : saved_.pointer;
     c.clipboard = clipboard_->isChecked();
     c.countdown = countdown_->isChecked();
+    c.lastRegion = lastRegion_->isEnabled() ? lastRegion_->isChecked() : saved_.lastRegion;
     return c;
 }
 
@@ -103,7 +112,7 @@ QWidget* CapturePage::first() const {
 }
 
 QWidget* CapturePage::last() const {
-    return countdown_;
+    return lastRegion_;
 }
 
 }  // namespace kvr

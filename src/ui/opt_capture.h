@@ -1,7 +1,7 @@
 #pragma once
 // The options dialog's "撮影" page: which monitor a whole-screen shot covers, the pointer, the
-// clipboard, the countdown on screen. A choice the session's source cannot honour is shown
-// disabled, with the source's reason as its tooltip and accessible description.
+// clipboard, the countdown on screen, the last region again. A choice the session's source cannot
+// honour is shown disabled, with the source's reason as its tooltip and accessible description.
 #include <QWidget>
 
 #include "core/choices.h"
@@ -31,6 +31,7 @@ private:
     QCheckBox* pointer_;
     QCheckBox* clipboard_;
     QCheckBox* countdown_;
+    QCheckBox* lastRegion_;
 };
 
 }  // namespace kvr

@@ -84,6 +84,31 @@ TEST(CommandLine, EachLineGivesItsActionOrError) {
              EXPECT_FALSE(o.request.pointer || o.clipboard);
          }},
         {{"-t", "png", "-o", "a.PNG"}, true, Action::Shot},
+        // A region: chosen after the delay, or given; the last mode word wins.
+        {{"-r", "-d", "3"},
+         true,
+         Action::Shot,
+         nullptr,
+         [](const ShotOptions& o) {
+             EXPECT_EQ(o.request.mode, ShotMode::Region);
+             EXPECT_FALSE(o.geometry);
+         }},
+        {{"--geometry=1280x720+10+20"},
+         true,
+         Action::Shot,
+         nullptr,
+         [](const ShotOptions& o) {
+             EXPECT_EQ(o.request.mode, ShotMode::Region);
+             EXPECT_EQ(o.geometry, (ScreenRect{10, 20, 1280, 720}));
+         }},
+        {{"-g1x1+0+0", "-w"},
+         true,
+         Action::Shot,
+         nullptr,
+         [](const ShotOptions& o) {
+             EXPECT_EQ(o.request.mode, ShotMode::ActiveWindow);
+             EXPECT_FALSE(o.geometry);
+         }},
         {{"--list-monitors"}, true, Action::ListMonitors},
         {{"-d", "2", "-h"}, true, Action::Help},
         {{"--version"}, true, Action::Version},
@@ -103,6 +128,11 @@ TEST(CommandLine, EachLineGivesItsActionOrError) {
         {{"--bogus", "-h"}, true, Action::UsageError, text::kCliUnknownOption},
         {{"-o", "z.bmp", "-t", "jpeg"}, true, Action::UsageError, text::kCliTypeAndName},
         {{"-o", ""}, true, Action::UsageError, text::kCliValueMissing},
+        {{"-g", ""}, true, Action::UsageError, text::kCliBadGeometry},
+        {{"-g", "0x10+0+0"}, true, Action::UsageError, text::kCliBadGeometry},
+        {{"--geometry=10x10-5+0"}, true, Action::UsageError, text::kCliBadGeometry},
+        {{"-g"}, true, Action::UsageError, text::kCliValueMissing},
+        {{"-r", "-m", "all"}, true, Action::UsageError, text::kCliRegionAndMonitor},
     };
     for (const Row& row : rows) {
         std::string line;

@@ -47,6 +47,9 @@ TEST_F(NamingTest, PrefixAndExtensionTable) {
         {AllScreen, Png, false, "", "ALL_P00.png"},
         {ActiveWindow, Png, false, "", "Act_P00.png"},
         {ActiveWindow, Png, true, "shot", "shot00.png"},
+        {Region, Jpeg, false, "", "Rgn_J00.jpg"},
+        {Region, Webp, false, "", "Rgn_W00.webp"},
+        {Region, Bmp, true, "shot", "shot00.bmp"},
     };
     for (const auto& r : rows) {
         choices.mode = r.mode;

@@ -148,6 +148,39 @@ TEST_F(SettingsTest, ValuesThatDoNotConvertGiveTheDefault) {
     EXPECT_TRUE(settings.readBool("JPEG", "grayscale", true));
 }
 
+TEST_F(SettingsTest, RegionIsItsOwnTypeValueAndItsRectangleKeepsTheLayout) {
+    // 0 and 2 are their own; any other value All Screen, as older files were read.
+    for (const auto& [type, mode] : {std::pair{0, ShotMode::ActiveWindow},
+                                     {1, ShotMode::AllScreen},
+                                     {2, ShotMode::Region},
+                                     {3, ShotMode::AllScreen},
+                                     {-1, ShotMode::AllScreen}})
+        EXPECT_EQ(shotModeSaved(type), mode) << type;
+    Settings settings(ini);
+    writeExitSettings(settings, ShotMode::Region, SaveFormat::Jpeg, "3");
+    EXPECT_EQ(shotModeSaved(readStartupSettings(settings).type), ShotMode::Region);
+    writeExitSettings(settings, ShotMode::AllScreen, SaveFormat::Jpeg, "3");
+    EXPECT_EQ(settings.readInteger("CreatFlg", "type", -1), 1);  // what older versions read
+
+    EXPECT_FALSE(readSavedRegion(settings));
+    writeSavedRegion(settings, {{1920, 8, 640, 480}, "DP-1:1920x1080+0+0 DP-2:1920x1080+1920+0"});
+    const auto saved = readSavedRegion(settings);
+    ASSERT_TRUE(saved);
+    EXPECT_EQ(saved->rect, (ScreenRect{1920, 8, 640, 480}));
+    EXPECT_EQ(saved->layout, "DP-1:1920x1080+0+0 DP-2:1920x1080+1920+0");
+    EXPECT_EQ(settings.readString("Region", "rect", ""), "640x480+1920+8");
+    // A hand edit that is no rectangle is no saved region.
+    for (const char* rect : {"", "640x480", "-1x2+0+0", "0x5+1+1"}) {
+        settings.writeString("Region", "rect", rect);
+        EXPECT_FALSE(readSavedRegion(settings)) << rect;
+    }
+    CaptureChoices choices;
+    EXPECT_FALSE(readCaptureChoices(settings).lastRegion);
+    choices.lastRegion = true;
+    writeCaptureChoices(settings, choices);
+    EXPECT_TRUE(readCaptureChoices(settings).lastRegion);
+}
+
 TEST_F(SettingsTest, CaptureMonitorOutOfRangeGivesThePrimary) {
     for (const char* monitor : {"3", "-1", "x"}) {
         put(std::string("[Capture]\nmonitor=") + monitor + "\nclipboard=1\n");

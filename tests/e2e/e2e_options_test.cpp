@@ -19,10 +19,10 @@ constexpr int kDesignWidth = 242;
 constexpr int kQualityList[] = {146, 68};
 constexpr int kCheckBox[] = {41, 65};
 constexpr int kPrefixBox[] = {114, 91};
-constexpr int kClose[] = {212, 148};
-constexpr int kMonitorList[] = {122, 74};
-constexpr int kPointerBox[] = {30, 100};
-constexpr int kClipboardBox[] = {30, 114};
+constexpr int kClose[] = {212, 165};
+constexpr int kMonitorList[] = {122, 69};
+constexpr int kPointerBox[] = {30, 92};
+constexpr int kClipboardBox[] = {30, 109};
 
 // How much wider than designed the dialog came out.
 int growth(const Program& program, unsigned long dialog) {

@@ -18,7 +18,8 @@ namespace kvr::e2e {
 namespace fs = std::filesystem;
 
 // Places in the main window (its layout at 96 dpi): the middle of each control.
-constexpr int kAllScreen[] = {66, 62};
+constexpr int kAllScreen[] = {66, 54};
+constexpr int kRegion[] = {66, 70};
 constexpr int kBmp[] = {198, 40};
 constexpr int kOpt[] = {154, 75};
 constexpr int kShot[] = {175, 111};

@@ -62,7 +62,8 @@ TEST(FocusRing, FollowsTheFocusAndLeavesWithIt) {
 // other one would make both look chosen.
 TEST(FocusRing, StartsOnTheSavedCaptureChoice) {
     for (const auto& [ini, name] : {std::pair{"[CreatFlg]\ntype=0\n", "SpeedButtonACT"},
-                                    {"[CreatFlg]\ntype=1\n", "SpeedButtonALL"}}) {
+                                    {"[CreatFlg]\ntype=1\n", "SpeedButtonALL"},
+                                    {"[CreatFlg]\ntype=2\n", "SpeedButtonRGN"}}) {
         writeIni(ini);
         TForm1 form{services()};
         form.show();

@@ -155,6 +155,11 @@ TEST_F(MainWindow, ToggleButtonsKeepExactlyOneDown) {
     expectChoices(form, true, false, "1");
     button(form, "SpeedButtonBMP").click();
     expectChoices(form, true, true, "1");
+    button(form, "SpeedButtonRGN").click();
+    EXPECT_TRUE(button(form, "SpeedButtonRGN").isChecked());
+    EXPECT_FALSE(button(form, "SpeedButtonALL").isChecked() ||
+                 button(form, "SpeedButtonACT").isChecked());
+    EXPECT_EQ(form.shotChoices().mode, kvr::ShotMode::Region);
 }
 
 TEST_F(MainWindow, ExitWritesTypeSaveTimerInOrderAndEndsTheProgram) {
@@ -203,14 +208,15 @@ TEST_F(MainWindow, LayoutAt96DpiIsThePlacesOfTheTable) {
     EXPECT_EQ(form.size(), QSize(242, 143));
     EXPECT_TRUE(form.windowFlags() & Qt::FramelessWindowHint);
     const std::map<std::string, QRect> places = {
-        {"Image2", {2, 2, 238, 139}},           {"Bevel1", {16, 16, 100, 65}},
-        {"SpeedButtonACT", {22, 31, 88, 20}},   {"SpeedButtonALL", {22, 52, 88, 20}},
-        {"Bevel2", {16, 88, 100, 40}},          {"Edit1", {40, 102, 38, 20}},
-        {"UpDown1", {59, 103, 17, 20}},         {"Bevel3", {125, 16, 100, 40}},
-        {"SpeedButtonJPG", {134, 32, 40, 17}},  {"SpeedButtonBMP", {178, 32, 40, 17}},
-        {"Bevel4", {125, 63, 100, 26}},         {"SpeedButtonOpt", {134, 67, 40, 17}},
-        {"SpeedButtonInf", {178, 67, 40, 17}},  {"Bevel5", {125, 95, 100, 34}},
-        {"SpeedButtonSHOT", {131, 99, 88, 25}}, {"SpeedButtonEXIT", {224, 2, 15, 15}},
+        {"Image2", {2, 2, 238, 139}},          {"Bevel1", {16, 16, 100, 65}},
+        {"SpeedButtonACT", {22, 30, 88, 16}},  {"SpeedButtonALL", {22, 46, 88, 16}},
+        {"SpeedButtonRGN", {22, 62, 88, 16}},  {"Bevel2", {16, 88, 100, 40}},
+        {"Edit1", {40, 102, 38, 20}},          {"UpDown1", {59, 103, 17, 20}},
+        {"Bevel3", {125, 16, 100, 40}},        {"SpeedButtonJPG", {134, 32, 40, 17}},
+        {"SpeedButtonBMP", {178, 32, 40, 17}}, {"Bevel4", {125, 63, 100, 26}},
+        {"SpeedButtonOpt", {134, 67, 40, 17}}, {"SpeedButtonInf", {178, 67, 40, 17}},
+        {"Bevel5", {125, 95, 100, 34}},        {"SpeedButtonSHOT", {131, 99, 88, 25}},
+        {"SpeedButtonEXIT", {224, 2, 15, 15}},
     };
     // Places in the window (the choices sit inside their frames, which group them).
     for (const auto& [name, place] : places) {
@@ -298,6 +304,7 @@ TEST_F(MainWindow, EveryHintIsATooltipAndReachesScreenReaders) {
     const std::map<std::string, QString> hints = {
         {"SpeedButtonACT", "アクティヴ ウインドウを撮影"},
         {"SpeedButtonALL", "全画面撮影"},
+        {"SpeedButtonRGN", "カウントダウンの後、撮った画面の上で範囲を選んで撮影"},
         {"Edit1", "セルフタイマー秒数"},
         {"UpDown1", "セルフタイマー秒数の変更"},
         {"SpeedButtonJPG", "jpeg形式で保存"},
@@ -318,7 +325,7 @@ TEST_F(MainWindow, ScreenReadersGetEveryCaption) {
     TForm1 form{kvr::test::services()};
     form.show();
     ASSERT_TRUE(waitExposed(&form));
-    for (const char* text : {"Kelvoro", "Screen Shot Type", "Active Form", "All Screen",
+    for (const char* text : {"Kelvoro", "Screen Shot Type", "Active Form", "All Screen", "範囲",
                              "Self Timer", "sec", "Save Type", "JPG", "BMP"})
         EXPECT_TRUE(hasAccessibleText(&form, QString::fromUtf8(text))) << text;
     // The buttons are named for what they do, not by their captions "Opt", "Inf", "Shot", "×".
@@ -334,6 +341,7 @@ TEST_F(MainWindow, ScreenReadersGetEveryCaption) {
     // The choices are radio buttons in groups named after their frames, telling which is down.
     for (const auto& [name, group] : {std::pair{"SpeedButtonACT", "Screen Shot Type"},
                                       {"SpeedButtonALL", "Screen Shot Type"},
+                                      {"SpeedButtonRGN", "Screen Shot Type"},
                                       {"SpeedButtonJPG", "Save Type"},
                                       {"SpeedButtonBMP", "Save Type"}}) {
         auto* node = QAccessible::queryAccessibleInterface(&button(form, name));

@@ -149,6 +149,7 @@ TEST_F(OptClose, WritesStopAtTheFirstRefusedOneInTheirOrder) {
             [&] { s.writeBool("Capture", "pointer", false); },
             [&] { s.writeBool("Capture", "clipboard", false); },
             [&] { s.writeBool("Capture", "countdown", true); },
+            [&] { s.writeBool("Capture", "lastregion", false); },
         };
         after.push_back("");
         for (const auto& write : writes) {

@@ -11,6 +11,7 @@
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QSlider>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTest>
 
@@ -79,16 +80,27 @@ TEST_F(OptLoad, CapturePageIsTheLastTabWithTheSavedChoices) {
         next = next->nextInFocusChain();
     EXPECT_EQ(next, &monitor);
 
-    writeIni("[Capture]\nmonitor=2\npointer=1\nclipboard=1\ncountdown=0\n");
+    auto& lastRegion = find<QCheckBox>("LastRegionBox");
+    EXPECT_EQ(lastRegion.text(), QStringLiteral("前回の範囲を使う"));
+    EXPECT_FALSE(lastRegion.isChecked());
+    EXPECT_TRUE(lastRegion.isEnabled()) << "X11 places its monitors";
+    EXPECT_EQ(find<QCheckBox>("CountdownBox").nextInFocusChain(), &lastRegion);
+    // The last control ends above the bottom of the tab widget (a page is its height less the
+    // tab bar's), so it is seen.
+    const int pageHeight = tabs.height() - tabs.tabBar()->sizeHint().height();
+    EXPECT_LE(lastRegion.geometry().bottom(), pageHeight) << pageHeight;
+
+    writeIni("[Capture]\nmonitor=2\npointer=1\nclipboard=1\ncountdown=0\nlastregion=1\n");
     open();
     EXPECT_EQ(find<QComboBox>("MonitorBox").currentIndex(), 2);
     EXPECT_TRUE(find<QCheckBox>("PointerBox").isChecked());
     EXPECT_TRUE(find<QCheckBox>("ClipboardBox").isChecked());
     EXPECT_FALSE(find<QCheckBox>("CountdownBox").isChecked());
+    EXPECT_TRUE(find<QCheckBox>("LastRegionBox").isChecked());
 }
 
 TEST_F(OptLoad, ChoicesTheSourceRefusesAreDisabledWithTheReason) {
-    writeIni("[Capture]\nmonitor=1\npointer=1\n");
+    writeIni("[Capture]\nmonitor=1\npointer=1\nlastregion=1\n");
     kvr::test::FakeScreenSource source(kvr::test::bgrx(4, 4));
     source.refuse(kvr::CaptureChoice::MonitorUnderPointer, kvr::text::kNoPointerMonitor);
     source.refuse(kvr::CaptureChoice::Pointer, kvr::text::kNoPointerPicture);
@@ -107,11 +119,17 @@ TEST_F(OptLoad, ChoicesTheSourceRefusesAreDisabledWithTheReason) {
     EXPECT_FALSE(pointer.isEnabled());
     EXPECT_EQ(pointer.toolTip(), QString::fromUtf8(kvr::text::kNoPointerPicture));
     EXPECT_EQ(pointer.accessibleDescription(), QString::fromUtf8(kvr::text::kNoPointerPicture));
+    // A source that cannot place its monitors offers no region to repeat.
+    auto& lastRegion = find<QCheckBox>("LastRegionBox");
+    EXPECT_FALSE(lastRegion.isEnabled());
+    EXPECT_FALSE(lastRegion.isChecked());
+    EXPECT_EQ(lastRegion.toolTip(), QString::fromUtf8(kvr::text::kRegionUnsupported));
     // Closing keeps what this desktop cannot honour, for one that can.
     form->SpeedButton1Click();
     const kvr::CaptureChoices kept = kvr::readCaptureChoices(kvr::Settings(kvr::test::iniPath()));
     EXPECT_EQ(kept.monitor, kvr::MonitorChoice::UnderPointer);
     EXPECT_TRUE(kept.pointer);
+    EXPECT_TRUE(kept.lastRegion);
 }
 
 TEST_F(OptLoad, QualityFiveKeepsTheUntouchedNumberBox) {

@@ -66,6 +66,37 @@ std::vector<std::string> monitorNames(Display* dpy) {
     return names;
 }
 
+std::vector<MonitorPlace> monitorPlaces(Display* dpy) {
+    std::vector<MonitorPlace> places;
+    for (const NamedMonitor& m : randrMonitors(dpy))
+        places.push_back({m.name, m.rect});
+    if (places.empty())
+        places.push_back({"", rootRect(dpy)});
+    return places;
+}
+
+std::vector<ScreenRect> topLevelFrames(Display* dpy) {
+    std::vector<ScreenRect> frames;
+    XErrorTrap trap(dpy);
+    Window root = None, parent = None;
+    Window* list = nullptr;
+    unsigned count = 0;
+    if (!XQueryTree(dpy, DefaultRootWindow(dpy), &root, &parent, &list, &count))
+        return frames;
+    XPtr<Window> owned(list);
+    // The server lists them bottom first.
+    for (unsigned i = count; i-- > 0;) {
+        XWindowAttributes a;
+        if (!XGetWindowAttributes(dpy, list[i], &a) || a.map_state != IsViewable ||
+            a.c_class != InputOutput)
+            continue;
+        frames.push_back({a.x, a.y, a.width + 2 * a.border_width, a.height + 2 * a.border_width});
+    }
+    if (trap.failed())
+        frames.clear();
+    return frames;
+}
+
 bool monitorsListed(Display* dpy) {
     int event = 0, error = 0, major = 0, minor = 0;
     return XRRQueryExtension(dpy, &event, &error) && XRRQueryVersion(dpy, &major, &minor) &&

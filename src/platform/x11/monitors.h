@@ -20,6 +20,13 @@ ScreenRect rootRect(Display* display);
 // the primary one. Raises text::kNoSuchMonitor for a name no active monitor has.
 ScreenRect wholeScreenArea(Display* display, const ShotRequest& request);
 
+// The monitors in root coordinates (the picture of every monitor is the root's), by RandR name;
+// without RandR 1.5, the root window as one unnamed monitor.
+std::vector<MonitorPlace> monitorPlaces(Display* display);
+
+// The frames of the viewable top-level windows (the root's children), topmost first.
+std::vector<ScreenRect> topLevelFrames(Display* display);
+
 // The names of the monitors wholeScreenArea takes (RandR's).
 std::vector<std::string> monitorNames(Display* display);
 

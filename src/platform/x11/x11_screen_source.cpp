@@ -35,6 +35,26 @@ std::vector<std::string> X11ScreenSource::outputNames() {
     return monitorNames(connection().display());
 }
 
+std::vector<MonitorPlace> X11ScreenSource::monitorPlaces() const {
+    return x11::monitorPlaces(connection().display());
+}
+
+std::vector<ScreenRect> X11ScreenSource::windowFrames() {
+    return topLevelFrames(connection().display());
+}
+
+std::optional<ScreenPoint> X11ScreenSource::pointerInPicture() {
+    Display* dpy = connection().display();
+    XErrorTrap trap(dpy);
+    Window root = None, child = None;
+    int x = 0, y = 0, wx = 0, wy = 0;
+    unsigned mask = 0;
+    if (!XQueryPointer(dpy, DefaultRootWindow(dpy), &root, &child, &x, &y, &wx, &wy, &mask) ||
+        trap.failed())
+        return std::nullopt;
+    return ScreenPoint{x, y};  // the root's corner is the picture's
+}
+
 const char* X11ScreenSource::refusal(CaptureChoice choice) const {
     // All monitors is the root; a name no monitor has is the grab's error.
     if (choice == CaptureChoice::AllMonitors || choice == CaptureChoice::NamedOutput)

@@ -14,6 +14,9 @@ public:
     // The pointer needs XFixes and a true-colour screen; the monitors come from RandR.
     const char* refusal(CaptureChoice choice) const override;
     std::vector<std::string> outputNames() override;
+    std::vector<MonitorPlace> monitorPlaces() const override;
+    std::vector<ScreenRect> windowFrames() override;
+    std::optional<ScreenPoint> pointerInPicture() override;
     using ScreenSource::grab;
     Picture grab(const ShotRequest& request) override;
 };
