@@ -279,8 +279,9 @@ TEST_F(OptClose, OptButtonOpensAModalCentredDialogAndFreesIt) {
     EXPECT_TRUE(flags & Qt::FramelessWindowHint);
     EXPECT_EQ(caption, QStringLiteral("設定"));
     EXPECT_EQ(title, QStringLiteral("設定"));
-    // The laid-out 242 pixels, or wider where its tabs need it.
-    EXPECT_EQ(client.height(), 143);
+    // The laid-out 242 pixels, or wider where its tabs need it; tall enough for the capture
+    // page's four check boxes.
+    EXPECT_EQ(client.height(), 160);
     EXPECT_GE(client.width(), 242);
     EXPECT_EQ(frame.width(), client.width());
     EXPECT_LE((frame.center() - owner.frameGeometry().center()).manhattanLength(), 2);
