@@ -881,13 +881,15 @@ std::optional<WaylandSession::WindowFrame> WaylandSession::windowFrame(const std
         const std::string js = home_ + "/" + tag + ".js";
         writeFile(
             js,
-            "const l = workspace.clientList();\n"
+            // KWin 6 renamed clientList and activeClient to windowList and activeWindow.
+            "const l = workspace.windowList ? workspace.windowList() : workspace.clientList();\n"
+            "const a = workspace.windowList ? workspace.activeWindow : workspace.activeClient;\n"
             "for (let i = 0; i < l.length; ++i) {\n"
             "  const f = l[i].frameGeometry;\n"
             "  print('" +
                 tag +
                 " ' + JSON.stringify({caption: l[i].caption, x: f.x, y: f.y,"
-                " width: f.width, height: f.height, active: l[i] === workspace.activeClient}));\n"
+                " width: f.width, height: f.height, active: l[i] === a}));\n"
                 "}\nprint('" +
                 tag + " end');\n");
         const ProcessResult load =
