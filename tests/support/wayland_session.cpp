@@ -150,17 +150,31 @@ int kwinMajorVersion() {
     return std::atoi(upstream.c_str());
 }
 
-// A live X socket of `uid`: where KWin listens for the X display it starts on demand.
-std::string listenedXDisplayOf(uid_t uid) {
+// The X display whose socket `pid` itself listens on: where KWin waits for the first X client
+// before it starts Xwayland. Found by the process's own sockets, not by the owner of the socket
+// file: several sessions of one user may be up at once.
+std::string listenedXDisplayOf(pid_t pid) {
+    std::set<std::string> inodes;
     std::error_code ec;
-    for (const auto& entry : fs::directory_iterator("/tmp/.X11-unix", ec)) {
-        const std::string name = entry.path().filename().string();
-        struct stat st {};
-        if (name.size() < 2 || name[0] != 'X' || stat(entry.path().c_str(), &st) != 0 ||
-            !S_ISSOCK(st.st_mode) || st.st_uid != uid)
+    for (const auto& fd : fs::directory_iterator("/proc/" + std::to_string(pid) + "/fd", ec)) {
+        const std::string target = fs::read_symlink(fd.path(), ec).string();
+        if (!ec && target.starts_with("socket:[") && target.ends_with("]"))
+            inodes.insert(target.substr(8, target.size() - 9));
+    }
+    // /proc/net/unix: Num RefCount Protocol Flags Type St Inode Path
+    std::ifstream table("/proc/net/unix");
+    std::string line;
+    std::getline(table, line);
+    while (std::getline(table, line)) {
+        std::istringstream fields(line);
+        std::string num, refs, protocol, flags, type, state, inode, path;
+        if (!(fields >> num >> refs >> protocol >> flags >> type >> state >> inode >> path) ||
+            !inodes.contains(inode))
             continue;
-        if (socketAnswers(entry.path().string()))
-            return ":" + name.substr(1);
+        for (const std::string prefix : {"/tmp/.X11-unix/X", "@/tmp/.X11-unix/X"})
+            if (path.starts_with(prefix) && path.size() > prefix.size() &&
+                std::all_of(path.begin() + prefix.size(), path.end(), ::isdigit))
+                return ":" + path.substr(prefix.size());
     }
     return "";
 }
@@ -702,7 +716,7 @@ void WaylandSession::startKWin() {
         waitFor("Xwayland under kwin", 30s, [&] {
             xDisplay_ = findXDisplay();
             if (xDisplay_.empty() && kwinMajor >= 6)
-                xDisplay_ = listenedXDisplayOf(uid_);
+                xDisplay_ = listenedXDisplayOf(compositorPid_);
             return !xDisplay_.empty();
         });
     } catch (const std::runtime_error&) {
