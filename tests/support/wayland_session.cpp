@@ -916,9 +916,13 @@ std::optional<WaylandSession::WindowFrame> WaylandSession::windowFrame(const std
                 id += c;
         std::optional<WindowFrame> found;
         if (load.exitCode == 0 && !id.empty()) {
-            run({"gdbus", "call", "--session", "--dest", "org.kde.KWin", "--object-path", "/" + id,
-                 "--method", "org.kde.kwin.Script.run"},
-                10s);
+            // KWin 6 keeps its scripts under /Scripting, KWin 5 at the root.
+            for (const std::string& path : {"/Scripting/Script" + id, "/" + id})
+                if (run({"gdbus", "call", "--session", "--dest", "org.kde.KWin", "--object-path",
+                         path, "--method", "org.kde.kwin.Script.run"},
+                        10s)
+                        .exitCode == 0)
+                    break;
             try {
                 waitFor("KWin's window list", 10s,
                         [&] { return log("kwin").find(tag + " end") != std::string::npos; });
