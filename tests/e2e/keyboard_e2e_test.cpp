@@ -207,14 +207,14 @@ TEST(AltF4, ARefusedWriteIsShownAndTheProgramStillEnds) {
     program.keys({"alt+F4"});
     // The stop box (captioned with the title, as every error box of a handler) beside the window.
     bool boxShown = false;
+    std::string windows;
     for (int attempt = 0; attempt < 100 && !boxShown; ++attempt) {
-        const std::string windows =
-            program.run({"xdotool", "search", "--onlyvisible", "--name", "^Kelvoro$"}).output;
+        windows = program.run({"xdotool", "search", "--onlyvisible", "--name", "^Kelvoro$"}).output;
         boxShown = std::count(windows.begin(), windows.end(), '\n') == 2;
         if (!boxShown)
             std::this_thread::sleep_for(100ms);
     }
-    ASSERT_TRUE(boxShown);
+    ASSERT_TRUE(boxShown) << "windows titled Kelvoro:\n" << windows << program.log();
     EXPECT_FALSE(program.waitForExit(300ms).has_value()) << "ended before the message was read";
     // Enter closes the box, and the program ends as the window manager asked.
     program.keys({"Return"});

@@ -150,17 +150,31 @@ int kwinMajorVersion() {
     return std::atoi(upstream.c_str());
 }
 
-// A live X socket of `uid`: where KWin listens for the X display it starts on demand.
-std::string listenedXDisplayOf(uid_t uid) {
+// The X display whose socket `pid` itself listens on: where KWin waits for the first X client
+// before it starts Xwayland. Found by the process's own sockets, not by the owner of the socket
+// file: several sessions of one user may be up at once.
+std::string listenedXDisplayOf(pid_t pid) {
+    std::set<std::string> inodes;
     std::error_code ec;
-    for (const auto& entry : fs::directory_iterator("/tmp/.X11-unix", ec)) {
-        const std::string name = entry.path().filename().string();
-        struct stat st {};
-        if (name.size() < 2 || name[0] != 'X' || stat(entry.path().c_str(), &st) != 0 ||
-            !S_ISSOCK(st.st_mode) || st.st_uid != uid)
+    for (const auto& fd : fs::directory_iterator("/proc/" + std::to_string(pid) + "/fd", ec)) {
+        const std::string target = fs::read_symlink(fd.path(), ec).string();
+        if (!ec && target.starts_with("socket:[") && target.ends_with("]"))
+            inodes.insert(target.substr(8, target.size() - 9));
+    }
+    // /proc/net/unix: Num RefCount Protocol Flags Type St Inode Path
+    std::ifstream table("/proc/net/unix");
+    std::string line;
+    std::getline(table, line);
+    while (std::getline(table, line)) {
+        std::istringstream fields(line);
+        std::string num, refs, protocol, flags, type, state, inode, path;
+        if (!(fields >> num >> refs >> protocol >> flags >> type >> state >> inode >> path) ||
+            !inodes.contains(inode))
             continue;
-        if (socketAnswers(entry.path().string()))
-            return ":" + name.substr(1);
+        for (const std::string prefix : {"/tmp/.X11-unix/X", "@/tmp/.X11-unix/X"})
+            if (path.starts_with(prefix) && path.size() > prefix.size() &&
+                std::all_of(path.begin() + prefix.size(), path.end(), ::isdigit))
+                return ":" + path.substr(prefix.size());
     }
     return "";
 }
@@ -702,7 +716,7 @@ void WaylandSession::startKWin() {
         waitFor("Xwayland under kwin", 30s, [&] {
             xDisplay_ = findXDisplay();
             if (xDisplay_.empty() && kwinMajor >= 6)
-                xDisplay_ = listenedXDisplayOf(uid_);
+                xDisplay_ = listenedXDisplayOf(compositorPid_);
             return !xDisplay_.empty();
         });
     } catch (const std::runtime_error&) {
@@ -881,13 +895,15 @@ std::optional<WaylandSession::WindowFrame> WaylandSession::windowFrame(const std
         const std::string js = home_ + "/" + tag + ".js";
         writeFile(
             js,
-            "const l = workspace.clientList();\n"
+            // KWin 6 renamed clientList and activeClient to windowList and activeWindow.
+            "const l = workspace.windowList ? workspace.windowList() : workspace.clientList();\n"
+            "const a = workspace.windowList ? workspace.activeWindow : workspace.activeClient;\n"
             "for (let i = 0; i < l.length; ++i) {\n"
             "  const f = l[i].frameGeometry;\n"
             "  print('" +
                 tag +
                 " ' + JSON.stringify({caption: l[i].caption, x: f.x, y: f.y,"
-                " width: f.width, height: f.height, active: l[i] === workspace.activeClient}));\n"
+                " width: f.width, height: f.height, active: l[i] === a}));\n"
                 "}\nprint('" +
                 tag + " end');\n");
         const ProcessResult load =
@@ -900,9 +916,13 @@ std::optional<WaylandSession::WindowFrame> WaylandSession::windowFrame(const std
                 id += c;
         std::optional<WindowFrame> found;
         if (load.exitCode == 0 && !id.empty()) {
-            run({"gdbus", "call", "--session", "--dest", "org.kde.KWin", "--object-path", "/" + id,
-                 "--method", "org.kde.kwin.Script.run"},
-                10s);
+            // KWin 6 keeps its scripts under /Scripting, KWin 5 at the root.
+            for (const std::string& path : {"/Scripting/Script" + id, "/" + id})
+                if (run({"gdbus", "call", "--session", "--dest", "org.kde.KWin", "--object-path",
+                         path, "--method", "org.kde.kwin.Script.run"},
+                        10s)
+                        .exitCode == 0)
+                    break;
             try {
                 waitFor("KWin's window list", 10s,
                         [&] { return log("kwin").find(tag + " end") != std::string::npos; });

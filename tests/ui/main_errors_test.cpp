@@ -46,6 +46,11 @@ struct BoxLook {
     bool captionReadable = false;
 };
 
+// The box itself; the window manager's title bar comes on top of it.
+QPoint centreOffset(const QMessageBox& box) {
+    return box.geometry().center() - QGuiApplication::primaryScreen()->geometry().center();
+}
+
 BoxLook look(QMessageBox& box) {
     BoxLook l;
     l.caption = box.windowTitle();
@@ -53,9 +58,7 @@ BoxLook look(QMessageBox& box) {
     l.icon = box.icon();
     for (QAbstractButton* b : box.buttons())
         l.buttons << b->text();
-    // The box itself; the window manager's title bar comes on top of it.
-    l.centreOffset =
-        box.geometry().center() - QGuiApplication::primaryScreen()->geometry().center();
+    l.centreOffset = centreOffset(box);
     l.textReadable = hasAccessibleText(&box, box.text());
     l.captionReadable = hasAccessibleText(&box, box.windowTitle());
     return l;
@@ -65,7 +68,13 @@ BoxLook look(QMessageBox& box) {
 BoxLook showAndAnswer(const std::function<void()>& show, Qt::Key key, bool* closed) {
     BoxLook seen;
     auto shown = whenMessageBoxShows([&](QMessageBox& box) {
-        QTest::qWait(100);  // the window manager has placed it
+        // The window manager places it in its own time, later on a loaded machine.
+        (void)QTest::qWaitFor(
+            [&] {
+                const QPoint off = centreOffset(box);
+                return std::abs(off.x()) <= 2 && std::abs(off.y()) <= 2;
+            },
+            5000);
         seen = look(box);
         QTest::keyClick(&box, key);
     });
