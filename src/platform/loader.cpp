@@ -3,6 +3,7 @@
 #include <cstdlib>
 
 #include "platform/module.h"
+#include "platform/wayland/wayland_badge.h"
 #include "platform/wayland/wlroots_source.h"
 #include "platform/x11/x11_badge.h"
 #include "platform/x11/x11_screen_source.h"
@@ -50,6 +51,10 @@ std::unique_ptr<WindowManager> makeWindowManager(Session session, const ToolkitH
 std::unique_ptr<CountdownBadge> makeCountdownBadge(SourceKind kind, const ShotRequest& request) {
     if (kind == SourceKind::X11)
         return x11::makeX11Badge(request);
+    if (kind == SourceKind::Wlroots) {
+        const char* swaySocket = std::getenv("SWAYSOCK");
+        return wayland::makeWaylandBadge(request, swaySocket ? swaySocket : "");
+    }
     return nullptr;
 }
 

@@ -12,8 +12,14 @@ set(KVR_WL_PROTOCOL_DIR ${CMAKE_CURRENT_LIST_DIR}/protocols)
 set(KVR_WL_GEN_DIR ${CMAKE_CURRENT_BINARY_DIR}/wayland-protocols)
 file(MAKE_DIRECTORY ${KVR_WL_GEN_DIR})
 set(KVR_WL_GENERATED)
-foreach(protocol wlr-screencopy-unstable-v1 wlr-data-control-unstable-v1)
-  set(xml ${KVR_WL_PROTOCOL_DIR}/${protocol}.xml)
+# xdg-shell from Debian's wayland-protocols: the layer shell's popup request names its interface.
+pkg_check_modules(WAYLAND_PROTOCOLS REQUIRED wayland-protocols)
+pkg_get_variable(KVR_WL_SYSTEM_PROTOCOLS wayland-protocols pkgdatadir)
+foreach(xml ${KVR_WL_PROTOCOL_DIR}/wlr-screencopy-unstable-v1.xml
+        ${KVR_WL_PROTOCOL_DIR}/wlr-data-control-unstable-v1.xml
+        ${KVR_WL_PROTOCOL_DIR}/wlr-layer-shell-unstable-v1.xml
+        ${KVR_WL_SYSTEM_PROTOCOLS}/stable/xdg-shell/xdg-shell.xml)
+  get_filename_component(protocol ${xml} NAME_WE)
   add_custom_command(
     OUTPUT ${KVR_WL_GEN_DIR}/${protocol}-client-protocol.h ${KVR_WL_GEN_DIR}/${protocol}-protocol.c
     COMMAND ${WAYLAND_SCANNER} client-header ${xml} ${KVR_WL_GEN_DIR}/${protocol}-client-protocol.h
