@@ -393,6 +393,62 @@ TEST_F(ProgramTest, CommandLineShotWritesTheScreensPixels) {
     EXPECT_TRUE(webp == bmp.image) << "the WebP's pixels differ from the PNG's and the file's";
 }
 
+// During `-d N` the seconds stand at the output's top-right corner, in the program's blue and
+// white over whatever lies there, in a screencopy of another client; a shot after a 1-second
+// countdown is the screen as a shot without one sees it. (Sway: the layer shell's overlay.)
+TEST_F(ProgramTest, CountdownBadgeShowsAndIsNeverInThePicture) {
+    if (kCompositor != Compositor::Sway)
+        GTEST_SKIP() << "the badge stands in a wlroots compositor's layer shell";
+    const std::string later = shots_ + "/later.bmp";
+    session_->spawn("counting", {program_, "--shot", "-n", "-d", "3", "-o", later});
+    // The corner: the badge's box is 2 digits wide at most and 48 pixels high at 96 dpi.
+    const int right = WaylandSession::kOutputWidth;
+    const QRect corner(right - 200, 0, 200, 120);
+    int blue = 0, white = 0;
+    const std::string mid = shots_ + "/mid.bmp";
+    pollUntil(
+        8s,
+        [&] {
+            if (session_->run({program_, "--shot", "-n", "-o", mid}, 30s).exitCode != 0)
+                return false;
+            const QImage image = readBmp(readFile(mid)).image;
+            blue = white = 0;
+            for (int y = corner.top(); y <= corner.bottom() && !image.isNull(); ++y)
+                for (int x = corner.left(); x <= corner.right(); ++x) {
+                    const QRgb pixel = image.pixel(x, y) & 0xffffff;
+                    blue += pixel == 0x1c3c8c;
+                    white += pixel == 0xffffff;
+                }
+            return blue > 1000 && white > 100;
+        },
+        100ms);
+    fs::remove(mid);
+    EXPECT_GT(blue, 1000) << "no badge at the corner mid-countdown";
+    EXPECT_GT(white, 100) << "no digits in the badge";
+    ASSERT_TRUE(pollUntil(
+        10s, [&] { return !readFile(later).empty(); }, 100ms));
+    const Bmp counted = readBmp(readFile(later));
+    fs::remove(later);
+    ASSERT_FALSE(counted.image.isNull());
+    EXPECT_EQ(counted.image.copy(corner).pixel(150, 20) & 0xffffff, WaylandSession::kBackground)
+        << "the badge is in the picture of its own countdown";
+
+    const std::string plain = shots_ + "/plain.bmp";
+    ASSERT_EQ(session_->run({program_, "--shot", "-n", "-o", plain}, 30s).exitCode, 0);
+    const QImage screen = readBmp(readFile(plain)).image;
+    fs::remove(plain);
+    ASSERT_TRUE(findPattern(screen)) << "no pattern on the screen";
+    for (int n = 0; n < 3; ++n) {
+        const std::string path = shots_ + "/counted.bmp";
+        const ProcessResult r =
+            session_->run({program_, "--shot", "-n", "-d", "1", "-o", path}, 30s);
+        ASSERT_EQ(r.exitCode, 0) << r.err;
+        const QImage image = readBmp(readFile(path)).image;
+        fs::remove(path);
+        EXPECT_TRUE(image == screen) << "the badge is in shot " << n;
+    }
+}
+
 // A reader that never reads (its pipe full) holds the clipboard's server only until the next
 // owner comes: then it ends at once. Sway's data-control stands for KWin's here.
 TEST_F(ProgramTest, ClipboardServerEndsAtTheNextOwnerWhileAReaderNeverReads) {
