@@ -51,7 +51,8 @@ std::unique_ptr<WindowManager> makeWindowManager(Session session, const ToolkitH
 std::unique_ptr<CountdownBadge> makeCountdownBadge(SourceKind kind, const ShotRequest& request) {
     if (kind == SourceKind::X11)
         return x11::makeX11Badge(request);
-    if (kind == SourceKind::Wlroots) {
+    // KWin offers the layer shell too; its output is the one KWin calls active.
+    if (kind == SourceKind::Wlroots || kind == SourceKind::KWin) {
         const char* swaySocket = std::getenv("SWAYSOCK");
         return wayland::makeWaylandBadge(request, swaySocket ? swaySocket : "");
     }
