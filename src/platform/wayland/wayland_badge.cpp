@@ -40,6 +40,20 @@ struct Globals {
     std::vector<std::unique_ptr<Output>> outputs;
 };
 
+// The proxies of the globals, before the connection closes.
+void release(Globals& g) {
+    for (const auto& o : g.outputs)
+        wl_output_destroy(o->proxy);
+    g.outputs.clear();
+    if (g.layerShell)
+        zwlr_layer_shell_v1_destroy(g.layerShell);
+    if (g.shm)
+        wl_shm_destroy(g.shm);
+    if (g.compositor)
+        wl_compositor_destroy(g.compositor);
+    g = Globals();
+}
+
 void outputGeometry(void*, wl_output*, int32_t, int32_t, int32_t, int32_t, int32_t, const char*,
                     const char*, int32_t) {}
 void outputMode(void*, wl_output*, uint32_t, int32_t, int32_t, int32_t) {}
@@ -148,11 +162,7 @@ public:
         : display_(display), globals_(std::move(globals)), output_(output) {}
     ~WaylandBadge() override {
         badge_.destroy();
-        for (const auto& o : globals_->outputs)
-            wl_output_destroy(o->proxy);
-        zwlr_layer_shell_v1_destroy(globals_->layerShell);
-        wl_shm_destroy(globals_->shm);
-        wl_compositor_destroy(globals_->compositor);
+        release(*globals_);
         wl_display_disconnect(display_);
     }
 
@@ -308,6 +318,7 @@ std::unique_ptr<CountdownBadge> makeWaylandBadge(const ShotRequest& request,
     wl_registry_destroy(registry);
     if (!answered || !globals->compositor || !globals->shm || !globals->layerShell) {
         // Nothing to stand above the windows with: no badge rather than one below them.
+        release(*globals);
         wl_display_disconnect(display);
         return nullptr;
     }
