@@ -174,8 +174,15 @@ public:
             if (!place(badge_, shape.width, shape.height, shape.height))
                 return;
         } else if (shape.width != width_ || shape.height != height_) {
+            // A new size (10 to 9 seconds) waits for the compositor's configure before its buffer.
+            badge_.configured = false;
             zwlr_layer_surface_v1_set_size(badge_.role, uint32_t(shape.width),
                                            uint32_t(shape.height));
+            wl_surface_commit(badge_.surface);
+            if (!dispatchUntil(
+                    display_, [&] { return badge_.configured || badge_.closed; }, kAnswerLimit) ||
+                badge_.closed)
+                return;
         }
         width_ = shape.width;
         height_ = shape.height;
