@@ -222,7 +222,8 @@ public:
 private:
     // A new layer surface on the overlay layer at the output's top-right corner, input-transparent,
     // configured by the compositor; false when it refuses.
-    bool place(Layer& layer, int width, int height, int shapeHeight) {
+    bool place(Layer& layer, int width, int height, int shapeHeight,
+               milliseconds limit = kAnswerLimit) {
         layer.surface = wl_compositor_create_surface(globals_->compositor);
         wl_region* none = wl_compositor_create_region(globals_->compositor);
         wl_surface_set_input_region(layer.surface, none);
@@ -247,7 +248,7 @@ private:
         zwlr_layer_surface_v1_set_keyboard_interactivity(layer.role, 0);
         wl_surface_commit(layer.surface);
         if (!dispatchUntil(
-                display_, [&] { return layer.configured || layer.closed; }, kAnswerLimit) ||
+                display_, [&] { return layer.configured || layer.closed; }, limit) ||
             layer.closed) {
             layer.destroy();
             return false;
@@ -261,9 +262,8 @@ private:
                             std::chrono::duration_cast<milliseconds>(until - Clock::now()));
         };
         Layer pixel;
-        if (!place(pixel, 1, 1, badgeShape(0, badgeDigitHeight(96)).height)) {
+        if (!place(pixel, 1, 1, badgeShape(0, badgeDigitHeight(96)).height, left()))
             return false;
-        }
         bool done = false;
         pixel.buffer = shmBuffer(globals_->shm, 1, 1, WL_SHM_FORMAT_ARGB8888, {0});
         if (pixel.buffer) {
