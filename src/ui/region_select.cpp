@@ -244,7 +244,7 @@ public:
             finish(true);
     }
 
-    void key(QKeyEvent* e) {
+    void key(QKeyEvent* e, const ScreenRect& monitor) {
         const int k = e->key();
         if (k == Qt::Key_Escape)
             return finish(false);
@@ -262,8 +262,11 @@ public:
             dy = -1;
         else if (k == Qt::Key_Down)
             dy = 1;
-        if ((!dx && !dy) || !selection)
+        if (!dx && !dy)
             return;
+        // Without a pointer the keys alone make one: a pixel at the monitor's corner to start.
+        if (!selection)
+            selection = ScreenRect{monitor.x, monitor.y, 1, 1};
         const int step = e->modifiers() & Qt::ControlModifier ? kLargeStep : 1;
         dx *= step;
         dy *= step;
@@ -412,7 +415,7 @@ void Overlay::mouseDoubleClickEvent(QMouseEvent* e) {
     selector_.doubleClick(e);
 }
 void Overlay::keyPressEvent(QKeyEvent* e) {
-    selector_.key(e);
+    selector_.key(e, place_);
 }
 
 // The monitor's place in the picture: by output name, else where the screen's corner lies (X11

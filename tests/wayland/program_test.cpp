@@ -667,5 +667,64 @@ TEST_F(ProgramTest, TheShotIsOnTheClipboardOnceTheWindowIsBack) {
     EXPECT_NE(uris.out.find("file://" + file.string()), std::string::npos) << uris.out;
 }
 
+// Sway: the selection full-screen on the output, above the windows, with the keyboard; keys come
+// from a virtual keyboard (the headless seat has none), after a moment for the window to take it.
+// Esc cancels; a rectangle made with keys alone is cut exactly from the picture.
+TEST_F(ProgramTest, RegionOnSwayTakesTheKeysAndCutsExactly) {
+    if (kCompositor != Compositor::Sway)
+        GTEST_SKIP() << "the selection is driven on sway";
+    const std::string whole = shots_ + "/whole.bmp", path = shots_ + "/region.bmp";
+    const ProcessResult plain =
+        session_->run({program_, "--shot", "-n", "-t", "bmp", "-o", whole}, 60s);
+    ASSERT_EQ(plain.exitCode, 0) << plain.err;
+    const QImage picture = readBmp(readFile(whole)).image;
+    // kvr -r; sway's tree once its window is up, the keys, then its status.
+    const std::string tree = shots_ + "/tree.json";
+    const auto choose = [&](const std::string& keys) {
+        const std::string script =
+            "rm -f '" + path + "'; LANG=en_GB.UTF-8 LC_ALL= '" + program_ + "' -r -n -t bmp -o '" +
+            path +
+            "' & for i in $(seq 100); do swaymsg -t get_tree | grep -q '\"name\": \"Region\"' && "
+            "break; sleep 0.1; done; swaymsg -r -t get_tree > '" +
+            tree + "'; wtype -s 1000 -d 50 " + keys + "; wait $!; echo status $?";
+        return session_->run({"sh", "-c", script}, 60s);
+    };
+    ProcessResult r = choose("-k Escape");
+    EXPECT_NE(r.out.find("status 1"), std::string::npos) << r.out << r.err;
+    EXPECT_NE(r.err.find("The shot was cancelled"), std::string::npos) << r.err;
+    EXPECT_FALSE(fs::exists(path));
+    // Full-screen over the whole output, above the windows (the keys show it has the focus).
+    const std::vector<uint8_t> json = readFile(tree);
+    QJsonObject shown;
+    std::function<void(const QJsonObject&)> find = [&](const QJsonObject& node) {
+        if (node.value("name").toString() == "Region")
+            shown = node;
+        for (const char* list : {"nodes", "floating_nodes"})
+            for (const QJsonValue& child : node.value(list).toArray())
+                find(child.toObject());
+    };
+    find(QJsonDocument::fromJson(
+             QByteArray(reinterpret_cast<const char*>(json.data()), qsizetype(json.size())))
+             .object());
+    ASSERT_FALSE(shown.isEmpty()) << "no selection in sway's tree";
+    EXPECT_EQ(shown.value("fullscreen_mode").toInt(), 1);
+    const QJsonObject rect = shown.value("rect").toObject();
+    EXPECT_EQ(QRect(rect.value("x").toInt(), rect.value("y").toInt(), rect.value("width").toInt(),
+                    rect.value("height").toInt()),
+              QRect(0, 0, WaylandSession::kOutputWidth, WaylandSession::kOutputHeight));
+
+    // The first arrow starts a rectangle of one pixel at the monitor's corner, then moves it;
+    // Shift+arrows resize it, by ten with Ctrl.
+    r = choose(
+        "-k Right -k Down -M shift -k Right -m shift -M ctrl -k Right -M shift -k Down "
+        "-m shift -m ctrl -k Return");
+    EXPECT_NE(r.out.find("status 0"), std::string::npos) << r.out << r.err;
+    const QImage cut = readBmp(readFile(path)).image;
+    ASSERT_EQ(cut.size(), QSize(2, 11)) << r.out << r.err;
+    EXPECT_TRUE(cut == picture.copy(11, 1, 2, 11)) << "not the picture's own pixels";
+    for (const std::string& file : {path, whole, tree})
+        fs::remove(file);
+}
+
 }  // namespace
 }  // namespace kvr::test

@@ -42,12 +42,15 @@ Picture composeOutputs(const std::vector<PlacedPicture>& outputs) {
     canvas.blueMask = first.blueMask;
     uint8_t* out = mutablePixels(canvas);
 
-    for (const PlacedPicture& o : outputs) {
-        const Picture& p = o.picture;
-        const int x0 = int(std::lround((o.logical.x - left) * scale));
-        const int y0 = int(std::lround((o.logical.y - top) * scale));
-        const int w = std::min(int(std::lround(o.logical.width * scale)), canvas.width - x0);
-        const int h = std::min(int(std::lround(o.logical.height * scale)), canvas.height - y0);
+    std::vector<ScreenRect> logical;
+    for (const PlacedPicture& o : outputs)
+        logical.push_back(o.logical);
+    const std::vector<ScreenRect> places = placesInMosaic(logical, scale);
+    for (size_t i = 0; i < outputs.size(); ++i) {
+        const Picture& p = outputs[i].picture;
+        const int x0 = places[i].x, y0 = places[i].y;
+        const int w = std::min(places[i].width, canvas.width - x0);
+        const int h = std::min(places[i].height, canvas.height - y0);
         for (int y = 0; y < h; ++y) {
             uint8_t* row = out + size_t(y0 + y) * stride + size_t(x0) * bytes;
             if (w == p.width && h == p.height) {
@@ -62,6 +65,22 @@ Picture composeOutputs(const std::vector<PlacedPicture>& outputs) {
         }
     }
     return canvas;
+}
+
+std::vector<ScreenRect> placesInMosaic(const std::vector<ScreenRect>& logical, double scale) {
+    std::vector<ScreenRect> places;
+    if (logical.empty())
+        return places;
+    int left = logical.front().x, top = logical.front().y;
+    for (const ScreenRect& r : logical) {
+        left = std::min(left, r.x);
+        top = std::min(top, r.y);
+    }
+    for (const ScreenRect& r : logical)
+        places.push_back({int(std::lround((r.x - left) * scale)),
+                          int(std::lround((r.y - top) * scale)), int(std::lround(r.width * scale)),
+                          int(std::lround(r.height * scale))});
+    return places;
 }
 
 }  // namespace kvr

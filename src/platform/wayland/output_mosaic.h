@@ -18,4 +18,8 @@ struct PlacedPicture {
 // KvrError(kNoResources) otherwise or when there is nothing to place.
 Picture composeOutputs(const std::vector<PlacedPicture>& outputs);
 
+// Where each output lies in that picture (its pixels), from the layout's rectangles and the
+// largest scale: the same rounding composeOutputs places them with.
+std::vector<ScreenRect> placesInMosaic(const std::vector<ScreenRect>& logical, double scale);
+
 }  // namespace kvr

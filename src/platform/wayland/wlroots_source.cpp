@@ -192,6 +192,27 @@ public:
         return names;
     }
 
+    // Sway's outputs in the picture of every monitor, by name; other wlroots compositors do not
+    // say their outputs' logical sizes without a picture, so they offer no region.
+    std::vector<MonitorPlace> monitorPlaces() const override {
+        std::vector<MonitorPlace> places;
+        if (swaySocket_.empty())
+            return places;
+        std::vector<sway::Output> outputs;
+        if (auto reply = sway::request(swaySocket_, kSwayGetOutputs))
+            outputs = sway::parseOutputs(*reply);
+        std::vector<ScreenRect> logical;
+        double scale = 1.0;
+        for (const sway::Output& o : outputs) {
+            logical.push_back(o.rect);
+            scale = std::max(scale, o.scale);
+        }
+        const std::vector<ScreenRect> rects = placesInMosaic(logical, scale);
+        for (size_t i = 0; i < outputs.size(); ++i)
+            places.push_back({outputs[i].name, rects[i]});
+        return places;
+    }
+
     using ScreenSource::grab;
     Picture grab(const ShotRequest& request) override {
         const ShotMode mode = request.mode;
