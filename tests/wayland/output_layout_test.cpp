@@ -1,6 +1,8 @@
 // Which monitor is "the screen" in a Wayland session, and where it lies in a portal picture of
 // the whole layout.
 #include <gtest/gtest.h>
+#include <algorithm>
+#include <utility>
 
 #include "base/error.h"
 #include "platform/wayland/output_mosaic.h"
@@ -67,6 +69,43 @@ TEST(OutputMosaic, PlacesOutOfBoundsAreRefused) {
                                  {0, (1 << 20) + 1, 4, 2},
                                  {0, 0, 4, 2147483600}})
         EXPECT_THROW(composeOutputs(placed(far)), KvrError) << far.x << "," << far.y;
+}
+
+// Where the region's selection shows each output: the very pixels composeOutputs put there,
+// a 1x output beside a 2x or 1.5x one, left of or above the layout's origin.
+TEST(OutputMosaic, PlacesAreWhereThePicturePutsEachOutput) {
+    struct Case {
+        std::vector<ScreenRect> logical;
+        std::vector<int> scales2;  // each output's scale, doubled
+        std::vector<ScreenRect> places;
+    };
+    const std::vector<Case> cases = {
+        {{{0, 0, 4, 2}, {4, 0, 2, 1}}, {2, 4}, {{0, 0, 8, 4}, {8, 0, 4, 2}}},
+        {{{-4, 0, 4, 2}, {0, -2, 4, 2}}, {2, 3}, {{0, 3, 6, 3}, {6, 0, 6, 3}}},
+        {{{0, 0, 4, 2}}, {2}, {{0, 0, 4, 2}}},
+    };
+    for (const Case& c : cases) {
+        std::vector<PlacedPicture> outputs;
+        double scale = 1.0;
+        for (size_t i = 0; i < c.logical.size(); ++i) {
+            const ScreenRect& r = c.logical[i];
+            Picture p = makeOwnedPicture(r.width * c.scales2[i] / 2, r.height * c.scales2[i] / 2,
+                                         32, size_t(r.width * c.scales2[i] / 2) * 4);
+            uint8_t* px = mutablePixels(p);
+            std::fill(px, px + p.stride * p.height, uint8_t(i + 1));
+            outputs.push_back({std::move(p), r});
+            scale = std::max(scale, c.scales2[i] / 2.0);
+        }
+        const std::vector<ScreenRect> places = placesInMosaic(c.logical, scale);
+        EXPECT_EQ(places, c.places);
+        const Picture canvas = composeOutputs(outputs);
+        for (size_t i = 0; i < places.size(); ++i) {
+            const ScreenRect& r = places[i];
+            for (const auto& [x, y] :
+                 {std::pair{r.x, r.y}, {r.x + r.width - 1, r.y + r.height - 1}})
+                EXPECT_EQ(canvas.row(y)[x * 4], uint8_t(i + 1)) << i << " at " << x << "," << y;
+        }
+    }
 }
 
 }  // namespace

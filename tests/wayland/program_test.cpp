@@ -674,10 +674,6 @@ TEST_F(ProgramTest, RegionOnSwayTakesTheKeysAndCutsExactly) {
     if (kCompositor != Compositor::Sway)
         GTEST_SKIP() << "the selection is driven on sway";
     const std::string whole = shots_ + "/whole.bmp", path = shots_ + "/region.bmp";
-    const ProcessResult plain =
-        session_->run({program_, "--shot", "-n", "-t", "bmp", "-o", whole}, 60s);
-    ASSERT_EQ(plain.exitCode, 0) << plain.err;
-    const QImage picture = readBmp(readFile(whole)).image;
     // kvr -r; sway's tree once its window is up, the keys, then its status.
     const std::string tree = shots_ + "/tree.json";
     const auto choose = [&](const std::string& keys) {
@@ -714,14 +710,38 @@ TEST_F(ProgramTest, RegionOnSwayTakesTheKeysAndCutsExactly) {
               QRect(0, 0, WaylandSession::kOutputWidth, WaylandSession::kOutputHeight));
 
     // The first arrow starts a rectangle of one pixel at the monitor's corner, then moves it;
-    // Shift+arrows resize it, by ten with Ctrl.
-    r = choose(
-        "-k Right -k Down -M shift -k Right -m shift -M ctrl -k Right -M shift -k Down "
-        "-m shift -m ctrl -k Return");
-    EXPECT_NE(r.out.find("status 0"), std::string::npos) << r.out << r.err;
-    const QImage cut = readBmp(readFile(path)).image;
-    ASSERT_EQ(cut.size(), QSize(2, 11)) << r.out << r.err;
-    EXPECT_TRUE(cut == picture.copy(11, 1, 2, 11)) << "not the picture's own pixels";
+    // Shift+arrows resize it, by ten with Ctrl. Over the pattern's bars, in the picture's pixels
+    // at any scale of the output (the picture stays 1920x1080; the window's logical size shrinks).
+    const auto times = [](int n, const std::string& key) {
+        std::string keys;
+        for (int i = 0; i < n; ++i)
+            keys += " -k " + key;
+        return keys;
+    };
+    const std::string keys = "-k Right -k Down -M shift -k Right -m shift -M ctrl" +
+                             times(85, "Right") + times(45, "Down") + " -M shift" +
+                             times(20, "Right") + times(5, "Down") + " -m shift -m ctrl -k Return";
+    struct ScaleBack {
+        WaylandSession& session;
+        ~ScaleBack() { session.run({"swaymsg", "output", "*", "scale", "1"}); }
+    } scaleBack{*session_};
+    for (const char* scale : {"1", "1.5", "2"}) {
+        ASSERT_EQ(session_->run({"swaymsg", "output", "*", "scale", scale}).exitCode, 0);
+        ASSERT_EQ(session_->run({program_, "--shot", "-n", "-t", "bmp", "-o", whole}, 60s).exitCode,
+                  0);
+        const QImage picture = readBmp(readFile(whole)).image;
+        r = choose(keys);
+        EXPECT_NE(r.out.find("status 0"), std::string::npos) << scale << r.out << r.err;
+        const QImage cut = readBmp(readFile(path)).image;
+        EXPECT_EQ(cut.size(), QSize(202, 51)) << scale << r.out << r.err;
+        EXPECT_TRUE(cut == picture.copy(851, 451, 202, 51))
+            << "not the picture's own pixels at scale " << scale;
+        EXPECT_GT(std::set<QRgb>(reinterpret_cast<const QRgb*>(cut.constBits()),
+                                 reinterpret_cast<const QRgb*>(cut.constBits()) + cut.width())
+                      .size(),
+                  1u)
+            << "no bars under the rectangle at scale " << scale;
+    }
     for (const std::string& file : {path, whole, tree})
         fs::remove(file);
 }
