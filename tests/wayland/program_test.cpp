@@ -676,13 +676,15 @@ TEST_F(ProgramTest, RegionOnSwayTakesTheKeysAndCutsExactly) {
     const std::string whole = shots_ + "/whole.bmp", path = shots_ + "/region.bmp";
     // kvr -r; sway's tree once its window is up, the keys, then its status.
     const std::string tree = shots_ + "/tree.json";
-    const auto choose = [&](const std::string& keys) {
+    const auto choose = [&](const std::string& keys, int outputs = 1,
+                            const std::string& focus = "") {
         const std::string script =
             "rm -f '" + path + "'; LANG=en_GB.UTF-8 LC_ALL= '" + program_ + "' -r -n -t bmp -o '" +
-            path +
-            "' & for i in $(seq 100); do swaymsg -t get_tree | grep -q '\"name\": \"Region\"' && "
-            "break; sleep 0.1; done; swaymsg -r -t get_tree > '" +
-            tree + "'; wtype -s 1000 -d 50 " + keys + "; wait $!; echo status $?";
+            path + "' & for i in $(seq 100); do [ $(swaymsg -t get_tree | grep -c '\"name\": " +
+            "\"Region\"') -ge " + std::to_string(outputs) +
+            " ] && break; sleep 0.1; done; swaymsg -r -t get_tree > '" + tree + "'; " +
+            (focus.empty() ? "" : "swaymsg focus output " + focus + " >/dev/null; ") +
+            "wtype -s 1000 -d 50 " + keys + "; wait $!; echo status $?";
         return session_->run({"sh", "-c", script}, 60s);
     };
     ProcessResult r = choose("-k Escape");
@@ -742,6 +744,56 @@ TEST_F(ProgramTest, RegionOnSwayTakesTheKeysAndCutsExactly) {
                   1u)
             << "no bars under the rectangle at scale " << scale;
     }
+    // A second output to the right: one window on each, and a rectangle across the seam, started
+    // at the corner of the output the keys are on.
+    ASSERT_EQ(session_->run({"swaymsg", "output", "*", "scale", "1"}).exitCode, 0);
+    ASSERT_EQ(session_->run({"swaymsg", "create_output"}).exitCode, 0);
+    struct Unplug {
+        WaylandSession& session;
+        ~Unplug() { session.run({"swaymsg", "output", "HEADLESS-2", "unplug"}); }
+    } unplug{*session_};
+    // The pattern across the seam, so that the cut shows where it is.
+    const auto movePattern = [&](int x, int y) {
+        return session_->run({"swaymsg", "[title=\"^kvr-test-pattern$\"] move absolute position " +
+                                             std::to_string(x) + " " + std::to_string(y)});
+    };
+    struct PatternBack {
+        std::function<ProcessResult(int, int)> move;
+        ~PatternBack() { move(WaylandSession::kPatternX, WaylandSession::kPatternY); }
+    } patternBack{movePattern};
+    ASSERT_EQ(
+        movePattern(WaylandSession::kOutputWidth - 4 * WaylandSession::kPatternBarWidth - 1, 0)
+            .exitCode,
+        0);
+    ASSERT_EQ(session_
+                  ->run({"swaymsg",
+                         "output HEADLESS-1 position 0 0, output HEADLESS-2 "
+                         "position " +
+                             std::to_string(WaylandSession::kOutputWidth) + " 0"})
+                  .exitCode,
+              0);
+    ASSERT_EQ(session_->run({program_, "--shot", "-n", "-m", "all", "-t", "bmp", "-o", whole}, 60s)
+                  .exitCode,
+              0);
+    const QImage both = readBmp(readFile(whole)).image;
+    ASSERT_EQ(both.size(), QSize(2 * WaylandSession::kOutputWidth, WaylandSession::kOutputHeight));
+    r = choose("-M ctrl" + times(10, "Down") +
+                   " -m ctrl -k Left -k Left -k Left -M shift -k Right -k Right -k Right -k Right "
+                   "-k Right "
+                   "-m shift -k Return",
+               2, "HEADLESS-2");
+    EXPECT_NE(r.out.find("status 0"), std::string::npos) << r.out << r.err;
+    EXPECT_EQ(session_->run({"sh", "-c", "grep -c '\"name\": \"Region\"' '" + tree + "'"}).out,
+              "2\n")
+        << "not one window on each output";
+    const QImage seam = readBmp(readFile(path)).image;
+    EXPECT_EQ(seam.size(), QSize(6, 1));
+    EXPECT_TRUE(seam == both.copy(WaylandSession::kOutputWidth - 3, 100, 6, 1));
+    EXPECT_GT(std::set<QRgb>(reinterpret_cast<const QRgb*>(seam.constBits()),
+                             reinterpret_cast<const QRgb*>(seam.constBits()) + seam.width())
+                  .size(),
+              1u)
+        << "the cut is not across the pattern's bars at the seam";
     for (const std::string& file : {path, whole, tree})
         fs::remove(file);
 }
