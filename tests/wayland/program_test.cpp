@@ -242,10 +242,11 @@ protected:
         QJsonObject report;
         std::vector<std::string> titles;
     };
-    static Drive pressShot(int seconds) {
+    // more: title changes beyond the countdown's (a selection window's name).
+    static Drive pressShot(int seconds, int more = 0) {
         Drive d;
-        d.process =
-            session_->run({"python3", drive_, "shot", "kvr", std::to_string(seconds + 2)}, 120s);
+        d.process = session_->run(
+            {"python3", drive_, "shot", "kvr", std::to_string(seconds + 2 + more)}, 120s);
         d.report = QJsonDocument::fromJson(QByteArray::fromStdString(d.process.out)).object();
         for (const QJsonValue& t : d.report.value("titles").toArray())
             d.titles.push_back(t.toString().toStdString());
@@ -796,6 +797,48 @@ TEST_F(ProgramTest, RegionOnSwayTakesTheKeysAndCutsExactly) {
         << "the cut is not across the pattern's bars at the seam";
     for (const std::string& file : {path, whole, tree})
         fs::remove(file);
+}
+
+// The window's own Region choice on sway: the selection comes up after the countdown (a screen
+// reader hears its name), the keys make the rectangle, the file is exactly its pixels, and the
+// window comes back at rest and active. Return is held past the keyboard's repeat delay: the
+// window is back while it is down, and neither its release nor a repeat presses "Shot" again.
+TEST_F(ProgramTest, RegionFromTheWindowOnSwayIsCutAndTheWindowComesBack) {
+    if (kCompositor != Compositor::Sway)
+        GTEST_SKIP() << "the selection is driven on sway";
+    const QImage before = screen();
+    startProgram(2, 1, 1);  // Region, BMP, 1 second
+    ASSERT_TRUE(waitForWindowOverPattern());
+    // Once the selection is up: a pixel at the corner, moved right, grown by ten each way,
+    // accepted. The virtual keyboard stays a while, as a real one would: without a keyboard on
+    // the seat no window is active to the toolkit.
+    std::string keys = "-k Right -M shift";
+    for (int i = 0; i < 10; ++i)
+        keys += " -k Right -k Down";
+    session_->spawn("keys", {"sh", "-c",
+                             "for i in $(seq 200); do swaymsg -t get_tree | grep -q '\"name\": \"" +
+                                 std::string(text::kRegion) +
+                                 "\"' && break; sleep 0.1; done; wtype -s 1000 -d 50 " + keys +
+                                 " -m shift -P Return -s 1200 -p Return -s 8000"});
+    const Drive d = pressShot(1, 1);
+    ASSERT_EQ(d.process.exitCode, 0) << d.process.err;
+    std::vector<std::string> titles = titlesRead(1, true);
+    titles.insert(titles.end() - 1, text::kRegionSelection);
+    EXPECT_EQ(d.titles, titles) << d.process.out;
+    const QImage cut = readBmp(takeDesktopFile("Rgn_B00.bmp")).image;
+    ASSERT_EQ(cut.size(), QSize(11, 11)) << ::testing::PrintToString(desktopFiles());
+    EXPECT_TRUE(cut == before.copy(1, 0, 11, 11)) << "not the picture's own pixels";
+    expectBackOnScreen(d);
+    // At rest after the key's release: no selection again, no second file.
+    std::this_thread::sleep_for(1500ms);
+    EXPECT_EQ(session_
+                  ->run({"sh", "-c",
+                         "swaymsg -t get_tree | grep -c '\"name\": \"" +
+                             std::string(text::kRegion) + "\"'"})
+                  .out,
+              "0\n")
+        << "a selection is up again";
+    EXPECT_TRUE(desktopFiles().empty()) << ::testing::PrintToString(desktopFiles());
 }
 
 }  // namespace
