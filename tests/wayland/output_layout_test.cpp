@@ -7,6 +7,7 @@
 #include "base/error.h"
 #include "platform/wayland/output_mosaic.h"
 #include "platform/wayland/portal_source.h"
+#include "platform/wayland/replies/sway_reply.h"
 #include "platform/wayland/wayland_outputs.h"
 
 namespace kvr {
@@ -106,6 +107,45 @@ TEST(OutputMosaic, PlacesAreWhereThePicturePutsEachOutput) {
                 EXPECT_EQ(canvas.row(y)[x * 4], uint8_t(i + 1)) << i << " at " << x << "," << y;
         }
     }
+}
+
+// The windows a click in the selection can take on sway: those sway shows, frontmost first
+// (full-screen, the floating ones last drawn first, the tiled ones), title bars included; a
+// hidden tab or a scratchpad window is none.
+TEST(SwayWindows, VisibleFramesFrontmostFirst) {
+    const auto view = [](int x, int y, bool visible, int fullscreen = 0) {
+        return R"({"type":"con","visible":)" + std::string(visible ? "true" : "false") +
+               R"(,"fullscreen_mode":)" + std::to_string(fullscreen) + R"(,"rect":{"x":)" +
+               std::to_string(x) + R"(,"y":)" + std::to_string(y) +
+               R"(,"width":100,"height":50},"deco_rect":{"x":0,"y":0,"width":100,"height":20}})";
+    };
+    const auto floating = [](int x) {
+        return R"({"type":"floating_con","visible":true,"rect":{"x":)" + std::to_string(x) +
+               R"(,"y":300,"width":40,"height":40}})";
+    };
+    const std::string tree =
+        R"({"type":"root","nodes":[{"type":"output","nodes":[{"type":"workspace","nodes":[)" +
+        view(0, 20, true) + "," + view(200, 20, false) + R"(],"floating_nodes":[)" + floating(10) +
+        "," + floating(20) + R"(]}]},{"type":"output","nodes":[{"type":"workspace","nodes":[)" +
+        view(2000, 20, true, 1) + "]}]}]}";
+    EXPECT_EQ(sway::visibleWindowFrames(tree),
+              (std::vector<ScreenRect>{
+                  {2000, 0, 100, 70}, {20, 300, 40, 40}, {10, 300, 40, 40}, {0, 0, 100, 70}}));
+    EXPECT_TRUE(sway::visibleWindowFrames("[[[").empty());
+}
+
+// Those frames in the picture of every monitor: at the scale of the output under their centre,
+// widened to whole pixels; on no output, none.
+TEST(SwayWindows, FramesInThePictureAtTheirOutputsScale) {
+    const std::vector<ScreenRect> logical = {{0, 0, 1000, 500}, {1000, 0, 500, 250}};
+    const std::vector<ScreenRect> places = placesInMosaic(logical, 2);
+    EXPECT_EQ(
+        framesInMosaic({{1100, 10, 33, 21}, {990, 0, 20, 10}, {3000, 0, 10, 10}}, logical, places),
+        (std::vector<ScreenRect>{{2200, 20, 66, 42}, {1980, 0, 40, 20}}));
+    // A layout at 1.5: the edges fall on whole pixels outward.
+    EXPECT_EQ(
+        framesInMosaic({{1, 1, 3, 3}}, {{0, 0, 100, 100}}, placesInMosaic({{0, 0, 100, 100}}, 1.5)),
+        (std::vector<ScreenRect>{{1, 1, 5, 5}}));
 }
 
 }  // namespace

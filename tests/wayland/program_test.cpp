@@ -677,14 +677,15 @@ TEST_F(ProgramTest, RegionOnSwayTakesTheKeysAndCutsExactly) {
     const std::string whole = shots_ + "/whole.bmp", path = shots_ + "/region.bmp";
     // kvr -r; sway's tree once its window is up, the keys, then its status.
     const std::string tree = shots_ + "/tree.json";
-    const auto choose = [&](const std::string& keys, int outputs = 1,
-                            const std::string& focus = "") {
+    // first: what is done before the keys (a click).
+    const auto choose = [&](const std::string& keys, int outputs = 1, const std::string& focus = "",
+                            const std::string& first = "") {
         const std::string script =
             "rm -f '" + path + "'; LANG=en_GB.UTF-8 LC_ALL= '" + program_ + "' -r -n -t bmp -o '" +
             path + "' & for i in $(seq 100); do [ $(swaymsg -t get_tree | grep -c '\"name\": " +
             "\"Region\"') -ge " + std::to_string(outputs) +
             " ] && break; sleep 0.1; done; swaymsg -r -t get_tree > '" + tree + "'; " +
-            (focus.empty() ? "" : "swaymsg focus output " + focus + " >/dev/null; ") +
+            (focus.empty() ? "" : "swaymsg focus output " + focus + " >/dev/null; ") + first +
             "wtype -s 1000 -d 50 " + keys + "; wait $!; echo status $?";
         return session_->run({"sh", "-c", script}, 60s);
     };
@@ -711,6 +712,22 @@ TEST_F(ProgramTest, RegionOnSwayTakesTheKeysAndCutsExactly) {
     EXPECT_EQ(QRect(rect.value("x").toInt(), rect.value("y").toInt(), rect.value("width").toInt(),
                     rect.value("height").toInt()),
               QRect(0, 0, WaylandSession::kOutputWidth, WaylandSession::kOutputHeight));
+
+    // A click without a drag takes the window under the pointer, its frame as sway shows it.
+    const auto frame = session_->windowFrame("kvr-test-pattern");
+    ASSERT_TRUE(frame);
+    ASSERT_EQ(session_->run({program_, "--shot", "-n", "-t", "bmp", "-o", whole}, 60s).exitCode, 0);
+    r = choose("-k Return", 1, "",
+               "'" + std::string(KVR_TEST_POINTER) + "' " +
+                   std::to_string(frame->x + frame->width / 2) + " " +
+                   std::to_string(frame->y + frame->height / 2) + " " +
+                   std::to_string(WaylandSession::kOutputWidth) + " " +
+                   std::to_string(WaylandSession::kOutputHeight) + "; ");
+    EXPECT_NE(r.out.find("status 0"), std::string::npos) << r.out << r.err;
+    EXPECT_TRUE(
+        readBmp(readFile(path)).image ==
+        readBmp(readFile(whole)).image.copy(frame->x, frame->y, frame->width, frame->height))
+        << "not the window's frame";
 
     // The first arrow starts a rectangle of one pixel at the monitor's corner, then moves it;
     // Shift+arrows resize it, by ten with Ctrl. Over the pattern's bars, in the picture's pixels

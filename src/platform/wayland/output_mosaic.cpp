@@ -83,4 +83,47 @@ std::vector<ScreenRect> placesInMosaic(const std::vector<ScreenRect>& logical, d
     return places;
 }
 
+std::vector<ScreenRect> framesInMosaic(const std::vector<ScreenRect>& frames,
+                                       const std::vector<ScreenRect>& logical,
+                                       const std::vector<ScreenRect>& places) {
+    std::vector<ScreenRect> out;
+    // Held within a range whose sums and differences fit an int; the selection clips anyway.
+    const auto edge = [](double v) { return std::clamp(v, -double(1 << 29), double(1 << 29)); };
+    for (const ScreenRect& f : frames) {
+        const int64_t cx = int64_t(f.x) + f.width / 2, cy = int64_t(f.y) + f.height / 2;
+        int on = -1;
+        int64_t most = 0;
+        for (size_t i = 0; i < logical.size() && i < places.size(); ++i) {
+            const ScreenRect& o = logical[i];
+            if (o.width <= 0 || o.height <= 0)
+                continue;
+            if (cx >= o.x && cx < int64_t(o.x) + o.width && cy >= o.y &&
+                cy < int64_t(o.y) + o.height) {
+                on = int(i);
+                break;
+            }
+            const int64_t w = std::min(int64_t(f.x) + f.width, int64_t(o.x) + o.width) -
+                              std::max<int64_t>(f.x, o.x);
+            const int64_t h = std::min(int64_t(f.y) + f.height, int64_t(o.y) + o.height) -
+                              std::max<int64_t>(f.y, o.y);
+            if (w > 0 && h > 0 && w * h > most) {
+                most = w * h;
+                on = int(i);
+            }
+        }
+        if (on < 0)
+            continue;
+        const ScreenRect& o = logical[size_t(on)];
+        const ScreenRect& p = places[size_t(on)];
+        const double sx = double(p.width) / o.width, sy = double(p.height) / o.height;
+        const double left = edge(p.x + std::floor((double(f.x) - o.x) * sx));
+        const double top = edge(p.y + std::floor((double(f.y) - o.y) * sy));
+        const double right = edge(p.x + std::ceil((double(f.x) + f.width - o.x) * sx));
+        const double bottom = edge(p.y + std::ceil((double(f.y) + f.height - o.y) * sy));
+        if (right > left && bottom > top)
+            out.push_back({int(left), int(top), int(right - left), int(bottom - top)});
+    }
+    return out;
+}
+
 }  // namespace kvr

@@ -22,4 +22,11 @@ Picture composeOutputs(const std::vector<PlacedPicture>& outputs);
 // largest scale: the same rounding composeOutputs places them with.
 std::vector<ScreenRect> placesInMosaic(const std::vector<ScreenRect>& logical, double scale);
 
+// Windows' frames in the layout's (logical) pixels to that picture's pixels, each at the scale of
+// the output its centre is on (else the one it overlaps most), widened to whole pixels; a frame
+// on no output is left out. `places` are placesInMosaic's for `logical`.
+std::vector<ScreenRect> framesInMosaic(const std::vector<ScreenRect>& frames,
+                                       const std::vector<ScreenRect>& logical,
+                                       const std::vector<ScreenRect>& places);
+
 }  // namespace kvr

@@ -196,21 +196,21 @@ public:
     // say their outputs' logical sizes without a picture, so they offer no region.
     std::vector<MonitorPlace> monitorPlaces() const override {
         std::vector<MonitorPlace> places;
-        if (swaySocket_.empty())
-            return places;
-        std::vector<sway::Output> outputs;
-        if (auto reply = sway::request(swaySocket_, kSwayGetOutputs))
-            outputs = sway::parseOutputs(*reply);
-        std::vector<ScreenRect> logical;
-        double scale = 1.0;
-        for (const sway::Output& o : outputs) {
-            logical.push_back(o.rect);
-            scale = std::max(scale, o.scale);
-        }
-        const std::vector<ScreenRect> rects = placesInMosaic(logical, scale);
-        for (size_t i = 0; i < outputs.size(); ++i)
-            places.push_back({outputs[i].name, rects[i]});
+        const Layout layout = swayLayout();
+        for (size_t i = 0; i < layout.outputs.size(); ++i)
+            places.push_back({layout.outputs[i].name, layout.places[i]});
         return places;
+    }
+
+    // The windows sway shows, frontmost first, in the picture of every monitor.
+    std::vector<ScreenRect> windowFrames() override {
+        if (swaySocket_.empty())
+            return {};
+        const auto tree = sway::request(swaySocket_, kSwayGetTree);
+        if (!tree)
+            return {};
+        const Layout layout = swayLayout();
+        return framesInMosaic(sway::visibleWindowFrames(*tree), layout.logical, layout.places);
     }
 
     using ScreenSource::grab;
@@ -241,6 +241,27 @@ public:
     }
 
 private:
+    // Sway's active outputs, their layout rectangles and their places in the picture of every
+    // monitor; empty away from sway.
+    struct Layout {
+        std::vector<sway::Output> outputs;
+        std::vector<ScreenRect> logical, places;
+    };
+    Layout swayLayout() const {
+        Layout layout;
+        if (swaySocket_.empty())
+            return layout;
+        if (auto reply = sway::request(swaySocket_, kSwayGetOutputs))
+            layout.outputs = sway::parseOutputs(*reply);
+        double scale = 1.0;
+        for (const sway::Output& o : layout.outputs) {
+            layout.logical.push_back(o.rect);
+            scale = std::max(scale, o.scale);
+        }
+        layout.places = placesInMosaic(layout.logical, scale);
+        return layout;
+    }
+
     static void connect(Connection& c) {
         c.display = wl_display_connect(nullptr);
         if (!c.display)

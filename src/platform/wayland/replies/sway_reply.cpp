@@ -62,6 +62,58 @@ json_object* findFocused(json_object* node, int depth) {
     return nullptr;
 }
 
+// A window's frame, title bar included; nothing when it is no window or its numbers are out of
+// range.
+std::optional<ScreenRect> frameOf(json_object* node) {
+    const std::string type = stringOf(node, "type");
+    if (type != "con" && type != "floating_con")
+        return std::nullopt;
+    std::optional<ScreenRect> frame = rectOf(member(node, "rect"));
+    if (!frame)
+        return std::nullopt;
+    // Every number is bounded above, so the sums below stay far from int's limits.
+    const std::optional<ScreenRect> deco = rectOf(member(node, "deco_rect"));
+    if (deco && deco->height > 0) {
+        frame->y -= deco->height;
+        frame->height += deco->height;
+    }
+    if (frame->width <= 0 || frame->height <= 0)
+        return std::nullopt;
+    return frame;
+}
+
+// The visible windows under a node: full-screen ones, each floating container's own (in the order
+// sway draws them), the tiled ones.
+struct Visible {
+    std::vector<ScreenRect> fullscreen;
+    std::vector<std::vector<ScreenRect>> floating;
+    std::vector<ScreenRect> tiled;
+};
+
+void collectVisible(json_object* node, int depth, std::vector<ScreenRect>* group, Visible& out) {
+    json_object* nodes = member(node, "nodes");
+    json_object* floating = member(node, "floating_nodes");
+    if (json::lengthOf(nodes) == 0 && json::lengthOf(floating) == 0) {
+        if (!boolOf(node, "visible"))
+            return;
+        if (const auto frame = frameOf(node))
+            (json::integerOf(node, "fullscreen_mode") > 0 ? out.fullscreen
+             : group                                      ? *group
+                                                          : out.tiled)
+                .push_back(*frame);
+        return;
+    }
+    if (depth >= kMaxDepth)
+        return;
+    for (size_t i = 0, n = json::lengthOf(nodes); i < n; ++i)
+        collectVisible(json_object_array_get_idx(nodes, i), depth + 1, group, out);
+    for (size_t i = 0, n = json::lengthOf(floating); i < n; ++i) {
+        std::vector<ScreenRect> mine;
+        collectVisible(json_object_array_get_idx(floating, i), depth + 1, &mine, out);
+        out.floating.push_back(std::move(mine));
+    }
+}
+
 }  // namespace
 
 std::vector<Output> parseOutputs(std::string_view json) {
@@ -95,21 +147,19 @@ std::optional<ScreenRect> focusedWindowFrame(std::string_view json) {
     json_object* focused = findFocused(root.get(), 0);
     if (!focused)
         return std::nullopt;
-    const std::string type = stringOf(focused, "type");
-    if (type != "con" && type != "floating_con")
-        return std::nullopt;
-    std::optional<ScreenRect> frame = rectOf(member(focused, "rect"));
-    if (!frame)
-        return std::nullopt;
-    // Every number is bounded above, so the sums below stay far from int's limits.
-    const std::optional<ScreenRect> deco = rectOf(member(focused, "deco_rect"));
-    if (deco && deco->height > 0) {
-        frame->y -= deco->height;
-        frame->height += deco->height;
-    }
-    if (frame->width <= 0 || frame->height <= 0)
-        return std::nullopt;
-    return frame;
+    return frameOf(focused);
+}
+
+std::vector<ScreenRect> visibleWindowFrames(std::string_view json) {
+    const json::Value root = json::parse(json, kMaxJsonDepth);
+    Visible visible;
+    if (root)
+        collectVisible(root.get(), 0, nullptr, visible);
+    std::vector<ScreenRect> frames = std::move(visible.fullscreen);
+    for (auto group = visible.floating.rbegin(); group != visible.floating.rend(); ++group)
+        frames.insert(frames.end(), group->begin(), group->end());
+    frames.insert(frames.end(), visible.tiled.begin(), visible.tiled.end());
+    return frames;
 }
 
 }  // namespace kvr::sway

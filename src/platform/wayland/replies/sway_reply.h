@@ -27,4 +27,9 @@ std::vector<Output> parseOutputs(std::string_view json);
 // output rather than a window, or when the numbers are out of range.
 std::optional<ScreenRect> focusedWindowFrame(std::string_view json);
 
+// The frames (as above) of the windows a GET_TREE reply marks visible, frontmost first: a
+// full-screen one, then the floating ones (the last drawn first), then the tiled ones, which do
+// not overlap.
+std::vector<ScreenRect> visibleWindowFrames(std::string_view json);
+
 }  // namespace kvr::sway
