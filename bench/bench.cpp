@@ -1,4 +1,4 @@
-// kvr_bench paint [plain] | monitors | stages [N] | region [N] | all [N] |
+// kvr_bench paint [plain] | monitors | stages [N] | region [N [session]] | all [N] |
 //           compare N ONESHOT KVR [png]
 // Times on the current DISPLAY: each stage of a shot and whole shots through shotNow, kept in one
 // process; then kvr_oneshot and `kvr --shot` against scrot as whole processes, with their peak
@@ -17,6 +17,10 @@
 #include <functional>
 #include <string>
 #include <vector>
+
+// Before Xlib, whose macros would rename their enumerators.
+#include "platform/loader.h"
+#include "platform/session.h"
 
 #include "core/bmp.h"
 #include "core/formats.h"
@@ -305,9 +309,15 @@ int allMonitors(int n) {
 
 // A region shot's write against a whole shot of the same pixels: the rectangle is cut from the
 // picture of every monitor (no copy at whole bytes per pixel) and written through the same
-// writers. The picture is taken once, as a region shot takes it.
-int region(int n) {
-    kvr::x11::X11ScreenSource source;
+// writers. The picture is taken once, as a region shot takes it. From this X display, or with
+// `session` from the source the program would choose in this session (a Wayland one).
+int region(int n, bool session) {
+    kvr::x11::X11ScreenSource x11;
+    std::unique_ptr<kvr::ScreenSource> chosen;
+    if (session)
+        chosen = kvr::platform::makeScreenSource(
+            kvr::platform::chooseSourceKind(kvr::platform::processEnvironment()));
+    kvr::ScreenSource& source = session ? *chosen : x11;
     char tmpl[] = "/tmp/kvr-bench-XXXXXX";
     const fs::path dir = mkdtemp(tmpl);
     kvr::ShotChoices choices;
@@ -363,7 +373,8 @@ int main(int argc, char** argv) {
             return 0;
         }
         if (command == "region")
-            return region(argc > 2 ? std::atoi(argv[2]) : 30);
+            return region(argc > 2 ? std::atoi(argv[2]) : 30,
+                          argc > 3 && std::string(argv[3]) == "session");
         if (command == "all")
             return allMonitors(argc > 2 ? std::atoi(argv[2]) : 30);
         if (command == "compare" && argc > 4)
@@ -374,7 +385,8 @@ int main(int argc, char** argv) {
         return 1;
     }
     std::fprintf(stderr,
-                 "usage: kvr_bench paint [plain] | monitors | stages [N] | region [N] | all [N] | "
+                 "usage: kvr_bench paint [plain] | monitors | stages [N] | region [N [session]] | "
+                 "all [N] | "
                  "compare N ONESHOT KVR [png]\n");
     return 2;
 }

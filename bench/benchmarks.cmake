@@ -22,8 +22,8 @@ add_executable(kvr_wl_bench ${CMAKE_CURRENT_LIST_DIR}/wayland_bench.cpp
                             ${CMAKE_CURRENT_LIST_DIR}/photo.cpp)
 target_link_libraries(kvr_wl_bench PRIVATE kvr_wayland_testsupport Qt6::Gui)
 target_compile_definitions(kvr_wl_bench PRIVATE KVR_ONESHOT="$<TARGET_FILE:kvr_oneshot>"
-                           KVR_PROGRAM="$<TARGET_FILE:kvr>")
-add_dependencies(kvr_wl_bench kvr_oneshot kvr)
+                           KVR_PROGRAM="$<TARGET_FILE:kvr>" KVR_BENCH="$<TARGET_FILE:kvr_bench>")
+add_dependencies(kvr_wl_bench kvr_oneshot kvr kvr_bench)
 set_target_properties(kvr_wl_bench PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
 
 # kvr_format_bench: the lossless writers into memory on the photo-like and plain desktops; the
