@@ -7,8 +7,11 @@
     atspi_drive.py pick APP CHOICE    the person's pick in the desktop's screenshot dialog:
                                       "screen" or "window" (shared), or "cancel";
                                       exit 3: no window pick in this dialog (GNOME 43's)
-    atspi_drive.py shot APP CHANGES   presses "Shot", reads the frame's title at each of its
-                                      CHANGES title changes, and prints one JSON line:
+    atspi_drive.py shot APP CHANGES [OTHER]
+                                      presses "Shot", reads the frame's title at each of its
+                                      CHANGES title changes (a window named OTHER, such as a
+                                      selection of the program's, is not counted), and prints
+                                      one JSON line:
                                       {"titles": [...], "showing": bool, "active": bool,
                                        "dialogs": [texts of message boxes that opened]}
 
@@ -241,7 +244,7 @@ def pick(app_part, choice, limit=30.0):
 SHOT_NAMES = ("セルフタイマーの後に撮影", "Take the shot after the self-timer")
 
 
-def shot(app_name, changes, limit=60.0):
+def shot(app_name, changes, other=None, limit=60.0):
     frame = find_frame(app_name, IDLE)
     if frame is None:
         print("no idle frame", file=sys.stderr)
@@ -268,7 +271,10 @@ def shot(app_name, changes, limit=60.0):
             return
         if event.type.startswith("object:property-change:accessible-name"):
             if role in WINDOW_ROLES and is_top_level(source):
-                titles.append(source.get_name())
+                name = source.get_name()
+                if other is not None and name == other:
+                    return
+                titles.append(name)
                 if len(titles) == changes:
                     # Back to idle; the window's road settles a moment later.
                     GLib.timeout_add(1500, loop.quit)
@@ -306,7 +312,7 @@ def main(argv):
     if len(argv) >= 4 and argv[1] == "pick" and argv[3] in ("screen", "window", "cancel"):
         return pick(argv[2], argv[3])
     if len(argv) >= 4 and argv[1] == "shot":
-        return shot(argv[2], int(argv[3]))
+        return shot(argv[2], int(argv[3]), argv[4] if len(argv) >= 5 else None)
     print(__doc__, file=sys.stderr)
     return 2
 
