@@ -529,7 +529,7 @@ bool TForm1::regionShot(const kvr::ShotChoices& choices, const kvr::JpegOptions&
         return true;
     }
     const std::vector<kvr::MonitorPlace> monitors = source.monitorPlaces();
-    if (!kvr::regionPossible(source))
+    if (monitors.empty())  // asked once: each question is a round trip to the compositor
         throw kvr::KvrError(kvr::text::kRegionUnsupported, {});
     const std::string layout = kvr::layoutText(monitors);
     kvr::Settings settings(services_.settingsPath);
