@@ -2,6 +2,7 @@
 
 #include <QAccessible>
 #include <QApplication>
+#include <QCloseEvent>
 #include <QEventLoop>
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -107,6 +108,7 @@ public:
 
 protected:
     void paintEvent(QPaintEvent*) override;
+    void closeEvent(QCloseEvent* e) override;
     void mousePressEvent(QMouseEvent* e) override;
     void mouseMoveEvent(QMouseEvent* e) override;
     void mouseReleaseEvent(QMouseEvent* e) override;
@@ -402,6 +404,12 @@ void Overlay::paintEvent(QPaintEvent*) {
     p.drawRect(lens);
 }
 
+// Closed by the desktop (the compositor's close, a kill binding): a cancel, never a selection
+// left waiting with nothing on screen.
+void Overlay::closeEvent(QCloseEvent* e) {
+    e->ignore();
+    selector_.finish(false);
+}
 void Overlay::mousePressEvent(QMouseEvent* e) {
     selector_.press(e);
 }

@@ -696,6 +696,11 @@ TEST_F(ProgramTest, RegionOnSwayTakesTheKeysAndCutsExactly) {
     EXPECT_NE(r.out.find("status 1"), std::string::npos) << r.out << r.err;
     EXPECT_NE(r.err.find("The shot was cancelled"), std::string::npos) << r.err;
     EXPECT_FALSE(fs::exists(path));
+    // Closed by the desktop (sway's kill): a cancel too, never a selection waiting unseen.
+    r = choose("-s 1", 1, "", "swaymsg '[title=\"^Region$\"] kill' >/dev/null; ");
+    EXPECT_NE(r.out.find("status 1"), std::string::npos) << r.out << r.err;
+    EXPECT_FALSE(fs::exists(path));
+    r = choose("-k Escape");
     // Full-screen over the whole output, above the windows (the keys show it has the focus).
     const std::vector<uint8_t> json = readFile(tree);
     QJsonObject shown;
