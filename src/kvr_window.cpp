@@ -65,6 +65,10 @@ extern "C" __attribute__((visibility("default"))) int kvr_select_region(
     int argc, char** argv, const kvr::RegionSelectInput& input, kvr::ScreenRect& chosen) {
     static_assert(std::is_same_v<decltype(&kvr_select_region), kvr::RegionSelectEntry>);
     kvr::installQuietMessageHandler();
+    // The D-Bus sources (KWin, the portal) made a plain application object for the grab; windows
+    // need the full one, and a second beside it never shows them.
+    if (QCoreApplication::instance() && !qobject_cast<QApplication*>(QCoreApplication::instance()))
+        delete QCoreApplication::instance();
     static int count = argc;
     QApplication app(count, argv);
     kvr::installTranslation(app);

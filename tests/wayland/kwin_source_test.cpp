@@ -6,6 +6,8 @@
 
 #include <chrono>
 #include <fstream>
+#include <map>
+#include <sstream>
 #include <thread>
 
 #include "base/texts.h"
@@ -149,6 +151,23 @@ TEST_F(KWinTwoOutputsTest, ThePriorityOutputIsTheScreenAtItsRealPixels) {
     grab = runGrab(*session_, grab_, "kwin", "all");
     ASSERT_EQ(grab.process.exitCode, 0) << grab.process.err;
     EXPECT_EQ(grab.image.size(), QSize(1920, 1080));
+    // The whole desktop at the larger scale: the scaled output's pixels lie exactly where the
+    // source places it for the region's selection.
+    const Grab all = runGrab(*session_, grab_, "kwin", "monitors");
+    ASSERT_EQ(all.process.exitCode, 0) << all.process.err;
+    std::istringstream said(all.process.out);
+    std::map<std::string, QRect> places;
+    for (std::string word; said >> word;)
+        if (word == "place") {
+            std::string name;
+            int x, y, w, h;
+            said >> name >> x >> y >> w >> h;
+            places[name] = QRect(x, y, w, h);
+        }
+    EXPECT_EQ(places["Virtual-0"].size(), QSize(3840, 2160)) << all.process.out;
+    EXPECT_EQ(places["Virtual-0"].united(places["Virtual-1"]), QRect(QPoint(), all.image.size()));
+    EXPECT_TRUE(all.image.copy(places["Virtual-1"]) == grab.image)
+        << "the scaled output is not where the source places it: " << all.process.out;
 }
 
 }  // namespace

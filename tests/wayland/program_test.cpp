@@ -864,5 +864,79 @@ TEST_F(ProgramTest, RegionFromTheWindowOnSwayIsCutAndTheWindowComesBack) {
     EXPECT_TRUE(desktopFiles().empty()) << ::testing::PrintToString(desktopFiles());
 }
 
+// KWin: `kvr -r` puts a full-screen window over the output, active, and KWin's own keys make
+// the rectangle: the file is the picture's own pixels. Esc cancels.
+TEST_F(ProgramTest, RegionOnKWinTakesTheKeysAndCutsExactly) {
+    if (kCompositor != Compositor::KWin)
+        GTEST_SKIP() << "driven by KWin's fake input";
+    const std::string input = session_->installProgram(KVR_KWIN_INPUT);
+    // KWin hands its fake input only to a program whose desktop entry names it.
+    ASSERT_EQ(session_
+                  ->run({"sh", "-c",
+                         "printf '[Desktop Entry]\nType=Application\nName=kvr input\nExec=%s\n"
+                         "NoDisplay=true\nX-KDE-Wayland-Interfaces=org_kde_kwin_fake_input\n' "
+                         "\"$1\" > \"$2\"",
+                         "sh", input,
+                         session_->home() + "/.local/share/applications/kvr-test-input.desktop"})
+                  .exitCode,
+              0);
+    const std::string whole = shots_ + "/whole.bmp", path = shots_ + "/region.bmp";
+    ASSERT_EQ(session_->run({program_, "--shot", "-n", "-t", "bmp", "-o", whole}, 60s).exitCode, 0);
+    const QImage picture = readBmp(readFile(whole)).image;
+    fs::remove(whole);
+    int runs = 0;
+    // kvr -r, the keys once its window is up and active, then what it said.
+    const auto choose = [&](std::vector<std::string> keys, WaylandSession::WindowFrame& shown) {
+        const std::string name = "region" + std::to_string(++runs);
+        session_->spawn(name, {"sh", "-c",
+                               "LANG=en_GB.UTF-8 LC_ALL= \"$0\" -r -n -t bmp -o \"$1\"; "
+                               "echo status $?",
+                               program_, path});
+        EXPECT_TRUE(pollUntil(
+            20s,
+            [&] {
+                const auto frame = session_->windowFrame("Region");
+                shown = frame.value_or(WaylandSession::WindowFrame{});
+                return frame && frame->active;
+            },
+            200ms))
+            << "no active selection window";
+        keys.insert(keys.begin(), input);
+        const ProcessResult typed = session_->run(keys, 60s);
+        EXPECT_EQ(typed.exitCode, 0) << typed.err;
+        pollUntil(
+            30s, [&] { return session_->log(name).find("status") != std::string::npos; }, 100ms);
+        return session_->log(name);
+    };
+    WaylandSession::WindowFrame shown;
+    std::string said = choose({"key:1"}, shown);  // Esc
+    EXPECT_NE(said.find("status 1"), std::string::npos) << said;
+    EXPECT_NE(said.find("The shot was cancelled"), std::string::npos) << said;
+    EXPECT_FALSE(fs::exists(path));
+    EXPECT_EQ(QRect(shown.x, shown.y, shown.width, shown.height),
+              QRect(0, 0, WaylandSession::kOutputWidth, WaylandSession::kOutputHeight));
+    // A pixel at the corner, moved by one and then by ten (Ctrl), grown by ten (Ctrl+Shift).
+    std::vector<std::string> keys = {"key:106", "key:108", "hold:29"};
+    const auto steps = [&](int right, int down) {
+        keys.insert(keys.end(), right, "key:106");
+        keys.insert(keys.end(), down, "key:108");
+    };
+    steps(40, 25);
+    keys.push_back("hold:42");
+    steps(20, 5);
+    keys.insert(keys.end(), {"release:42", "release:29", "key:28"});
+    said = choose(keys, shown);
+    EXPECT_NE(said.find("status 0"), std::string::npos) << said;
+    const QImage cut = readBmp(readFile(path)).image;
+    fs::remove(path);
+    ASSERT_EQ(cut.size(), QSize(201, 51)) << said;
+    EXPECT_TRUE(cut == picture.copy(401, 251, 201, 51)) << "not the picture's own pixels";
+    EXPECT_GT(std::set<QRgb>(reinterpret_cast<const QRgb*>(cut.constBits()),
+                             reinterpret_cast<const QRgb*>(cut.constBits()) + cut.width())
+                  .size(),
+              1u)
+        << "no bars under the rectangle";
+}
+
 }  // namespace
 }  // namespace kvr::test

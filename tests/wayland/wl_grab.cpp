@@ -67,6 +67,11 @@ int main(int argc, char** argv) {
             return 3;
         }
         std::printf("%d %d %.1f\n", p.width, p.height, ms.count());
+        // Where the source says each output lies in that picture (the region's overlays).
+        if (choice == "monitors")
+            for (const kvr::MonitorPlace& m : source->monitorPlaces())
+                std::printf("place %s %d %d %d %d\n", m.name.c_str(), m.rect.x, m.rect.y,
+                            m.rect.width, m.rect.height);
     } catch (const kvr::ShotCancelled&) {
         std::printf("cancelled\n");
         return 4;

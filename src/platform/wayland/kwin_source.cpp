@@ -25,6 +25,7 @@
 #include "base/screen.h"
 #include "base/texts.h"
 #include "platform/wayland/dbus_failure.h"
+#include "platform/wayland/output_mosaic.h"
 #include "platform/wayland/qimage_picture.h"
 #include "platform/wayland/replies/kwin_reply.h"
 #include "platform/wayland/wayland_outputs.h"
@@ -244,6 +245,26 @@ public:
         for (const WaylandOutput& o : listWaylandOutputs())
             names.push_back(o.name);
         return names;
+    }
+
+    // KWin lays the whole desktop out at its largest scale, each output at its logical place.
+    std::vector<MonitorPlace> monitorPlaces() const override {
+        std::vector<MonitorPlace> places;
+        try {
+            const std::vector<WaylandOutput> outputs = listWaylandOutputs();
+            std::vector<ScreenRect> logical;
+            double scale = 1;
+            for (const WaylandOutput& o : outputs) {
+                logical.push_back(o.rect);
+                scale = std::max(scale, o.scale);
+            }
+            const std::vector<ScreenRect> rects = placesInMosaic(logical, scale);
+            for (size_t i = 0; i < outputs.size(); ++i)
+                places.push_back({outputs[i].name, rects[i]});
+        } catch (const KvrError&) {
+            // No outputs to tell of: no region rather than a wrong one.
+        }
+        return places;
     }
 
     using ScreenSource::grab;

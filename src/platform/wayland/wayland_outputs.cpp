@@ -23,7 +23,25 @@ struct OutputEntry {
     wl_output* output = nullptr;
     zxdg_output_v1* xdgOutput = nullptr;
     WaylandOutput info;
+    int modeWidth = 0, modeHeight = 0;
+    bool turned = false;  // a quarter turn: the mode's width lies along the layout's height
 };
+
+void outputGeometry(void* data, wl_output*, int32_t, int32_t, int32_t, int32_t, int32_t,
+                    const char*, const char*, int32_t transform) {
+    static_cast<OutputEntry*>(data)->turned = transform % 2 == 1;
+}
+void outputMode(void* data, wl_output*, uint32_t flags, int32_t width, int32_t height, int32_t) {
+    auto* e = static_cast<OutputEntry*>(data);
+    if (flags & WL_OUTPUT_MODE_CURRENT) {
+        e->modeWidth = width;
+        e->modeHeight = height;
+    }
+}
+void outputDone(void*, wl_output*) {}
+void outputScale(void*, wl_output*, int32_t) {}
+const wl_output_listener kOutputListener = {outputGeometry, outputMode, outputDone,
+                                            outputScale,    nullptr,    nullptr};
 
 struct Registry {
     std::vector<std::unique_ptr<OutputEntry>> outputs;
@@ -68,6 +86,7 @@ void global(void* data, wl_registry* registry, uint32_t name, const char* interf
         auto e = std::make_unique<OutputEntry>();
         e->output = static_cast<wl_output*>(
             wl_registry_bind(registry, name, &wl_output_interface, std::min<uint32_t>(version, 2)));
+        wl_output_add_listener(e->output, &kOutputListener, e.get());
         r->outputs.push_back(std::move(e));
     } else if (std::strcmp(interface, zxdg_output_manager_v1_interface.name) == 0 && version >= 2) {
         // Version 2 gives the output's name, which ScreenShot2 and the order speak of.
@@ -133,6 +152,9 @@ std::vector<WaylandOutput> listWaylandOutputs() {
         const ScreenRect& rect = e->info.rect;
         if (ok && !e->info.name.empty() &&
             peerRectInRange(rect.x, rect.y, rect.width, rect.height)) {
+            const int across = e->turned ? e->modeHeight : e->modeWidth;
+            if (across > 0 && peerRectInRange(0, 0, e->modeWidth, e->modeHeight))
+                e->info.scale = std::max(1.0, double(across) / rect.width);
             outputs.push_back(e->info);
         }
         if (e->xdgOutput)

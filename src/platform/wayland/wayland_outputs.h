@@ -12,6 +12,7 @@ namespace kvr {
 struct WaylandOutput {
     std::string name;  // the connector name ("Virtual-0", "DP-1"), as ScreenShot2 wants it
     ScreenRect rect;   // logical position and size
+    double scale = 1;  // its pixels per logical pixel (its current mode against its logical size)
     bool primary = false;
 };
 
