@@ -22,6 +22,7 @@
 #include <set>
 #include <thread>
 
+#include "base/countdown_badge.h"
 #include "base/texts.h"
 #include "file_support.h"
 #include "grab_check.h"
@@ -449,6 +450,62 @@ TEST_F(ProgramTest, CountdownBadgeShowsAndIsNeverInThePicture) {
         fs::remove(path);
         EXPECT_TRUE(image == screen) << "the badge is in shot " << n;
     }
+}
+
+// On a 2x output the badge is drawn in the output's own pixels: digits twice as high, and every
+// pixel of the box one of its colours (KWin blurs a 1x buffer scaled up).
+TEST_F(ProgramTest, CountdownBadgeIsSharpOnADoubleScaleOutput) {
+    if (kCompositor == Compositor::Gnome)
+        GTEST_SKIP() << "GNOME offers no layer shell: no badge there";
+    const auto scale = [](const char* factor) {
+        const ProcessResult r =
+            kCompositor == Compositor::Sway
+                ? session_->run({"swaymsg", std::string("output * scale ") + factor})
+                : session_->run({"kscreen-doctor", std::string("output.Virtual-0.scale.") + factor},
+                                30s, {"QT_QPA_PLATFORM=wayland"});
+        EXPECT_EQ(r.exitCode, 0) << r.out << r.err;
+        std::this_thread::sleep_for(500ms);  // applied after the answer
+    };
+    struct Restore {
+        std::function<void(const char*)> scale;
+        ~Restore() { scale("1"); }
+    } restore{scale};
+    scale("2");
+    const std::string later = shots_ + "/later.bmp";
+    session_->spawn("counting", {program_, "--shot", "-n", "-d", "3", "-o", later});
+    const BadgeShape shape = badgeShape(2, badgeDigitHeight(192));
+    const std::set<QRgb> colours = {kBadgeEdge, kBadgeRing, kBadgeFill, kBadgeDigits};
+    QRect box;  // the blue inside, then the whole box around it
+    int strange = -1;
+    const std::string mid = shots_ + "/mid.bmp";
+    pollUntil(
+        8s,
+        [&] {
+            if (session_->run({program_, "--shot", "-n", "-o", mid}, 30s).exitCode != 0)
+                return false;
+            const QImage image = readBmp(readFile(mid)).image;
+            box = QRect();
+            for (int y = 0; y < std::min(image.height(), 300); ++y)
+                for (int x = image.width() - 400; x < image.width(); ++x)
+                    if ((image.pixel(x, y) & 0xffffff) == kBadgeFill)
+                        box |= QRect(x, y, 1, 1);
+            if (box.height() != shape.fill.height)
+                return false;
+            box.adjust(-shape.fill.x, -shape.fill.y, shape.width - shape.fill.x - shape.fill.width,
+                       shape.height - shape.fill.y - shape.fill.height);
+            strange = 0;
+            for (int y = box.top(); y <= box.bottom(); ++y)
+                for (int x = box.left(); x <= box.right(); ++x)
+                    strange += !colours.contains(image.pixel(x, y) & 0xffffff);
+            return true;
+        },
+        100ms);
+    fs::remove(mid);
+    EXPECT_EQ(box.height(), shape.height) << "no badge of 192-dpi digits mid-countdown";
+    EXPECT_EQ(strange, 0) << "pixels of the badge's box in none of its colours";
+    EXPECT_TRUE(pollUntil(
+        10s, [&] { return !readFile(later).empty(); }, 100ms));
+    fs::remove(later);
 }
 
 // A reader that never reads (its pipe full) holds the clipboard's server only until the next

@@ -31,10 +31,12 @@ constexpr int kGetOutputs = 3;
 struct Output {
     wl_output* proxy = nullptr;
     std::string name;
+    int scale = 1;
 };
 
 struct Globals {
     wl_compositor* compositor = nullptr;
+    uint32_t compositorVersion = 0;
     wl_shm* shm = nullptr;
     zwlr_layer_shell_v1* layerShell = nullptr;
     std::vector<std::unique_ptr<Output>> outputs;
@@ -58,7 +60,9 @@ void outputGeometry(void*, wl_output*, int32_t, int32_t, int32_t, int32_t, int32
                     const char*, int32_t) {}
 void outputMode(void*, wl_output*, uint32_t, int32_t, int32_t, int32_t) {}
 void outputDone(void*, wl_output*) {}
-void outputScale(void*, wl_output*, int32_t) {}
+void outputScale(void* data, wl_output*, int32_t scale) {
+    static_cast<Output*>(data)->scale = std::clamp(scale, 1, 8);
+}
 void outputName(void* data, wl_output*, const char* name) {
     static_cast<Output*>(data)->name = name ? name : "";
 }
@@ -71,8 +75,10 @@ void registryGlobal(void* data, wl_registry* registry, uint32_t id, const char* 
     auto* g = static_cast<Globals*>(data);
     const std::string name = interface;
     if (name == wl_compositor_interface.name) {
+        // Version 3 draws the badge in the output's own pixels (buffer scale).
+        g->compositorVersion = std::min<uint32_t>(version, 3);
         g->compositor = static_cast<wl_compositor*>(
-            wl_registry_bind(registry, id, &wl_compositor_interface, 1));
+            wl_registry_bind(registry, id, &wl_compositor_interface, g->compositorVersion));
     } else if (name == wl_shm_interface.name) {
         g->shm = static_cast<wl_shm*>(wl_registry_bind(registry, id, &wl_shm_interface, 1));
     } else if (name == zwlr_layer_shell_v1_interface.name) {
@@ -156,10 +162,24 @@ std::vector<uint32_t> badgePixels(const BadgeShape& shape) {
     return pixels;
 }
 
+// Whole surface units: the buffer a multiple of its scale in each direction, the box grown by the
+// rest.
+void fitToScale(BadgeShape& shape, int scale) {
+    const int wider = (scale - shape.width % scale) % scale;
+    const int taller = (scale - shape.height % scale) % scale;
+    shape.width += wider;
+    shape.height += taller;
+    for (ScreenRect* r : {&shape.ring, &shape.fill}) {
+        r->width += wider;
+        r->height += taller;
+    }
+}
+
 class WaylandBadge final : public CountdownBadge {
 public:
-    WaylandBadge(wl_display* display, std::unique_ptr<Globals> globals, wl_output* output)
-        : display_(display), globals_(std::move(globals)), output_(output) {}
+    WaylandBadge(wl_display* display, std::unique_ptr<Globals> globals, wl_output* output,
+                 int scale)
+        : display_(display), globals_(std::move(globals)), output_(output), scale_(scale) {}
     ~WaylandBadge() override {
         badge_.destroy();
         release(*globals_);
@@ -167,31 +187,36 @@ public:
     }
 
     void show(int seconds) override {
-        const BadgeShape shape = badgeShape(seconds, badgeDigitHeight(96));
+        // Drawn in the output's pixels: on a 2x output the digits are twice as many pixels high,
+        // not a 1x buffer the compositor blurs up.
+        BadgeShape shape = badgeShape(seconds, badgeDigitHeight(96.0 * scale_));
+        fitToScale(shape, scale_);
+        const int width = shape.width / scale_, height = shape.height / scale_;
         if (badge_.closed || wl_display_get_error(display_))
             return;
         if (!badge_.surface) {
-            if (!place(badge_, shape.width, shape.height, shape.height))
+            if (!place(badge_, width, height, height))
                 return;
-        } else if (shape.width != width_ || shape.height != height_) {
+        } else if (width != width_ || height != height_) {
             // A new size (10 to 9 seconds) waits for the compositor's configure before its buffer.
             badge_.configured = false;
-            zwlr_layer_surface_v1_set_size(badge_.role, uint32_t(shape.width),
-                                           uint32_t(shape.height));
+            zwlr_layer_surface_v1_set_size(badge_.role, uint32_t(width), uint32_t(height));
             wl_surface_commit(badge_.surface);
             if (!dispatchUntil(
                     display_, [&] { return badge_.configured || badge_.closed; }, kAnswerLimit) ||
                 badge_.closed)
                 return;
         }
-        width_ = shape.width;
-        height_ = shape.height;
+        width_ = width;
+        height_ = height;
         wl_buffer* buffer = shmBuffer(globals_->shm, shape.width, shape.height,
                                       WL_SHM_FORMAT_XRGB8888, badgePixels(shape));
         if (!buffer)
             return;
+        if (scale_ > 1)
+            wl_surface_set_buffer_scale(badge_.surface, scale_);
         wl_surface_attach(badge_.surface, buffer, 0, 0);
-        wl_surface_damage(badge_.surface, 0, 0, shape.width, shape.height);
+        wl_surface_damage(badge_.surface, 0, 0, width, height);
         wl_surface_commit(badge_.surface);
         if (badge_.buffer)
             wl_buffer_destroy(badge_.buffer);
@@ -262,7 +287,7 @@ private:
                             std::chrono::duration_cast<milliseconds>(until - Clock::now()));
         };
         Layer pixel;
-        if (!place(pixel, 1, 1, badgeShape(0, badgeDigitHeight(96)).height, left()))
+        if (!place(pixel, 1, 1, height_, left()))
             return false;
         bool done = false;
         pixel.buffer = shmBuffer(globals_->shm, 1, 1, WL_SHM_FORMAT_ARGB8888, {0});
@@ -286,6 +311,7 @@ private:
     wl_display* display_;
     std::unique_ptr<Globals> globals_;
     wl_output* output_;
+    int scale_;
     Layer badge_;
     int width_ = 0, height_ = 0;
 };
@@ -330,7 +356,14 @@ std::unique_ptr<CountdownBadge> makeWaylandBadge(const ShotRequest& request,
         return nullptr;
     }
     wl_output* output = chooseOutput(*globals, request, swaySocket);
-    return std::make_unique<WaylandBadge>(display, std::move(globals), output);
+    // The output's scale; where the compositor chooses, the largest (a compositor scales a
+    // sharp badge down rather than a blurred one up).
+    int scale = 1;
+    if (globals->compositorVersion >= 3)
+        for (const auto& o : globals->outputs)
+            if (!output || o->proxy == output)
+                scale = std::max(scale, o->scale);
+    return std::make_unique<WaylandBadge>(display, std::move(globals), output, scale);
 }
 
 }  // namespace kvr::wayland
