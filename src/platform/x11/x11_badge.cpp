@@ -5,6 +5,7 @@
 #include <X11/extensions/shape.h>
 #include <time.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cstdlib>
 #include <vector>
@@ -29,8 +30,11 @@ double serverDpi(Display* display) {
 
 class X11Badge final : public CountdownBadge {
 public:
-    X11Badge(Display* display, const ScreenRect& monitor)
-        : display_(display), monitor_(monitor), digitHeight_(badgeDigitHeight(serverDpi(display))) {
+    X11Badge(Display* display, const ScreenRect& monitor, bool screenReadable)
+        : display_(display),
+          monitor_(monitor),
+          digitHeight_(badgeDigitHeight(serverDpi(display))),
+          screenReadable_(screenReadable) {
         for (const uint32_t rgb : {kBadgeEdge, kBadgeRing, kBadgeFill, kBadgeDigits})
             colours_.push_back(pixelOf(rgb));
     }
@@ -63,7 +67,19 @@ public:
         XUnmapWindow(display_, window_);
         XSync(display_, False);
         mapped_ = false;
-        waitForFrameWithout();
+        if (screenReadable_) {
+            waitForFrameWithout();
+            return;
+        }
+        // The compositor's frames cannot be seen from here: long enough for any to show one,
+        // whatever signal comes in between.
+        timespec until{};
+        clock_gettime(CLOCK_MONOTONIC, &until);
+        const long wait = long(std::chrono::nanoseconds(kLongestFrameWait).count());
+        until.tv_sec += (until.tv_nsec + wait) / 1000000000L;
+        until.tv_nsec = (until.tv_nsec + wait) % 1000000000L;
+        while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &until, nullptr) == EINTR) {
+        }
     }
 
 private:
@@ -171,11 +187,12 @@ private:
     ScreenRect place_{};
     std::vector<unsigned long> drawn_;
     bool mapped_ = false;
+    bool screenReadable_;
 };
 
 }  // namespace
 
-std::unique_ptr<CountdownBadge> makeX11Badge(const ShotRequest& request) {
+std::unique_ptr<CountdownBadge> makeX11Badge(const ShotRequest& request, BadgeServer server) {
     Display* display = XOpenDisplay(nullptr);
     if (!display)
         return nullptr;
@@ -186,7 +203,12 @@ std::unique_ptr<CountdownBadge> makeX11Badge(const ShotRequest& request) {
     }
     ShotRequest where = request;
     where.pointer = false;
-    if (where.mode != ShotMode::AllScreen || where.monitor == MonitorChoice::All) {
+    if (server == BadgeServer::Xwayland) {
+        // The compositor's primary monitor, as it tells Xwayland; the names are Xwayland's own.
+        where.mode = ShotMode::AllScreen;
+        where.monitor = MonitorChoice::Primary;
+        where.output.clear();
+    } else if (where.mode != ShotMode::AllScreen || where.monitor == MonitorChoice::All) {
         where.mode = ShotMode::AllScreen;
         where.monitor = MonitorChoice::UnderPointer;
         where.output.clear();
@@ -200,7 +222,7 @@ std::unique_ptr<CountdownBadge> makeX11Badge(const ShotRequest& request) {
             // A monitor gone since: the badge stays on the whole screen's corner.
         }
     }
-    return std::make_unique<X11Badge>(display, monitor);
+    return std::make_unique<X11Badge>(display, monitor, server == BadgeServer::Screen);
 }
 
 }  // namespace kvr::x11
