@@ -30,11 +30,11 @@ double serverDpi(Display* display) {
 
 class X11Badge final : public CountdownBadge {
 public:
-    X11Badge(Display* display, const ScreenRect& monitor, bool screenReadable)
+    X11Badge(Display* display, const ScreenRect& monitor, BadgeServer server)
         : display_(display),
           monitor_(monitor),
           digitHeight_(badgeDigitHeight(serverDpi(display))),
-          screenReadable_(screenReadable) {
+          xwayland_(server == BadgeServer::Xwayland) {
         for (const uint32_t rgb : {kBadgeEdge, kBadgeRing, kBadgeFill, kBadgeDigits})
             colours_.push_back(pixelOf(rgb));
     }
@@ -48,7 +48,11 @@ public:
         XErrorTrap trap(display_);
         const BadgeShape shape = badgeShape(seconds, digitHeight_);
         const ScreenRect place = badgePlace(monitor_, shape);
-        if (!window_)
+        // GNOME (43) reads an Xwayland window's input shape when it is mapped and forgets it at
+        // the window's next change of pixels, taking clicks from then on: there each number
+        // comes in a window of its own, drawn before it is mapped.
+        const Window previous = xwayland_ ? window_ : 0;
+        if (!window_ || previous)
             create(place);
         else if (!(place == place_))
             XMoveResizeWindow(display_, window_, place.x, place.y, unsigned(place.width),
@@ -57,6 +61,8 @@ public:
         draw(shape);
         // Raised at every tick: a window mapped since would cover it.
         XMapRaised(display_, window_);
+        if (previous)
+            XDestroyWindow(display_, previous);
         mapped_ = trap.sync();
     }
 
@@ -67,7 +73,7 @@ public:
         XUnmapWindow(display_, window_);
         XSync(display_, False);
         mapped_ = false;
-        if (screenReadable_) {
+        if (!xwayland_) {
             waitForFrameWithout();
             return;
         }
@@ -187,7 +193,7 @@ private:
     ScreenRect place_{};
     std::vector<unsigned long> drawn_;
     bool mapped_ = false;
-    bool screenReadable_;
+    const bool xwayland_;  // its root shows nothing of the screen
 };
 
 }  // namespace
@@ -222,7 +228,7 @@ std::unique_ptr<CountdownBadge> makeX11Badge(const ShotRequest& request, BadgeSe
             // A monitor gone since: the badge stays on the whole screen's corner.
         }
     }
-    return std::make_unique<X11Badge>(display, monitor, server == BadgeServer::Screen);
+    return std::make_unique<X11Badge>(display, monitor, server);
 }
 
 }  // namespace kvr::x11
