@@ -407,8 +407,8 @@ QImage withoutClock(QImage image) {
 // During `-d N` the seconds stand at the output's top-right corner, in the program's blue and
 // white over whatever lies there, in a screencopy of another client; a shot after a 1-second
 // countdown is the screen as a shot without one sees it. (Sway and KWin: the layer shell; GNOME:
-// a window of its Xwayland, where no badge and no message is all that a display out of reach
-// gives.)
+// a window of its Xwayland that a click goes through, and no badge and no message of ours where
+// that display is out of reach.)
 TEST_F(ProgramTest, CountdownBadgeShowsAndIsNeverInThePicture) {
     const std::string plain = shots_ + "/plain.bmp";
     ASSERT_EQ(session_->run({program_, "--shot", "-n", "-o", plain}, 30s).exitCode, 0);
