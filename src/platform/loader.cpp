@@ -56,6 +56,10 @@ std::unique_ptr<CountdownBadge> makeCountdownBadge(SourceKind kind, const ShotRe
         const char* swaySocket = std::getenv("SWAYSOCK");
         return wayland::makeWaylandBadge(request, swaySocket ? swaySocket : "");
     }
+    // GNOME has no layer shell, but stacks Xwayland's override-redirect windows above every
+    // window and its own top bar. Without DISPLAY (or with it unreachable) no badge.
+    if (kind == SourceKind::Portal && detectSession(processEnvironment()) == Session::Gnome)
+        return x11::makeX11Badge(request, x11::BadgeServer::Xwayland);
     return nullptr;
 }
 

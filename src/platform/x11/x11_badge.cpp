@@ -5,6 +5,7 @@
 #include <X11/extensions/shape.h>
 #include <time.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cstdlib>
 #include <vector>
@@ -29,8 +30,11 @@ double serverDpi(Display* display) {
 
 class X11Badge final : public CountdownBadge {
 public:
-    X11Badge(Display* display, const ScreenRect& monitor)
-        : display_(display), monitor_(monitor), digitHeight_(badgeDigitHeight(serverDpi(display))) {
+    X11Badge(Display* display, const ScreenRect& monitor, BadgeServer server)
+        : display_(display),
+          monitor_(monitor),
+          digitHeight_(badgeDigitHeight(serverDpi(display))),
+          xwayland_(server == BadgeServer::Xwayland) {
         for (const uint32_t rgb : {kBadgeEdge, kBadgeRing, kBadgeFill, kBadgeDigits})
             colours_.push_back(pixelOf(rgb));
     }
@@ -44,7 +48,11 @@ public:
         XErrorTrap trap(display_);
         const BadgeShape shape = badgeShape(seconds, digitHeight_);
         const ScreenRect place = badgePlace(monitor_, shape);
-        if (!window_)
+        // GNOME (43) reads an Xwayland window's input shape when it is mapped and forgets it at
+        // the window's next change of pixels, taking clicks from then on: there each number
+        // comes in a window of its own, drawn before it is mapped.
+        const Window previous = xwayland_ ? window_ : 0;
+        if (!window_ || previous)
             create(place);
         else if (!(place == place_))
             XMoveResizeWindow(display_, window_, place.x, place.y, unsigned(place.width),
@@ -53,6 +61,8 @@ public:
         draw(shape);
         // Raised at every tick: a window mapped since would cover it.
         XMapRaised(display_, window_);
+        if (previous)
+            XDestroyWindow(display_, previous);
         mapped_ = trap.sync();
     }
 
@@ -63,7 +73,19 @@ public:
         XUnmapWindow(display_, window_);
         XSync(display_, False);
         mapped_ = false;
-        waitForFrameWithout();
+        if (!xwayland_) {
+            waitForFrameWithout();
+            return;
+        }
+        // The compositor's frames cannot be seen from here: long enough for any to show one,
+        // whatever signal comes in between.
+        timespec until{};
+        clock_gettime(CLOCK_MONOTONIC, &until);
+        const long wait = long(std::chrono::nanoseconds(kLongestFrameWait).count());
+        until.tv_sec += (until.tv_nsec + wait) / 1000000000L;
+        until.tv_nsec = (until.tv_nsec + wait) % 1000000000L;
+        while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &until, nullptr) == EINTR) {
+        }
     }
 
 private:
@@ -171,11 +193,12 @@ private:
     ScreenRect place_{};
     std::vector<unsigned long> drawn_;
     bool mapped_ = false;
+    const bool xwayland_;  // its root shows nothing of the screen
 };
 
 }  // namespace
 
-std::unique_ptr<CountdownBadge> makeX11Badge(const ShotRequest& request) {
+std::unique_ptr<CountdownBadge> makeX11Badge(const ShotRequest& request, BadgeServer server) {
     Display* display = XOpenDisplay(nullptr);
     if (!display)
         return nullptr;
@@ -186,7 +209,12 @@ std::unique_ptr<CountdownBadge> makeX11Badge(const ShotRequest& request) {
     }
     ShotRequest where = request;
     where.pointer = false;
-    if (where.mode != ShotMode::AllScreen || where.monitor == MonitorChoice::All) {
+    if (server == BadgeServer::Xwayland) {
+        // The compositor's primary monitor, as it tells Xwayland; the names are Xwayland's own.
+        where.mode = ShotMode::AllScreen;
+        where.monitor = MonitorChoice::Primary;
+        where.output.clear();
+    } else if (where.mode != ShotMode::AllScreen || where.monitor == MonitorChoice::All) {
         where.mode = ShotMode::AllScreen;
         where.monitor = MonitorChoice::UnderPointer;
         where.output.clear();
@@ -200,7 +228,7 @@ std::unique_ptr<CountdownBadge> makeX11Badge(const ShotRequest& request) {
             // A monitor gone since: the badge stays on the whole screen's corner.
         }
     }
-    return std::make_unique<X11Badge>(display, monitor);
+    return std::make_unique<X11Badge>(display, monitor, server);
 }
 
 }  // namespace kvr::x11
