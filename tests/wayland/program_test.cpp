@@ -535,7 +535,7 @@ TEST_F(ProgramTest, CountdownBadgeShowsAndIsNeverInThePicture) {
 // pixel of the box one of its colours (KWin blurs a 1x buffer scaled up).
 TEST_F(ProgramTest, CountdownBadgeIsSharpOnADoubleScaleOutput) {
     if (kCompositor == Compositor::Gnome)
-        GTEST_SKIP() << "GNOME offers no layer shell: no badge there";
+        GTEST_SKIP() << "GNOME's badge is an Xwayland window, drawn at the X server's density";
     const auto scale = [](const char* factor) {
         const ProcessResult r =
             kCompositor == Compositor::Sway
