@@ -1001,7 +1001,7 @@ TEST_F(ProgramTest, RegionFromTheWindowOnSwayIsCutAndTheWindowComesBack) {
 }
 
 // KWin: `kvr -r` puts a full-screen window over the output, active, and KWin's own keys make
-// the rectangle: the file is the picture's own pixels. Esc cancels.
+// the rectangle: the file is the picture's own pixels. Esc cancels; a click takes a window.
 TEST_F(ProgramTest, RegionOnKWinTakesTheKeysAndCutsExactly) {
     if (kCompositor != Compositor::KWin)
         GTEST_SKIP() << "driven by KWin's fake input";
@@ -1016,6 +1016,10 @@ TEST_F(ProgramTest, RegionOnKWinTakesTheKeysAndCutsExactly) {
                          session_->home() + "/.local/share/applications/kvr-test-input.desktop"})
                   .exitCode,
               0);
+    // KWin reads a new entry a moment after it appears.
+    ASSERT_TRUE(pollUntil(
+        15s, [&] { return session_->run({input}).exitCode == 0; }, 300ms))
+        << session_->run({input}).err;
     const std::string whole = shots_ + "/whole.bmp", path = shots_ + "/region.bmp";
     ASSERT_EQ(session_->run({program_, "--shot", "-n", "-t", "bmp", "-o", whole}, 60s).exitCode, 0);
     const QImage picture = readBmp(readFile(whole)).image;
@@ -1072,6 +1076,20 @@ TEST_F(ProgramTest, RegionOnKWinTakesTheKeysAndCutsExactly) {
                   .size(),
               1u)
         << "no bars under the rectangle";
+    // A click without a drag takes the window under it: its frame, title bar included.
+    const auto frame = session_->windowFrame("kvr-test-pattern");
+    ASSERT_TRUE(frame);
+    const std::string centre = std::to_string(frame->x + frame->width / 2) + "," +
+                               std::to_string(frame->y + frame->height / 2);
+    // The pointer first comes with the new input device: a move that the window sees, then the
+    // click.
+    said = choose({"move:0,0", "sleep:300", "move:" + centre, "down:" + centre, "up", "key:28"},
+                  shown);
+    EXPECT_NE(said.find("status 0"), std::string::npos) << said;
+    EXPECT_TRUE(readBmp(readFile(path)).image ==
+                picture.copy(frame->x, frame->y, frame->width, frame->height))
+        << "not the window's frame";
+    fs::remove(path);
 }
 
 }  // namespace

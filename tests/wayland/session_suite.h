@@ -40,7 +40,8 @@ inline void authoriseForKWin(WaylandSession& session, const std::string& program
                              const std::string& entryName) {
     const std::string entry =
         "[Desktop Entry]\nType=Application\nName=Kelvoro\nExec=" + program +
-        "\nNoDisplay=true\nX-KDE-DBUS-Restricted-Interfaces=org.kde.KWin.ScreenShot2\n";
+        "\nNoDisplay=true\nX-KDE-DBUS-Restricted-Interfaces=org.kde.KWin.ScreenShot2\n"
+        "X-KDE-Wayland-Interfaces=org_kde_plasma_window_management\n";
     const ProcessResult r =
         session.run({"sh", "-c", "mkdir -p \"$1\" && printf '%s' \"$2\" > \"$1/$3\"", "sh",
                      session.home() + "/.local/share/applications", entry, entryName});

@@ -1,6 +1,7 @@
 # The KWin ScreenShot2 and screenshot-portal sources (kvr_dbus_sources): QtGui (no widgets) for
 # the portal's PNG, Qt D-Bus, moc for the portal's signal receivers; and the client code of the
-# protocols that tell the outputs and their order (xdg-output, kde-output-order), which
+# protocols that tell the outputs and their order (xdg-output, kde-output-order) and KWin's
+# windows (plasma-window-management), which
 # kvr_wayland holds. The program loads them as the module kvr-dbus (dbus_module.cpp), so that
 # the other sessions never load Qt.
 find_package(Qt6 REQUIRED COMPONENTS Core Gui DBus)
@@ -12,13 +13,16 @@ set(KVR_KWIN_PORTAL_GEN ${CMAKE_CURRENT_BINARY_DIR}/kvr_kwin_portal_protocols)
 file(MAKE_DIRECTORY ${KVR_KWIN_PORTAL_GEN})
 set(KVR_KWIN_PORTAL_PROTOCOL_SOURCES)
 foreach(xml ${KVR_WAYLAND_PROTOCOLS_DIR}/unstable/xdg-output/xdg-output-unstable-v1.xml
-            ${KVR_PLASMA_PROTOCOLS_DIR}/kde-output-order-v1.xml)
+            ${KVR_PLASMA_PROTOCOLS_DIR}/kde-output-order-v1.xml
+            ${KVR_PLASMA_PROTOCOLS_DIR}/plasma-window-management.xml)
   get_filename_component(base ${xml} NAME_WE)
   add_custom_command(
     OUTPUT ${KVR_KWIN_PORTAL_GEN}/${base}-client-protocol.h ${KVR_KWIN_PORTAL_GEN}/${base}-protocol.c
-    COMMAND ${WAYLAND_SCANNER} client-header ${xml} ${KVR_KWIN_PORTAL_GEN}/${base}-client-protocol.h
-    COMMAND ${WAYLAND_SCANNER} private-code ${xml} ${KVR_KWIN_PORTAL_GEN}/${base}-protocol.c
-    DEPENDS ${xml} VERBATIM)
+    COMMAND sh ${PROJECT_SOURCE_DIR}/cmake/wayland-scan.sh ${WAYLAND_SCANNER} client-header ${xml}
+            ${KVR_KWIN_PORTAL_GEN}/${base}-client-protocol.h
+    COMMAND sh ${PROJECT_SOURCE_DIR}/cmake/wayland-scan.sh ${WAYLAND_SCANNER} private-code ${xml}
+            ${KVR_KWIN_PORTAL_GEN}/${base}-protocol.c
+    DEPENDS ${xml} ${PROJECT_SOURCE_DIR}/cmake/wayland-scan.sh VERBATIM)
   list(APPEND KVR_KWIN_PORTAL_PROTOCOL_SOURCES ${KVR_KWIN_PORTAL_GEN}/${base}-client-protocol.h
        ${KVR_KWIN_PORTAL_GEN}/${base}-protocol.c)
 endforeach()

@@ -25,6 +25,7 @@
 #include "base/screen.h"
 #include "base/texts.h"
 #include "platform/wayland/dbus_failure.h"
+#include "platform/wayland/kwin_windows.h"
 #include "platform/wayland/output_mosaic.h"
 #include "platform/wayland/qimage_picture.h"
 #include "platform/wayland/replies/kwin_reply.h"
@@ -235,6 +236,28 @@ std::optional<ScreenRect> windowFrame(const QString& uuid) {
     return kwinWindowFrame(qdbus_cast<QVariantMap>(reply.arguments().constFirst()));
 }
 
+// KWin lays the whole desktop out at its largest scale, each output at its logical place.
+struct Layout {
+    std::vector<std::string> names;
+    std::vector<ScreenRect> logical, places;
+};
+Layout desktopLayout() {
+    Layout layout;
+    try {
+        double scale = 1;
+        for (const WaylandOutput& o : listWaylandOutputs()) {
+            layout.names.push_back(o.name);
+            layout.logical.push_back(o.rect);
+            scale = std::max(scale, o.scale);
+        }
+        layout.places = placesInMosaic(layout.logical, scale);
+    } catch (const KvrError&) {
+        // No outputs to tell of: no region rather than a wrong one.
+        layout = Layout();
+    }
+    return layout;
+}
+
 class KWinScreenSource final : public ScreenSource {
 public:
     const char* name() const override { return "kwin"; }
@@ -247,24 +270,17 @@ public:
         return names;
     }
 
-    // KWin lays the whole desktop out at its largest scale, each output at its logical place.
     std::vector<MonitorPlace> monitorPlaces() const override {
+        const Layout layout = desktopLayout();
         std::vector<MonitorPlace> places;
-        try {
-            const std::vector<WaylandOutput> outputs = listWaylandOutputs();
-            std::vector<ScreenRect> logical;
-            double scale = 1;
-            for (const WaylandOutput& o : outputs) {
-                logical.push_back(o.rect);
-                scale = std::max(scale, o.scale);
-            }
-            const std::vector<ScreenRect> rects = placesInMosaic(logical, scale);
-            for (size_t i = 0; i < outputs.size(); ++i)
-                places.push_back({outputs[i].name, rects[i]});
-        } catch (const KvrError&) {
-            // No outputs to tell of: no region rather than a wrong one.
-        }
+        for (size_t i = 0; i < layout.names.size(); ++i)
+            places.push_back({layout.names[i], layout.places[i]});
         return places;
+    }
+
+    std::vector<ScreenRect> windowFrames() override {
+        const Layout layout = desktopLayout();
+        return framesInMosaic(kwinWindowFrames(), layout.logical, layout.places);
     }
 
     using ScreenSource::grab;
