@@ -493,7 +493,12 @@ std::optional<ScreenRect> selectRegion(const Picture& picture,
     Overlay* first = selector.overlays.front().get();
     first->activateWindow();
     first->setFocus(Qt::OtherFocusReason);
-    grabInput(first, 50);
+    // X11 grabs the input, retried until the window is mapped; Wayland has no grabs, and each
+    // request to activate there asks the compositor for a token: once.
+    if (x11)
+        grabInput(first, 50);
+    else if (QWindow* window = first->windowHandle())
+        window->requestActivate();
 
     QEventLoop loop;
     selector.ended = [&loop] { loop.quit(); };
