@@ -11,6 +11,7 @@
 #include <cstring>
 #include <vector>
 
+#include "platform/wayland/output_state.h"
 #include "platform/wayland/replies/sway_reply.h"
 #include "platform/wayland/sway_ipc.h"
 #include "platform/wayland/wayland_dispatch.h"
@@ -28,11 +29,7 @@ constexpr milliseconds kLongestFrameWait(600);
 constexpr milliseconds kAnswerLimit(1000);
 constexpr int kGetOutputs = 3;
 
-struct Output {
-    wl_output* proxy = nullptr;
-    std::string name;
-    int scale = 1;
-};
+using Output = OutputState;
 
 struct Globals {
     wl_compositor* compositor = nullptr;
@@ -56,20 +53,6 @@ void release(Globals& g) {
     g = Globals();
 }
 
-void outputGeometry(void*, wl_output*, int32_t, int32_t, int32_t, int32_t, int32_t, const char*,
-                    const char*, int32_t) {}
-void outputMode(void*, wl_output*, uint32_t, int32_t, int32_t, int32_t) {}
-void outputDone(void*, wl_output*) {}
-void outputScale(void* data, wl_output*, int32_t scale) {
-    static_cast<Output*>(data)->scale = std::clamp(scale, 1, 8);
-}
-void outputName(void* data, wl_output*, const char* name) {
-    static_cast<Output*>(data)->name = name ? name : "";
-}
-void outputDescription(void*, wl_output*, const char*) {}
-const wl_output_listener kOutputListener = {outputGeometry, outputMode, outputDone,
-                                            outputScale,    outputName, outputDescription};
-
 void registryGlobal(void* data, wl_registry* registry, uint32_t id, const char* interface,
                     uint32_t version) {
     auto* g = static_cast<Globals*>(data);
@@ -89,7 +72,7 @@ void registryGlobal(void* data, wl_registry* registry, uint32_t id, const char* 
         Output& o = *g->outputs.back();
         o.proxy = static_cast<wl_output*>(
             wl_registry_bind(registry, id, &wl_output_interface, std::min<uint32_t>(version, 4)));
-        wl_output_add_listener(o.proxy, &kOutputListener, &o);
+        wl_output_add_listener(o.proxy, &kOutputStateListener, &o);
     }
 }
 void registryGlobalRemove(void*, wl_registry*, uint32_t) {}
@@ -362,7 +345,7 @@ std::unique_ptr<CountdownBadge> makeWaylandBadge(const ShotRequest& request,
     if (globals->compositorVersion >= 3)
         for (const auto& o : globals->outputs)
             if (!output || o->proxy == output)
-                scale = std::max(scale, o->scale);
+                scale = std::max(scale, std::min(o->scale, 8));
     return std::make_unique<WaylandBadge>(display, std::move(globals), output, scale);
 }
 

@@ -21,6 +21,7 @@
 #include "base/screen.h"
 #include "base/texts.h"
 #include "platform/wayland/output_mosaic.h"
+#include "platform/wayland/output_state.h"
 #include "platform/wayland/shm_picture.h"
 #include "platform/wayland/sway_ipc.h"
 #include "platform/wayland/wayland_dispatch.h"
@@ -37,13 +38,7 @@ constexpr uint32_t kSwayGetTree = 4;
     throw KvrError(text::kNoResources, {});
 }
 
-struct Output {
-    wl_output* proxy = nullptr;
-    std::string name;  // wl_output version 4 and later
-    int x = 0, y = 0;  // position in the layout
-    int32_t transform = WL_OUTPUT_TRANSFORM_NORMAL;
-    int32_t scale = 1;
-};
+using Output = wayland::OutputState;
 
 struct ShmOffer {
     uint32_t format = 0;
@@ -89,25 +84,6 @@ struct Connection {
 
 // --- listeners -------------------------------------------------------------------------------
 
-void outputGeometry(void* data, wl_output*, int32_t x, int32_t y, int32_t, int32_t, int32_t,
-                    const char*, const char*, int32_t transform) {
-    auto* o = static_cast<Output*>(data);
-    o->x = x;
-    o->y = y;
-    o->transform = transform;
-}
-void outputMode(void*, wl_output*, uint32_t, int32_t, int32_t, int32_t) {}
-void outputDone(void*, wl_output*) {}
-void outputScale(void* data, wl_output*, int32_t factor) {
-    static_cast<Output*>(data)->scale = factor > 0 ? factor : 1;
-}
-void outputName(void* data, wl_output*, const char* name) {
-    static_cast<Output*>(data)->name = name ? name : "";
-}
-void outputDescription(void*, wl_output*, const char*) {}
-const wl_output_listener kOutputListener = {outputGeometry, outputMode, outputDone,
-                                            outputScale,    outputName, outputDescription};
-
 void registryGlobal(void* data, wl_registry* registry, uint32_t id, const char* interface,
                     uint32_t version) {
     auto* c = static_cast<Connection*>(data);
@@ -123,7 +99,7 @@ void registryGlobal(void* data, wl_registry* registry, uint32_t id, const char* 
         Output& o = *c->outputs.back();
         o.proxy = static_cast<wl_output*>(
             wl_registry_bind(registry, id, &wl_output_interface, std::min<uint32_t>(version, 4)));
-        wl_output_add_listener(o.proxy, &kOutputListener, &o);
+        wl_output_add_listener(o.proxy, &wayland::kOutputStateListener, &o);
     }
 }
 void registryGlobalRemove(void*, wl_registry*, uint32_t) {}
